@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# The main job: make a sample directory and walk through it with cvadmin.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+mkdir -p out
+rm -f out/sample.db out/sample.reg out/*.key
+build/bin/cvadmin sample out/sample.db
+build/bin/cvadmin --store out/sample.db --registry out/sample.reg --script examples/tour.cvs

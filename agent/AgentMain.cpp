@@ -1,0 +1,384 @@
+// kelnt-agent: the NT side's half of the password format, for operators and tests.
+
+#include "agent/Inspector.h"
+#include "agent/KeyGenerator.h"
+#include "agent/Unsealer.h"
+#include "module/password/SealPassword.h"
+
+#if KELNT_HAVE_LOCALE
+#include "platform/locale/Locale.h"
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr uint32_t kConvertBufferSize = 512;
+
+const char kUsage[] =
+    "usage:\n"
+    "  kelnt-agent keygen --bits N --public FILE --private FILE [--exponent E] [--hex]\n"
+    "  kelnt-agent seal --key PUBLIC --password TEXT [--convert] [--out FILE] [--known-answer TIME] [--hex]\n"
+    "  kelnt-agent unseal --key PRIVATE (--in FILE | --hex HEX)\n"
+    "  kelnt-agent inspect FILE\n"
+    "Files are read as binary, or as hex text when they hold only hex digits and white space.\n"
+    "--hex writes hex text instead of binary; seal without --out prints hex.\n";
+
+int Fail(const std::string& message, int status = kExitFailed) {
+    std::cerr << "kelnt-agent: " << message << "\n";
+    return status;
+}
+
+// Options of one command: "--name value" pairs, and flags that take no value.
+struct Options {
+    std::map<std::string, std::string> values;
+    std::map<std::string, bool> flags;
+    std::vector<std::string> positional;
+    std::string error;
+};
+
+Options ParseOptions(int argc, char** argv, int first, const std::vector<std::string>& withValue,
+                     const std::vector<std::string>& flags) {
+    Options options;
+    for (int i = first; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0) {
+            options.positional.push_back(arg);
+            continue;
+        }
+        const std::string name = arg.substr(2);
+        bool known = false;
+        for (const auto& v : withValue) {
+            if (v == name) {
+                if (i + 1 >= argc) {
+                    options.error = arg + " needs a value";
+                    return options;
+                }
+                if (options.values.count(name) != 0) {
+                    options.error = arg + " given twice";
+                    return options;
+                }
+                options.values[name] = argv[++i];
+                known = true;
+            }
+        }
+        for (const auto& f : flags) {
+            if (f == name) {
+                options.flags[name] = true;
+                known = true;
+            }
+        }
+        if (!known) {
+            options.error = "unknown option " + arg;
+            return options;
+        }
+    }
+    return options;
+}
+
+std::optional<std::vector<uint8_t>> DecodeHex(const std::string& text) {
+    std::vector<uint8_t> out;
+    int high = -1;
+    for (const char c : text) {
+        int v;
+        if (c >= '0' && c <= '9') {
+            v = c - '0';
+        } else if (c >= 'a' && c <= 'f') {
+            v = c - 'a' + 10;
+        } else if (c >= 'A' && c <= 'F') {
+            v = c - 'A' + 10;
+        } else if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+            continue;
+        } else {
+            return std::nullopt;
+        }
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(static_cast<uint8_t>(high * 16 + v));
+            high = -1;
+        }
+    }
+    if (high >= 0) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::string EncodeHex(const uint8_t* data, size_t length) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(length * 2 + 1);
+    for (size_t i = 0; i < length; ++i) {
+        out += kDigits[data[i] >> 4];
+        out += kDigits[data[i] & 15];
+    }
+    return out;
+}
+
+std::optional<std::vector<uint8_t>> ReadInput(const std::string& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.empty()) {
+        error = path + " is empty";
+        return std::nullopt;
+    }
+    // A blob begins with 0B B1 and a sealed value is random, so hex text is told apart by its characters.
+    const std::string text(bytes.begin(), bytes.end());
+    if (auto decoded = DecodeHex(text); decoded && !decoded->empty()) {
+        return decoded;
+    }
+    return bytes;
+}
+
+bool WriteOutput(const std::string& path, const uint8_t* data, size_t length, bool hex, std::string& error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (hex) {
+        out << EncodeHex(data, length) << "\n";
+    } else {
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
+    }
+    out.close();
+    if (!out) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+std::optional<long long> ParseNumber(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || end == nullptr || *end != '\0') {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int Keygen(const Options& options) {
+    for (const char* required : {"bits", "public", "private"}) {
+        if (options.values.count(required) == 0) {
+            return Fail(std::string("keygen needs --") + required, kExitUsage);
+        }
+    }
+    const auto bits = ParseNumber(options.values.at("bits"));
+    if (!bits || *bits < agent::kMinKeyBits || *bits > 848) {
+        return Fail("--bits must be a number from 80 to 848 (848 and 424 are the sizes that seal)",
+                    kExitUsage);
+    }
+    uint32_t exponent = agent::kDefaultExponent;
+    if (options.values.count("exponent") != 0) {
+        const auto e = ParseNumber(options.values.at("exponent"));
+        if (!e || *e < 3 || *e > 0xFFFFFFFFLL || *e % 2 == 0) {
+            return Fail("--exponent must be an odd number from 3 to 4294967295", kExitUsage);
+        }
+        exponent = static_cast<uint32_t>(*e);
+    }
+    const agent::KeyPair pair = agent::GenerateKeyPair(static_cast<int>(*bits), exponent);
+    if (pair.code != agent::kKeygenOk) {
+        return Fail("key generation failed with code " + std::to_string(pair.code));
+    }
+    const bool hex = options.flags.count("hex") != 0;
+    std::string error;
+    if (!WriteOutput(options.values.at("public"), pair.publicBlob.data(), pair.publicBlob.size(), hex,
+                     error) ||
+        !WriteOutput(options.values.at("private"), pair.privateBlob.data(), pair.privateBlob.size(), hex,
+                     error)) {
+        return Fail(error);
+    }
+    return kExitOk;
+}
+
+// Applies the locale library's conversion, as the module's callers do before they seal.
+bool ConvertPassword(const std::string& text, std::string& converted, std::string& error) {
+#if KELNT_HAVE_LOCALE
+    uintptr_t handle = 0;
+    if (const int32_t code = LocGetConversionHandle(&handle); code != 0) {
+        error = "the locale library gave no conversion handle (code " + std::to_string(code) + ")";
+        return false;
+    }
+    std::vector<char> buffer(kConvertBufferSize, 0);
+    uint32_t length = 0;
+    if (const int32_t code =
+            LocConvertString(handle, buffer.data(), kConvertBufferSize, text.c_str(), 0, &length);
+        code != 0) {
+        error = "the locale library could not convert the password (code " + std::to_string(code) + ")";
+        return false;
+    }
+    converted.assign(buffer.data(), strnlen(buffer.data(), kConvertBufferSize));
+    return true;
+#else
+    (void)text;
+    (void)converted;
+    error = "--convert needs the locale library, which this build does not have";
+    return false;
+#endif
+}
+
+int Seal(const Options& options) {
+    if (options.values.count("key") == 0 || options.values.count("password") == 0) {
+        return Fail("seal needs --key and --password", kExitUsage);
+    }
+    std::string error;
+    const auto blob = ReadInput(options.values.at("key"), error);
+    if (!blob) {
+        return Fail(error);
+    }
+    std::string password = options.values.at("password");
+    if (options.flags.count("convert") != 0) {
+        std::string converted;
+        if (!ConvertPassword(password, converted, error)) {
+            return Fail(error);
+        }
+        password = converted;
+    }
+    if (password.size() > kMaxPasswordLength) {
+        return Fail("the password has " + std::to_string(password.size()) +
+                    " bytes; at most 142 can be sealed");
+    }
+    std::vector<uint8_t> sealed(kSealedValueSize, 0);
+    int32_t code;
+    if (options.values.count("known-answer") != 0) {
+        const auto time = ParseNumber(options.values.at("known-answer"));
+        if (!time) {
+            return Fail("--known-answer needs a calendar time in seconds", kExitUsage);
+        }
+        CPasswordSealer sealer(*time);
+        code = sealer.Seal(blob->data(), static_cast<uint32_t>(blob->size()), sealed.data(), kSealedValueSize,
+                           password.c_str());
+    } else {
+        code = SealPassword(blob->data(), static_cast<uint32_t>(blob->size()), sealed.data(),
+                            kSealedValueSize, password.c_str());
+    }
+    std::fill(password.begin(), password.end(), '\0');
+    if (code != 0) {
+        return Fail("sealing failed with code " + std::to_string(code) +
+                    " (inspect the key: it must be a public RSA key of 841..848 or 417..424 bits)");
+    }
+    if (options.values.count("out") == 0) {
+        std::cout << EncodeHex(sealed.data(), sealed.size()) << "\n";
+        return kExitOk;
+    }
+    if (!WriteOutput(options.values.at("out"), sealed.data(), sealed.size(), options.flags.count("hex") != 0,
+                     error)) {
+        return Fail(error);
+    }
+    return kExitOk;
+}
+
+int Unseal(const Options& options) {
+    if (options.values.count("key") == 0) {
+        return Fail("unseal needs --key", kExitUsage);
+    }
+    const bool fromFile = options.values.count("in") != 0;
+    const bool fromHex = options.values.count("hex") != 0;
+    if (fromFile == fromHex) {
+        return Fail("unseal needs exactly one of --in FILE and --hex HEX", kExitUsage);
+    }
+    std::string error;
+    const auto blob = ReadInput(options.values.at("key"), error);
+    if (!blob) {
+        return Fail(error);
+    }
+    std::optional<std::vector<uint8_t>> value;
+    if (fromFile) {
+        value = ReadInput(options.values.at("in"), error);
+        if (!value) {
+            return Fail(error);
+        }
+    } else {
+        value = DecodeHex(options.values.at("hex"));
+        if (!value) {
+            return Fail("--hex holds something other than hex digits, or an odd number of them", kExitUsage);
+        }
+    }
+    const agent::UnsealResult result =
+        agent::UnsealPassword(blob->data(), blob->size(), value->data(), value->size());
+    if (!result.ok) {
+        return Fail("cannot unseal: " + result.error);
+    }
+    std::cout.write(reinterpret_cast<const char*>(result.password.data()),
+                    static_cast<std::streamsize>(result.password.size()));
+    std::cout << "\n";
+    return kExitOk;
+}
+
+int InspectCommand(const Options& options) {
+    if (options.positional.size() != 1) {
+        return Fail("inspect needs one FILE", kExitUsage);
+    }
+    std::string error;
+    const auto data = ReadInput(options.positional[0], error);
+    if (!data) {
+        return Fail(error);
+    }
+    std::cout << agent::Inspect(data->data(), data->size());
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << kUsage;
+        return kExitUsage;
+    }
+    const std::string command = argv[1];
+    Options options;
+    if (command == "keygen") {
+        options = ParseOptions(argc, argv, 2, {"bits", "public", "private", "exponent"}, {"hex"});
+    } else if (command == "seal") {
+        options = ParseOptions(argc, argv, 2, {"key", "password", "out", "known-answer"}, {"convert", "hex"});
+    } else if (command == "unseal") {
+        options = ParseOptions(argc, argv, 2, {"key", "in", "hex"}, {});
+    } else if (command == "inspect") {
+        options = ParseOptions(argc, argv, 2, {}, {});
+    } else if (command == "--help" || command == "help") {
+        std::cout << kUsage;
+        return kExitOk;
+    } else {
+        std::cerr << "kelnt-agent: unknown command " << command << "\n" << kUsage;
+        return kExitUsage;
+    }
+    if (!options.error.empty()) {
+        return Fail(options.error, kExitUsage);
+    }
+    if (command != "inspect" && !options.positional.empty()) {
+        return Fail("unexpected argument " + options.positional[0], kExitUsage);
+    }
+    if (command == "keygen") {
+        return Keygen(options);
+    }
+    if (command == "seal") {
+        return Seal(options);
+    }
+    if (command == "unseal") {
+        return Unseal(options);
+    }
+    return InspectCommand(options);
+}

@@ -1,0 +1,131 @@
+#include "module/password/SealPassword.h"
+
+#include "module/password/rsa/KeyData.h"
+#include "module/password/rsa/KeyObject.h"
+#include "module/password/rsa/RsaCodes.h"
+#include "module/password/rsa/RsaEncrypt.h"
+#include "module/password/rsa/SecureBuffer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <sys/random.h>
+
+namespace {
+
+constexpr int kSeedRun = 100;
+constexpr int64_t kSeedTimeOffset = 1372;
+
+// Only a real public RSA key with a usable exponent may seal: a private blob published by mistake would
+// give a value nobody can open, and an exponent of 1 would store the password in clear.
+int32_t CheckSealingKey(const rsa::CKeyObject& key) {
+    if (key.Kind() != static_cast<uint8_t>(rsa::KeyKind::RsaPublic) || key.Variant() != rsa::kVariantRsa) {
+        return rsa::kErrKeyData;
+    }
+    rsa::CKeyData keyData;
+    if (const int32_t code = rsa::ParseKeyData(key, keyData); code != rsa::kOk) {
+        return code;
+    }
+    const rsa::BigNum three = rsa::BigNum::FromU64(3);
+    if (!keyData.exponent.IsOdd() || rsa::BigNum::Compare(keyData.exponent, three) < 0) {
+        return rsa::kErrKeyData;
+    }
+    return rsa::kOk;
+}
+
+} // namespace
+
+CPasswordSealer::CPasswordSealer() : m_generator(rsa::ProcessGenerator()) {}
+
+CPasswordSealer::CPasswordSealer(int64_t calendarTime)
+    : m_generator(m_ownGenerator), m_knownAnswer(true), m_time(calendarTime) {}
+
+void CPasswordSealer::SeedOnce() {
+    if (m_seeded) {
+        return;
+    }
+    const int64_t now = m_knownAnswer ? m_time : static_cast<int64_t>(std::time(nullptr));
+    const uint8_t seeds[2] = {0, static_cast<uint8_t>(static_cast<uint64_t>(now + kSeedTimeOffset) & 0xFF)};
+    for (const uint8_t s : seeds) {
+        for (int i = 0; i < kSeedRun; ++i) {
+            m_generator.Seed(static_cast<uint8_t>(i));
+        }
+        for (int i = 0; i < kSeedRun; ++i) {
+            m_generator.Seed(s);
+        }
+    }
+    m_seeded = true;
+}
+
+bool CPasswordSealer::Fill(uint8_t* data, size_t length) const {
+    if (m_knownAnswer) {
+        std::memset(data, 0, length);
+        return true;
+    }
+    while (length > 0) {
+        const ssize_t got = getrandom(data, length, 0);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += got;
+        length -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+int32_t CPasswordSealer::Seal(const uint8_t* keyBlob, uint32_t keyBlobLength, uint8_t* output,
+                              uint32_t outputCapacity, const char* password) {
+    if (password == nullptr || strnlen(password, kMaxPasswordLength + 1) > kMaxPasswordLength) {
+        return rsa::kErrLength;
+    }
+    const size_t passwordLength = std::strlen(password);
+    std::lock_guard<std::mutex> guard(m_lock);
+    SeedOnce();
+
+    rsa::CKeyObject key;
+    if (const int32_t code = rsa::ImportKeyBlob(key, keyBlob, keyBlobLength); code != rsa::kOk) {
+        return code;
+    }
+    if (const int32_t code = CheckSealingKey(key); code != rsa::kOk) {
+        return code;
+    }
+    const uint32_t blockLength = rsa::InputBlockLength(key, rsa::kModeEncrypt);
+
+    rsa::SecureBuffer plaintext(kSealPlaintextSize);
+    if (!plaintext.Valid()) {
+        return rsa::kErrMagic;
+    }
+    std::memcpy(plaintext.Data(), password, passwordLength + 1);
+    // The reader stops at the NUL; random filler keeps the blocks free of long runs of known bytes.
+    if (!Fill(plaintext.Data() + passwordLength + 1, kSealPlaintextSize - passwordLength - 1)) {
+        return rsa::kErrMagic;
+    }
+
+    uint32_t written = 0;
+    const int32_t code = rsa::RsaEncrypt(key, rsa::kModeEncrypt, plaintext.Data(), kSealPlaintextSize,
+                                         blockLength, output, outputCapacity, &written, m_generator);
+    key.ReleaseData();
+    if (code != rsa::kOk) {
+        return code;
+    }
+    if (written != kSealedPasswordSize) {
+        rsa::SecureZero(output, written);
+        return rsa::kErrLength;
+    }
+    const uint32_t end = std::min(outputCapacity, kSealedValueSize);
+    if (!Fill(output + kSealedPasswordSize, end - kSealedPasswordSize)) {
+        rsa::SecureZero(output, written);
+        return rsa::kErrMagic;
+    }
+    return rsa::kOk;
+}
+
+int32_t SealPassword(const uint8_t* keyBlob, uint32_t keyBlobLength, uint8_t* output, uint32_t outputCapacity,
+                     const char* password) {
+    static CPasswordSealer sealer;
+    return sealer.Seal(keyBlob, keyBlobLength, output, outputCapacity, password);
+}

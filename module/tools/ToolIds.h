@@ -1,0 +1,9 @@
+// Resource ids of the NT Integration command: start-failure formats, each filled with the program name and
+// the start's answer.
+#pragma once
+
+constexpr unsigned kIdsStartOutOfResources = 7; // answer 0
+constexpr unsigned kIdsStartBadFormat = 8;      // answer 11
+constexpr unsigned kIdsStartFileNotFound = 9;   // answer 2
+constexpr unsigned kIdsStartPathNotFound = 10;  // answer 3
+constexpr unsigned kIdsStartFailed = 11;        // any other answer below 32

@@ -1,0 +1,111 @@
+#include "module/tools/ToolNTIntegration.h"
+
+#include "host/services/Host.h"
+#include "module/core/IntegrationSettings.h"
+#include "module/core/SnapinIds.h"
+#include "module/core/SnapinModule.h"
+#include "module/tools/ToolIds.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/WinApp.h"
+
+namespace {
+
+CToolNTIntegration* g_tool = nullptr;
+
+constexpr const char* kSection = "Integration";
+constexpr const char* kRequestPrefix = "~AI";
+constexpr UINT kStartedThreshold = 32;
+
+CSnapinTool* MakeTool() { return new CToolNTIntegration(); }
+const SnapinToolRegistrar kRegistrar(&MakeTool);
+
+} // namespace
+
+CToolNTIntegration::CToolNTIntegration() : CSnapinTool("ListMenu", kIdsToolMenuText, kIdsToolStatusText) {}
+
+CToolNTIntegration::~CToolNTIntegration() {
+    if (g_tool == this) {
+        g_tool = nullptr;
+    }
+}
+
+CToolNTIntegration* CToolNTIntegration::Current() { return g_tool; }
+
+void CToolNTIntegration::Attach() {
+    g_tool = this;
+    m_menuValid = &CToolNTIntegration::MenuValid;
+    m_menuAction = &CToolNTIntegration::MenuAction;
+}
+
+unsigned int CToolNTIntegration::IsUnavailable() {
+    return ReadIntegrationSettings(kProgramNameMenuSize).Usable() ? kMenuEnabled : kMenuGrayed;
+}
+
+void __stdcall CToolNTIntegration::MenuValid(unsigned int* state) {
+    if (state == nullptr) {
+        return;
+    }
+    *state = g_tool == nullptr ? kMenuGrayedDisabled : g_tool->IsUnavailable();
+}
+
+void __stdcall CToolNTIntegration::MenuAction() {
+    if (g_tool != nullptr) {
+        g_tool->RunRequest("");
+    }
+}
+
+std::string BuildIntegrationCommandLine(const std::string& program, const std::string& requestFile) {
+    std::string line = QuoteCommandLineArg(program) + " ";
+    if (program.find("Note") != std::string::npos) {
+        return line + QuoteCommandLineArg(requestFile);
+    }
+    return line + QuoteCommandLineArg("/f:" + requestFile);
+}
+
+unsigned StartFailureFormat(UINT answer) {
+    switch (answer) {
+    case 0: return kIdsStartOutOfResources;
+    case ERROR_FILE_NOT_FOUND: return kIdsStartFileNotFound;
+    case ERROR_PATH_NOT_FOUND: return kIdsStartPathNotFound;
+    case ERROR_BAD_FORMAT: return kIdsStartBadFormat;
+    default: return kIdsStartFailed;
+    }
+}
+
+LONG CToolNTIntegration::RunRequest(const char* objectName) {
+    HostSelectionRecord selection{};
+    char selectionBuffer[kSelectionBufferSize] = {};
+    (void)HostGetSelection(&selection, selectionBuffer);
+    selection.treeName[sizeof selection.treeName - 1] = '\0';
+
+    char tempPath[MAX_PATH + 1] = {};
+    char requestFile[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathA(MAX_PATH, tempPath);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameA(tempPath, kRequestPrefix, 0, requestFile) == 0) {
+        // No request file can exist, so there is nothing the utility could be given.
+        return 0;
+    }
+
+    // The request file stays the application's profile file while the module is loaded.
+    if (CWinApp* app = AfxGetApp()) {
+        app->SetProfileName(requestFile);
+    }
+    WritePrivateProfileStringA(kSection, "TreeName", selection.treeName, requestFile);
+    WritePrivateProfileStringA(kSection, "Context", "[Root]", requestFile);
+    WritePrivateProfileStringA(kSection, "ObjectName", objectName ? objectName : "", requestFile);
+    WritePrivateProfileStringA(kSection, "Request", "Upload", requestFile);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, requestFile);
+
+    IntegrationSettings settings = ReadIntegrationSettings(kProgramNameRequestSize);
+    if (!settings.programRead || !settings.showWindowRead) {
+        return 0;
+    }
+
+    std::string commandLine = BuildIntegrationCommandLine(settings.programName, requestFile);
+    UINT answer = WinExec(commandLine.c_str(), settings.showWindow);
+    if (answer < kStartedThreshold) {
+        FormatMessageBox(StartFailureFormat(answer), MB_OK | MB_ICONEXCLAMATION,
+                         {std::string_view(settings.programName), static_cast<int64_t>(answer)});
+    }
+    return 1;
+}

@@ -1,0 +1,535 @@
+#include "module/directory/AttrAccess.h"
+
+#include "module/directory/DirectoryMessages.h"
+#include "module/directory/Schema.h"
+#include "platform/ui/MessageBox.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+// Context flag bits that both context kinds set; their meaning belongs to the directory client.
+constexpr uint32_t kContextFlagsCommon = 0x4 | 0x2;
+constexpr uint32_t kContextFlagsAliasAware = kDirFlagDerefAliases | kDirFlagAliasBaseClass;
+constexpr uint32_t kContextKeyWordValue = 2;
+constexpr int32_t kIterationStart = -1;
+constexpr size_t kIdentityBytes = kDirMaxNameBytes + 1;
+constexpr size_t kReplyNameBytes = kDirClassNameBytes;
+
+int32_t g_lastError = kDirOk;
+
+// Records the outcome of one operation and answers 1/0 for it.
+int32_t Finish(int32_t code) {
+    g_lastError = code;
+    return code == kDirOk ? 1 : 0;
+}
+
+class RequestBuffer {
+public:
+    explicit RequestBuffer(uint32_t size) { m_code = DirAllocBuffer(size, &m_buffer); }
+    ~RequestBuffer() {
+        if (m_buffer != nullptr) {
+            static_cast<void>(DirFreeBuffer(m_buffer));
+        }
+    }
+    RequestBuffer(const RequestBuffer&) = delete;
+    RequestBuffer& operator=(const RequestBuffer&) = delete;
+
+    [[nodiscard]] int32_t AllocCode() const {
+        return m_buffer != nullptr ? m_code : (m_code != kDirOk ? m_code : kDirErrOutOfMemory);
+    }
+    [[nodiscard]] bool Ok() const { return m_buffer != nullptr && m_code == kDirOk; }
+    [[nodiscard]] DirBuffer* Get() const { return m_buffer; }
+
+private:
+    DirBuffer* m_buffer = nullptr;
+    int32_t m_code = kDirOk;
+};
+
+// An iteration left open by a read or list that stopped early is closed on the way out, so that the
+// client does not keep its reply state until the context goes.
+class IterationGuard {
+public:
+    IterationGuard(int32_t ctx, int32_t operation) : m_ctx(ctx), m_operation(operation) {}
+    ~IterationGuard() {
+        if (m_iteration != kIterationStart) {
+            static_cast<void>(DirCloseIteration(m_ctx, m_iteration, m_operation));
+        }
+    }
+    IterationGuard(const IterationGuard&) = delete;
+    IterationGuard& operator=(const IterationGuard&) = delete;
+
+    int32_t* Handle() { return &m_iteration; }
+    [[nodiscard]] bool Complete() const { return m_iteration == kIterationStart; }
+
+private:
+    int32_t m_ctx;
+    int32_t m_operation;
+    int32_t m_iteration = kIterationStart;
+};
+
+bool IsStringSyntax(uint32_t syntax) {
+    return syntax == kSyntaxDistinguishedName || syntax == kSyntaxCaseIgnoreString ||
+           syntax == kSyntaxClassName;
+}
+
+bool EqualNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        auto ca = static_cast<unsigned char>(*a);
+        auto cb = static_cast<unsigned char>(*b);
+        if (ca >= 'A' && ca <= 'Z') {
+            ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        }
+        if (cb >= 'A' && cb <= 'Z') {
+            cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        }
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == '\0') {
+            return true;
+        }
+    }
+}
+
+int32_t ConfigureContext(int32_t ctx, uint32_t setFlags, uint32_t clearFlags) {
+    uint32_t flags = 0;
+    int32_t rc = DirGetContextKey(ctx, kDirKeyFlags, &flags);
+    if (rc == kDirOk) {
+        flags = (flags | setFlags) & ~clearFlags;
+        rc = DirSetContextKey(ctx, kDirKeyFlags, &flags);
+    }
+    if (rc == kDirOk) {
+        rc = DirSetContextKey(ctx, kDirKeyNameContext, kNameRoot);
+    }
+    if (rc == kDirOk) {
+        const uint32_t word = kContextKeyWordValue;
+        rc = DirSetContextKey(ctx, kDirKeyWord, &word);
+    }
+    return rc;
+}
+
+int32_t MakeContext(uint32_t setFlags, uint32_t clearFlags) {
+    const int32_t ctx = DirCreateContext();
+    if (ctx <= 0) {
+        g_lastError = ctx < 0 ? ctx : kDirErrNoContext;
+        return kDirErrNoContext;
+    }
+    const int32_t rc = ConfigureContext(ctx, setFlags, clearFlags);
+    if (rc != kDirOk) {
+        // A context without its flags would read differently from what every caller expects.
+        static_cast<void>(DirFreeContext(ctx));
+        g_lastError = rc;
+        return kDirErrNoContext;
+    }
+    g_lastError = kDirOk;
+    return ctx;
+}
+
+// Reads the next value of the reply's current attribute into a new heap block.
+int32_t TakeValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, void** block, uint32_t* size) {
+    *block = nullptr;
+    *size = 0;
+    int32_t rc = DirComputeValueSize(ctx, reply, syntax, size);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    void* value = std::malloc(*size != 0 ? *size : 1);
+    if (value == nullptr) {
+        return kDirErrOutOfMemory;
+    }
+    rc = DirGetAttrValue(ctx, reply, syntax, value);
+    if (rc != kDirOk) {
+        std::free(value);
+        return rc;
+    }
+    *block = value;
+    return kDirOk;
+}
+
+// Starts a reply: its attribute count, then the first attribute's value count and syntax.
+int32_t OpenReplyAttribute(int32_t ctx, DirBuffer* reply, uint32_t wantedSyntax, uint32_t* valueCount) {
+    *valueCount = 0;
+    uint32_t attrCount = 0;
+    int32_t rc = DirGetAttrCount(ctx, reply, &attrCount);
+    if (rc != kDirOk || attrCount == 0) {
+        return rc;
+    }
+    char name[kReplyNameBytes] = {};
+    uint32_t syntax = 0;
+    rc = DirGetAttrName(ctx, reply, name, valueCount, &syntax);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (syntax != wantedSyntax) {
+        *valueCount = 0;
+        return kDirErrWrongSyntax;
+    }
+    return kDirOk;
+}
+
+int32_t PrepareRead(int32_t ctx, DirBuffer* names, const char* attr) {
+    int32_t rc = DirInitBuffer(ctx, kDirOpRead, names);
+    if (rc == kDirOk) {
+        rc = DirPutAttrName(ctx, names, attr);
+    }
+    return rc;
+}
+
+int32_t ModifyOneValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, const void* value,
+                       int32_t change) {
+    RequestBuffer request(kDirBufferSmall);
+    if (!request.Ok()) {
+        return Finish(request.AllocCode());
+    }
+    int32_t rc = DirInitBuffer(ctx, kDirOpModify, request.Get());
+    if (rc == kDirOk) {
+        rc = DirPutChange(ctx, request.Get(), change, attr);
+    }
+    if (rc == kDirOk) {
+        rc = DirPutAttrValue(ctx, request.Get(), syntax, value);
+    }
+    if (rc == kDirOk) {
+        rc = DirModifyObject(ctx, object, 0, 0, request.Get());
+    }
+    return Finish(rc);
+}
+
+// Puts "remove all values" (when asked) and one "add value" per string of [first, last) into a fresh
+// modify request.
+int32_t FillBatch(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax, bool removeAll,
+                  const CStringArray& values, int first, int last) {
+    int32_t rc = DirInitBuffer(ctx, kDirOpModify, request);
+    if (rc == kDirOk && removeAll) {
+        rc = DirPutChange(ctx, request, kDirChangeRemoveAllValues, attr);
+    }
+    for (int i = first; rc == kDirOk && i < last; ++i) {
+        rc = DirPutChange(ctx, request, kDirChangeAddValue, attr);
+        if (rc == kDirOk) {
+            rc = DirPutAttrValue(ctx, request, syntax, static_cast<const char*>(values[i]));
+        }
+    }
+    return rc;
+}
+
+// Every value must fit an empty request on its own; otherwise no number of flushes would ever send it.
+// Checked before anything is sent, so that a refused list changes nothing.
+int32_t CheckEachValueFits(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax,
+                           const CStringArray& values) {
+    for (int i = 0; i < values.GetSize(); ++i) {
+        const int32_t rc = FillBatch(ctx, request, attr, syntax, /*removeAll=*/false, values, i, i + 1);
+        if (rc == kDirErrBufferFull) {
+            return kDirErrValueTooLarge;
+        }
+        if (rc != kDirOk) {
+            return rc;
+        }
+    }
+    return kDirOk;
+}
+
+void ShowCodeFormat(unsigned formatId, int32_t code) {
+    FormatMessageBox(formatId, MB_OK | MB_ICONEXCLAMATION, {static_cast<int64_t>(code)});
+}
+
+} // namespace
+
+int32_t CreateDirContext() {
+    return MakeContext(kContextFlagsCommon | kContextFlagsAliasAware, 0);
+}
+
+int32_t CreateDirContextAlt() {
+    return MakeContext(kContextFlagsCommon, kContextFlagsAliasAware);
+}
+
+int32_t CanWriteACL(int32_t ctx, const char* subject, const char* object) {
+    uint32_t rights = 0;
+    const int32_t rc = DirGetEffectiveRights(ctx, subject, object, kAttrAcl, &rights);
+    if (rc != kDirOk) {
+        Finish(rc);
+        AfxMessageBox(kMsgRightsQueryFailed, MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    Finish(kDirOk);
+    return (rights & kRightWrite) != 0 ? 1 : 0;
+}
+
+int32_t CanWriteAttribute(int32_t ctx, const char* subject, const char* object, const char* attr) {
+    uint32_t rights = 0;
+    const int32_t rc = DirGetEffectiveRights(ctx, subject, object, attr, &rights);
+    if (rc != kDirOk) {
+        return Finish(rc);
+    }
+    Finish(kDirOk);
+    return (rights & kRightWrite) != 0 ? 1 : 0;
+}
+
+int32_t IsCurrentIdentity(int32_t ctx, const char* name) {
+    char identity[kIdentityBytes] = {};
+    const int32_t rc = DirWhoAmI(ctx, identity);
+    if (rc != kDirOk) {
+        Finish(rc);
+        AfxMessageBox(kMsgIdentityQueryFailed, MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    Finish(kDirOk);
+    identity[kIdentityBytes - 1] = '\0';
+    return name != nullptr && EqualNoCase(identity, name) ? 1 : 0;
+}
+
+int32_t ReadAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, void** value) {
+    if (value == nullptr) {
+        return Finish(kDirErrBadArgument);
+    }
+    *value = nullptr;
+    RequestBuffer names(kDirBufferSmall);
+    if (!names.Ok()) {
+        return Finish(names.AllocCode());
+    }
+    RequestBuffer reply(kDirBufferSmall);
+    if (!reply.Ok()) {
+        return Finish(reply.AllocCode());
+    }
+    int32_t rc = PrepareRead(ctx, names.Get(), attr);
+    if (rc != kDirOk) {
+        return Finish(rc);
+    }
+    IterationGuard iteration(ctx, kDirOpRead);
+    rc = DirRead(ctx, object, 1, 0, names.Get(), iteration.Handle(), reply.Get());
+    if (rc != kDirOk) {
+        return Finish(rc);
+    }
+    uint32_t valueCount = 0;
+    rc = OpenReplyAttribute(ctx, reply.Get(), syntax, &valueCount);
+    if (rc != kDirOk) {
+        return Finish(rc);
+    }
+    if (valueCount == 0) {
+        return Finish(kDirErrNoSuchAttribute);
+    }
+    uint32_t size = 0;
+    rc = TakeValue(ctx, reply.Get(), syntax, value, &size);
+    return Finish(rc);
+}
+
+int32_t ReadAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                       CStringArray* values) {
+    if (values == nullptr) {
+        return Finish(kDirErrBadArgument);
+    }
+    values->RemoveAll();
+    if (!IsStringSyntax(syntax)) {
+        return Finish(kDirErrWrongSyntax);
+    }
+    RequestBuffer names(kDirBufferReply);
+    if (!names.Ok()) {
+        return Finish(names.AllocCode());
+    }
+    RequestBuffer reply(kDirBufferReply);
+    if (!reply.Ok()) {
+        return Finish(reply.AllocCode());
+    }
+    int32_t rc = PrepareRead(ctx, names.Get(), attr);
+    if (rc != kDirOk) {
+        return Finish(rc);
+    }
+    IterationGuard iteration(ctx, kDirOpRead);
+    do {
+        rc = DirRead(ctx, object, 1, 0, names.Get(), iteration.Handle(), reply.Get());
+        if (rc != kDirOk) {
+            return Finish(rc);
+        }
+        uint32_t valueCount = 0;
+        rc = OpenReplyAttribute(ctx, reply.Get(), syntax, &valueCount);
+        if (rc != kDirOk) {
+            return Finish(rc);
+        }
+        for (uint32_t i = 0; i < valueCount; ++i) {
+            void* block = nullptr;
+            uint32_t size = 0;
+            rc = TakeValue(ctx, reply.Get(), syntax, &block, &size);
+            if (rc != kDirOk) {
+                return Finish(rc);
+            }
+            const auto* text = static_cast<const char*>(block);
+            values->Add(CString(std::string_view(text, strnlen(text, size))));
+            std::free(block);
+        }
+    } while (!iteration.Complete());
+    return Finish(kDirOk);
+}
+
+int32_t AddAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, const void* value) {
+    return ModifyOneValue(ctx, object, attr, syntax, value, kDirChangeAddValue);
+}
+
+int32_t RemoveAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                        const void* value) {
+    return ModifyOneValue(ctx, object, attr, syntax, value, kDirChangeRemoveValue);
+}
+
+int32_t SetAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, const void* value) {
+    if (value == nullptr) {
+        return Finish(kDirErrBadArgument);
+    }
+    RequestBuffer request(kDirBufferSmall);
+    if (!request.Ok()) {
+        return Finish(request.AllocCode());
+    }
+    int32_t rc = DirInitBuffer(ctx, kDirOpModify, request.Get());
+    if (rc == kDirOk) {
+        rc = DirPutChange(ctx, request.Get(), kDirChangeRemoveAllValues, attr);
+    }
+    const bool removesOnly = syntax == kSyntaxCaseIgnoreString && static_cast<const char*>(value)[0] == '\0';
+    if (rc == kDirOk && !removesOnly) {
+        rc = DirPutChange(ctx, request.Get(), kDirChangeAddValue, attr);
+        if (rc == kDirOk) {
+            rc = DirPutAttrValue(ctx, request.Get(), syntax, value);
+        }
+    }
+    if (rc == kDirOk) {
+        rc = DirModifyObject(ctx, object, 0, 0, request.Get());
+    }
+    return Finish(rc);
+}
+
+int32_t SetAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                      const CStringArray* values) {
+    if (values == nullptr) {
+        return Finish(kDirErrBadArgument);
+    }
+    if (!IsStringSyntax(syntax)) {
+        return Finish(kDirErrWrongSyntax);
+    }
+    RequestBuffer request(kDirBufferLarge);
+    if (!request.Ok()) {
+        return Finish(request.AllocCode());
+    }
+    int32_t rc = CheckEachValueFits(ctx, request.Get(), attr, syntax, *values);
+    if (rc != kDirOk) {
+        return Finish(rc);
+    }
+    // The request in hand holds "remove all" while removeAll is set, and the values [batchStart, next).
+    bool removeAll = true;
+    int batchStart = 0;
+    rc = FillBatch(ctx, request.Get(), attr, syntax, removeAll, *values, 0, 0);
+    int next = 0;
+    while (rc == kDirOk && next < values->GetSize()) {
+        rc = DirPutChange(ctx, request.Get(), kDirChangeAddValue, attr);
+        bool changePut = false;
+        if (rc == kDirOk) {
+            changePut = true;
+            rc = DirPutAttrValue(ctx, request.Get(), syntax, static_cast<const char*>((*values)[next]));
+        }
+        if (rc == kDirOk) {
+            ++next;
+            continue;
+        }
+        if (rc != kDirErrBufferFull) {
+            break;
+        }
+        // The request is full. A change whose value did not fit must not travel alone, so the request is
+        // rebuilt without it before it is sent.
+        if (changePut) {
+            rc = FillBatch(ctx, request.Get(), attr, syntax, removeAll, *values, batchStart, next);
+            if (rc != kDirOk) {
+                break;
+            }
+        }
+        rc = DirModifyObject(ctx, object, 0, 0, request.Get());
+        if (rc != kDirOk) {
+            break;
+        }
+        removeAll = false;
+        batchStart = next;
+        rc = DirInitBuffer(ctx, kDirOpModify, request.Get());
+    }
+    if (rc == kDirOk) {
+        rc = DirModifyObject(ctx, object, 0, 0, request.Get());
+    }
+    return Finish(rc);
+}
+
+int32_t CompareAttrValue(int32_t ctx, const char* attr, uint32_t syntax, const char* object,
+                         const void* value, uint8_t* matched) {
+    if (matched == nullptr) {
+        return Finish(kDirErrBadArgument);
+    }
+    *matched = 0;
+    RequestBuffer request(kDirBufferSmall);
+    if (!request.Ok()) {
+        return Finish(request.AllocCode());
+    }
+    int32_t rc = DirInitBuffer(ctx, kDirOpCompare, request.Get());
+    uint32_t schemaSyntax = 0;
+    if (rc == kDirOk) {
+        rc = DirGetSyntaxId(ctx, attr, &schemaSyntax);
+    }
+    if (rc == kDirOk && schemaSyntax != syntax) {
+        rc = kDirErrWrongSyntax;
+    }
+    if (rc == kDirOk) {
+        rc = DirPutAttrName(ctx, request.Get(), attr);
+    }
+    if (rc == kDirOk) {
+        rc = DirPutAttrValue(ctx, request.Get(), syntax, value);
+    }
+    if (rc == kDirOk) {
+        rc = DirCompare(ctx, object, request.Get(), matched);
+    }
+    if (rc != kDirOk) {
+        *matched = 0;
+    }
+    return Finish(rc);
+}
+
+int32_t CountSubordinates(const char* container, uint32_t* count) {
+    if (count == nullptr) {
+        return Finish(kDirErrBadArgument);
+    }
+    *count = 0;
+    RequestBuffer reply(kDirBufferSmall);
+    if (!reply.Ok()) {
+        const int32_t code = reply.AllocCode();
+        Finish(code);
+        ShowCodeFormat(kFmtBufferAllocFailed, code);
+        return 0;
+    }
+    const int32_t ctx = CreateDirContext();
+    if (ctx <= 0) {
+        AfxMessageBox(kMsgNoContext, MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    }
+    int32_t rc = kDirOk;
+    uint32_t total = 0;
+    {
+        IterationGuard iteration(ctx, kDirOpList);
+        // A container with more objects than one reply holds is counted over every reply.
+        do {
+            rc = DirList(ctx, container, iteration.Handle(), reply.Get());
+            if (rc != kDirOk) {
+                ShowCodeFormat(kFmtListFailed, rc);
+                break;
+            }
+            uint32_t inReply = 0;
+            rc = DirGetObjectCount(ctx, reply.Get(), &inReply);
+            if (rc != kDirOk) {
+                ShowCodeFormat(kFmtObjectCountFailed, rc);
+                break;
+            }
+            total += inReply;
+        } while (!iteration.Complete());
+    }
+    static_cast<void>(DirFreeContext(ctx));
+    if (rc != kDirOk) {
+        return Finish(rc);
+    }
+    *count = total;
+    return Finish(kDirOk);
+}
+
+int32_t GetLastAttrError() {
+    return g_lastError;
+}

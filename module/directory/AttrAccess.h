@@ -1,0 +1,68 @@
+// The module's attribute operations over the directory client. Each operation builds its own request,
+// frees every buffer it allocates on every path, keeps nothing between calls and answers 1 for success or
+// 0 for failure. Only CanWriteACL, IsCurrentIdentity and CountSubordinates show messages; every other
+// failure is silent and the caller decides what to tell the administrator.
+//
+// Object names are full names ("Alice.Sales.Corp"); attribute names and their syntaxes come from
+// module/directory/Schema.h. Values are in the client's form for their syntax: a string (syntax 1, 3, 20)
+// is a NUL-terminated char array, a Boolean a uint32_t, an ACL value a DirObjectACL (DirClient.h).
+#pragma once
+
+#include "platform/dirclient/DirClient.h"
+#include "platform/ui/StringArray.h"
+
+#include <cstdint>
+
+// Write right in a rights word.
+inline constexpr uint32_t kRightWrite = kDirRightWrite;
+
+// A new context that follows aliases, with the name context "[Root]". Answers the context handle (free it
+// with DirFreeContext, or own it with CDirContext), or -328 when none can be made.
+int32_t CreateDirContext();
+// As CreateDirContext, but reads act on an alias itself rather than on the object it names (the group
+// member pages list aliases as members).
+int32_t CreateDirContextAlt();
+
+// 1 when subject may write the object's "ACL". A failed rights query shows message 57348 and answers 0.
+int32_t CanWriteACL(int32_t ctx, const char* subject, const char* object);
+// 1 when subject may write attr of object; 0 otherwise or when the query fails (no message).
+int32_t CanWriteAttribute(int32_t ctx, const char* subject, const char* object, const char* attr);
+// 1 when name is the signed-in identity (ASCII letter case ignored). A failed identity query shows message
+// 57349 and answers 0.
+int32_t IsCurrentIdentity(int32_t ctx, const char* name);
+
+// Reads the first value of attr. On 1, *value is a new block the caller frees with free() (or owns with
+// DirValuePtr). On 0 (no value, another syntax stored, client failure) *value is null and nothing is
+// allocated.
+int32_t ReadAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, void** value);
+// Empties values, then appends every value of attr in stored order. String syntaxes only (1, 3, 20); any
+// other syntax answers 0. On a failure part way the strings already appended stay.
+int32_t ReadAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                       CStringArray* values);
+
+// One modify request that adds (AddAttrValue) or removes (RemoveAttrValue) one value.
+int32_t AddAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, const void* value);
+int32_t RemoveAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                        const void* value);
+// Replaces every value of attr by value in one modify request. An empty Case Ignore String (syntax 3, "")
+// removes the attribute altogether.
+int32_t SetAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, const void* value);
+// Replaces every value of attr by the strings of values, in order (string syntaxes only); an empty array
+// removes all values. As many values as fit go into one 16384-byte request; more are sent in further
+// requests. A value too large for any request is refused before anything is changed. Answers 1 only when
+// every request succeeded; on a failed request it stops at once (values of earlier requests stay stored).
+int32_t SetAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                      const CStringArray* values);
+
+// Compares value with the values of attr of object. *matched is cleared first and set to 1 when the object
+// holds the value. The caller's syntax must be the attribute's syntax in the directory's schema.
+int32_t CompareAttrValue(int32_t ctx, const char* attr, uint32_t syntax, const char* object,
+                         const void* value, uint8_t* matched);
+
+// Counts the objects directly below container, using a context of its own. Failures are shown (format 12,
+// message 13, format 14, format 15) and answer 0.
+int32_t CountSubordinates(const char* container, uint32_t* count);
+
+// The client's code of the last failure of an operation above (kDirOk after a success); a diagnostic for
+// callers and tests, the operations' answers stay 1/0.
+int32_t GetLastAttrError();

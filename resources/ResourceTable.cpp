@@ -140,13 +140,16 @@ public:
         return m_error.empty();
     }
 
-    std::string Error() const { return "line " + std::to_string(m_lineNumber) + ": " + m_error; }
+    std::string Error() const {
+        return (m_atEnd ? std::string("end of source") : "line " + std::to_string(m_lineNumber)) + ": " + m_error;
+    }
 
 private:
     bool NextLine() {
         while (m_pos <= m_source.size()) {
             if (m_pos == m_source.size()) {
                 m_pos++;
+                m_atEnd = true;
                 return false;
             }
             size_t end = m_source.find('\n', m_pos);
@@ -168,6 +171,7 @@ private:
             m_words = std::move(*words);
             return true;
         }
+        m_atEnd = true;
         return false;
     }
 
@@ -333,11 +337,12 @@ private:
             return Fail("expected CONTROL ID KIND \"TEXT\" X Y W H [STYLE...]");
         }
         RcControl control{};
+        // -1 is the platform's id for labels that nothing addresses; it is kept as the 16-bit 0xFFFF.
         auto id = Number(m_words[1]);
-        if (!id || *id < 0 || *id > 0xFFFF) {
+        if (!id || *id < -1 || *id > 0xFFFF) {
             return Fail("bad control id " + m_words[1]);
         }
-        control.id = static_cast<uint32_t>(*id);
+        control.id = static_cast<uint32_t>(*id) & 0xFFFFu;
         auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
                                  [&](const KindName& k) { return k.name == m_words[2]; });
         if (kind == std::end(kKinds)) {
@@ -378,6 +383,7 @@ private:
     std::string_view m_source;
     size_t m_pos = 0;
     int m_lineNumber = 0;
+    bool m_atEnd = false;
     std::vector<std::string> m_words;
     std::map<char, uint32_t> m_palette;
     std::string m_error;

@@ -94,6 +94,15 @@ int32_t CPasswordSealer::Seal(const uint8_t* keyBlob, uint32_t keyBlobLength, ui
         return code;
     }
     const uint32_t blockLength = rsa::InputBlockLength(key, rsa::kModeEncrypt);
+    // Only two key sizes give the 212 bytes the reader expects; any other size is refused before a byte
+    // of output is written, so a small key cannot run past the caller's buffer either.
+    if (blockLength != 0) {
+        const uint32_t padding = blockLength - kSealPlaintextSize % blockLength;
+        const uint32_t blocks = (kSealPlaintextSize + padding) / blockLength;
+        if (blocks * rsa::OutputBlockLength(key, rsa::kModeEncrypt) != kSealedPasswordSize) {
+            return rsa::kErrLength;
+        }
+    }
 
     rsa::SecureBuffer plaintext(kSealPlaintextSize);
     if (!plaintext.Valid()) {

@@ -8,4 +8,5 @@ bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 mkdir -p out
 rm -f out/sample.db out/sample.reg out/*.key
 build/bin/cvadmin sample out/sample.db
-build/bin/cvadmin --store out/sample.db --registry out/sample.reg --script examples/tour.cvs
+build/bin/cvadmin --store out/sample.db --registry out/sample.reg --login Admin --password admin-secret \
+    --script examples/tour.cvs

@@ -1,0 +1,294 @@
+#include "host/DirectoryOps.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "host/ValueText.h"
+#include "platform/dirclient/DirClient.h"
+
+namespace cvadmin {
+
+namespace {
+
+// Room for the largest request the host sends (a `dir set` with many values) and for replies.
+constexpr uint32_t kHostBufferBytes = 65536;
+
+DirOutcome Failed(int32_t code, const std::string& what) {
+    return DirOutcome{code, what + ": " + DirErrorText(code) + " (" + std::to_string(code) + ")"};
+}
+
+class Context {
+public:
+    Context() : m_handle(DirCreateContext()) {}
+    ~Context() {
+        if (m_handle > 0)
+            (void)DirFreeContext(m_handle);
+    }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    int32_t Handle() const { return m_handle; }
+    bool Ok() const { return m_handle > 0; }
+
+private:
+    int32_t m_handle;
+};
+
+struct BufferDeleter {
+    void operator()(DirBuffer* buffer) const { (void)DirFreeBuffer(buffer); }
+};
+using Buffer = std::unique_ptr<DirBuffer, BufferDeleter>;
+
+int32_t MakeBuffer(int32_t ctx, int32_t operation, Buffer& out) {
+    DirBuffer* raw = nullptr;
+    if (int32_t code = DirAllocBuffer(kHostBufferBytes, &raw); code != 0)
+        return code;
+    out.reset(raw);
+    return DirInitBuffer(ctx, operation, raw);
+}
+
+// Reads the next value of the reply's current attribute into a new block.
+int32_t NextValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, ClientValue& out) {
+    uint32_t size = 0;
+    if (int32_t code = DirComputeValueSize(ctx, reply, syntax, &size); code != 0)
+        return code;
+    out.reset(std::calloc(1, size == 0 ? 1 : size));
+    if (!out)
+        return kDirErrOutOfMemory;
+    return DirGetAttrValue(ctx, reply, syntax, out.get());
+}
+
+} // namespace
+
+DirOutcome DirectoryOps::Login(const std::string& name, const std::string& password) {
+    if (int32_t code = DirLogin(name.c_str(), password.c_str()); code != 0)
+        return Failed(code, "cannot sign in as " + name);
+    return {};
+}
+
+DirOutcome DirectoryOps::List(const std::string& container, std::vector<ListedObject>& out) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    Buffer reply;
+    if (int32_t code = MakeBuffer(ctx.Handle(), kDirOpList, reply); code != 0)
+        return Failed(code, "ls " + container);
+    int32_t iteration = -1;
+    do {
+        if (int32_t code = DirList(ctx.Handle(), container.c_str(), &iteration, reply.get()); code != 0) {
+            (void)DirCloseIteration(ctx.Handle(), iteration, kDirOpList);
+            return Failed(code, "ls " + container);
+        }
+        uint32_t count = 0;
+        if (int32_t code = DirGetObjectCount(ctx.Handle(), reply.get(), &count); code != 0)
+            return Failed(code, "ls " + container);
+        for (uint32_t i = 0; i < count; ++i) {
+            char name[kDirMaxNameBytes + 1] = {};
+            uint32_t attrCount = 0;
+            DirObjectInfo info{};
+            if (int32_t code = DirGetObjectName(ctx.Handle(), reply.get(), name, &attrCount, &info);
+                code != 0)
+                return Failed(code, "ls " + container);
+            out.push_back({name, info.baseClass});
+        }
+    } while (iteration != -1);
+    return {};
+}
+
+DirOutcome DirectoryOps::Dump(const std::string& object, const std::vector<std::string>& attributes,
+                              std::vector<DumpedValue>& out) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    Buffer names;
+    if (!attributes.empty()) {
+        if (int32_t code = MakeBuffer(ctx.Handle(), kDirOpRead, names); code != 0)
+            return Failed(code, "dump " + object);
+        for (const std::string& attribute : attributes) {
+            uint32_t syntax = 0;
+            if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0)
+                return Failed(code, "dump " + object + " " + attribute);
+            if (int32_t code = DirPutAttrName(ctx.Handle(), names.get(), attribute.c_str()); code != 0)
+                return Failed(code, "dump " + object);
+        }
+    }
+    Buffer reply;
+    if (int32_t code = MakeBuffer(ctx.Handle(), kDirOpRead, reply); code != 0)
+        return Failed(code, "dump " + object);
+    int32_t iteration = -1;
+    do {
+        int32_t code = DirRead(ctx.Handle(), object.c_str(), 1, attributes.empty() ? 1 : 0, names.get(),
+                               &iteration, reply.get());
+        if (code == kDirErrNoSuchAttribute && !attributes.empty())
+            return {}; // none of the named attributes holds a value: nothing to print
+        if (code != 0) {
+            (void)DirCloseIteration(ctx.Handle(), iteration, kDirOpRead);
+            return Failed(code, "dump " + object);
+        }
+        uint32_t attrCount = 0;
+        if (code = DirGetAttrCount(ctx.Handle(), reply.get(), &attrCount); code != 0)
+            return Failed(code, "dump " + object);
+        for (uint32_t a = 0; a < attrCount; ++a) {
+            char attrName[kDirClassNameBytes + 1] = {};
+            uint32_t valueCount = 0;
+            uint32_t syntax = 0;
+            if (code = DirGetAttrName(ctx.Handle(), reply.get(), attrName, &valueCount, &syntax); code != 0)
+                return Failed(code, "dump " + object);
+            for (uint32_t v = 0; v < valueCount; ++v) {
+                ClientValue value;
+                if (code = NextValue(ctx.Handle(), reply.get(), syntax, value); code != 0)
+                    return Failed(code, "dump " + object + " " + attrName);
+                out.push_back({attrName, syntax, FormatValue(syntax, value.get())});
+            }
+        }
+    } while (iteration != -1);
+    return {};
+}
+
+DirOutcome DirectoryOps::Add(const std::string& object, const std::string& className) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    Buffer request;
+    int32_t code = MakeBuffer(ctx.Handle(), kDirOpAdd, request);
+    if (code == 0)
+        code = DirPutAttrName(ctx.Handle(), request.get(), "Object Class");
+    if (code == 0)
+        code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxClassName, className.c_str());
+    if (code == 0)
+        code = DirAddObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
+    if (code != 0)
+        return Failed(code, "cannot add " + object + " of class " + className);
+    return {};
+}
+
+DirOutcome DirectoryOps::MakeAlias(const std::string& object, const std::string& target) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    Buffer request;
+    int32_t code = MakeBuffer(ctx.Handle(), kDirOpAdd, request);
+    if (code == 0)
+        code = DirPutAttrName(ctx.Handle(), request.get(), "Object Class");
+    if (code == 0)
+        code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxClassName, "Alias");
+    if (code == 0)
+        code = DirPutAttrName(ctx.Handle(), request.get(), "Aliased Object Name");
+    if (code == 0)
+        code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxDistinguishedName, target.c_str());
+    if (code == 0)
+        code = DirAddObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
+    if (code != 0)
+        return Failed(code, "cannot make the alias " + object + " of " + target);
+    return {};
+}
+
+DirOutcome DirectoryOps::Set(const std::string& object, const std::string& attribute,
+                             const std::vector<std::string>& values) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    uint32_t syntax = 0;
+    if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0)
+        return Failed(code, "unknown attribute " + attribute);
+    std::vector<ClientValue> parsed;
+    for (const std::string& text : values) {
+        ParsedValue value = ParseValue(syntax, text);
+        if (!value.error.empty())
+            return DirOutcome{kDirErrWrongSyntax, attribute + ": " + value.error};
+        parsed.push_back(std::move(value.value));
+    }
+    Buffer request;
+    int32_t code = MakeBuffer(ctx.Handle(), kDirOpModify, request);
+    if (code == 0)
+        code = DirPutChange(ctx.Handle(), request.get(), kDirChangeRemoveAllValues, attribute.c_str());
+    for (std::size_t i = 0; code == 0 && i < parsed.size(); ++i) {
+        code = DirPutChange(ctx.Handle(), request.get(), kDirChangeAddValue, attribute.c_str());
+        if (code == 0)
+            code = DirPutAttrValue(ctx.Handle(), request.get(), syntax, parsed[i].get());
+    }
+    if (code == kDirErrBufferFull)
+        return Failed(code, "the values of " + attribute + " do not fit into one request");
+    if (code == 0)
+        code = DirModifyObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
+    if (code != 0)
+        return Failed(code, "cannot set " + attribute + " of " + object);
+    return {};
+}
+
+DirOutcome DirectoryOps::AddValue(const std::string& object, const std::string& attribute,
+                                  const std::string& text) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    uint32_t syntax = 0;
+    if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0)
+        return Failed(code, "unknown attribute " + attribute);
+    ParsedValue value = ParseValue(syntax, text);
+    if (!value.error.empty())
+        return DirOutcome{kDirErrWrongSyntax, attribute + ": " + value.error};
+    Buffer request;
+    int32_t code = MakeBuffer(ctx.Handle(), kDirOpModify, request);
+    if (code == 0)
+        code = DirPutChange(ctx.Handle(), request.get(), kDirChangeAddValue, attribute.c_str());
+    if (code == 0)
+        code = DirPutAttrValue(ctx.Handle(), request.get(), syntax, value.value.get());
+    if (code == 0)
+        code = DirModifyObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
+    if (code != 0)
+        return Failed(code, "cannot add a value to " + attribute + " of " + object);
+    return {};
+}
+
+DirOutcome DirectoryOps::Remove(const std::string& object) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    if (int32_t code = DirRemoveObject(ctx.Handle(), object.c_str()); code != 0)
+        return Failed(code, "cannot delete " + object);
+    return {};
+}
+
+DirOutcome DirectoryOps::Grant(const std::string& object, const std::string& subject,
+                               const std::string& protectedAttr, uint32_t rights) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    std::string attr = protectedAttr;
+    std::string who = subject;
+    DirObjectACL acl{attr.data(), who.data(), rights};
+    Buffer request;
+    int32_t code = MakeBuffer(ctx.Handle(), kDirOpModify, request);
+    if (code == 0)
+        code = DirPutChange(ctx.Handle(), request.get(), kDirChangeAddValue, "ACL");
+    if (code == 0)
+        code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxObjectACL, &acl);
+    if (code == 0)
+        code = DirModifyObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
+    if (code != 0)
+        return Failed(code, "cannot grant " + subject + " rights to " + protectedAttr + " of " + object);
+    return {};
+}
+
+DirOutcome DirectoryOps::SetPassword(const std::string& user, const std::string& password) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    if (int32_t code = DirPasswordCallB(ctx.Handle(), user.c_str(), password.c_str(), 0); code != 0)
+        return Failed(code, "cannot set the password of " + user);
+    return {};
+}
+
+DirOutcome DirectoryOps::SetOctets(const std::string& object, const std::string& attribute,
+                                   const std::vector<uint8_t>& bytes) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string text = "0x";
+    for (uint8_t b : bytes) {
+        text += kHex[b >> 4];
+        text += kHex[b & 0xF];
+    }
+    return Set(object, attribute, {text});
+}
+
+} // namespace cvadmin

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cvadmin {
+
+// Outcome of one directory operation: the client's code and, on failure, a sentence for a person.
+struct [[nodiscard]] DirOutcome {
+    int32_t code = 0;
+    std::string error;
+
+    bool Ok() const { return code == 0 && error.empty(); }
+};
+
+struct ListedObject {
+    std::string name;
+    std::string baseClass;
+};
+
+struct DumpedValue {
+    std::string attribute;
+    uint32_t syntax = 0;
+    std::string text;
+};
+
+// The host's own directory operations (the `ls`, `dump` and `dir` commands and the sample builder). They
+// act as the signed-in identity, on the object named, never following an alias; every write is one
+// request, so it happens whole or not at all.
+class DirectoryOps {
+public:
+    static DirOutcome Login(const std::string& name, const std::string& password);
+    static DirOutcome List(const std::string& container, std::vector<ListedObject>& out);
+    // Every value of the named attributes (of all attributes when `attributes` is empty), in the store's
+    // order.
+    static DirOutcome Dump(const std::string& object, const std::vector<std::string>& attributes,
+                           std::vector<DumpedValue>& out);
+    static DirOutcome Add(const std::string& object, const std::string& className);
+    static DirOutcome MakeAlias(const std::string& object, const std::string& target);
+    // Replaces every value of the attribute by the values given in their text forms (none: removes the
+    // attribute).
+    static DirOutcome Set(const std::string& object, const std::string& attribute,
+                          const std::vector<std::string>& values);
+    static DirOutcome AddValue(const std::string& object, const std::string& attribute,
+                               const std::string& value);
+    static DirOutcome Remove(const std::string& object);
+    static DirOutcome Grant(const std::string& object, const std::string& subject,
+                            const std::string& protectedAttr, uint32_t rights);
+    static DirOutcome SetPassword(const std::string& user, const std::string& password);
+    static DirOutcome SetOctets(const std::string& object, const std::string& attribute,
+                                const std::vector<uint8_t>& bytes);
+};
+
+} // namespace cvadmin

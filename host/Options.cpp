@@ -1,0 +1,98 @@
+#include "host/Options.h"
+
+#include <cstdlib>
+
+namespace cvadmin {
+
+namespace {
+
+std::string XdgPath(const char* variable, const char* fallbackBelowHome, const char* leaf) {
+    std::string base;
+    if (const char* value = std::getenv(variable); value != nullptr && value[0] == '/')
+        base = value;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        base = std::string(home) + "/" + fallbackBelowHome;
+    else
+        base = "/tmp";
+    return base + "/cvadmin/" + leaf;
+}
+
+} // namespace
+
+const char* UsageText() {
+    return "usage: cvadmin [--store FILE | --memory] [--registry FILE] [--lang NAME] [--login NAME "
+           "[--password PW]]\n"
+           "               [--script FILE | -c 'COMMAND; COMMAND ...']\n"
+           "       cvadmin sample FILE\n";
+}
+
+std::string DefaultStorePath() {
+    return XdgPath("XDG_DATA_HOME", ".local/share", "directory.db");
+}
+std::string DefaultRegistryPath() {
+    return XdgPath("XDG_CONFIG_HOME", ".config", "registry.reg");
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult result;
+    Options& o = result.options;
+    if (!args.empty() && args[0] == "sample") {
+        if (args.size() != 2) {
+            result.error = "sample takes one file name";
+            return result;
+        }
+        o.sample = true;
+        o.sampleFile = args[1];
+        return result;
+    }
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                result.error = a + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        std::string text;
+        if (a == "--store") {
+            if (!value(o.storeFile))
+                return result;
+        } else if (a == "--memory") {
+            o.memory = true;
+        } else if (a == "--registry") {
+            if (!value(o.registryFile))
+                return result;
+        } else if (a == "--lang") {
+            if (!value(o.language))
+                return result;
+        } else if (a == "--login") {
+            if (!value(o.loginName))
+                return result;
+        } else if (a == "--password") {
+            if (!value(text))
+                return result;
+            o.password = text;
+        } else if (a == "--script") {
+            if (!value(o.scriptFile))
+                return result;
+        } else if (a == "-c") {
+            if (!value(text))
+                return result;
+            o.commands = text;
+        } else {
+            result.error = "unknown argument " + a;
+            return result;
+        }
+    }
+    if (o.memory && !o.storeFile.empty())
+        result.error = "--store and --memory exclude each other";
+    else if (!o.scriptFile.empty() && o.commands)
+        result.error = "--script and -c exclude each other";
+    else if (o.language.find('/') != std::string::npos || o.language == "." || o.language == "..")
+        result.error = "--lang takes a language name, not a path";
+    return result;
+}
+
+} // namespace cvadmin

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cvadmin {
+
+// What the command line asked for. Exactly one of the run forms applies: `sample FILE`, a script
+// file, `-c` commands, or commands from standard input.
+struct Options {
+    bool sample = false;
+    std::string sampleFile;
+
+    bool memory = false;
+    std::string storeFile;    // empty: the default store
+    std::string registryFile; // empty: the default registry file
+    std::string language;     // empty: the registry's choice
+    std::string loginName = "Admin";
+    std::optional<std::string> password;
+
+    std::string scriptFile;
+    std::optional<std::string> commands; // -c
+};
+
+struct ParseResult {
+    Options options;
+    std::string error; // empty when the command line is good
+};
+
+[[nodiscard]] ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// The usage text printed for a bad command line.
+const char* UsageText();
+
+// Default places for files the host keeps between runs (XDG base directories).
+std::string DefaultStorePath();
+std::string DefaultRegistryPath();
+
+} // namespace cvadmin

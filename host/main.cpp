@@ -1,0 +1,131 @@
+// cvadmin: the host program. It opens a directory store and a registry, signs in, and runs script
+// commands from a file, from -c, or from standard input.
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/DirectoryCommands.h"
+#include "host/DirectoryOps.h"
+#include "host/Interpreter.h"
+#include "host/Options.h"
+#include "host/Sample.h"
+#include "platform/dirclient/DirClient.h"
+#include "platform/winapi/WinApi.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+int Fail(const std::string& text) {
+    std::cerr << "error | 0 | " << cvadmin::OutputField(text) << "\n";
+    return kExitUsage;
+}
+
+int RunInteractive(cvadmin::Interpreter& interpreter) {
+    bool person = isatty(STDIN_FILENO) != 0;
+    int status = 0;
+    std::string line;
+    for (int number = 1;; ++number) {
+        if (person)
+            std::cout << "cvadmin> " << std::flush;
+        if (!std::getline(std::cin, line))
+            break;
+        cvadmin::SplitResult split = cvadmin::SplitScript(line, number);
+        if (!split.error.empty()) {
+            interpreter.ReportError(number, split.error);
+            status = 1;
+            if (!person)
+                break;
+            continue;
+        }
+        // A person at the keyboard goes on after a mistake; piped commands stop like a script.
+        if (interpreter.Run(split.commands, /*stopOnError=*/true) != 0) {
+            status = 1;
+            if (!person)
+                break;
+        }
+    }
+    if (person)
+        std::cout << "\n";
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    cvadmin::ParseResult parsed = cvadmin::ParseCommandLine(args);
+    if (!parsed.error.empty()) {
+        std::cerr << "cvadmin: " << parsed.error << "\n" << cvadmin::UsageText();
+        return kExitUsage;
+    }
+    const cvadmin::Options& options = parsed.options;
+
+    if (options.sample) {
+        std::string error = cvadmin::MakeSampleDirectory(options.sampleFile);
+        if (!error.empty())
+            return Fail(error);
+        std::cout << "sample directory made in " << options.sampleFile << "\n";
+        return 0;
+    }
+
+    std::string registryFile =
+        options.registryFile.empty() ? RegistryDefaultFilePath() : options.registryFile;
+    if (RegistryResult registry = RegistryUseFile(registryFile); !registry.Ok())
+        return Fail("cannot use the registry file: " + registry.message);
+
+    int32_t opened = 0;
+    std::string storeFile;
+    if (options.memory) {
+        opened = DirOpenMemoryStore();
+    } else {
+        storeFile = options.storeFile.empty() ? cvadmin::DefaultStorePath() : options.storeFile;
+        opened = DirOpenStore(storeFile.c_str(), 1);
+    }
+    if (opened != 0)
+        return Fail("cannot open the directory store " + storeFile + ": " + DirErrorText(opened));
+
+    if (cvadmin::DirOutcome login =
+            cvadmin::DirectoryOps::Login(options.loginName, options.password.value_or(""));
+        !login.Ok()) {
+        (void)DirCloseStore();
+        return Fail(login.error + (options.password ? "" : " (give the password with --password)"));
+    }
+
+    cvadmin::Interpreter interpreter(std::cout, std::cerr);
+    cvadmin::RegisterDirectoryCommands(interpreter);
+
+    int status = 0;
+    if (options.commands || !options.scriptFile.empty()) {
+        std::string text;
+        bool commandsAsLines = false;
+        if (options.commands) {
+            text = *options.commands;
+            commandsAsLines = true;
+        } else {
+            std::ifstream file(options.scriptFile);
+            if (!file) {
+                (void)DirCloseStore();
+                return Fail("cannot read the script " + options.scriptFile);
+            }
+            std::stringstream content;
+            content << file.rdbuf();
+            text = content.str();
+        }
+        cvadmin::SplitResult split = cvadmin::SplitScript(text, 1, commandsAsLines);
+        if (!split.error.empty()) {
+            interpreter.ReportError(split.errorLine, split.error);
+            status = 1;
+        } else {
+            status = interpreter.Run(split.commands, /*stopOnError=*/true);
+        }
+    } else {
+        status = RunInteractive(interpreter);
+    }
+    (void)DirCloseStore();
+    return status;
+}

@@ -1,0 +1,128 @@
+// Runs the cvadmin program itself: what a person or a script sees, across separate runs.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& word) {
+    std::string out = "'";
+    for (char c : word)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class CvadminProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("cvadmin-test-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    RunResult Run(const std::vector<std::string>& args) {
+        std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
+                              " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
+                              Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
+        for (const std::string& a : args)
+            command += " " + Quote(a);
+        command += " 2>" + Quote((m_dir / "stderr").string()) + " </dev/null";
+        RunResult result;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr)
+            return result;
+        std::array<char, 4096> chunk{};
+        std::size_t n;
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+            result.out.append(chunk.data(), n);
+        int raw = ::pclose(pipe);
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.err = ReadFile(m_dir / "stderr");
+        return result;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(CvadminProgramTest, AStoreFileKeepsTheTreeBetweenRuns) {
+    RunResult build = Run({"--store", "tree.db", "--registry", "r.reg", "-c",
+                           "dir add Corp Organization; dir add NTDOM.Corp 'KEL:NT Domain'; "
+                           "dir set NTDOM.Corp Description 'Head office'"});
+    ASSERT_EQ(build.status, 0) << build.err;
+    RunResult look =
+        Run({"--store", "tree.db", "--registry", "r.reg", "-c", "ls Corp; dump NTDOM.Corp Description"});
+    ASSERT_EQ(look.status, 0) << look.err;
+    EXPECT_EQ(look.out, "NTDOM.Corp | KEL:NT Domain\nNTDOM.Corp | Description | 3 | Head office\n");
+}
+
+TEST_F(CvadminProgramTest, ScriptStopsAtTheFirstErrorWithItsLine) {
+    std::ofstream(m_dir / "s.cvs") << "# build\ndir add Corp Organization\n\ndir add Corp Organization\nls\n";
+    RunResult r = Run({"--memory", "--registry", "r.reg", "--script", "s.cvs"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("error | 4 | cannot add Corp", 0), 0u) << r.err;
+}
+
+TEST_F(CvadminProgramTest, CommandsFromStandardInput) {
+    std::ofstream(m_dir / "in.txt") << "dir add Corp Organization\nls\n";
+    std::string command = "cd " + Quote(m_dir.string()) + " && " +
+                          Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin") +
+                          " --memory --registry r.reg < in.txt";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::array<char, 4096> chunk{};
+    std::string out(chunk.data(), std::fread(chunk.data(), 1, chunk.size(), pipe));
+    EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 0);
+    EXPECT_EQ(out, "Admin | User\nCorp | Organization\n");
+}
+
+TEST_F(CvadminProgramTest, ADamagedStoreIsRefusedAndLeftAsItWas) {
+    const std::string garbage = "this is not a directory store\n";
+    std::ofstream(m_dir / "bad.db") << garbage;
+    RunResult r = Run({"--store", "bad.db", "--registry", "r.reg", "-c", "ls"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("cannot open the directory store"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(m_dir / "bad.db"), garbage);
+}
+
+TEST_F(CvadminProgramTest, SampleMakesATreeThatSignsInWithItsPassword) {
+    RunResult made = Run({"sample", "sample.db"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    RunResult again = Run({"sample", "sample.db"});
+    EXPECT_EQ(again.status, 2) << "the sample must not overwrite a store";
+
+    RunResult noPassword = Run({"--store", "sample.db", "--registry", "r.reg", "-c", "ls"});
+    EXPECT_EQ(noPassword.status, 2);
+    EXPECT_NE(noPassword.err.find("--password"), std::string::npos) << noPassword.err;
+
+    RunResult r = Run({"--store", "sample.db", "--registry", "r.reg", "--login", "Admin", "--password",
+                       "admin-secret", "-c", "ls Corp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("NTDOM.Corp | KEL:NT Domain\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("WKS1.Corp | KEL:NT Workgroup System\n"), std::string::npos) << r.out;
+}
+
+} // namespace

@@ -1,0 +1,145 @@
+#include "host/DirectoryCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "host/Sample.h"
+#include "platform/dirclient/DirClient.h"
+
+namespace {
+
+class DirectoryCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(DirSetPasswordHashCost(1, 8192), 0);
+        ASSERT_EQ(DirOpenMemoryStore(), 0);
+        ASSERT_EQ(DirLogin("Admin", ""), 0);
+        cvadmin::RegisterDirectoryCommands(m_interpreter);
+    }
+    void TearDown() override { (void)DirCloseStore(); }
+
+    // Runs script text; answers the exit status. Output and errors collect in m_out and m_err.
+    int Run(const std::string& text) {
+        m_out.str("");
+        m_err.str("");
+        cvadmin::SplitResult split = cvadmin::SplitScript(text);
+        EXPECT_EQ(split.error, "");
+        return m_interpreter.Run(split.commands, /*stopOnError=*/true);
+    }
+
+    std::ostringstream m_out;
+    std::ostringstream m_err;
+    cvadmin::Interpreter m_interpreter{m_out, m_err};
+};
+
+TEST_F(DirectoryCommandsTest, BuildsListsAndDumpsATree) {
+    ASSERT_EQ(Run("dir add Corp Organization\n"
+                  "dir add NTDOM.Corp 'KEL:NT Domain'\n"
+                  "dir set NTDOM.Corp Description 'Head office'\n"
+                  "dir set NTDOM.Corp 'KEL:Port Number' 524\n"
+                  "dir set NTDOM.Corp 'KEL:Maximum Password Age' 3888000\n"
+                  "dir set NTDOM.Corp 'KEL:KEL Public Key' 0x0102ff\n"
+                  "dir set NTDOM.Corp 'Network Address' 1:10.1.2.3\n"
+                  "dir set NTDOM.Corp 'KEL:Discover Network Address' true\n"
+                  "dir grant NTDOM.Corp '[Public]' Description 2\n"),
+              0)
+        << m_err.str();
+    ASSERT_EQ(Run("ls; ls Corp"), 0) << m_err.str();
+    EXPECT_NE(m_out.str().find("Corp | Organization\n"), std::string::npos) << m_out.str();
+    EXPECT_NE(m_out.str().find("NTDOM.Corp | KEL:NT Domain\n"), std::string::npos) << m_out.str();
+
+    ASSERT_EQ(Run("dump NTDOM.Corp"), 0) << m_err.str();
+    for (const char* line :
+         {"NTDOM.Corp | Description | 3 | Head office\n", "NTDOM.Corp | KEL:Port Number | 8 | 524\n",
+          "NTDOM.Corp | KEL:Maximum Password Age | 27 | 3888000\n",
+          "NTDOM.Corp | KEL:KEL Public Key | 9 | 0x0102ff\n",
+          "NTDOM.Corp | Network Address | 12 | 1:10.1.2.3\n",
+          "NTDOM.Corp | KEL:Discover Network Address | 7 | true\n",
+          "NTDOM.Corp | ACL | 17 | Description|[Public]|2\n",
+          "NTDOM.Corp | Object Class | 20 | KEL:NT Domain\n"})
+        EXPECT_NE(m_out.str().find(line), std::string::npos) << line << m_out.str();
+
+    ASSERT_EQ(Run("dump NTDOM.Corp Description 'KEL:Port Number'"), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(),
+              "NTDOM.Corp | Description | 3 | Head office\nNTDOM.Corp | KEL:Port Number | 8 | 524\n");
+
+    // No values: the attribute goes, and a dump of it prints nothing.
+    ASSERT_EQ(Run("dir set NTDOM.Corp Description; dump NTDOM.Corp Description"), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(), "");
+}
+
+TEST_F(DirectoryCommandsTest, ErrorsStopTheScriptAndChangeNothing) {
+    ASSERT_EQ(Run("dir add Corp Organization\ndir add NTDOM.Corp 'KEL:NT Domain'\n"
+                  "dir set NTDOM.Corp 'KEL:Port Number' 524"),
+              0);
+    struct Case {
+        const char* command;
+        const char* errorPart;
+    } cases[] = {
+        {"dir set NTDOM.Corp 'KEL:Port Number' many", "Integer"},
+        {"dir set NTDOM.Corp 'KEL:Port Number' 1 2", "cannot set KEL:Port Number"},
+        {"dir set NTDOM.Corp 'No Such Attribute' 1", "unknown attribute"},
+        {"dir set Nowhere.Corp Description x", "cannot set Description of Nowhere.Corp"},
+        {"dir add Corp Organization", "cannot add Corp"},
+        {"dir grant Corp Admin ACL lots", "decimal"},
+        {"dump Nowhere.Corp", "dump Nowhere.Corp"},
+        {"frobnicate", "unknown command"},
+        {"dir set", "usage"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(std::string("ls\n") + c.command + "\nls Corp"), 1) << c.command;
+        EXPECT_EQ(m_err.str().rfind("error | 2 | ", 0), 0u) << c.command << ": " << m_err.str();
+        EXPECT_NE(m_err.str().find(c.errorPart), std::string::npos) << c.command << ": " << m_err.str();
+        EXPECT_EQ(m_out.str().find("NTDOM"), std::string::npos) << "the script went on after " << c.command;
+    }
+    ASSERT_EQ(Run("dump NTDOM.Corp 'KEL:Port Number'"), 0);
+    EXPECT_EQ(m_out.str(), "NTDOM.Corp | KEL:Port Number | 8 | 524\n");
+}
+
+TEST_F(DirectoryCommandsTest, SignInAndRightsHold) {
+    ASSERT_EQ(Run("dir add Corp Organization\ndir add Op.Corp User\ndir set Op.Corp surname Op\n"
+                  "dir password Op.Corp pw-op\ndir grant Corp Op.Corp '[All Attributes Rights]' 3\n"
+                  "dir add NTDOM.Corp 'KEL:NT Domain'"),
+              0)
+        << m_err.str();
+    EXPECT_EQ(Run("login Op.Corp wrong"), 1);
+    EXPECT_NE(m_err.str().find("cannot sign in as Op.Corp"), std::string::npos) << m_err.str();
+    ASSERT_EQ(Run("login Op.Corp pw-op; dump NTDOM.Corp 'Object Class'"), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(), "NTDOM.Corp | Object Class | 20 | KEL:NT Domain\n");
+    EXPECT_EQ(Run("dir set NTDOM.Corp Description mine"), 1);
+    EXPECT_NE(m_err.str().find(std::to_string(kDirErrNoRight)), std::string::npos) << m_err.str();
+    ASSERT_EQ(Run("login Admin; dump NTDOM.Corp Description"), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(), "");
+}
+
+TEST_F(DirectoryCommandsTest, SampleTreeKeepsBothSidesOfEveryLink) {
+    ASSERT_EQ(cvadmin::BuildSampleTree(), "");
+    ASSERT_EQ(Run("login Admin admin-secret\n"
+                  "dump 'Domain Users.NTDOM.Corp' Member\n"
+                  "dump jdoe.NTDOM.Corp 'KEL:Group Membership' 'KEL:Primary Group'\n"
+                  "dump Mary.Sales.Corp 'KEL:Application Server List'\n"
+                  "dump Mary.WKS1.Corp 'KEL:QDS User'\n"
+                  "dump 'NT Staff.Sales.Corp' 'KEL:Application Server List'\n"),
+              0)
+        << m_err.str();
+    const std::string out = m_out.str();
+    for (const char* line : {"Domain Users.NTDOM.Corp | Member | 1 | jdoe.NTDOM.Corp\n",
+                             "Domain Users.NTDOM.Corp | Member | 1 | Mary.NTDOM.Corp\n",
+                             "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Domain Admins.NTDOM.Corp\n",
+                             "jdoe.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n",
+                             "Mary.Sales.Corp | KEL:Application Server List | 1 | Mary.NTDOM.Corp\n",
+                             "Mary.Sales.Corp | KEL:Application Server List | 1 | Mary.WKS1.Corp\n",
+                             "Mary.WKS1.Corp | KEL:QDS User | 1 | Mary.Sales.Corp\n",
+                             "NT Staff.Sales.Corp | KEL:Application Server List | 1 | WKS1.Corp\n"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << out;
+
+    // The operator may change the workstation's description, and nothing of the domain.
+    ASSERT_EQ(Run(std::string("login ") + cvadmin::kSampleOperator + " " + cvadmin::kSampleOperatorPassword +
+                  "\ndir set WKS1.Corp Description 'Changed by the operator'"),
+              0)
+        << m_err.str();
+    EXPECT_EQ(Run("dir set NTDOM.Corp Description 'Changed by the operator'"), 1);
+}
+
+} // namespace

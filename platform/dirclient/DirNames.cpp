@@ -1,0 +1,114 @@
+#include "platform/dirclient/DirNames.h"
+
+#include "platform/dirclient/DirClient.h"
+
+namespace dirclient {
+
+namespace {
+
+bool SingleByteCodePage(uint8_t) {
+    return false;
+}
+
+LeadByteTest g_leadByteTest = &SingleByteCodePage;
+
+} // namespace
+
+void SetLeadByteTest(LeadByteTest test) {
+    g_leadByteTest = test != nullptr ? test : &SingleByteCodePage;
+}
+
+bool IsLeadByte(uint8_t byte) {
+    return g_leadByteTest(byte);
+}
+
+int32_t SplitName(std::string_view name, std::vector<std::string>* leaves) {
+    leaves->clear();
+    if (name.size() > kDirMaxNameBytes) {
+        return kDirErrNameTooLong;
+    }
+    if (name.empty()) {
+        return kDirErrBadName;
+    }
+    if (NamesEqual(name, kRootName)) {
+        return kDirOk;
+    }
+    std::string current;
+    size_t i = 0;
+    while (i < name.size()) {
+        const auto byte = static_cast<uint8_t>(name[i]);
+        if (IsLeadByte(byte) && i + 1 < name.size()) {
+            // The pair is one character: a backslash as its trail byte escapes nothing.
+            current.append(name.substr(i, 2));
+            i += 2;
+            continue;
+        }
+        if (byte == '\\' && i + 1 < name.size() && name[i + 1] == '.') {
+            current.append("\\.");
+            i += 2;
+            continue;
+        }
+        if (byte == '.') {
+            if (current.empty()) {
+                return kDirErrBadName;
+            }
+            leaves->push_back(std::move(current));
+            current.clear();
+            ++i;
+            continue;
+        }
+        current.push_back(static_cast<char>(byte));
+        ++i;
+    }
+    if (current.empty()) {
+        return kDirErrBadName; // trailing dot
+    }
+    leaves->push_back(std::move(current));
+    if (leaves->size() > 1 && NamesEqual(leaves->back(), kRootName)) {
+        leaves->pop_back();
+    }
+    for (const auto& leaf : *leaves) {
+        if (NamesEqual(leaf, kRootName)) {
+            return kDirErrBadName;
+        }
+    }
+    return kDirOk;
+}
+
+int32_t CheckLeaf(std::string_view leaf) {
+    std::vector<std::string> leaves;
+    if (leaf.empty()) {
+        return kDirErrBadName;
+    }
+    const int32_t rc = SplitName(leaf, &leaves);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (leaves.size() != 1 || leaves[0].size() != leaf.size()) {
+        return kDirErrBadName;
+    }
+    return kDirOk;
+}
+
+std::string FoldName(std::string_view name) {
+    std::string key;
+    key.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(name[i]);
+        if (IsLeadByte(byte) && i + 1 < name.size()) {
+            key.push_back(name[i]);
+            key.push_back(name[i + 1]);
+            ++i;
+            continue;
+        }
+        key.push_back(byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a')
+                                                 : static_cast<char>(byte));
+    }
+    return key;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && FoldName(a) == FoldName(b);
+}
+
+} // namespace dirclient

@@ -1,0 +1,33 @@
+// Full names: splitting at unescaped dots, the comparison key, and the lead-byte test that the
+// escaped-dot rule needs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dirclient {
+
+using LeadByteTest = bool (*)(uint8_t byte);
+
+// TODO(dirclient): switch to IsDBCSLeadByte of platform/winapi once that library exists; until then the
+// code page is single-byte unless a test installs a test of its own.
+void SetLeadByteTest(LeadByteTest test);
+bool IsLeadByte(uint8_t byte);
+
+// Splits a full name into its leaves, leaf first. "[Root]" gives no leaves; a trailing ".[Root]" is
+// accepted and dropped. Answers kDirErrBadName for "", a leading, doubled or trailing dot, or "[Root]" in
+// the middle; kDirErrNameTooLong past 511 bytes.
+[[nodiscard]] int32_t SplitName(std::string_view name, std::vector<std::string>* leaves);
+// Checks one leaf (no unescaped dot, not empty, not "[Root]").
+[[nodiscard]] int32_t CheckLeaf(std::string_view leaf);
+// The comparison key: ASCII letters folded to lower case, other bytes as they are. A trail byte of a
+// double-byte character is never folded, since it is not a letter of its own.
+std::string FoldName(std::string_view name);
+bool NamesEqual(std::string_view a, std::string_view b);
+
+inline constexpr std::string_view kRootName = "[Root]";
+inline constexpr std::string_view kPublicName = "[Public]";
+
+} // namespace dirclient

@@ -1,0 +1,81 @@
+// The storage interface under the directory: objects in a tree and the values of their attributes. The
+// directory logic (names, schema, rights, references) sits above it, so both stores behave the same.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dirclient {
+
+inline constexpr int64_t kRootId = 1;
+
+struct ObjectRecord {
+    int64_t id = 0;
+    int64_t parent = 0; // 0 for the root
+    std::string leaf;   // as given when created or renamed
+    std::string className;
+    uint32_t modTime = 0;
+    std::string passwordHash; // Argon2id string; empty when the object has no password
+};
+
+// One stored value. key decides equality within an attribute (folded text, the referenced object, raw
+// bytes); ref is the object a Distinguished Name value or an ACL subject names (0: none), so that values
+// follow their object and disappear with it.
+struct StoredValue {
+    std::string attr; // the schema's spelling
+    uint32_t syntax = 0;
+    std::string key;
+    std::string data;
+    int64_t ref = 0;
+};
+
+struct ChildSummary {
+    ObjectRecord record;
+    uint32_t subordinateCount = 0;
+    uint32_t attrCount = 0;
+};
+
+class DirStore {
+public:
+    virtual ~DirStore() = default;
+
+    // Every write happens between Begin and Commit; Rollback undoes all of it.
+    [[nodiscard]] virtual int32_t Begin() = 0;
+    [[nodiscard]] virtual int32_t Commit() = 0;
+    virtual void Rollback() = 0;
+
+    [[nodiscard]] virtual int32_t GetObject(int64_t id, ObjectRecord* out) = 0;
+    [[nodiscard]] virtual int32_t FindChild(int64_t parent, const std::string& leafKey,
+                                            ObjectRecord* out) = 0;
+    // Children in the order of their folded leaves.
+    [[nodiscard]] virtual int32_t ListChildren(int64_t parent, std::vector<ChildSummary>* out) = 0;
+    [[nodiscard]] virtual int32_t CountChildren(int64_t parent, uint32_t* count) = 0;
+    [[nodiscard]] virtual int32_t InsertObject(ObjectRecord* record) = 0; // sets record->id
+    [[nodiscard]] virtual int32_t UpdateObject(const ObjectRecord& record) = 0;
+    // Deletes the object, its values and every value that refers to it.
+    [[nodiscard]] virtual int32_t DeleteObject(int64_t id) = 0;
+
+    // Values of one attribute (attr empty: of all), ordered by attribute then by insertion.
+    [[nodiscard]] virtual int32_t ReadValues(int64_t object, const std::string& attr,
+                                             std::vector<StoredValue>* out) = 0;
+    [[nodiscard]] virtual int32_t HasValue(int64_t object, const std::string& attr, const std::string& key,
+                                           bool* found) = 0;
+    [[nodiscard]] virtual int32_t CountValues(int64_t object, const std::string& attr, uint32_t* count) = 0;
+    [[nodiscard]] virtual int32_t InsertValue(int64_t object, const StoredValue& value) = 0;
+    // Answers kDirErrNoSuchValue when no value has the key.
+    [[nodiscard]] virtual int32_t DeleteValue(int64_t object, const std::string& attr,
+                                              const std::string& key) = 0;
+    [[nodiscard]] virtual int32_t DeleteAllValues(int64_t object, const std::string& attr) = 0;
+
+    [[nodiscard]] virtual int32_t GetMeta(const std::string& key, std::string* value) = 0;
+    [[nodiscard]] virtual int32_t SetMeta(const std::string& key, const std::string& value) = 0;
+};
+
+std::unique_ptr<DirStore> MakeMemoryStore();
+// Opens (or, with create, makes when missing) the SQLite store file; *created tells which happened.
+[[nodiscard]] int32_t OpenSqliteStore(const std::string& path, bool create, std::unique_ptr<DirStore>* out,
+                                      bool* created);
+
+} // namespace dirclient

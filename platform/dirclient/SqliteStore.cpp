@@ -1,0 +1,463 @@
+// The SQLite store: one file in WAL mode with synchronous=FULL, so a committed request is durable after a
+// single sync of the log. Values sit in their own indexed table: adding one value writes one row, whatever
+// the number of values the attribute already holds.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/dirclient/DirErrors.h"
+#include "platform/dirclient/DirNames.h"
+#include "platform/dirclient/DirStore.h"
+
+namespace dirclient {
+
+namespace {
+
+// 'KELD': marks a file as ours, so that another SQLite database is refused rather than written to.
+constexpr int32_t kApplicationId = 0x4B454C44;
+constexpr int32_t kSchemaVersion = 1;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE meta(key TEXT PRIMARY KEY, value BLOB NOT NULL);
+CREATE TABLE objects(
+  id INTEGER PRIMARY KEY,
+  parent INTEGER NOT NULL,
+  leaf TEXT NOT NULL,
+  leaf_key BLOB NOT NULL,
+  class TEXT NOT NULL,
+  mod_time INTEGER NOT NULL,
+  password TEXT NOT NULL DEFAULT '');
+CREATE UNIQUE INDEX objects_by_parent ON objects(parent, leaf_key);
+CREATE TABLE vals(
+  id INTEGER PRIMARY KEY,
+  object INTEGER NOT NULL REFERENCES objects(id) ON DELETE CASCADE,
+  attr TEXT NOT NULL,
+  syntax INTEGER NOT NULL,
+  key BLOB NOT NULL,
+  data BLOB NOT NULL,
+  ref INTEGER REFERENCES objects(id) ON DELETE CASCADE);
+CREATE UNIQUE INDEX vals_by_key ON vals(object, attr, key);
+CREATE INDEX vals_by_attr ON vals(object, attr, id);
+CREATE INDEX vals_by_ref ON vals(ref) WHERE ref IS NOT NULL;
+)sql";
+
+int32_t CodeOf(int sqliteCode) {
+    switch (sqliteCode & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_DONE:
+    case SQLITE_ROW:
+        return kDirOk;
+    case SQLITE_NOTADB:
+        return kDirErrNotAStore;
+    case SQLITE_CORRUPT:
+        return kDirErrStoreDamaged;
+    case SQLITE_NOMEM:
+        return kDirErrOutOfMemory;
+    case SQLITE_CONSTRAINT:
+        return kDirErrObjectExists;
+    default:
+        return kDirErrStoreFailed;
+    }
+}
+
+class Statement {
+public:
+    Statement() = default;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(m_stmt); }
+
+    int32_t Prepare(sqlite3* db, const char* sql) {
+        return CodeOf(sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_stmt, nullptr));
+    }
+    sqlite3_stmt* Use() {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        return m_stmt;
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+void BindText(sqlite3_stmt* stmt, int index, const std::string& text) {
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+void BindBlob(sqlite3_stmt* stmt, int index, const std::string& bytes) {
+    sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+std::string ColumnText(sqlite3_stmt* stmt, int index) {
+    const auto* text = static_cast<const char*>(sqlite3_column_blob(stmt, index));
+    return text == nullptr ? std::string()
+                           : std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt, index)));
+}
+
+class SqliteStore final : public DirStore {
+public:
+    explicit SqliteStore(sqlite3* db) : m_db(db) {}
+    ~SqliteStore() override {
+        m_statements.clear();
+        sqlite3_close_v2(m_db);
+    }
+
+    int32_t Prepare() {
+        const char* sql[kCount] = {
+            "BEGIN IMMEDIATE",
+            "COMMIT",
+            "SELECT id,parent,leaf,class,mod_time,password FROM objects WHERE id=?1",
+            "SELECT id,parent,leaf,class,mod_time,password FROM objects WHERE parent=?1 AND leaf_key=?2",
+            "SELECT o.id,o.parent,o.leaf,o.class,o.mod_time,o.password,"
+            " (SELECT count(*) FROM objects c WHERE c.parent=o.id),"
+            " (SELECT count(DISTINCT attr) FROM vals v WHERE v.object=o.id)"
+            " FROM objects o WHERE o.parent=?1 ORDER BY o.leaf_key",
+            "SELECT count(*) FROM objects WHERE parent=?1",
+            "INSERT INTO objects(parent,leaf,leaf_key,class,mod_time,password) VALUES(?1,?2,?3,?4,?5,?6)",
+            "UPDATE objects SET parent=?2,leaf=?3,leaf_key=?4,class=?5,mod_time=?6,password=?7 WHERE id=?1",
+            "DELETE FROM objects WHERE id=?1",
+            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 ORDER BY attr,id",
+            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 AND attr=?2 ORDER BY id",
+            "SELECT 1 FROM vals WHERE object=?1 AND attr=?2 AND key=?3",
+            "SELECT count(*) FROM vals WHERE object=?1 AND attr=?2",
+            "INSERT INTO vals(object,attr,syntax,key,data,ref) VALUES(?1,?2,?3,?4,?5,?6)",
+            "DELETE FROM vals WHERE object=?1 AND attr=?2 AND key=?3",
+            "DELETE FROM vals WHERE object=?1 AND attr=?2",
+            "SELECT value FROM meta WHERE key=?1",
+            "INSERT OR REPLACE INTO meta(key,value) VALUES(?1,?2)",
+        };
+        for (int i = 0; i < kCount; ++i) {
+            m_statements.emplace_back(std::make_unique<Statement>());
+            const int32_t rc = m_statements.back()->Prepare(m_db, sql[i]);
+            if (rc != kDirOk) {
+                return rc;
+            }
+        }
+        return kDirOk;
+    }
+
+    int32_t Begin() override { return Step(Use(kBegin)); }
+    int32_t Commit() override {
+        const int32_t rc = Step(Use(kCommit));
+        if (rc != kDirOk) {
+            Rollback();
+        }
+        return rc;
+    }
+    void Rollback() override {
+        if (sqlite3_get_autocommit(m_db) == 0) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+
+    int32_t GetObject(int64_t id, ObjectRecord* out) override {
+        sqlite3_stmt* stmt = Use(kGetObject);
+        sqlite3_bind_int64(stmt, 1, id);
+        return ReadObject(stmt, out);
+    }
+    int32_t FindChild(int64_t parent, const std::string& leafKey, ObjectRecord* out) override {
+        sqlite3_stmt* stmt = Use(kFindChild);
+        sqlite3_bind_int64(stmt, 1, parent);
+        BindBlob(stmt, 2, leafKey);
+        return ReadObject(stmt, out);
+    }
+    int32_t ListChildren(int64_t parent, std::vector<ChildSummary>* out) override {
+        out->clear();
+        sqlite3_stmt* stmt = Use(kListChildren);
+        sqlite3_bind_int64(stmt, 1, parent);
+        int rc = SQLITE_OK;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            ChildSummary summary;
+            FillObject(stmt, &summary.record);
+            summary.subordinateCount = static_cast<uint32_t>(sqlite3_column_int64(stmt, 6));
+            summary.attrCount = static_cast<uint32_t>(sqlite3_column_int64(stmt, 7));
+            out->push_back(std::move(summary));
+        }
+        return CodeOf(rc);
+    }
+    int32_t CountChildren(int64_t parent, uint32_t* count) override {
+        sqlite3_stmt* stmt = Use(kCountChildren);
+        sqlite3_bind_int64(stmt, 1, parent);
+        return ReadCount(stmt, count);
+    }
+    int32_t InsertObject(ObjectRecord* record) override {
+        sqlite3_stmt* stmt = Use(kInsertObject);
+        sqlite3_bind_int64(stmt, 1, record->parent);
+        BindText(stmt, 2, record->leaf);
+        BindBlob(stmt, 3, FoldName(record->leaf));
+        BindText(stmt, 4, record->className);
+        sqlite3_bind_int64(stmt, 5, record->modTime);
+        BindText(stmt, 6, record->passwordHash);
+        const int32_t rc = Step(stmt);
+        if (rc == kDirOk) {
+            record->id = sqlite3_last_insert_rowid(m_db);
+        }
+        return rc;
+    }
+    int32_t UpdateObject(const ObjectRecord& record) override {
+        sqlite3_stmt* stmt = Use(kUpdateObject);
+        sqlite3_bind_int64(stmt, 1, record.id);
+        sqlite3_bind_int64(stmt, 2, record.parent);
+        BindText(stmt, 3, record.leaf);
+        BindBlob(stmt, 4, FoldName(record.leaf));
+        BindText(stmt, 5, record.className);
+        sqlite3_bind_int64(stmt, 6, record.modTime);
+        BindText(stmt, 7, record.passwordHash);
+        return Step(stmt);
+    }
+    int32_t DeleteObject(int64_t id) override {
+        sqlite3_stmt* stmt = Use(kDeleteObject);
+        sqlite3_bind_int64(stmt, 1, id);
+        return Step(stmt);
+    }
+
+    int32_t ReadValues(int64_t object, const std::string& attr, std::vector<StoredValue>* out) override {
+        out->clear();
+        sqlite3_stmt* stmt = Use(attr.empty() ? kReadAllValues : kReadValues);
+        sqlite3_bind_int64(stmt, 1, object);
+        if (!attr.empty()) {
+            BindText(stmt, 2, attr);
+        }
+        int rc = SQLITE_OK;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            StoredValue value;
+            value.attr = ColumnText(stmt, 0);
+            value.syntax = static_cast<uint32_t>(sqlite3_column_int64(stmt, 1));
+            value.key = ColumnText(stmt, 2);
+            value.data = ColumnText(stmt, 3);
+            value.ref = sqlite3_column_int64(stmt, 4);
+            out->push_back(std::move(value));
+        }
+        return CodeOf(rc);
+    }
+    int32_t HasValue(int64_t object, const std::string& attr, const std::string& key, bool* found) override {
+        sqlite3_stmt* stmt = Use(kHasValue);
+        sqlite3_bind_int64(stmt, 1, object);
+        BindText(stmt, 2, attr);
+        BindBlob(stmt, 3, key);
+        const int rc = sqlite3_step(stmt);
+        *found = rc == SQLITE_ROW;
+        return CodeOf(rc);
+    }
+    int32_t CountValues(int64_t object, const std::string& attr, uint32_t* count) override {
+        sqlite3_stmt* stmt = Use(kCountValues);
+        sqlite3_bind_int64(stmt, 1, object);
+        BindText(stmt, 2, attr);
+        return ReadCount(stmt, count);
+    }
+    int32_t InsertValue(int64_t object, const StoredValue& value) override {
+        sqlite3_stmt* stmt = Use(kInsertValue);
+        sqlite3_bind_int64(stmt, 1, object);
+        BindText(stmt, 2, value.attr);
+        sqlite3_bind_int64(stmt, 3, value.syntax);
+        BindBlob(stmt, 4, value.key);
+        BindBlob(stmt, 5, value.data);
+        if (value.ref != 0) {
+            sqlite3_bind_int64(stmt, 6, value.ref);
+        } else {
+            sqlite3_bind_null(stmt, 6);
+        }
+        const int32_t rc = Step(stmt);
+        return rc == kDirErrObjectExists ? kDirErrValueExists : rc;
+    }
+    int32_t DeleteValue(int64_t object, const std::string& attr, const std::string& key) override {
+        sqlite3_stmt* stmt = Use(kDeleteValue);
+        sqlite3_bind_int64(stmt, 1, object);
+        BindText(stmt, 2, attr);
+        BindBlob(stmt, 3, key);
+        const int32_t rc = Step(stmt);
+        if (rc == kDirOk && sqlite3_changes(m_db) == 0) {
+            return kDirErrNoSuchValue;
+        }
+        return rc;
+    }
+    int32_t DeleteAllValues(int64_t object, const std::string& attr) override {
+        sqlite3_stmt* stmt = Use(kDeleteAllValues);
+        sqlite3_bind_int64(stmt, 1, object);
+        BindText(stmt, 2, attr);
+        return Step(stmt);
+    }
+
+    int32_t GetMeta(const std::string& key, std::string* value) override {
+        sqlite3_stmt* stmt = Use(kGetMeta);
+        BindText(stmt, 1, key);
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            *value = ColumnText(stmt, 0);
+            return kDirOk;
+        }
+        return rc == SQLITE_DONE ? kDirErrNoSuchAttribute : CodeOf(rc);
+    }
+    int32_t SetMeta(const std::string& key, const std::string& value) override {
+        sqlite3_stmt* stmt = Use(kSetMeta);
+        BindText(stmt, 1, key);
+        BindBlob(stmt, 2, value);
+        return Step(stmt);
+    }
+
+private:
+    enum Index {
+        kBegin,
+        kCommit,
+        kGetObject,
+        kFindChild,
+        kListChildren,
+        kCountChildren,
+        kInsertObject,
+        kUpdateObject,
+        kDeleteObject,
+        kReadAllValues,
+        kReadValues,
+        kHasValue,
+        kCountValues,
+        kInsertValue,
+        kDeleteValue,
+        kDeleteAllValues,
+        kGetMeta,
+        kSetMeta,
+        kCount
+    };
+
+    sqlite3_stmt* Use(Index index) { return m_statements[index]->Use(); }
+    static int32_t Step(sqlite3_stmt* stmt) {
+        const int rc = sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+        return CodeOf(rc);
+    }
+    static void FillObject(sqlite3_stmt* stmt, ObjectRecord* out) {
+        out->id = sqlite3_column_int64(stmt, 0);
+        out->parent = sqlite3_column_int64(stmt, 1);
+        out->leaf = ColumnText(stmt, 2);
+        out->className = ColumnText(stmt, 3);
+        out->modTime = static_cast<uint32_t>(sqlite3_column_int64(stmt, 4));
+        out->passwordHash = ColumnText(stmt, 5);
+    }
+    static int32_t ReadObject(sqlite3_stmt* stmt, ObjectRecord* out) {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            FillObject(stmt, out);
+            return kDirOk;
+        }
+        return rc == SQLITE_DONE ? kDirErrNoSuchObject : CodeOf(rc);
+    }
+    static int32_t ReadCount(sqlite3_stmt* stmt, uint32_t* count) {
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW) {
+            return CodeOf(rc);
+        }
+        *count = static_cast<uint32_t>(sqlite3_column_int64(stmt, 0));
+        return kDirOk;
+    }
+
+    sqlite3* m_db;
+    std::vector<std::unique_ptr<Statement>> m_statements;
+};
+
+int32_t QueryInt(sqlite3* db, const char* sql, int64_t* out) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            *out = sqlite3_column_int64(stmt, 0);
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(stmt);
+    return CodeOf(rc);
+}
+
+// The checks that run before anything may write to an existing file.
+int32_t CheckExisting(sqlite3* db) {
+    int64_t applicationId = 0;
+    int32_t rc = QueryInt(db, "PRAGMA application_id", &applicationId);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (applicationId != kApplicationId) {
+        return kDirErrNotAStore;
+    }
+    int64_t version = 0;
+    rc = QueryInt(db, "PRAGMA user_version", &version);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (version != kSchemaVersion) {
+        return kDirErrNotAStore;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    int step = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
+    bool healthy = false;
+    if (step == SQLITE_OK) {
+        step = sqlite3_step(stmt);
+        healthy = step == SQLITE_ROW && ColumnText(stmt, 0) == "ok";
+    }
+    sqlite3_finalize(stmt);
+    if (!healthy) {
+        return kDirErrStoreDamaged;
+    }
+    int64_t roots = 0;
+    rc = QueryInt(db, "SELECT count(*) FROM objects WHERE id=1 AND parent=0", &roots);
+    if (rc != kDirOk || roots != 1) {
+        return kDirErrStoreDamaged;
+    }
+    return kDirOk;
+}
+
+bool HasSqliteHeader(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char header[16] = {};
+    file.read(header, sizeof header);
+    return file.gcount() == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
+}
+
+} // namespace
+
+int32_t OpenSqliteStore(const std::string& path, bool create, std::unique_ptr<DirStore>* out, bool* created) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(path, error);
+    *created = false;
+    if (!exists && !create) {
+        return kDirErrNoSuchObject;
+    }
+    if (exists && (!std::filesystem::is_regular_file(path, error) || !HasSqliteHeader(path))) {
+        return kDirErrNotAStore;
+    }
+    sqlite3* db = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
+    int32_t rc = CodeOf(sqlite3_open_v2(path.c_str(), &db, flags, nullptr));
+    if (rc == kDirOk) {
+        sqlite3_extended_result_codes(db, 0);
+        sqlite3_busy_timeout(db, 5000);
+        rc = exists ? CheckExisting(db) : kDirOk;
+    }
+    if (rc == kDirOk) {
+        rc = CodeOf(sqlite3_exec(db,
+                                 "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;",
+                                 nullptr, nullptr, nullptr));
+    }
+    if (rc == kDirOk && !exists) {
+        const std::string script = std::string("BEGIN;") + kSchema +
+                                   "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                                   "; PRAGMA user_version=" + std::to_string(kSchemaVersion) + "; COMMIT;";
+        rc = CodeOf(sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr));
+    }
+    if (rc != kDirOk) {
+        sqlite3_close_v2(db);
+        if (!exists) {
+            std::filesystem::remove(path, error);
+        }
+        return rc;
+    }
+    auto store = std::make_unique<SqliteStore>(db);
+    rc = store->Prepare();
+    if (rc != kDirOk) {
+        return rc;
+    }
+    *created = !exists;
+    *out = std::move(store);
+    return kDirOk;
+}
+
+} // namespace dirclient

@@ -56,4 +56,6 @@ const uint16_t* UpperHalfOf(uint32_t codePage) {
     }
 }
 
-bool IsSupportedCodePage(uint32_t codePage) { return UpperHalfOf(codePage) != nullptr; }
+bool IsSupportedCodePage(uint32_t codePage) {
+    return UpperHalfOf(codePage) != nullptr;
+}

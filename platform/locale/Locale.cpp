@@ -198,11 +198,19 @@ int32_t LocSetTargetCodePage(uint32_t codePage) {
     return 1;
 }
 
-uint32_t LocGetTargetCodePage(void) { return State().codePage; }
+uint32_t LocGetTargetCodePage(void) {
+    return State().codePage;
+}
 
-void LocSetInitializeFails(int32_t fails) { State().initializeFails = fails; }
+void LocSetInitializeFails(int32_t fails) {
+    State().initializeFails = fails;
+}
 
-void LocSetVersionRefused(int32_t refused) { State().versionRefused = refused; }
+void LocSetVersionRefused(int32_t refused) {
+    State().versionRefused = refused;
+}
 
-void LocResetTestHooks(void) { ReadEnvironment(State()); }
+void LocResetTestHooks(void) {
+    ReadEnvironment(State());
+}
 }

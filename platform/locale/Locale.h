@@ -16,13 +16,13 @@ extern "C" {
 
 // Answer codes of the calls that answer 0 on success.
 #define LOC_OK 0
-#define LOC_ERR_PARAMETER 1     /* null pointer, flags not 0, bad record */
-#define LOC_ERR_HANDLE 2        /* not a handle from LocGetConversionHandle */
-#define LOC_ERR_INVALID_UTF8 3  /* the text is not well-formed UTF-8 */
-#define LOC_ERR_NO_MAPPING 4    /* a character has no byte in the target code page */
-#define LOC_ERR_BUFFER_SMALL 5  /* the output and its NUL do not fit */
-#define LOC_ERR_VERSION 6       /* LocCheckVersion: interface version not supported */
-#define LOC_ERR_CODE_PAGE 7     /* LocCheckVersion: code page not supported */
+#define LOC_ERR_PARAMETER 1    /* null pointer, flags not 0, bad record */
+#define LOC_ERR_HANDLE 2       /* not a handle from LocGetConversionHandle */
+#define LOC_ERR_INVALID_UTF8 3 /* the text is not well-formed UTF-8 */
+#define LOC_ERR_NO_MAPPING 4   /* a character has no byte in the target code page */
+#define LOC_ERR_BUFFER_SMALL 5 /* the output and its NUL do not fit */
+#define LOC_ERR_VERSION 6      /* LocCheckVersion: interface version not supported */
+#define LOC_ERR_CODE_PAGE 7    /* LocCheckVersion: code page not supported */
 
 // Ordinal 1. Fills the 128-byte record: the target code page at byte 56, LOC_INTERFACE_VERSION at 60,
 // the rest zero. Answers non-zero on success, 0 on failure.

@@ -28,7 +28,9 @@ BOOL SetActiveCodePage(UINT codePage) {
     }
 }
 
-UINT GetACP() { return g_activeCodePage; }
+UINT GetACP() {
+    return g_activeCodePage;
+}
 
 BOOL IsDBCSLeadByte(BYTE testChar) {
     switch (g_activeCodePage.load()) {

@@ -45,4 +45,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
     return reinterpret_cast<FARPROC>(symbol);
 }
 
-std::string LoadLibraryLastErrorText() { return t_loadError; }
+std::string LoadLibraryLastErrorText() {
+    return t_loadError;
+}

@@ -15,7 +15,9 @@ extern char** environ;
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Answer of a start that succeeded: anything above 31 means "started" to the caller.
 constexpr UINT kStarted = 33;

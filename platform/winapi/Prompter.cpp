@@ -64,7 +64,8 @@ int Prompter::Answer(MessageBoxRecord& box) {
         return 0;
     }
     if (std::find(offered.begin(), offered.end(), answer) == offered.end()) {
-        box.error = "answer " + AnswerName(answer) + " does not fit a message box with " + ButtonList(box.buttons);
+        box.error =
+            "answer " + AnswerName(answer) + " does not fit a message box with " + ButtonList(box.buttons);
         return 0;
     }
     return answer;
@@ -94,15 +95,25 @@ void Prompter::Help(std::string_view file, UINT command, ULONG_PTR data) {
         m_helpObserver(call);
 }
 
-void Prompter::QueueAnswer(int answer) { m_queue.push_back(answer); }
+void Prompter::QueueAnswer(int answer) {
+    m_queue.push_back(answer);
+}
 
-size_t Prompter::PendingAnswers() const { return m_queue.size(); }
+size_t Prompter::PendingAnswers() const {
+    return m_queue.size();
+}
 
-void Prompter::SetAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
+void Prompter::SetAnswerer(Answerer answerer) {
+    m_answerer = std::move(answerer);
+}
 
-void Prompter::SetMessageObserver(MessageObserver observer) { m_messageObserver = std::move(observer); }
+void Prompter::SetMessageObserver(MessageObserver observer) {
+    m_messageObserver = std::move(observer);
+}
 
-void Prompter::SetHelpObserver(HelpObserver observer) { m_helpObserver = std::move(observer); }
+void Prompter::SetHelpObserver(HelpObserver observer) {
+    m_helpObserver = std::move(observer);
+}
 
 bool Prompter::TakeFailure(MessageBoxRecord* failed) {
     if (m_failures.empty()) {

@@ -123,7 +123,9 @@ template <typename Change> LONG Mutate(Registry& reg, Change change) {
     return ERROR_SUCCESS;
 }
 
-std::string_view NameOf(LPCSTR name) { return name == nullptr ? std::string_view() : std::string_view(name); }
+std::string_view NameOf(LPCSTR name) {
+    return name == nullptr ? std::string_view() : std::string_view(name);
+}
 
 } // namespace
 
@@ -218,7 +220,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR name, LPDWORD reserved, LPDWORD type, LP
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExA(HKEY hKey, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD dataSize) {
+LONG RegSetValueExA(HKEY hKey, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data,
+                    DWORD dataSize) {
     if (data == nullptr && dataSize != 0)
         return ERROR_INVALID_PARAMETER;
     RegistryValue value;

@@ -4,7 +4,9 @@
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 constexpr std::string_view kHeader = "REGEDIT4";
 
@@ -69,11 +71,13 @@ void WriteValue(std::string& out, const RegistryValue& value) {
     line += '=';
     const bool isString = value.type == REG_SZ;
     if (isString && FitsQuoted(value.data)) {
-        line += EscapeQuoted(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+        line += EscapeQuoted(
+            std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()));
         out += line;
     } else if (value.type == REG_DWORD && value.data.size() == 4) {
         uint32_t v = static_cast<uint32_t>(value.data[0]) | (static_cast<uint32_t>(value.data[1]) << 8) |
-                     (static_cast<uint32_t>(value.data[2]) << 16) | (static_cast<uint32_t>(value.data[3]) << 24);
+                     (static_cast<uint32_t>(value.data[2]) << 16) |
+                     (static_cast<uint32_t>(value.data[3]) << 24);
         char buf[16];
         std::snprintf(buf, sizeof buf, "dword:%08x", v);
         out += line + buf;
@@ -280,13 +284,15 @@ struct Parser {
         else
             return Fail(number, "unknown root key '" + std::string(rootName) +
                                     "' (HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE)");
-        std::string_view rest = slash == std::string_view::npos ? std::string_view() : inner.substr(slash + 1);
+        std::string_view rest =
+            slash == std::string_view::npos ? std::string_view() : inner.substr(slash + 1);
         if (slash != std::string_view::npos) {
             // an empty level ("A\\\\B" or a trailing backslash) is a typing error, not a key name
             size_t start = 0;
             while (true) {
                 size_t next = rest.find('\\', start);
-                std::string_view level = rest.substr(start, next == std::string_view::npos ? rest.npos : next - start);
+                std::string_view level =
+                    rest.substr(start, next == std::string_view::npos ? rest.npos : next - start);
                 if (level.empty())
                     return Fail(number, "empty key name in the key path");
                 if (next == std::string_view::npos)

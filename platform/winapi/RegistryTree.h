@@ -40,7 +40,9 @@ struct RegistryTree {
     RegistryKey currentUser{"HKEY_CURRENT_USER"};
     RegistryKey localMachine{"HKEY_LOCAL_MACHINE"};
 
-    RegistryKey& Root(RegistryRoot root) { return root == RegistryRoot::CurrentUser ? currentUser : localMachine; }
+    RegistryKey& Root(RegistryRoot root) {
+        return root == RegistryRoot::CurrentUser ? currentUser : localMachine;
+    }
     // The key at path (levels split at '\\', empty levels skipped); nullptr when a level is missing.
     RegistryKey* Find(RegistryRoot root, const std::vector<std::string>& path);
 };

@@ -44,13 +44,12 @@ std::string_view Trim(std::string_view s) {
 struct ProfileEntry {
     std::string key;
     std::string value;
+    bool raw = false; // a line that is not key=value (a comment): value holds it, key is empty
 };
 
 struct ProfileSection {
     std::string name;
-    std::vector<ProfileEntry> entries;
-    // lines that are not key=value (comments) stay where they were
-    std::vector<std::string> otherLines;
+    std::vector<ProfileEntry> entries; // comments stay where they were, between the keys
 };
 
 // A profile file as cached: sections and keys in the order they were first written (or read).
@@ -81,7 +80,7 @@ struct ProfileFile {
                 std::string name(Trim(line.substr(1, line.size() - 2)));
                 current = Find(name);
                 if (current == nullptr) {
-                    sections.push_back(ProfileSection{name, {}, {}});
+                    sections.push_back(ProfileSection{name, {}});
                     current = &sections.back();
                 }
                 continue;
@@ -90,13 +89,13 @@ struct ProfileFile {
             if (current == nullptr) {
                 leadingLines.emplace_back(line);
             } else if (eq == std::string_view::npos || line.front() == ';') {
-                current->otherLines.emplace_back(line);
+                current->entries.push_back(ProfileEntry{std::string(), std::string(line), true});
             } else {
                 std::string key(Trim(line.substr(0, eq)));
                 std::string value(Trim(line.substr(eq + 1)));
                 bool found = false;
                 for (ProfileEntry& e : current->entries) {
-                    if (EqualsNoCase(e.key, key)) {
+                    if (!e.raw && EqualsNoCase(e.key, key)) {
                         e.value = value; // the last of two equal keys wins, as a reader would see it
                         found = true;
                         break;
@@ -111,13 +110,11 @@ struct ProfileFile {
     std::string Text() const {
         std::string out;
         for (const std::string& line : leadingLines)
-            out += line + "\r\n";
+            out += line + "\n";
         for (const ProfileSection& s : sections) {
-            out += "[" + s.name + "]\r\n";
-            for (const std::string& line : s.otherLines)
-                out += line + "\r\n";
+            out += "[" + s.name + "]\n";
             for (const ProfileEntry& e : s.entries)
-                out += e.key + "=" + e.value + "\r\n";
+                out += e.raw ? e.value + "\n" : e.key + "=" + e.value + "\n";
         }
         return out;
     }
@@ -171,7 +168,9 @@ ProfileCache& TheProfileCache() {
 
 // Relative profile names resolve to the current folder here (the original platform used its Windows
 // folder, which does not exist).
-std::string ProfilePath(LPCSTR fileName) { return fileName; }
+std::string ProfilePath(LPCSTR fileName) {
+    return fileName;
+}
 
 DWORD CopyOut(const std::string& text, LPSTR out, DWORD size) {
     if (out == nullptr || size == 0)
@@ -319,11 +318,11 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     if (s == nullptr) {
         if (value == nullptr)
             return TRUE;
-        file.sections.push_back(ProfileSection{section, {}, {}});
+        file.sections.push_back(ProfileSection{section, {}});
         s = &file.sections.back();
     }
     for (auto it = s->entries.begin(); it != s->entries.end(); ++it) {
-        if (EqualsNoCase(it->key, key)) {
+        if (!it->raw && EqualsNoCase(it->key, key)) {
             if (value == nullptr)
                 s->entries.erase(it);
             else
@@ -357,12 +356,13 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
         std::vector<std::string> names;
         if (s != nullptr)
             for (const ProfileEntry& e : s->entries)
-                names.push_back(e.key);
+                if (!e.raw)
+                    names.push_back(e.key);
         return CopyList(names, returned, size);
     }
     if (s != nullptr)
         for (const ProfileEntry& e : s->entries)
-            if (EqualsNoCase(e.key, key))
+            if (!e.raw && EqualsNoCase(e.key, key))
                 return CopyOut(e.value, returned, size);
     return CopyOut(defaultValue == nullptr ? "" : std::string(Trim(defaultValue)), returned, size);
 }

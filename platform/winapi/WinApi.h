@@ -59,7 +59,9 @@ typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
-typedef INT_PTR(WINAPI* FARPROC)();
+// void(*)() rather than the platform's INT_PTR(*)(): it is the type GCC accepts in a cast to any other
+// function type without -Wcast-function-type, and every caller casts a FARPROC before calling it.
+typedef void(WINAPI* FARPROC)();
 
 #ifndef TRUE
 #define TRUE 1
@@ -130,8 +132,8 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 // KEY_READ handles refuse writes with ERROR_ACCESS_DENIED. The caller closes *result with RegCloseKey.
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR subKey, DWORD options, REGSAM samDesired, PHKEY result);
 // Opens or creates (with every missing level) a key; *disposition tells which happened.
-LONG RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options, REGSAM samDesired,
-                     void* securityAttributes, PHKEY result, LPDWORD disposition);
+LONG RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
+                     REGSAM samDesired, void* securityAttributes, PHKEY result, LPDWORD disposition);
 // name NULL or "" is the key's default value. With data NULL only *dataSize (needed size) is reported;
 // a value longer than *dataSize fails with ERROR_MORE_DATA and *dataSize holds the size needed. A string
 // value's size counts its terminating NUL, which is always written.
@@ -344,7 +346,7 @@ constexpr UINT GPTR = GMEM_FIXED | GMEM_ZEROINIT;
 // NULL on failure. Unknown handles are refused, never dereferenced.
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
 LPVOID GlobalLock(HGLOBAL block);
-BOOL GlobalUnlock(HGLOBAL block); // TRUE while still locked
+BOOL GlobalUnlock(HGLOBAL block);  // TRUE while still locked
 HGLOBAL GlobalFree(HGLOBAL block); // NULL on success, the handle on failure
 SIZE_T GlobalSize(HGLOBAL block);
 

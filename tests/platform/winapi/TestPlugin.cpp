@@ -1,0 +1,3 @@
+extern "C" int TestPluginAnswer() {
+    return 42;
+}

@@ -1,0 +1,161 @@
+#include "module/password/SealPassword.h"
+#include "tests/module/password/TestKeys.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string output; // standard output and standard error together
+};
+
+class AgentCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kelnt-agent-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override {
+        const std::string command = "rm -rf '" + m_dir + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+
+    Outcome Agent(const std::string& arguments) const {
+        const std::string command = std::string(KELNT_BINARY_DIR) + "/bin/kelnt-agent " + arguments + " 2>&1";
+        Outcome outcome;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            return outcome;
+        }
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            outcome.output.append(buffer, got);
+        }
+        const int status = pclose(pipe);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return outcome;
+    }
+
+    void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::ofstream out(Path(name), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    std::vector<uint8_t> Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    std::string m_dir;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+TEST_F(AgentCliTest, KnownAnswerSealingMatchesTheFixtures) {
+    for (const auto& c : testvec::ReadVecFile("sealed.vec", "Sealed")) {
+        SCOPED_TRACE("sealed.vec line " + std::to_string(c.line));
+        const auto& key =
+            testkeys::Key(static_cast<unsigned>(c.Number("Bits")), static_cast<uint32_t>(c.Number("E")));
+        Write("pub", key.publicBlob);
+        Write("priv", key.privateBlob);
+        const auto passwordBytes = c.Bytes("Password");
+        const std::string password(passwordBytes.begin(), passwordBytes.end());
+        const Outcome sealed = Agent("seal --key " + Path("pub") + " --password " + Quoted(password) +
+                                     " --known-answer " + c.Get("Time") + " --out " + Path("sealed"));
+        ASSERT_EQ(sealed.status, 0) << sealed.output;
+        EXPECT_EQ(Read("sealed"), c.Bytes("Output"));
+        const Outcome opened = Agent("unseal --key " + Path("priv") + " --in " + Path("sealed"));
+        ASSERT_EQ(opened.status, 0) << opened.output;
+        EXPECT_EQ(opened.output, password + "\n");
+    }
+}
+
+TEST_F(AgentCliTest, KeygenSealUnsealInHexAndBinary) {
+    for (const std::string bits : {"848", "424"}) {
+        const Outcome made = Agent("keygen --bits " + bits + " --public " + Path("pub") + " --private " +
+                                   Path("priv") + " --exponent 3 --hex");
+        ASSERT_EQ(made.status, 0) << made.output;
+        const Outcome sealed = Agent("seal --key " + Path("pub") + " --password 'Sommer 2026'");
+        ASSERT_EQ(sealed.status, 0) << sealed.output;
+        EXPECT_EQ(sealed.output.size(), 2 * kSealedValueSize + 1); // hex on standard output
+        const Outcome opened = Agent("unseal --key " + Path("priv") + " --hex " + sealed.output);
+        ASSERT_EQ(opened.status, 0) << opened.output;
+        EXPECT_EQ(opened.output, "Sommer 2026\n");
+        const Outcome inspected = Agent("inspect " + Path("pub"));
+        ASSERT_EQ(inspected.status, 0);
+        EXPECT_NE(inspected.output.find("bits " + bits), std::string::npos) << inspected.output;
+        EXPECT_NE(inspected.output.find("sealing: accepted"), std::string::npos) << inspected.output;
+        EXPECT_NE(inspected.output.find("matches \"MA\""), std::string::npos);
+        const Outcome privInspected = Agent("inspect " + Path("priv"));
+        EXPECT_NE(privInspected.output.find("sealing: refused (a private key"), std::string::npos);
+    }
+}
+
+TEST_F(AgentCliTest, InspectExplainsASealedValue) {
+    const auto& key = testkeys::Key(424, 3);
+    Write("pub", key.publicBlob);
+    ASSERT_EQ(Agent("seal --key " + Path("pub") + " --password x --out " + Path("value")).status, 0);
+    EXPECT_EQ(Read("value").size(), kSealedValueSize);
+    const Outcome inspected = Agent("inspect " + Path("value"));
+    ASSERT_EQ(inspected.status, 0);
+    EXPECT_NE(inspected.output.find("sealed value, 500 bytes: 212 sealed + 288 filler"), std::string::npos)
+        << inspected.output;
+    EXPECT_NE(inspected.output.find("4 blocks of 53 bytes (data 44, padding 31)"), std::string::npos);
+}
+
+TEST_F(AgentCliTest, ErrorsExitNonZeroWithAClearMessage) {
+    const auto& key = testkeys::Key(848, 65537);
+    Write("pub", key.publicBlob);
+    Write("priv", key.privateBlob);
+    auto damaged = key.publicBlob;
+    damaged[30] ^= 1;
+    Write("damaged", damaged);
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"", 2, "usage:"},
+        {"frobnicate", 2, "unknown command frobnicate"},
+        {"keygen --bits 1024 --public P --private Q", 2, "--bits must be a number from 80 to 848"},
+        {"keygen --bits 424 --public P --private Q --exponent 4", 2, "--exponent must be an odd number"},
+        {"keygen --bits 424 --public P", 2, "keygen needs --private"},
+        {"seal --key " + Path("pub"), 2, "seal needs --key and --password"},
+        {"seal --key " + Path("missing") + " --password x", 1, "cannot read"},
+        {"seal --key " + Path("priv") + " --password x", 1, "sealing failed with code 7"},
+        {"seal --key " + Path("damaged") + " --password x", 1, "sealing failed with code 7"},
+        {"seal --key " + Path("pub") + " --password " + std::string(143, 'p'), 1,
+         "at most 142 can be sealed"},
+        {"seal --key " + Path("pub") + " --password x --bogus", 2, "unknown option --bogus"},
+        {"unseal --key " + Path("priv"), 2, "exactly one of --in FILE and --hex HEX"},
+        {"unseal --key " + Path("priv") + " --hex abc", 2, "--hex holds something other than hex digits"},
+        {"unseal --key " + Path("priv") + " --hex 00ff", 1, "cannot unseal: value: 2 bytes"},
+        {"unseal --key " + Path("pub") + " --hex 00ff", 1, "cannot unseal: key: not a private RSA key"},
+        {"inspect", 2, "inspect needs one FILE"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Agent(c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.arguments << "\n" << outcome.output;
+        EXPECT_NE(outcome.output.find(c.message), std::string::npos) << c.arguments << "\n" << outcome.output;
+    }
+}
+
+} // namespace

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <vector>
+#include <list>
 
 namespace {
 
@@ -33,12 +33,13 @@ void ReadEnvironment(LocaleState& state) {
 }
 
 LocaleState& State() {
-    static LocaleState* state = [] {
-        auto* s = new LocaleState;
-        ReadEnvironment(*s);
-        return s;
+    static LocaleState state;
+    static const bool read = [] {
+        ReadEnvironment(state);
+        return true;
     }();
-    return *state;
+    (void)read;
+    return state;
 }
 
 // A conversion handle names the code page it was made for; the handles live as long as the library.
@@ -47,16 +48,17 @@ struct Converter {
 };
 
 std::mutex g_convertersMutex;
-std::vector<Converter*>& Converters() {
-    static std::vector<Converter*> converters;
+// A list, so that a handle (the address of its converter) stays valid while more are made.
+std::list<Converter>& Converters() {
+    static std::list<Converter> converters;
     return converters;
 }
 
 Converter* FindConverter(uintptr_t handle) {
     std::lock_guard lock(g_convertersMutex);
-    for (Converter* c : Converters())
-        if (reinterpret_cast<uintptr_t>(c) == handle)
-            return c;
+    for (Converter& c : Converters())
+        if (reinterpret_cast<uintptr_t>(&c) == handle)
+            return &c;
     return nullptr;
 }
 
@@ -153,15 +155,14 @@ int32_t LocGetConversionHandle(uintptr_t* handle) {
         return LOC_ERR_PARAMETER;
     const uint32_t page = State().codePage;
     std::lock_guard lock(g_convertersMutex);
-    for (Converter* c : Converters()) {
-        if (c->codePage == page) {
-            *handle = reinterpret_cast<uintptr_t>(c);
+    for (Converter& c : Converters()) {
+        if (c.codePage == page) {
+            *handle = reinterpret_cast<uintptr_t>(&c);
             return LOC_OK;
         }
     }
-    auto* c = new Converter{page};
-    Converters().push_back(c);
-    *handle = reinterpret_cast<uintptr_t>(c);
+    Converters().push_back(Converter{page});
+    *handle = reinterpret_cast<uintptr_t>(&Converters().back());
     return LOC_OK;
 }
 

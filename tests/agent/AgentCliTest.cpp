@@ -108,6 +108,37 @@ TEST_F(AgentCliTest, KeygenSealUnsealInHexAndBinary) {
     }
 }
 
+// The module's callers convert what the administrator typed into the NT side's code page first; --convert
+// does the same, so the sealed bytes are the code-page bytes.
+TEST_F(AgentCliTest, ConvertSealsTheCodePageBytes) {
+    const auto& key = testkeys::Key(424, 65537);
+    Write("pub", key.publicBlob);
+    Write("priv", key.privateBlob);
+    ASSERT_EQ(Agent("seal --key " + Path("pub") +
+                    " --password 'Gr\xc3\xbc\xc3\x9f"
+                    "e' --convert --out " +
+                    Path("converted"))
+                  .status,
+              0);
+    const Outcome opened = Agent("unseal --key " + Path("priv") + " --in " + Path("converted"));
+    ASSERT_EQ(opened.status, 0) << opened.output;
+    EXPECT_EQ(opened.output, "Gr\xfc\xdf"
+                             "e\n");
+    ASSERT_EQ(Agent("seal --key " + Path("pub") +
+                    " --password 'Gr\xc3\xbc\xc3\x9f"
+                    "e' --out " +
+                    Path("raw"))
+                  .status,
+              0);
+    EXPECT_EQ(Agent("unseal --key " + Path("priv") + " --in " + Path("raw")).output, "Gr\xc3\xbc\xc3\x9f"
+                                                                                     "e\n");
+    const Outcome unmappable =
+        Agent("seal --key " + Path("pub") + " --password '\xe6\x97\xa5' --convert --out " + Path("x"));
+    EXPECT_EQ(unmappable.status, 1);
+    EXPECT_NE(unmappable.output.find("could not convert the password (code 4)"), std::string::npos)
+        << unmappable.output;
+}
+
 TEST_F(AgentCliTest, InspectExplainsASealedValue) {
     const auto& key = testkeys::Key(424, 3);
     Write("pub", key.publicBlob);

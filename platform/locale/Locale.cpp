@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <list>
+#include <mutex>
 
 namespace {
 

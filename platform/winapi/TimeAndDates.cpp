@@ -381,6 +381,23 @@ std::string FormatDate(const SYSTEMTIME& date, const char* format) {
     return FormatTm(t, format);
 }
 
+std::string FormatDateFourDigitYear(const SYSTEMTIME& date) {
+    const std::string text = FormatDate(date, "%x");
+    if (text.empty())
+        return text;
+    const DateLayout layout = LayoutOfLocale();
+    Split split = SplitDigits(text);
+    if (split.numbers.size() != 3)
+        return text;
+    std::string out = split.pieces[0];
+    for (size_t i = 0; i < 3; ++i) {
+        const bool twoDigitYear = layout.order[i] == Field::Year && split.numbers[i].size() == 2;
+        out += twoDigitYear ? std::to_string(date.wYear) : split.numbers[i];
+        out += split.pieces[i + 1];
+    }
+    return out;
+}
+
 int GetDateFormatA(LCID /*locale*/, DWORD /*flags*/, const SYSTEMTIME* date, LPCSTR format, LPSTR out,
                    int cchDate) {
     SYSTEMTIME when{};

@@ -313,6 +313,10 @@ BOOL SetUserDateLocale(LPCSTR localeName);
 // strftime of format ("%x", "%Y" ...) in the user's LC_TIME locale for a calendar date (time fields used
 // as given). Empty on failure.
 std::string FormatDate(const SYSTEMTIME& date, const char* format);
+// "%x" of the user's locale with its year written in four digits: a two-digit year field is replaced by the
+// full year wherever the locale puts it ("12/31/99" -> "12/31/1999"); a locale that writes four digits
+// already ("31.12.1999", "1999年12月31日") keeps its text. ParseDate reads every form this writes.
+std::string FormatDateFourDigitYear(const SYSTEMTIME& date);
 // GetDateFormatA-like: format is a strftime format (NULL = "%x"); answers characters written including the
 // NUL, the size needed when cchDate is 0, or 0 when it does not fit (ERROR_INSUFFICIENT_BUFFER).
 int GetDateFormatA(LCID locale, DWORD flags, const SYSTEMTIME* date, LPCSTR format, LPSTR out, int cchDate);

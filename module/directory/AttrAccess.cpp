@@ -17,6 +17,7 @@ constexpr uint32_t kContextKeyWordValue = 2;
 constexpr int32_t kIterationStart = -1;
 constexpr size_t kIdentityBytes = kDirMaxNameBytes + 1;
 constexpr size_t kReplyNameBytes = kDirClassNameBytes;
+constexpr int kSurelyFittingValueBytes = kDirBufferLarge / 4;
 
 int32_t g_lastError = kDirOk;
 
@@ -215,10 +216,14 @@ int32_t FillBatch(int32_t ctx, DirBuffer* request, const char* attr, uint32_t sy
 }
 
 // Every value must fit an empty request on its own; otherwise no number of flushes would ever send it.
-// Checked before anything is sent, so that a refused list changes nothing.
+// Checked before anything is sent, so that a refused list changes nothing. Only long values are tried: a
+// short one costs a few header bytes more than its text, far below what an empty request holds.
 int32_t CheckEachValueFits(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax,
                            const CStringArray& values) {
     for (int i = 0; i < values.GetSize(); ++i) {
+        if (values[i].GetLength() < kSurelyFittingValueBytes) {
+            continue;
+        }
         const int32_t rc = FillBatch(ctx, request, attr, syntax, /*removeAll=*/false, values, i, i + 1);
         if (rc == kDirErrBufferFull) {
             return kDirErrValueTooLarge;

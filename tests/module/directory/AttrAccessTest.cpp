@@ -387,7 +387,12 @@ TEST_F(AttrAccessTest, ValueLargerThanAnyRequestIsRefusedBeforeAnythingChanges) 
     const CStringArray old = ToArray({"WS1", "WS2"});
     ASSERT_EQ(SetAttrValues(m_ctx, "Joe.Dom.Corp", attr, kSyntaxCaseIgnoreString, &old), 1);
 
-    const CStringArray huge = ToArray({"WS3", std::string(kDirBufferLarge, 'h'), "WS4"});
+    // The oversized value comes after more values than one request holds, so a flush would already have
+    // emptied the list by the time it is reached.
+    std::vector<std::string> values = NumberedValues(400, 60);
+    values.push_back(std::string(kDirBufferLarge, 'h'));
+    values.push_back("WS4");
+    const CStringArray huge = ToArray(values);
     EXPECT_EQ(SetAttrValues(m_ctx, "Joe.Dom.Corp", attr, kSyntaxCaseIgnoreString, &huge), 0);
     EXPECT_EQ(GetLastAttrError(), kDirErrValueTooLarge);
     EXPECT_THAT(StoredList("Joe.Dom.Corp", attr), ElementsAre("WS1", "WS2"));

@@ -38,9 +38,8 @@ public:
     RequestBuffer(const RequestBuffer&) = delete;
     RequestBuffer& operator=(const RequestBuffer&) = delete;
 
-    [[nodiscard]] int32_t AllocCode() const {
-        return m_buffer != nullptr ? m_code : (m_code != kDirOk ? m_code : kDirErrOutOfMemory);
-    }
+    // Why Ok() is false.
+    [[nodiscard]] int32_t AllocCode() const { return m_code != kDirOk ? m_code : kDirErrOutOfMemory; }
     [[nodiscard]] bool Ok() const { return m_buffer != nullptr && m_code == kDirOk; }
     [[nodiscard]] DirBuffer* Get() const { return m_buffer; }
 

@@ -4,6 +4,7 @@
 #include "module/directory/DirContext.h"
 #include "module/directory/DirectoryMessages.h"
 #include "module/directory/Schema.h"
+#include "platform/ui/WinApp.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -343,6 +344,11 @@ TEST_F(AttrAccessTest, ListLargerThanOneRequestIsStoredWholeAndInOrder) {
         SetAttrValues(m_ctx, "Joe.Dom.Corp", kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &array),
         1);
     EXPECT_EQ(StoredList("Joe.Dom.Corp", kAttrEnabledWorkstationList), values);
+    CString first;
+    EXPECT_EQ(
+        ReadStringAttr(m_ctx, "Joe.Dom.Corp", kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &first),
+        1);
+    EXPECT_EQ(first.Str(), values[0]);
 
     // A shorter list replaces the long one, and an empty one removes every value.
     const CStringArray shorter = ToArray({"B", "A"});
@@ -471,3 +477,30 @@ TEST_F(AttrAccessTest, CountingWithNoStoreOpenShowsTheContextFailure) {
 }
 
 } // namespace
+
+// With the English resource library the administrator reads what failed and the client's code.
+TEST_F(AttrAccessTest, MessagesCarryTheirTextsAndTheClientsCode) {
+    HMODULE library = LoadLibraryA(KELNT_BINARY_DIR "/lib/English/rckelnt.so");
+    ASSERT_NE(library, nullptr) << LoadLibraryLastErrorText();
+    const HINSTANCE before = AfxGetResourceHandle();
+    AfxSetResourceHandle(library);
+
+    uint32_t count = 0;
+    EXPECT_EQ(CountSubordinates("Nowhere.Corp", &count), 0);
+    EXPECT_EQ(CanWriteACL(m_ctx, "Admin", "Nowhere.Corp"), 0);
+    ASSERT_EQ(DirCloseStore(), kDirOk);
+    EXPECT_EQ(CountSubordinates("Dom.Corp", &count), 0);
+
+    AfxSetResourceHandle(before);
+    EXPECT_EQ(FreeLibrary(library), TRUE);
+    const auto& shown = Prompter::Instance().Messages();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].stringId, 14);
+    EXPECT_NE(shown[0].text.find("(error -701)"), std::string::npos) << shown[0].text;
+    EXPECT_EQ(shown[1].stringId, 57348);
+    EXPECT_EQ(shown[2].stringId, 13);
+    for (const auto& box : shown) {
+        EXPECT_FALSE(box.text.empty()) << box.stringId;
+        EXPECT_EQ(box.buttons, static_cast<UINT>(MB_OK)) << box.stringId;
+    }
+}

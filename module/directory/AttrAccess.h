@@ -17,7 +17,7 @@
 inline constexpr uint32_t kRightWrite = kDirRightWrite;
 
 // A new context that follows aliases, with the name context "[Root]". Answers the context handle (free it
-// with DirFreeContext, or own it with CDirContext), or -328 when none can be made.
+// with DirFreeContext; CDirContext makes one and frees it), or -328 when none can be made.
 int32_t CreateDirContext();
 // As CreateDirContext, but reads act on an alias itself rather than on the object it names (the group
 // member pages list aliases as members).

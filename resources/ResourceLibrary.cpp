@@ -40,25 +40,33 @@ RC_EXPORT int RcLoadString(uint32_t id, char* buffer, int size) {
     return static_cast<int>(count);
 }
 
-RC_EXPORT const RcDialog* RcFindDialog(uint32_t id) { return Table().FindDialog(id); }
+RC_EXPORT const RcDialog* RcFindDialog(uint32_t id) {
+    return Table().FindDialog(id);
+}
 
 RC_EXPORT const RcDialog* RcFindDialogByName(const char* name) {
     return name == nullptr ? nullptr : Table().FindDialog(std::string_view(name));
 }
 
-RC_EXPORT const RcBitmap* RcFindBitmap(uint32_t id) { return Table().FindBitmap(id); }
+RC_EXPORT const RcBitmap* RcFindBitmap(uint32_t id) {
+    return Table().FindBitmap(id);
+}
 
 RC_EXPORT const RcBitmap* RcFindBitmapByName(const char* name) {
     return name == nullptr ? nullptr : Table().FindBitmap(std::string_view(name));
 }
 
-RC_EXPORT const RcBitmap* RcFindIcon(uint32_t id) { return Table().FindIcon(id); }
+RC_EXPORT const RcBitmap* RcFindIcon(uint32_t id) {
+    return Table().FindIcon(id);
+}
 
 RC_EXPORT const RcBitmap* RcFindIconByName(const char* name) {
     return name == nullptr ? nullptr : Table().FindIcon(std::string_view(name));
 }
 
-RC_EXPORT const char* RcLanguage() { return KELNT_RC_LANGUAGE; }
+RC_EXPORT const char* RcLanguage() {
+    return KELNT_RC_LANGUAGE;
+}
 
 RC_EXPORT const char* RcLoadError() {
     const std::string& error = Table().Error();

@@ -9,7 +9,8 @@ namespace kelnt::rc {
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -20,10 +21,9 @@ struct KindName {
     RcControlKind kind;
 };
 constexpr KindName kKinds[] = {
-    {"static", kRcStatic},     {"edit", kRcEdit},         {"button", kRcButton},
-    {"checkbox", kRcCheckBox}, {"radio", kRcRadio},       {"group", kRcGroup},
-    {"listbox", kRcListBox},   {"combobox", kRcComboBox}, {"listview", kRcListView},
-    {"progress", kRcProgress}, {"custom", kRcCustom},
+    {"static", kRcStatic},     {"edit", kRcEdit},         {"button", kRcButton},   {"checkbox", kRcCheckBox},
+    {"radio", kRcRadio},       {"group", kRcGroup},       {"listbox", kRcListBox}, {"combobox", kRcComboBox},
+    {"listview", kRcListView}, {"progress", kRcProgress}, {"custom", kRcCustom},
 };
 
 struct StyleName {
@@ -31,10 +31,17 @@ struct StyleName {
     uint32_t style;
 };
 constexpr StyleName kStyles[] = {
-    {"disabled", kRcStyleDisabled},   {"hidden", kRcStyleHidden},     {"readonly", kRcStyleReadOnly},
-    {"group", kRcStyleGroup},         {"multiple", kRcStyleMultiple}, {"ownerdraw", kRcStyleOwnerDraw},
-    {"sorted", kRcStyleSorted},       {"password", kRcStylePassword}, {"default", kRcStyleDefault},
-    {"number", kRcStyleNumber},       {"dropdownlist", kRcStyleDropDownList},
+    {"disabled", kRcStyleDisabled},
+    {"hidden", kRcStyleHidden},
+    {"readonly", kRcStyleReadOnly},
+    {"group", kRcStyleGroup},
+    {"multiple", kRcStyleMultiple},
+    {"ownerdraw", kRcStyleOwnerDraw},
+    {"sorted", kRcStyleSorted},
+    {"password", kRcStylePassword},
+    {"default", kRcStyleDefault},
+    {"number", kRcStyleNumber},
+    {"dropdownlist", kRcStyleDropDownList},
     {"checked", kRcStyleChecked},
 };
 
@@ -63,11 +70,21 @@ std::optional<std::vector<std::string>> SplitWords(std::string_view line, std::s
                     }
                     char e = line[i++];
                     switch (e) {
-                    case 'n': word += '\n'; break;
-                    case 't': word += '\t'; break;
-                    case '"': word += '"'; break;
-                    case '\\': word += '\\'; break;
-                    default: error = std::string("unknown escape \\") + e; return std::nullopt;
+                    case 'n':
+                        word += '\n';
+                        break;
+                    case 't':
+                        word += '\t';
+                        break;
+                    case '"':
+                        word += '"';
+                        break;
+                    case '\\':
+                        word += '\\';
+                        break;
+                    default:
+                        error = std::string("unknown escape \\") + e;
+                        return std::nullopt;
                     }
                     continue;
                 }
@@ -89,7 +106,9 @@ std::optional<std::vector<std::string>> SplitWords(std::string_view line, std::s
     return words;
 }
 
-bool IsQuoted(const std::string& word) { return !word.empty() && word[0] == '"'; }
+bool IsQuoted(const std::string& word) {
+    return !word.empty() && word[0] == '"';
+}
 
 std::optional<int64_t> Number(const std::string& word) {
     if (word.empty() || IsQuoted(word)) {
@@ -104,7 +123,8 @@ std::optional<int64_t> Number(const std::string& word) {
 }
 
 bool IsResourceNumber(const std::string& word) {
-    return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !word.empty() &&
+           std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 } // namespace
@@ -141,7 +161,8 @@ public:
     }
 
     std::string Error() const {
-        return (m_atEnd ? std::string("end of source") : "line " + std::to_string(m_lineNumber)) + ": " + m_error;
+        return (m_atEnd ? std::string("end of source") : "line " + std::to_string(m_lineNumber)) + ": " +
+               m_error;
     }
 
 private:
@@ -259,8 +280,8 @@ private:
             }
             if (AtEnd()) {
                 if (image.pixels.size() != static_cast<size_t>(*width * *height)) {
-                    return Fail("bitmap has " + std::to_string(image.pixels.size() / *width) + " rows, expected " +
-                                std::to_string(*height));
+                    return Fail("bitmap has " + std::to_string(image.pixels.size() / *width) +
+                                " rows, expected " + std::to_string(*height));
                 }
                 family.push_back(std::move(image));
                 family.back().view.pixels = family.back().pixels.data();
@@ -446,10 +467,18 @@ const RcBitmap* ResourceTable::FindImage(const std::deque<Image>& images, std::s
     return nullptr;
 }
 
-const RcBitmap* ResourceTable::FindBitmap(uint32_t id) const { return FindImage(m_bitmaps, id); }
-const RcBitmap* ResourceTable::FindBitmap(std::string_view name) const { return FindImage(m_bitmaps, name); }
-const RcBitmap* ResourceTable::FindIcon(uint32_t id) const { return FindImage(m_icons, id); }
-const RcBitmap* ResourceTable::FindIcon(std::string_view name) const { return FindImage(m_icons, name); }
+const RcBitmap* ResourceTable::FindBitmap(uint32_t id) const {
+    return FindImage(m_bitmaps, id);
+}
+const RcBitmap* ResourceTable::FindBitmap(std::string_view name) const {
+    return FindImage(m_bitmaps, name);
+}
+const RcBitmap* ResourceTable::FindIcon(uint32_t id) const {
+    return FindImage(m_icons, id);
+}
+const RcBitmap* ResourceTable::FindIcon(std::string_view name) const {
+    return FindImage(m_icons, name);
+}
 
 std::vector<const RcDialog*> ResourceTable::Dialogs() const {
     std::vector<const RcDialog*> out;

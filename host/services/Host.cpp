@@ -21,7 +21,9 @@ bool CopyBounded(const std::string& text, char* buffer, size_t size) {
     return true;
 }
 
-std::string Text(const char* text) { return text ? text : ""; }
+std::string Text(const char* text) {
+    return text ? text : "";
+}
 
 } // namespace
 
@@ -37,9 +39,9 @@ LONG HostRegisterClass(const char* nameSpace, const char* className, const char*
     return HostServices::Instance().AddClass(std::move(entry));
 }
 
-LONG HostRegisterTool(const char* menuName, uint32_t /*reserved1*/, uint32_t /*reserved2*/, uint32_t /*reserved3*/,
-                      uint16_t* commandId, const char* menuText, const char* statusText, ToolMenuAction action,
-                      ToolMenuValid valid, uint32_t version) {
+LONG HostRegisterTool(const char* menuName, uint32_t /*reserved1*/, uint32_t /*reserved2*/,
+                      uint32_t /*reserved3*/, uint16_t* commandId, const char* menuText,
+                      const char* statusText, ToolMenuAction action, ToolMenuValid valid, uint32_t version) {
     RegisteredTool entry;
     entry.menuName = Text(menuName);
     entry.menuText = Text(menuText);
@@ -54,7 +56,9 @@ LONG HostAddToolButton(const ToolButtonRecord* record) {
     return record == nullptr ? -1 : HostServices::Instance().AddToolButton(*record);
 }
 
-HWND HostGetMainWindow() { return HostServices::Instance().MainWindow(); }
+HWND HostGetMainWindow() {
+    return HostServices::Instance().MainWindow();
+}
 
 LONG HostQueryContext(uint32_t /*reserved*/, char* buffer) {
     const HostServices& host = HostServices::Instance();
@@ -100,7 +104,8 @@ LONG HostSetClassBitmaps(const char* className, const char* displayName, HBITMAP
 LONG HostReleaseClassBitmaps(const char* className, HBITMAP* /*normal*/, HBITMAP* /*alias*/,
                              HBITMAP* /*readOnly*/) {
     RegisteredClass* entry = HostServices::Instance().FindClass(Text(className));
-    if (entry == nullptr || (entry->normal == nullptr && entry->alias == nullptr && entry->readOnly == nullptr)) {
+    if (entry == nullptr ||
+        (entry->normal == nullptr && entry->alias == nullptr && entry->readOnly == nullptr)) {
         return -1;
     }
     entry->normal = nullptr;

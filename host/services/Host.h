@@ -10,8 +10,8 @@ LONG HostRegisterClass(const char* nameSpace, const char* className, const char*
                        SnapCallBack callBack, uint32_t version);
 // Records a Tools menu command and writes its command id to *commandId. 0 done; -1 refused.
 LONG HostRegisterTool(const char* menuName, uint32_t reserved1, uint32_t reserved2, uint32_t reserved3,
-                      uint16_t* commandId, const char* menuText, const char* statusText, ToolMenuAction action,
-                      ToolMenuValid valid, uint32_t version);
+                      uint16_t* commandId, const char* menuText, const char* statusText,
+                      ToolMenuAction action, ToolMenuValid valid, uint32_t version);
 // Records a tool button; -1 when the record's size is not sizeof(ToolButtonRecord).
 LONG HostAddToolButton(const ToolButtonRecord* record);
 HWND HostGetMainWindow();

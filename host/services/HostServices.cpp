@@ -9,7 +9,8 @@ namespace {
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -41,6 +42,15 @@ std::string MenuTextForDisplay(const std::string& menuText) {
     return out;
 }
 
+std::string FormatClassLine(const ClassListing& line) {
+    return line.className + " | " + line.displayName + " | " + std::to_string(line.flags);
+}
+
+std::string FormatToolLine(const ToolListing& line) {
+    return line.text + " | " + (line.menuEnabled ? "enabled" : "grayed") + " | " +
+           (line.buttonOn ? "on" : "off");
+}
+
 HostServices& HostServices::Instance() {
     static HostServices host;
     return host;
@@ -57,7 +67,9 @@ void HostServices::ForgetRegistrations() {
     m_buttons.clear();
 }
 
-std::string HostServices::ResourceRoot() const { return m_resourceRoot.empty() ? LibraryFolder() : m_resourceRoot; }
+std::string HostServices::ResourceRoot() const {
+    return m_resourceRoot.empty() ? LibraryFolder() : m_resourceRoot;
+}
 
 RegisteredClass* HostServices::FindClass(const std::string& className) {
     for (auto& entry : m_classes) {

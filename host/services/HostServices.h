@@ -113,7 +113,8 @@ public:
     // Sends a message to a registered class with a writable copy of objectName (at least 514 bytes).
     // Empty when no such class is registered.
     std::optional<long> SendToClass(const std::string& className, const std::string& objectName,
-                                    unsigned short message, unsigned long param1 = 0, unsigned long param2 = 0);
+                                    unsigned short message, unsigned long param1 = 0,
+                                    unsigned long param2 = 0);
     // SNAP_CLOSE_CLASS to every class, in registration order.
     void CloseAllClasses();
     // Each class with its display name and the flags it answers to SNAP_GET_CLASS_FLAGS.
@@ -147,6 +148,11 @@ private:
 
     static constexpr uint16_t kFirstToolCommandId = 0xE200;
 };
+
+// The host's output lines: "CLASS | DISPLAY NAME | FLAGS" and "TEXT | MENU | BUTTON" (MENU enabled or
+// grayed, BUTTON on or off).
+std::string FormatClassLine(const ClassListing& line);
+std::string FormatToolLine(const ToolListing& line);
 
 // The menu text as a person reads it: "&&" becomes "&", a single '&' (the access key marker) is dropped.
 std::string MenuTextForDisplay(const std::string& menuText);

@@ -81,10 +81,10 @@ struct SnapPageRecord {
 // The browser. The host asks the collector for the class filter (514, then 515 for each name), lets the
 // person pick objects, then hands over the context it ended in (512) and one result record a pick (513).
 typedef LONG(__stdcall* BrowseCollector)(void* request, uint32_t message, ULONG_PTR param1, ULONG_PTR param2);
-constexpr uint32_t kBrowseKeepContext = 512;   // param1: the 512-byte context buffer
-constexpr uint32_t kBrowseAddResult = 513;     // param2: a 646-byte result record
-constexpr uint32_t kBrowseFilterCount = 514;   // param1: uint32_t* that receives the number of names
-constexpr uint32_t kBrowseFilterName = 515;    // param1: index; param2: buffer of kBrowseClassNameSize
+constexpr uint32_t kBrowseKeepContext = 512; // param1: the 512-byte context buffer
+constexpr uint32_t kBrowseAddResult = 513;   // param2: a 646-byte result record
+constexpr uint32_t kBrowseFilterCount = 514; // param1: uint32_t* that receives the number of names
+constexpr uint32_t kBrowseFilterName = 515;  // param1: index; param2: buffer of kBrowseClassNameSize
 constexpr uint32_t kBrowseForCreation = 4;
 constexpr uint32_t kBrowseForPages = 8;
 constexpr size_t kBrowseContextSize = 512;

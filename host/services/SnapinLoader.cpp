@@ -24,7 +24,8 @@ SnapinLoader::Result SnapinLoader::Load(const std::string& path) {
     auto shutDown = reinterpret_cast<ShutDownProc>(dlsym(handle, "ShutDown"));
     if (start == nullptr || init == nullptr || shutDown == nullptr) {
         dlclose(handle);
-        return {false, path + " is not a snap-in module (missing " SNAPIN_START_HOOK ", InitSnapin or ShutDown)"};
+        return {false,
+                path + " is not a snap-in module (missing " SNAPIN_START_HOOK ", InitSnapin or ShutDown)"};
     }
     if (start() == 0) {
         dlclose(handle);

@@ -35,7 +35,8 @@ std::string HelpBesideLibrary(HINSTANCE library) {
     }
     std::string path = info.dli_fname;
     size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(kHelpFileName) : path.substr(0, slash + 1) + kHelpFileName;
+    return slash == std::string::npos ? std::string(kHelpFileName)
+                                      : path.substr(0, slash + 1) + kHelpFileName;
 }
 
 uint32_t RecordField(const unsigned char* record, size_t offset) {
@@ -56,8 +57,9 @@ CKelNTApp::~CKelNTApp() {
 BOOL CKelNTApp::InitInstance() {
     std::string language = ReadLanguageName();
     if (!IsUsableLanguageName(language)) {
-        std::string text = "The language \"" + language +
-                           "\" in the registry is not a folder name and is not used; \"English\" is used instead.";
+        std::string text =
+            "The language \"" + language +
+            "\" in the registry is not a folder name and is not used; \"English\" is used instead.";
         MessageBoxA(nullptr, text.c_str(), kAppName, MB_OK | MB_ICONEXCLAMATION);
         language = kDefaultLanguage;
     }

@@ -6,4 +6,6 @@ namespace {
 CKelNTApp theApp;
 }
 
-extern "C" __attribute__((visibility("default"))) int SnapinModuleStart() { return theApp.InitInstance(); }
+extern "C" __attribute__((visibility("default"))) int SnapinModuleStart() {
+    return theApp.InitInstance();
+}

@@ -76,14 +76,16 @@ LONG CSnapinClass::RegisterBitmaps(HBITMAP normal, HBITMAP alias, HBITMAP readOn
     if (m_displayName.empty() || normal == nullptr || alias == nullptr || readOnly == nullptr) {
         return 0;
     }
-    return HostSetClassBitmaps(m_className.c_str(), m_displayName.c_str(), normal, alias, readOnly) == 0 ? 1 : 0;
+    return HostSetClassBitmaps(m_className.c_str(), m_displayName.c_str(), normal, alias, readOnly) == 0 ? 1
+                                                                                                         : 0;
 }
 
 LONG CSnapinClass::ReleaseBitmaps() {
     if (m_normalBitmap == nullptr || m_aliasBitmap == nullptr || m_readOnlyBitmap == nullptr) {
         return 0;
     }
-    return HostReleaseClassBitmaps(m_className.c_str(), &m_normalBitmap, &m_aliasBitmap, &m_readOnlyBitmap) == 0
+    return HostReleaseClassBitmaps(m_className.c_str(), &m_normalBitmap, &m_aliasBitmap, &m_readOnlyBitmap) ==
+                   0
                ? 1
                : 0;
 }

@@ -32,7 +32,9 @@ public:
     virtual LONG OnQueryMove(const char* /*name*/) { return 0; }
     virtual LONG OnEndPages(unsigned long /*param1*/) { return 0; }
     virtual LONG OnIgnored274(const char* /*name*/) { return 0; }
-    virtual LONG OnNotifyMove(const char* /*name*/, unsigned long /*from*/, unsigned long /*to*/) { return 0; }
+    virtual LONG OnNotifyMove(const char* /*name*/, unsigned long /*from*/, unsigned long /*to*/) {
+        return 0;
+    }
     virtual LONG OnNotifyRename(const char* /*name*/, unsigned long /*param1*/) { return 0; }
     virtual LONG OnIgnored277(const char* /*name*/) { return 0; }
     virtual LONG OnApplyTemplate(const char* /*name*/, unsigned long /*param1*/) { return 0; }

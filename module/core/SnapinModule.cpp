@@ -40,7 +40,9 @@ void SetSnapinClassFactory(SnapinClassSlot slot, SnapinClassFactory factory) {
     g_classFactories[static_cast<size_t>(slot)] = factory;
 }
 
-void SetSnapinToolFactory(SnapinToolFactory factory) { g_toolFactory = factory; }
+void SetSnapinToolFactory(SnapinToolFactory factory) {
+    g_toolFactory = factory;
+}
 
 CSnapinModule::CSnapinModule(const char* banner) {
     if (g_module != nullptr) {
@@ -61,7 +63,9 @@ CSnapinModule::~CSnapinModule() {
     }
 }
 
-CSnapinModule* CSnapinModule::Current() { return g_module; }
+CSnapinModule* CSnapinModule::Current() {
+    return g_module;
+}
 
 HINSTANCE CSnapinModule::GetResourceInstance() {
     if (m_resourceInstance == nullptr) {
@@ -77,9 +81,9 @@ LONG CSnapinModule::Init() {
         m_tool.reset(g_toolFactory());
         if (m_tool) {
             m_tool->Attach();
-            (void)HostRegisterTool(m_tool->GetMenuName(), 0, 0, 0, m_tool->CommandIdSlot(), m_tool->GetMenuText(),
-                                   m_tool->GetStatusText(), m_tool->GetMenuAction(), m_tool->GetMenuValid(),
-                                   kSnapinInterfaceVersion);
+            (void)HostRegisterTool(m_tool->GetMenuName(), 0, 0, 0, m_tool->CommandIdSlot(),
+                                   m_tool->GetMenuText(), m_tool->GetStatusText(), m_tool->GetMenuAction(),
+                                   m_tool->GetMenuValid(), kSnapinInterfaceVersion);
             ToolButtonRecord button{};
             button.size = sizeof button;
             button.banner = kToolButtonBanner;
@@ -106,7 +110,8 @@ LONG CSnapinModule::Init() {
         }
         g_registering = handler;
         (void)HostRegisterClass(handler->GetNameSpace(), handler->GetClassName(), m_banner.get(),
-                                handler->GetResourceInstance(), handler->GetCallBack(), kSnapinInterfaceVersion);
+                                handler->GetResourceInstance(), handler->GetCallBack(),
+                                kSnapinInterfaceVersion);
     }
     return 0;
 }
@@ -123,9 +128,13 @@ LONG CSnapinModule::Term() {
     return FreeResourceLibrary();
 }
 
-CSnapinClass* SnapinRegisteringHandler() { return g_registering; }
+CSnapinClass* SnapinRegisteringHandler() {
+    return g_registering;
+}
 
-CSnapinClass* SnapinLatchedHandler(SnapinClassSlot slot) { return g_latches[static_cast<size_t>(slot)]; }
+CSnapinClass* SnapinLatchedHandler(SnapinClassSlot slot) {
+    return g_latches[static_cast<size_t>(slot)];
+}
 
 long SnapinCallBack(SnapinClassSlot slot, char* objectName, unsigned short message, unsigned long param1,
                     unsigned long param2) {
@@ -193,7 +202,9 @@ long SnapinDispatch(CSnapinClass* handler, char* objectName, unsigned short mess
     }
 }
 
-const char* GetCurrentObjectName() { return g_currentObjectName ? g_currentObjectName.get() : ""; }
+const char* GetCurrentObjectName() {
+    return g_currentObjectName ? g_currentObjectName.get() : "";
+}
 
 LONG __stdcall SnapinToolButtonState(uint32_t /*unused*/, unsigned int* state) {
     if (state != nullptr) {
@@ -224,7 +235,7 @@ extern "C" long ShutDown() {
     return g_module->Term();
 }
 
-extern "C" long CVASnapinMDIFrameProc(char* /*objectName*/, unsigned short /*message*/, unsigned long /*param1*/,
-                                      unsigned long /*param2*/) {
+extern "C" long CVASnapinMDIFrameProc(char* /*objectName*/, unsigned short /*message*/,
+                                      unsigned long /*param1*/, unsigned long /*param2*/) {
     return 0;
 }

@@ -30,7 +30,9 @@ void SetSnapinClassFactory(SnapinClassSlot slot, SnapinClassFactory factory);
 void SetSnapinToolFactory(SnapinToolFactory factory);
 // For a namespace-scope constant in the file of the handler: `const SnapinClassRegistrar kReg(slot, &Make);`
 struct SnapinClassRegistrar {
-    SnapinClassRegistrar(SnapinClassSlot slot, SnapinClassFactory factory) { SetSnapinClassFactory(slot, factory); }
+    SnapinClassRegistrar(SnapinClassSlot slot, SnapinClassFactory factory) {
+        SetSnapinClassFactory(slot, factory);
+    }
 };
 struct SnapinToolRegistrar {
     explicit SnapinToolRegistrar(SnapinToolFactory factory) { SetSnapinToolFactory(factory); }
@@ -97,5 +99,6 @@ LONG __stdcall SnapinToolButtonState(uint32_t unused, unsigned int* state);
 extern "C" {
 long InitSnapin();
 long ShutDown();
-long CVASnapinMDIFrameProc(char* objectName, unsigned short message, unsigned long param1, unsigned long param2);
+long CVASnapinMDIFrameProc(char* objectName, unsigned short message, unsigned long param1,
+                           unsigned long param2);
 }

@@ -16,7 +16,9 @@ constexpr const char* kSection = "Integration";
 constexpr const char* kRequestPrefix = "~AI";
 constexpr UINT kStartedThreshold = 32;
 
-CSnapinTool* MakeTool() { return new CToolNTIntegration(); }
+CSnapinTool* MakeTool() {
+    return new CToolNTIntegration();
+}
 const SnapinToolRegistrar kRegistrar(&MakeTool);
 
 } // namespace
@@ -29,7 +31,9 @@ CToolNTIntegration::~CToolNTIntegration() {
     }
 }
 
-CToolNTIntegration* CToolNTIntegration::Current() { return g_tool; }
+CToolNTIntegration* CToolNTIntegration::Current() {
+    return g_tool;
+}
 
 void CToolNTIntegration::Attach() {
     g_tool = this;
@@ -64,11 +68,16 @@ std::string BuildIntegrationCommandLine(const std::string& program, const std::s
 
 unsigned StartFailureFormat(UINT answer) {
     switch (answer) {
-    case 0: return kIdsStartOutOfResources;
-    case ERROR_FILE_NOT_FOUND: return kIdsStartFileNotFound;
-    case ERROR_PATH_NOT_FOUND: return kIdsStartPathNotFound;
-    case ERROR_BAD_FORMAT: return kIdsStartBadFormat;
-    default: return kIdsStartFailed;
+    case 0:
+        return kIdsStartOutOfResources;
+    case ERROR_FILE_NOT_FOUND:
+        return kIdsStartFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+        return kIdsStartPathNotFound;
+    case ERROR_BAD_FORMAT:
+        return kIdsStartBadFormat;
+    default:
+        return kIdsStartFailed;
     }
 }
 

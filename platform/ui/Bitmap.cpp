@@ -22,7 +22,8 @@ HBITMAP CreateBitmapFromResource(const RcBitmap& resource) {
     auto bitmap = std::make_unique<BitmapPixels>();
     bitmap->width = resource.width;
     bitmap->height = resource.height;
-    bitmap->pixels.assign(resource.pixels, resource.pixels + static_cast<size_t>(resource.width) * resource.height);
+    bitmap->pixels.assign(resource.pixels,
+                          resource.pixels + static_cast<size_t>(resource.width) * resource.height);
     HGDIOBJ handle = bitmap.get();
     LiveBitmaps().emplace(handle, std::move(bitmap));
     return static_cast<HBITMAP>(handle);
@@ -33,7 +34,9 @@ const BitmapPixels* GetBitmapPixels(HBITMAP bitmap) {
     return found == LiveBitmaps().end() ? nullptr : found->second.get();
 }
 
-BOOL DeleteObject(HGDIOBJ object) { return LiveBitmaps().erase(object) == 1 ? TRUE : FALSE; }
+BOOL DeleteObject(HGDIOBJ object) {
+    return LiveBitmaps().erase(object) == 1 ? TRUE : FALSE;
+}
 
 BOOL CGdiObject::DeleteObject() {
     if (m_hObject == nullptr) {
@@ -44,7 +47,9 @@ BOOL CGdiObject::DeleteObject() {
     return TRUE;
 }
 
-BOOL CBitmap::LoadBitmap(UINT id) { return LoadBitmap(MAKEINTRESOURCEA(id)); }
+BOOL CBitmap::LoadBitmap(UINT id) {
+    return LoadBitmap(MAKEINTRESOURCEA(id));
+}
 
 BOOL CBitmap::LoadBitmap(LPCSTR name) {
     if (m_hObject != nullptr) {

@@ -20,10 +20,10 @@ std::string NumberText(int64_t value, char conversion, bool isLong) {
         std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value));
     } else {
         // Unsigned conversions read the value as the platform's 32-bit word unless a length letter widens it.
-        unsigned long long bits =
-            isLong ? static_cast<unsigned long long>(value) : static_cast<uint32_t>(static_cast<uint64_t>(value));
-        std::snprintf(buffer, sizeof buffer, conversion == 'u' ? "%llu" : (conversion == 'x' ? "%llx" : "%llX"),
-                      bits);
+        unsigned long long bits = isLong ? static_cast<unsigned long long>(value)
+                                         : static_cast<uint32_t>(static_cast<uint64_t>(value));
+        std::snprintf(buffer, sizeof buffer,
+                      conversion == 'u' ? "%llu" : (conversion == 'x' ? "%llx" : "%llX"), bits);
     }
     return buffer;
 }
@@ -111,4 +111,6 @@ int FormatMessageBox(UINT formatId, UINT type, std::initializer_list<FormatArg> 
     return PrompterShowMessage(static_cast<int>(formatId), text.c_str(), AppCaption(), type);
 }
 
-HWND GetFocus() { return nullptr; }
+HWND GetFocus() {
+    return nullptr;
+}

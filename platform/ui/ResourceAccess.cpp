@@ -2,8 +2,7 @@
 
 namespace {
 
-template <typename Proc>
-Proc Lookup(HINSTANCE instance, const char* procName) {
+template <typename Proc> Proc Lookup(HINSTANCE instance, const char* procName) {
     if (instance == nullptr) {
         return nullptr;
     }

@@ -46,7 +46,9 @@ void CString::Format(const char* format, ...) {
     va_end(args);
 }
 
-int CString::Compare(const char* other) const { return std::strcmp(m_text.c_str(), other ? other : ""); }
+int CString::Compare(const char* other) const {
+    return std::strcmp(m_text.c_str(), other ? other : "");
+}
 
 int CString::CompareNoCase(const char* other) const {
     const char* a = m_text.c_str();

@@ -17,16 +17,26 @@ CWinApp::~CWinApp() {
     }
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
 
-int CWinApp::ExitInstance() { return 0; }
+int CWinApp::ExitInstance() {
+    return 0;
+}
 
 void CWinApp::WinHelp(ULONG_PTR data, UINT command) {
     WinHelpA(nullptr, m_helpFilePath.c_str(), command, data);
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
-HINSTANCE AfxGetResourceHandle() { return g_resourceHandle; }
+HINSTANCE AfxGetResourceHandle() {
+    return g_resourceHandle;
+}
 
-void AfxSetResourceHandle(HINSTANCE instance) { g_resourceHandle = instance; }
+void AfxSetResourceHandle(HINSTANCE instance) {
+    g_resourceHandle = instance;
+}

@@ -26,8 +26,7 @@ protected:
             dlclose(m_handle);
         }
     }
-    template <typename Proc>
-    Proc Get(const char* name) {
+    template <typename Proc> Proc Get(const char* name) {
         auto proc = reinterpret_cast<Proc>(dlsym(m_handle, name));
         EXPECT_NE(proc, nullptr) << name;
         return proc;
@@ -64,8 +63,8 @@ TEST_F(EnglishLibrary, StartFailureFormatsTakeTheProgramThenTheAnswer) {
     for (uint32_t id : {7u, 8u, 9u, 10u, 11u}) {
         std::string format = String(id);
         std::string found;
-        for (auto it = std::sregex_iterator(format.begin(), format.end(), conversions); it != std::sregex_iterator();
-             ++it) {
+        for (auto it = std::sregex_iterator(format.begin(), format.end(), conversions);
+             it != std::sregex_iterator(); ++it) {
             found += it->str();
         }
         EXPECT_EQ(found, "%s%d") << "format " << id << ": " << format;
@@ -87,7 +86,8 @@ TEST_F(EnglishLibrary, ClassBitmapsAreFoundByNameWithoutRegardToCaseAndByNumber)
     auto byName = Get<RcFindBitmapByNameProc>(RC_FIND_BITMAP_BY_NAME);
     auto byId = Get<RcFindBitmapProc>(RC_FIND_BITMAP);
     std::set<const RcBitmap*> distinct;
-    for (const char* base : {"CKelNTDomain", "CKelNTWS", "CKelNTUser", "CKelNTGlobalGroup", "CKelNTLocalGroup"}) {
+    for (const char* base :
+         {"CKelNTDomain", "CKelNTWS", "CKelNTUser", "CKelNTGlobalGroup", "CKelNTLocalGroup"}) {
         for (const char* suffix : {"Bitmap", "AliasBitmap", "ROBitmap"}) {
             std::string name = std::string(base) + suffix;
             const RcBitmap* bitmap = byName(name.c_str());
@@ -124,7 +124,8 @@ TEST(EnglishHelpFile, LiesBesideTheLibraryWithASectionPerContext) {
     std::regex section("^@([0-9]+) .+$", std::regex::multiline);
     std::set<int> contexts;
     std::string all = text.str();
-    for (auto it = std::sregex_iterator(all.begin(), all.end(), section); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(all.begin(), all.end(), section); it != std::sregex_iterator();
+         ++it) {
         EXPECT_TRUE(contexts.insert(std::stoi((*it)[1].str())).second) << "context " << (*it)[1] << " twice";
     }
     EXPECT_FALSE(contexts.empty());

@@ -1,5 +1,5 @@
-#include "host/services/Host.h"
 #include "host/services/HostServices.h"
+#include "host/services/Host.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,12 @@ long __stdcall RecordingCallBack(char* name, unsigned short message, unsigned lo
 
 unsigned int g_menuState = kMenuGrayed;
 int g_actions = 0;
-void __stdcall TestValid(unsigned int* state) { *state = g_menuState; }
-void __stdcall TestAction() { ++g_actions; }
+void __stdcall TestValid(unsigned int* state) {
+    *state = g_menuState;
+}
+void __stdcall TestAction() {
+    ++g_actions;
+}
 LONG __stdcall ButtonOn(uint32_t, unsigned int* state) {
     *state = g_menuState == kMenuEnabled ? 1 : 0;
     return 0;
@@ -44,11 +48,15 @@ protected:
 };
 
 TEST_F(HostServicesTest, RegisteringAClassSendsItsFirstMessageBeforeReturning) {
-    EXPECT_EQ(HostRegisterClass("DS", "KEL:Test", "banner", nullptr, &RecordingCallBack, kSnapinInterfaceVersion), 0);
+    EXPECT_EQ(
+        HostRegisterClass("DS", "KEL:Test", "banner", nullptr, &RecordingCallBack, kSnapinInterfaceVersion),
+        0);
     ASSERT_EQ(g_seen.size(), 1u);
     EXPECT_EQ(g_seen[0].message, SNAP_INIT_CLASS);
     EXPECT_TRUE(g_seen[0].classKnownToHost) << "the class can set its bitmaps while answering 256";
-    EXPECT_EQ(HostRegisterClass("DS", "KEL:Test", "banner", nullptr, &RecordingCallBack, kSnapinInterfaceVersion), -1)
+    EXPECT_EQ(
+        HostRegisterClass("DS", "KEL:Test", "banner", nullptr, &RecordingCallBack, kSnapinInterfaceVersion),
+        -1)
         << "a class registers once";
     EXPECT_EQ(HostRegisterClass("DS", "KEL:Other", "banner", nullptr, nullptr, kSnapinInterfaceVersion), -1);
     EXPECT_EQ(HostServices::Instance().Classes().size(), 1u);
@@ -56,7 +64,8 @@ TEST_F(HostServicesTest, RegisteringAClassSendsItsFirstMessageBeforeReturning) {
 }
 
 TEST_F(HostServicesTest, ListsClassesWithDisplayNamesAndFlagsAndClosesThem) {
-    ASSERT_EQ(HostRegisterClass("DS", "KEL:Test", "b", nullptr, &RecordingCallBack, kSnapinInterfaceVersion), 0);
+    ASSERT_EQ(HostRegisterClass("DS", "KEL:Test", "b", nullptr, &RecordingCallBack, kSnapinInterfaceVersion),
+              0);
     int dummy = 0;
     auto bitmap = reinterpret_cast<HBITMAP>(&dummy);
     EXPECT_EQ(HostSetClassBitmaps("KEL:Nope", "x", bitmap, bitmap, bitmap), -1);
@@ -67,6 +76,7 @@ TEST_F(HostServicesTest, ListsClassesWithDisplayNamesAndFlagsAndClosesThem) {
     listed = HostServices::Instance().ListClasses();
     EXPECT_EQ(listed[0].displayName, "QOR Test");
     EXPECT_EQ(listed[0].flags, 141);
+    EXPECT_EQ(FormatClassLine(listed[0]), "KEL:Test | QOR Test | 141");
 
     HBITMAP a = bitmap, b = bitmap, c = bitmap;
     EXPECT_EQ(HostReleaseClassBitmaps("KEL:Test", &a, &b, &c), 0);
@@ -80,8 +90,8 @@ TEST_F(HostServicesTest, ListsClassesWithDisplayNamesAndFlagsAndClosesThem) {
 
 TEST_F(HostServicesTest, ToolsGetCommandIdsAndShowMenuAndButtonStates) {
     uint16_t id = 0;
-    ASSERT_EQ(HostRegisterTool("ListMenu", 0, 0, 0, &id, "&NT Integration...", "status", &TestAction, &TestValid,
-                               kSnapinInterfaceVersion),
+    ASSERT_EQ(HostRegisterTool("ListMenu", 0, 0, 0, &id, "&NT Integration...", "status", &TestAction,
+                               &TestValid, kSnapinInterfaceVersion),
               0);
     EXPECT_NE(id, 0);
     uint16_t second = 0;
@@ -105,6 +115,7 @@ TEST_F(HostServicesTest, ToolsGetCommandIdsAndShowMenuAndButtonStates) {
     EXPECT_FALSE(tools[0].buttonOn);
     EXPECT_TRUE(tools[0].hasButton);
     EXPECT_FALSE(tools[1].hasButton);
+    EXPECT_EQ(FormatToolLine(tools[0]), "NT Integration... | grayed | off");
     EXPECT_FALSE(HostServices::Instance().RunTool("NT Integration")) << "a grayed command does not run";
     EXPECT_EQ(g_actions, 0);
 
@@ -112,6 +123,7 @@ TEST_F(HostServicesTest, ToolsGetCommandIdsAndShowMenuAndButtonStates) {
     tools = HostServices::Instance().ListTools();
     EXPECT_TRUE(tools[0].menuEnabled);
     EXPECT_TRUE(tools[0].buttonOn);
+    EXPECT_EQ(FormatToolLine(tools[0]), "NT Integration... | enabled | on");
     EXPECT_TRUE(HostServices::Instance().RunTool("nt integration"));
     EXPECT_TRUE(HostServices::Instance().RunTool("NT Integration..."));
     EXPECT_FALSE(HostServices::Instance().RunTool("NT"));

@@ -1,6 +1,6 @@
 // The host's view of KELNT.so: loaded, started, registered, shut down.
-#include "host/services/HostServices.h"
 #include "host/services/SnapinLoader.h"
+#include "host/services/HostServices.h"
 #include "platform/winapi/Prompter.h"
 #include "platform/winapi/WinApi.h"
 
@@ -27,15 +27,17 @@ protected:
     }
     static void SetIntegration(const char* program, bool withShow) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kIntegrationKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kIntegrationKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                                  nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegSetValueExA(key, "PgmName", 0, REG_SZ, reinterpret_cast<const BYTE*>(program),
                                  static_cast<DWORD>(std::strlen(program) + 1)),
                   ERROR_SUCCESS);
         if (withShow) {
             DWORD show = SW_SHOWNORMAL;
-            ASSERT_EQ(RegSetValueExA(key, "ShowWindow", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&show), 4),
-                      ERROR_SUCCESS);
+            ASSERT_EQ(
+                RegSetValueExA(key, "ShowWindow", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&show), 4),
+                ERROR_SUCCESS);
         }
         RegCloseKey(key);
     }
@@ -82,7 +84,8 @@ TEST_F(SnapinLoaderTest, AModuleThatCannotFindItsResourcesIsNotStarted) {
     EXPECT_FALSE(loader.IsLoaded());
     EXPECT_TRUE(HostServices::Instance().Tools().empty()) << "InitSnapin never ran";
     ASSERT_EQ(Prompter::Instance().Messages().size(), 1u);
-    EXPECT_EQ(Prompter::Instance().Messages()[0].text, "The resource library \"rckelnt.so\" could not be found.");
+    EXPECT_EQ(Prompter::Instance().Messages()[0].text,
+              "The resource library \"rckelnt.so\" could not be found.");
     EXPECT_EQ(Prompter::Instance().Messages()[0].icon, MB_ICONEXCLAMATION);
 }
 

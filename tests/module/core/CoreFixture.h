@@ -66,5 +66,7 @@ private:
 };
 
 // Exported CallBacks of two test classes, on the domain's and the user's latch.
-long __stdcall DomainLatchCallBack(char* name, unsigned short message, unsigned long param1, unsigned long param2);
-long __stdcall UserLatchCallBack(char* name, unsigned short message, unsigned long param1, unsigned long param2);
+long __stdcall DomainLatchCallBack(char* name, unsigned short message, unsigned long param1,
+                                   unsigned long param2);
+long __stdcall UserLatchCallBack(char* name, unsigned short message, unsigned long param1,
+                                 unsigned long param2);

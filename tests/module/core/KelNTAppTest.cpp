@@ -74,10 +74,14 @@ int RunWithEnglishOnSearchPath(const std::string& filter) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool InChild() { return std::getenv("KELNT_CORE_CHILD") != nullptr; }
+bool InChild() {
+    return std::getenv("KELNT_CORE_CHILD") != nullptr;
+}
 
 // The child's test calls this at its end.
-void MarkChildReachedEnd() { std::ofstream(std::getenv("KELNT_CORE_CHILD")) << "reached\n"; }
+void MarkChildReachedEnd() {
+    std::ofstream(std::getenv("KELNT_CORE_CHILD")) << "reached\n";
+}
 
 class KelNTAppTest : public CoreTest {};
 
@@ -117,7 +121,8 @@ TEST_F(KelNTAppTest, AMissingLibraryStopsTheStartWithItsMessage) {
 
 TEST_F(KelNTAppTest, ALibraryOnlyOnTheSearchPathStillStartsTheModule) {
     if (!InChild()) {
-        EXPECT_EQ(RunWithEnglishOnSearchPath("KelNTAppTest.ALibraryOnlyOnTheSearchPathStillStartsTheModule"), 0);
+        EXPECT_EQ(RunWithEnglishOnSearchPath("KelNTAppTest.ALibraryOnlyOnTheSearchPathStillStartsTheModule"),
+                  0);
         return;
     }
     SetLanguage("Klingon");

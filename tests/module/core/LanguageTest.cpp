@@ -23,7 +23,8 @@ TEST_F(LanguageTest, FollowsTheRegistryKeysInTheirOrder) {
     const Case cases[] = {
         {"no keys at all", false, nullptr, false, nullptr, nullptr, "English"},
         {"session value", true, "German", true, "French", "Dutch", "German"},
-        {"session key without value: the others are not asked", true, nullptr, true, "French", "Dutch", "English"},
+        {"session key without value: the others are not asked", true, nullptr, true, "French", "Dutch",
+         "English"},
         {"session value empty", true, "", true, "French", "Dutch", "English"},
         {"network default value", false, nullptr, true, "French", "Dutch", "French"},
         {"network key with empty value", false, nullptr, true, "", "Dutch", "Dutch"},
@@ -64,7 +65,8 @@ TEST_F(LanguageTest, ALanguageIsOneFolderName) {
     for (const char* good : {"English", "Deutsch", "Portugu\xc3\xaas", "en.US", "a b"}) {
         EXPECT_TRUE(IsUsableLanguageName(good)) << good;
     }
-    for (const char* bad : {"", ".", "..", "../English", "English/..", "/etc", "a/b", "..\\x", "a\\b", "x..y"}) {
+    for (const char* bad :
+         {"", ".", "..", "../English", "English/..", "/etc", "a/b", "..\\x", "a\\b", "x..y"}) {
         EXPECT_FALSE(IsUsableLanguageName(bad)) << bad;
     }
 }
@@ -82,7 +84,8 @@ TEST_F(LanguageTest, PathsLieInTheLanguageFolderBesideTheHostsAnswer) {
     auto longest = LanguagePaths(folder + "rckelnt.so", "English");
     ASSERT_TRUE(longest.has_value());
     EXPECT_EQ(longest->library.size(), 255u);
-    EXPECT_FALSE(LanguagePaths("/d" + folder + "rckelnt.so", "English").has_value()) << "one byte more is refused";
+    EXPECT_FALSE(LanguagePaths("/d" + folder + "rckelnt.so", "English").has_value())
+        << "one byte more is refused";
 }
 
 } // namespace

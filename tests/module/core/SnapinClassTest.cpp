@@ -41,10 +41,13 @@ TEST_F(SnapinClassTest, AHandlerWithoutPagesHasNone) {
     EXPECT_EQ(handler.GetPage("u.Corp", 0, &record), -1);
 }
 
-long __stdcall QuietCallBack(char*, unsigned short, unsigned long, unsigned long) { return 0; }
+long __stdcall QuietCallBack(char*, unsigned short, unsigned long, unsigned long) {
+    return 0;
+}
 
 TEST_F(SnapinClassTest, RegistersBitmapsUnderTheClassNameWhenNoDisplayNameWasGiven) {
-    ASSERT_EQ(HostRegisterClass("DS", "KEL:NT User", "", nullptr, &QuietCallBack, kSnapinInterfaceVersion), 0);
+    ASSERT_EQ(HostRegisterClass("DS", "KEL:NT User", "", nullptr, &QuietCallBack, kSnapinInterfaceVersion),
+              0);
     CTestHandler handler("KEL:NT User");
     int a = 0, b = 0, c = 0;
     auto normal = reinterpret_cast<HBITMAP>(&a);
@@ -63,12 +66,14 @@ TEST_F(SnapinClassTest, RegistersBitmapsUnderTheClassNameWhenNoDisplayNameWasGiv
 }
 
 TEST_F(SnapinClassTest, AMissingBitmapOrARefusingHostRegistersNothing) {
-    ASSERT_EQ(HostRegisterClass("DS", "KEL:NT Domain", "", nullptr, &QuietCallBack, kSnapinInterfaceVersion), 0);
+    ASSERT_EQ(HostRegisterClass("DS", "KEL:NT Domain", "", nullptr, &QuietCallBack, kSnapinInterfaceVersion),
+              0);
     CTestHandler handler("KEL:NT Domain", "QOR NT Domain");
     int a = 0;
     auto bitmap = reinterpret_cast<HBITMAP>(&a);
     EXPECT_EQ(handler.RegisterBitmaps(bitmap, nullptr, bitmap), 0);
-    EXPECT_EQ(HostServices::Instance().FindClass("KEL:NT Domain")->normal, nullptr) << "the host was not called";
+    EXPECT_EQ(HostServices::Instance().FindClass("KEL:NT Domain")->normal, nullptr)
+        << "the host was not called";
     EXPECT_EQ(handler.ReleaseBitmaps(), 0);
 
     CTestHandler unknown("KEL:Not Registered");

@@ -11,7 +11,9 @@ unsigned int g_toolState = kMenuEnabled;
 
 class CTestTool : public CSnapinTool {
 public:
-    CTestTool() : CSnapinTool("ListMenu", kIdsToolMenuText, kIdsToolStatusText) { g_toolEvents.push_back("made"); }
+    CTestTool() : CSnapinTool("ListMenu", kIdsToolMenuText, kIdsToolStatusText) {
+        g_toolEvents.push_back("made");
+    }
     ~CTestTool() override { g_toolEvents.push_back("deleted"); }
     void Attach() override {
         g_toolEvents.push_back("attached");
@@ -24,17 +26,23 @@ public:
     static void __stdcall Action() { g_toolEvents.push_back("action"); }
 };
 
-CSnapinTool* MakeTool() { return new CTestTool(); }
+CSnapinTool* MakeTool() {
+    return new CTestTool();
+}
 
 template <SnapinClassSlot Slot>
 long __stdcall SlotCallBack(char* name, unsigned short message, unsigned long p1, unsigned long p2) {
     return SnapinCallBack(Slot, name, message, p1, p2);
 }
 
-template <SnapinClassSlot Slot>
-CSnapinClass* Make() {
-    static const char* const kNames[] = {"User", "Template", "KEL:NT Domain", "KEL:NT Workgroup System",
-                                         "KEL:NT User", "KEL:NT Global Group", "KEL:NT Local Group",
+template <SnapinClassSlot Slot> CSnapinClass* Make() {
+    static const char* const kNames[] = {"User",
+                                         "Template",
+                                         "KEL:NT Domain",
+                                         "KEL:NT Workgroup System",
+                                         "KEL:NT User",
+                                         "KEL:NT Global Group",
+                                         "KEL:NT Local Group",
                                          "KEL:Hybrid User"};
     auto* handler = new CTestHandler(kNames[static_cast<size_t>(Slot)]);
     handler->SetCallBack(&SlotCallBack<Slot>);
@@ -64,7 +72,8 @@ TEST_F(SnapinModuleTest, OnlyTheFirstModuleObjectIsTheModule) {
         EXPECT_EQ(CSnapinModule::Current(), first.get());
         EXPECT_EQ(second.GetBanner(), nullptr) << "a second object copies no banner";
     }
-    EXPECT_EQ(CSnapinModule::Current(), first.get()) << "a second object going away leaves the module in place";
+    EXPECT_EQ(CSnapinModule::Current(), first.get())
+        << "a second object going away leaves the module in place";
     EXPECT_STREQ(first->GetBanner(), "first banner");
     first.reset();
     EXPECT_EQ(CSnapinModule::Current(), nullptr);
@@ -115,7 +124,8 @@ TEST_F(SnapinModuleTest, InitRegistersTheToolThenTheHandlersInTheirOrder) {
     EXPECT_EQ(g_toolEvents.back(), "deleted");
     EXPECT_EQ(CTestHandler::destroyed,
               (std::vector<std::string>{"User", "KEL:NT Domain", "KEL:Hybrid User"}));
-    EXPECT_EQ(SnapinLatchedHandler(SnapinClassSlot::KelNTDomain), nullptr) << "no latch names a deleted handler";
+    EXPECT_EQ(SnapinLatchedHandler(SnapinClassSlot::KelNTDomain), nullptr)
+        << "no latch names a deleted handler";
     char name[] = "x";
     EXPECT_EQ(SlotCallBack<SnapinClassSlot::KelNTDomain>(name, SNAP_GET_CLASS_FLAGS, 0, 0), 0);
     AfxSetResourceHandle(nullptr);
@@ -139,7 +149,8 @@ TEST_F(SnapinModuleTest, TheResourceInstanceDefaultsToTheCurrentResourceHandleUn
     SetSnapinClassFactory(SnapinClassSlot::KelNTUser, &Make<SnapinClassSlot::KelNTUser>);
     ASSERT_EQ(InitSnapin(), 0);
     // The plain module object has no resource library of its own: Init takes that (none) as the instance.
-    EXPECT_EQ(module.GetHandler(SnapinClassSlot::KelNTUser)->GetResourceInstance(), reinterpret_cast<HINSTANCE>(&fake))
+    EXPECT_EQ(module.GetHandler(SnapinClassSlot::KelNTUser)->GetResourceInstance(),
+              reinterpret_cast<HINSTANCE>(&fake))
         << "a module without a library of its own still hands its handlers the default handle";
     ShutDown();
 }

@@ -40,8 +40,9 @@ void SetShowWindow(DWORD show) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, "ShowWindow", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&show), sizeof show),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExA(key, "ShowWindow", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&show), sizeof show),
+        ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
@@ -153,10 +154,8 @@ TEST_F(ToolTest, TheMenuIsEnabledExactlyWhenTheUtilityIsSetUp) {
         unsigned int button;
     };
     const Case cases[] = {
-        {"nothing set", nullptr, false, 1, 0},
-        {"only the program", "/usr/bin/integrate", false, 1, 0},
-        {"only the show state", nullptr, true, 1, 0},
-        {"an empty program", "", true, 1, 0},
+        {"nothing set", nullptr, false, 1, 0},        {"only the program", "/usr/bin/integrate", false, 1, 0},
+        {"only the show state", nullptr, true, 1, 0}, {"an empty program", "", true, 1, 0},
         {"both", "/usr/bin/integrate", true, 0, 1},
     };
     for (const Case& c : cases) {
@@ -170,7 +169,8 @@ TEST_F(ToolTest, TheMenuIsEnabledExactlyWhenTheUtilityIsSetUp) {
         CToolNTIntegration::MenuValid(&state);
         EXPECT_EQ(state, c.state) << c.what;
         unsigned int button = 99;
-        EXPECT_EQ(SnapinToolButtonState(0, &button), c.program || c.show ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND)
+        EXPECT_EQ(SnapinToolButtonState(0, &button),
+                  c.program || c.show ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND)
             << c.what;
         EXPECT_EQ(button, c.button) << c.what;
     }
@@ -190,7 +190,8 @@ TEST_F(ToolTest, CommandLinesKeepEachPathOneWord) {
         {"/usr/bin/integrate", "/tmp/~AI1A.tmp", "/usr/bin/integrate /f:/tmp/~AI1A.tmp"},
         {"/usr/bin/Notepad", "/tmp/~AI1A.tmp", "/usr/bin/Notepad /tmp/~AI1A.tmp"},
         {"/usr/bin/notepad", "/tmp/~AI1A.tmp", "/usr/bin/notepad /f:/tmp/~AI1A.tmp"},
-        {"/opt/my tools/integrate", "/tmp/a b/~AI1A.tmp", "\"/opt/my tools/integrate\" \"/f:/tmp/a b/~AI1A.tmp\""},
+        {"/opt/my tools/integrate", "/tmp/a b/~AI1A.tmp",
+         "\"/opt/my tools/integrate\" \"/f:/tmp/a b/~AI1A.tmp\""},
         {"/opt/NoteTaker", "/tmp/a b/~AI1A.tmp", "/opt/NoteTaker \"/tmp/a b/~AI1A.tmp\""},
     };
     for (const Case& c : cases) {
@@ -227,9 +228,10 @@ TEST_F(ToolTest, ARequestStartsTheUtilityWithTheRequestFile) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(std::string(app.GetProfileName()), requests[0].string()) << "the request is the profile file";
     std::string record = AwaitRecord(requests[0]);
-    EXPECT_EQ(record, "arg=/f:" + requests[0].string() +
-                          "\n--\n[Integration]\nTreeName=CORP_TREE\nContext=[Root]\nObjectName=NTDOM.Sales.Corp\n"
-                          "Request=Upload\n");
+    EXPECT_EQ(record,
+              "arg=/f:" + requests[0].string() +
+                  "\n--\n[Integration]\nTreeName=CORP_TREE\nContext=[Root]\nObjectName=NTDOM.Sales.Corp\n"
+                  "Request=Upload\n");
 }
 
 TEST_F(ToolTest, TheMenuCommandAsksForTheWholeTreeAndANoteProgramGetsThePlainFile) {
@@ -274,8 +276,9 @@ TEST_F(ToolTest, AFailedStartShowsTheMessageItsAnswerChooses) {
         ASSERT_EQ(Prompter::Instance().Messages().size(), 1u) << c.program;
         const MessageBoxRecord& box = Prompter::Instance().Messages()[0];
         EXPECT_EQ(box.stringId, c.format) << c.program;
-        EXPECT_EQ(box.text, FormatResourceText(Text(static_cast<UINT>(c.format)),
-                                               {std::string_view(c.program), static_cast<int64_t>(c.answer)}));
+        EXPECT_EQ(box.text,
+                  FormatResourceText(Text(static_cast<UINT>(c.format)),
+                                     {std::string_view(c.program), static_cast<int64_t>(c.answer)}));
         EXPECT_NE(box.text.find(c.program), std::string::npos) << box.text;
     }
     EXPECT_EQ(RequestFiles().size(), 3u) << "each request file stays";

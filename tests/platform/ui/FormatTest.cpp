@@ -11,7 +11,9 @@ TEST(FormatResourceText, FillsConversionsAndSurvivesMistakes) {
         const char* expected;
     };
     const Case cases[] = {
-        {"\"%s\" answered %d.", {std::string_view("/usr/bin/tool"), int64_t{2}}, "\"/usr/bin/tool\" answered 2."},
+        {"\"%s\" answered %d.",
+         {std::string_view("/usr/bin/tool"), int64_t{2}},
+         "\"/usr/bin/tool\" answered 2."},
         {"100%% of %s", {std::string_view("it")}, "100% of it"},
         {"[%5s|%-3d]", {std::string_view("ab"), int64_t{7}}, "[   ab|7  ]"},
         {"%u %x %lu", {int64_t{-1}, int64_t{255}, int64_t{-1}}, "4294967295 ff 18446744073709551615"},

@@ -326,6 +326,8 @@ struct Parser {
         bool removedSection = false;
         while (NextLine(line)) {
             size_t number = lineNumber;
+            if (line.find('\0') != std::string_view::npos)
+                return Fail(number, "NUL byte in the text (a .reg file is text)");
             std::string_view t = Trim(line);
             if (t.empty() || t.front() == ';')
                 continue;

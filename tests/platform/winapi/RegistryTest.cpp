@@ -301,8 +301,9 @@ TEST_F(RegistryTest, ImportsAHandWrittenFile) {
 }
 
 TEST_F(RegistryTest, MalformedFilesAreRefusedAndLeftAlone) {
+    using namespace std::string_literals;
     struct Case {
-        const char* content;
+        std::string content;
         const char* where; // "file:LINE:" prefix expected after the path
         const char* what;
     } cases[] = {
@@ -320,6 +321,7 @@ TEST_F(RegistryTest, MalformedFilesAreRefusedAndLeftAlone) {
         {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"N\"=hex:0g\n", ":4:", "hex"},
         {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\n\n\"N\"=number\n", ":6:", "unknown value form"},
         {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"N\"\n", ":4:", "'='"},
+        {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"N\"=\"a\0b\"\n"s, ":4:", "NUL byte"},
     };
     TestFolder folder;
     const std::string good = folder.File("good.reg");

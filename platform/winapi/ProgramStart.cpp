@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +19,14 @@ namespace {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
+
+std::mutex g_logMutex;
+std::vector<ProgramStartRecord>& Log() {
+    static std::vector<ProgramStartRecord> log;
+    return log;
+}
+
+UINT StartProgram(LPCSTR cmdLine);
 
 // Answer of a start that succeeded: anything above 31 means "started" to the caller.
 constexpr UINT kStarted = 33;
@@ -195,7 +204,28 @@ std::string QuoteCommandLineArg(std::string_view word) {
     return out;
 }
 
-UINT WinExec(LPCSTR cmdLine, UINT /*showCmd*/) {
+std::vector<ProgramStartRecord> ProgramStartLog() {
+    std::lock_guard lock(g_logMutex);
+    return Log();
+}
+
+void ClearProgramStartLog() {
+    std::lock_guard lock(g_logMutex);
+    Log().clear();
+}
+
+UINT WinExec(LPCSTR cmdLine, UINT showCmd) {
+    // No window exists here, so the show state is only recorded.
+    const UINT answer = StartProgram(cmdLine);
+    std::lock_guard lock(g_logMutex);
+    Log().push_back(
+        ProgramStartRecord{cmdLine == nullptr ? std::string() : std::string(cmdLine), showCmd, answer});
+    return answer;
+}
+
+namespace {
+
+UINT StartProgram(LPCSTR cmdLine) {
     if (cmdLine == nullptr)
         return ERROR_FILE_NOT_FOUND;
     std::string_view line = cmdLine;
@@ -276,3 +306,5 @@ UINT WinExec(LPCSTR cmdLine, UINT /*showCmd*/) {
         return 0;
     return kStarted;
 }
+
+} // namespace

@@ -245,6 +245,14 @@ constexpr UINT SW_SHOWDEFAULT = 10;
 // resources, ERROR_FILE_NOT_FOUND (2), ERROR_PATH_NOT_FOUND (3) a folder of the program path is missing,
 // ERROR_BAD_FORMAT (11) the file exists but is not a program this system can run.
 UINT WinExec(LPCSTR cmdLine, UINT showCmd);
+// Every WinExec call of this process, for tests and for the host to print.
+struct ProgramStartRecord {
+    std::string commandLine;
+    UINT showCmd = 0;
+    UINT answer = 0;
+};
+std::vector<ProgramStartRecord> ProgramStartLog();
+void ClearProgramStartLog();
 // The platform's command-line splitting: the first word is the program (quotes group, no escapes), then
 // the CommandLineToArgvW rules (2n backslashes + quote: n backslashes and a quote toggle; 2n+1: n and a
 // literal quote; "" inside quotes: a literal quote).

@@ -75,8 +75,14 @@ TEST_F(WinExecTest, StartsTheProgramWithItsWords) {
     const std::string record = folder.File("words");
     const std::string line = std::string(EXEC_HELPER_PATH) + " " + QuoteCommandLineArg(record) +
                              " /f:/tmp/~AI3F.tmp \"two words\"";
-    EXPECT_GT(WinExec(line.c_str(), SW_SHOWNORMAL), 31u);
+    ClearProgramStartLog();
+    EXPECT_GT(WinExec(line.c_str(), SW_SHOWMINIMIZED), 31u);
     EXPECT_EQ(RecordedWords(record), (Words{EXEC_HELPER_PATH, record, "/f:/tmp/~AI3F.tmp", "two words"}));
+    std::vector<ProgramStartRecord> log = ProgramStartLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].commandLine, line);
+    EXPECT_EQ(log[0].showCmd, SW_SHOWMINIMIZED);
+    EXPECT_GT(log[0].answer, 31u);
 }
 
 TEST_F(WinExecTest, AnUnquotedProgramPathWithBlanksIsFound) {

@@ -7,3 +7,5 @@ constexpr unsigned kIdsStartBadFormat = 8;      // answer 11
 constexpr unsigned kIdsStartFileNotFound = 9;   // answer 2
 constexpr unsigned kIdsStartPathNotFound = 10;  // answer 3
 constexpr unsigned kIdsStartFailed = 11;        // any other answer below 32
+// The request file could not be made or written; filled with the temporary folder.
+constexpr unsigned kIdsRequestFileFailed = 57500;

@@ -90,8 +90,13 @@ LONG CToolNTIntegration::RunRequest(const char* objectName) {
     char tempPath[MAX_PATH + 1] = {};
     char requestFile[MAX_PATH + 1] = {};
     DWORD length = GetTempPathA(MAX_PATH, tempPath);
-    if (length == 0 || length > MAX_PATH || GetTempFileNameA(tempPath, kRequestPrefix, 0, requestFile) == 0) {
-        // No request file can exist, so there is nothing the utility could be given.
+    if (length == 0 || length > MAX_PATH) {
+        tempPath[0] = '\0';
+    }
+    // Without a request file the utility would be started with nothing to read: the administrator is told
+    // instead, and nothing is started.
+    if (tempPath[0] == '\0' || GetTempFileNameA(tempPath, kRequestPrefix, 0, requestFile) == 0) {
+        FormatMessageBox(kIdsRequestFileFailed, MB_OK | MB_ICONEXCLAMATION, {std::string_view(tempPath)});
         return 0;
     }
 
@@ -99,11 +104,16 @@ LONG CToolNTIntegration::RunRequest(const char* objectName) {
     if (CWinApp* app = AfxGetApp()) {
         app->SetProfileName(requestFile);
     }
-    WritePrivateProfileStringA(kSection, "TreeName", selection.treeName, requestFile);
-    WritePrivateProfileStringA(kSection, "Context", "[Root]", requestFile);
-    WritePrivateProfileStringA(kSection, "ObjectName", objectName ? objectName : "", requestFile);
-    WritePrivateProfileStringA(kSection, "Request", "Upload", requestFile);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, requestFile);
+    bool written =
+        WritePrivateProfileStringA(kSection, "TreeName", selection.treeName, requestFile) &&
+        WritePrivateProfileStringA(kSection, "Context", "[Root]", requestFile) &&
+        WritePrivateProfileStringA(kSection, "ObjectName", objectName ? objectName : "", requestFile) &&
+        WritePrivateProfileStringA(kSection, "Request", "Upload", requestFile) &&
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, requestFile);
+    if (!written) {
+        FormatMessageBox(kIdsRequestFileFailed, MB_OK | MB_ICONEXCLAMATION, {std::string_view(tempPath)});
+        return 0;
+    }
 
     IntegrationSettings settings = ReadIntegrationSettings(kProgramNameRequestSize);
     if (!settings.programRead || !settings.showWindowRead) {

@@ -46,7 +46,7 @@ TEST_F(EnglishLibrary, ReadsItsOwnSourceAndNamesItsLanguage) {
 }
 
 TEST_F(EnglishLibrary, HoldsEveryStringTheStartAndTheToolName) {
-    for (uint32_t id : {4u, 5u, 7u, 8u, 9u, 10u, 11u, 57345u, 57346u, 57347u}) {
+    for (uint32_t id : {4u, 5u, 7u, 8u, 9u, 10u, 11u, 57345u, 57346u, 57347u, 57500u}) {
         EXPECT_FALSE(String(id).empty()) << "string " << id;
     }
     // 57346 is the caption of the start-up warnings and a message of its own: one line, no closing stop

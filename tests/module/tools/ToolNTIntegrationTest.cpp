@@ -297,6 +297,24 @@ TEST_F(ToolTest, WithoutTheRegistrySetUpNothingStartsAndNothingIsShown) {
     EXPECT_NE(ReadFile(requests[0]).find("ObjectName=NTDOM.Corp"), std::string::npos);
 }
 
+TEST_F(ToolTest, ARequestFileThatCannotBeMadeIsReportedAndNothingStarts) {
+    CWinApp app("KELNT");
+    fs::path program = InstallRecorder("integrate");
+    SetProgram(program.string());
+    SetShowWindow(SW_SHOWNORMAL);
+    CToolNTIntegration tool;
+    tool.Attach();
+    WinApiInjectFailure(WinApiFailure::TempFile);
+    EXPECT_EQ(tool.RunRequest("NTDOM.Corp"), 0);
+    WinApiClearInjectedFailures();
+    ASSERT_EQ(Prompter::Instance().Messages().size(), 1u);
+    const MessageBoxRecord& box = Prompter::Instance().Messages()[0];
+    EXPECT_EQ(box.stringId, 57500);
+    EXPECT_NE(box.text.find("\"" + m_temp.string() + "/\""), std::string::npos) << box.text;
+    EXPECT_TRUE(RequestFiles().empty());
+    EXPECT_STREQ(app.GetProfileName(), "") << "no request file became the profile";
+}
+
 TEST_F(ToolTest, OnlyTheAttachedToolIsTheModulesCommand) {
     auto tool = std::make_unique<CToolNTIntegration>();
     EXPECT_EQ(CToolNTIntegration::Current(), nullptr);

@@ -57,6 +57,7 @@ struct ProfileFile {
     std::vector<ProfileSection> sections;
     std::vector<std::string> leadingLines; // before the first section
     bool dirty = false;
+    std::string seen; // what the file on disk held when it was last read or written
 
     ProfileSection* Find(std::string_view name) {
         for (ProfileSection& s : sections)
@@ -138,26 +139,38 @@ struct ProfileCache {
         std::string text = file.Text();
         bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
         ok = (std::fclose(out) == 0) && ok;
-        if (ok)
+        if (ok) {
             file.dirty = false;
+            file.seen = std::move(text);
+        }
         return ok;
     }
 
-    ProfileFile& Load(const std::string& path) {
-        auto it = files.find(path);
-        if (it != files.end())
-            return *it->second;
-        auto file = std::make_unique<ProfileFile>();
+    static std::string ReadFile(const std::string& path) {
+        std::string text;
         if (FILE* in = std::fopen(path.c_str(), "rb")) {
-            std::string text;
             char buffer[4096];
             size_t n;
             while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
                 text.append(buffer, n);
             std::fclose(in);
-            file->Parse(text);
         }
-        return *files.emplace(path, std::move(file)).first->second;
+        return text;
+    }
+
+    // The cached file, read anew when someone else changed or removed it since (unflushed writes are kept:
+    // they are newer than anything on disk).
+    ProfileFile& Load(const std::string& path) {
+        std::string text = ReadFile(path);
+        auto it = files.find(path);
+        if (it != files.end() && (it->second->dirty || it->second->seen == text))
+            return *it->second;
+        auto file = std::make_unique<ProfileFile>();
+        file->Parse(text);
+        file->seen = std::move(text);
+        ProfileFile& result = *file;
+        files[path] = std::move(file);
+        return result;
     }
 };
 

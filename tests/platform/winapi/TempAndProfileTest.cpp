@@ -134,6 +134,22 @@ TEST(ProfileTest, AnExistingFileIsReadBeforeItIsChanged) {
     EXPECT_EQ(ReadWholeFile(file), "[Old]\nKept=yes\n; note\nAdded=1\n");
 }
 
+TEST(ProfileTest, AFileChangedOnDiskIsReadAnew) {
+    TestFolder folder;
+    const std::string file = folder.File("reused.ini");
+    WritePrivateProfileStringA("Integration", "ObjectName", "Sales", file.c_str());
+    ASSERT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str()));
+    std::filesystem::remove(file);
+    WriteWholeFile(file, "[Other]\nKey=1\n");
+    char value[16];
+    EXPECT_EQ(
+        GetPrivateProfileStringA("Integration", "ObjectName", "none", value, sizeof value, file.c_str()), 4u);
+    EXPECT_STREQ(value, "none");
+    WritePrivateProfileStringA("Integration", "Request", "Upload", file.c_str());
+    ASSERT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str()));
+    EXPECT_EQ(ReadWholeFile(file), "[Other]\nKey=1\n[Integration]\nRequest=Upload\n");
+}
+
 TEST(ProfileTest, AFlushThatCannotWriteFails) {
     TestFolder folder;
     const std::string file = folder.File("missing/request.ini");

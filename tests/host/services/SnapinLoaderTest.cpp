@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -72,6 +75,62 @@ TEST_F(SnapinLoaderTest, LoadsTheModuleWhichRegistersItsToolsCommand) {
     EXPECT_EQ(loader.Unload(), TRUE) << "ShutDown answers what freeing the resource library answers";
     EXPECT_TRUE(HostServices::Instance().Tools().empty());
     EXPECT_FALSE(loader.IsLoaded());
+}
+
+TEST_F(SnapinLoaderTest, TheToolsCommandFollowsARegistryFileAndReportsAFailedStart) {
+    char folder[] = "/tmp/kelnt-loader-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string registry = std::string(folder) + "/R.reg";
+    // The request files go to the test's folder, which is removed at the end.
+    const char* oldTemp = std::getenv("TMPDIR");
+    const std::string savedTemp = oldTemp ? oldTemp : "";
+    setenv("TMPDIR", folder, 1);
+    const std::string missing = std::string(folder) + "/integrate";
+    struct Case {
+        const char* what;
+        std::string text; // the .reg file
+        bool enabled;
+    };
+    const std::string key = "[HKEY_CURRENT_USER\\Software\\Corvane\\Parameters\\KelNTIntegration]\n";
+    const Case cases[] = {
+        {"no key", "REGEDIT4\n", false},
+        {"program only", "REGEDIT4\n\n" + key + "\"PgmName\"=\"" + missing + "\"\n", false},
+        {"empty program", "REGEDIT4\n\n" + key + "\"PgmName\"=\"\"\n\"ShowWindow\"=dword:00000001\n", false},
+        {"show state only", "REGEDIT4\n\n" + key + "\"ShowWindow\"=dword:00000001\n", false},
+        {"both", "REGEDIT4\n\n" + key + "\"PgmName\"=\"" + missing + "\"\n\"ShowWindow\"=dword:00000001\n",
+         true},
+    };
+    for (const Case& c : cases) {
+        {
+            std::ofstream out(registry);
+            out << c.text;
+        }
+        auto used = RegistryUseFile(registry);
+        ASSERT_TRUE(used.Ok()) << used.message;
+        HostServices::Instance().Reset();
+        Prompter::Instance().Reset();
+        SnapinLoader loader;
+        ASSERT_TRUE(loader.Load(kModule).ok);
+        auto tools = HostServices::Instance().ListTools();
+        ASSERT_EQ(tools.size(), 1u);
+        EXPECT_EQ(tools[0].menuEnabled, c.enabled) << c.what;
+        EXPECT_EQ(tools[0].buttonOn, c.enabled) << c.what;
+        EXPECT_EQ(HostServices::Instance().RunTool("NT Integration"), c.enabled) << c.what;
+        if (c.enabled) {
+            ASSERT_EQ(Prompter::Instance().Messages().size(), 1u);
+            EXPECT_EQ(Prompter::Instance().Messages()[0].stringId, 9) << "the program file is missing";
+            EXPECT_NE(Prompter::Instance().Messages()[0].text.find(missing), std::string::npos);
+        }
+        loader.Unload();
+    }
+    RegistryUseMemory();
+    FlushAllProfileCaches();
+    if (oldTemp) {
+        setenv("TMPDIR", savedTemp.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(SnapinLoaderTest, AModuleThatCannotFindItsResourcesIsNotStarted) {

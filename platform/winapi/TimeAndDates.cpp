@@ -203,7 +203,8 @@ DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION info) {
     tm nowLocal{};
     if (localtime_r(&now, &nowLocal) == nullptr)
         return TIME_ZONE_ID_INVALID;
-    // The standard offset is the one of January or July that is not daylight time (either hemisphere).
+    // Of January and July (either hemisphere), the smaller offset is standard time and the larger daylight
+    // time, as the platform counts them, also where the zone data calls winter the daylight time (Dublin).
     tm probe{};
     probe.tm_year = nowLocal.tm_year;
     probe.tm_mday = 1;
@@ -218,14 +219,14 @@ DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION info) {
     tm jan{}, jul{};
     if (localtime_r(&january, &jan) == nullptr || localtime_r(&july, &jul) == nullptr)
         return TIME_ZONE_ID_INVALID;
-    const tm& standard = jan.tm_isdst > 0 ? jul : jan;
-    const tm& summer = jan.tm_isdst > 0 ? jan : jul;
+    const tm& standard = jan.tm_gmtoff <= jul.tm_gmtoff ? jan : jul;
+    const tm& summer = jan.tm_gmtoff <= jul.tm_gmtoff ? jul : jan;
     info->Bias = static_cast<LONG>(-standard.tm_gmtoff / 60);
     CopyName(standard.tm_zone, info->StandardName);
-    if (summer.tm_isdst > 0) {
+    if (summer.tm_gmtoff != standard.tm_gmtoff) {
         info->DaylightBias = static_cast<LONG>(-(summer.tm_gmtoff - standard.tm_gmtoff) / 60);
         CopyName(summer.tm_zone, info->DaylightName);
-        return nowLocal.tm_isdst > 0 ? TIME_ZONE_ID_DAYLIGHT : TIME_ZONE_ID_STANDARD;
+        return nowLocal.tm_gmtoff == summer.tm_gmtoff ? TIME_ZONE_ID_DAYLIGHT : TIME_ZONE_ID_STANDARD;
     }
     return TIME_ZONE_ID_UNKNOWN;
 }

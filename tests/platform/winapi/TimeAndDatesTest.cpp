@@ -64,6 +64,7 @@ TEST(TimeZoneTest, BiasIsTheStandardOffsetOfTz) {
         {"IST-5:30", -330, 0},
         {"AEST-10AEDT,M10.1.0,M4.1.0/3", -600, -60}, // daylight time in January
         {"CET-1CEST,M3.5.0,M10.5.0/3", -60, -60},
+        {"IST-1GMT0,M10.5.0,M3.5.0/1", 0, -60}, // Dublin's rule: winter is the zone's "daylight" time
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.zone);

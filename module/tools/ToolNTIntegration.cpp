@@ -116,7 +116,8 @@ LONG CToolNTIntegration::RunRequest(const char* objectName) {
     }
 
     IntegrationSettings settings = ReadIntegrationSettings(kProgramNameRequestSize);
-    if (!settings.programRead || !settings.showWindowRead) {
+    // An empty program name is no set-up either: starting "" could only fail with a message naming nothing.
+    if (!settings.Usable()) {
         return 0;
     }
 

@@ -14,8 +14,8 @@ public:
 
     void Attach() override;
     // Writes the request naming objectName and starts the utility; 1 when a start was attempted (a failed
-    // start shows its message), 0 when the registry does not name the utility (nothing is started or
-    // shown; the request file stays), and 0 after a message when the request file cannot be made.
+    // start shows its message), 0 when the registry does not name the utility or names "" (nothing is started
+    // or shown; the request file stays), and 0 after a message when the request file cannot be made.
     LONG RunRequest(const char* objectName) override;
     // 0 when "PgmName" and "ShowWindow" read and "PgmName" is not empty, else 1.
     unsigned int IsUnavailable() override;

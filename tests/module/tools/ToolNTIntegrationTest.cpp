@@ -291,9 +291,12 @@ TEST_F(ToolTest, WithoutTheRegistrySetUpNothingStartsAndNothingIsShown) {
     EXPECT_EQ(tool.RunRequest("NTDOM.Corp"), 0);
     SetProgram("/usr/bin/integrate");
     EXPECT_EQ(tool.RunRequest("NTDOM.Corp"), 0) << "ShowWindow missing";
+    SetShowWindow(SW_SHOWNORMAL);
+    SetProgram("");
+    EXPECT_EQ(tool.Upload("NTDOM.Corp"), 0) << "an empty program name";
     EXPECT_TRUE(Prompter::Instance().Messages().empty());
     auto requests = RequestFiles();
-    ASSERT_EQ(requests.size(), 2u) << "the request files stay";
+    ASSERT_EQ(requests.size(), 3u) << "the request files stay";
     EXPECT_NE(ReadFile(requests[0]).find("ObjectName=NTDOM.Corp"), std::string::npos);
 }
 

@@ -70,9 +70,10 @@ protected:
         AfxSetResourceHandle(m_library);
         // A temporary folder and a program folder with spaces in their names: the command line must keep
         // each path one word.
-        char pattern[] = "/tmp/kelnt tools XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
+        // Under the build folder rather than /tmp, which may forbid running programs.
+        std::string pattern = std::string(KELNT_BINARY_DIR) + "/kelnt tools XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_root = pattern.c_str();
         m_temp = m_root / "temp dir";
         m_programs = m_root / "program files";
         fs::create_directories(m_temp);

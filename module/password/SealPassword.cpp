@@ -23,12 +23,15 @@ int32_t CheckSealingKey(const rsa::CKeyObject& key) {
     if (key.Kind() != static_cast<uint8_t>(rsa::KeyKind::RsaPublic) || key.Variant() != rsa::kVariantRsa) {
         return rsa::kErrKeyData;
     }
-    rsa::CKeyData keyData;
-    if (const int32_t code = rsa::ParseKeyData(key, keyData); code != rsa::kOk) {
-        return code;
+    // The encryption checks the whole key data before it writes; here only the exponent is looked at,
+    // through the bounds-checked field lookup.
+    const rsa::KeyField field = rsa::FindKeyField(key.Data(), key.DataLength(), "EN");
+    rsa::BigNum exponent;
+    if (!field.present || field.length > rsa::kMaxNumberBytes ||
+        !exponent.SetBytesLE(key.Data() + field.offset, field.length)) {
+        return rsa::kErrKeyData;
     }
-    const rsa::BigNum three = rsa::BigNum::FromU64(3);
-    if (!keyData.exponent.IsOdd() || rsa::BigNum::Compare(keyData.exponent, three) < 0) {
+    if (!exponent.IsOdd() || rsa::BigNum::Compare(exponent, rsa::BigNum::FromU64(3)) < 0) {
         return rsa::kErrKeyData;
     }
     return rsa::kOk;
@@ -104,15 +107,17 @@ int32_t CPasswordSealer::Seal(const uint8_t* keyBlob, uint32_t keyBlobLength, ui
         }
     }
 
+    // The reader stops at the NUL and ignores what follows the sealed value; random filler there keeps the
+    // blocks and the stored value free of long runs of known bytes. One draw serves both places.
+    const size_t plainFiller = kSealPlaintextSize - passwordLength - 1;
+    const size_t tailFiller = kSealedValueSize - kSealedPasswordSize;
     rsa::SecureBuffer plaintext(kSealPlaintextSize);
-    if (!plaintext.Valid()) {
+    rsa::SecureBuffer filler(plainFiller + tailFiller);
+    if (!plaintext.Valid() || !filler.Valid() || !Fill(filler.Data(), filler.Size())) {
         return rsa::kErrMagic;
     }
     std::memcpy(plaintext.Data(), password, passwordLength + 1);
-    // The reader stops at the NUL; random filler keeps the blocks free of long runs of known bytes.
-    if (!Fill(plaintext.Data() + passwordLength + 1, kSealPlaintextSize - passwordLength - 1)) {
-        return rsa::kErrMagic;
-    }
+    std::memcpy(plaintext.Data() + passwordLength + 1, filler.Data(), plainFiller);
 
     uint32_t written = 0;
     const int32_t code = rsa::RsaEncrypt(key, rsa::kModeEncrypt, plaintext.Data(), kSealPlaintextSize,
@@ -126,10 +131,7 @@ int32_t CPasswordSealer::Seal(const uint8_t* keyBlob, uint32_t keyBlobLength, ui
         return rsa::kErrLength;
     }
     const uint32_t end = std::min(outputCapacity, kSealedValueSize);
-    if (!Fill(output + kSealedPasswordSize, end - kSealedPasswordSize)) {
-        rsa::SecureZero(output, written);
-        return rsa::kErrMagic;
-    }
+    std::memcpy(output + kSealedPasswordSize, filler.Data() + plainFiller, end - kSealedPasswordSize);
     return rsa::kOk;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace rsa {
 namespace {
@@ -44,8 +45,12 @@ bool BigNum::SetBytesLE(const uint8_t* bytes, size_t length) {
     if (used > kMaxLimbs * 8) {
         return false;
     }
-    for (size_t i = 0; i < used; ++i) {
-        m_limbs[i / 8] |= static_cast<uint64_t>(bytes[i]) << (8 * (i % 8));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(m_limbs.data(), bytes, used);
+    } else {
+        for (size_t i = 0; i < used; ++i) {
+            m_limbs[i / 8] |= static_cast<uint64_t>(bytes[i]) << (8 * (i % 8));
+        }
     }
     Normalise((used + 7) / 8);
     return true;
@@ -55,8 +60,14 @@ bool BigNum::GetBytesLE(uint8_t* out, size_t length) const {
     if ((BitLength() + 7) / 8 > length) {
         return false;
     }
-    for (size_t i = 0; i < length; ++i) {
-        out[i] = i / 8 < m_size ? static_cast<uint8_t>(m_limbs[i / 8] >> (8 * (i % 8))) : 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        const size_t used = std::min(length, m_size * 8);
+        std::memcpy(out, m_limbs.data(), used);
+        std::memset(out + used, 0, length - used);
+    } else {
+        for (size_t i = 0; i < length; ++i) {
+            out[i] = i / 8 < m_size ? static_cast<uint8_t>(m_limbs[i / 8] >> (8 * (i % 8))) : 0;
+        }
     }
     return true;
 }
@@ -311,38 +322,52 @@ bool CMontgomery::Init(const BigNum& modulus) {
     return BigNum::DivMod(r2, modulus, nullptr, &m_rr);
 }
 
-void CMontgomery::MontMul(const uint64_t* a, const uint64_t* b, uint64_t* out) const {
-    const size_t n = m_limbs;
-    const uint64_t* mod = m_modulus.LimbData();
-    uint64_t t[kMaxModulusLimbs + 2] = {};
-    for (size_t i = 0; i < n; ++i) {
-        uint64_t carry = 0;
-        const uint64_t bi = b[i];
-        for (size_t j = 0; j < n; ++j) {
-            const U128 s = static_cast<U128>(a[j]) * bi + t[j] + carry;
-            t[j] = static_cast<uint64_t>(s);
-            carry = static_cast<uint64_t>(s >> 64);
+namespace {
+
+// Montgomery multiplication in product-scanning form (the "finely integrated product scanning" method):
+// each result column gathers its products of a * b and of m * n in a three-limb accumulator held in
+// registers, so no intermediate row goes through memory. Written for a fixed limb count so that the
+// compiler can unroll it for each modulus size.
+template <size_t N>
+void MontMulFixed(const uint64_t* a, const uint64_t* b, const uint64_t* mod, uint64_t n0Inv, uint64_t* out) {
+    uint64_t m[N];
+    uint64_t t[N + 1];
+    U128 acc = 0;
+    uint64_t top = 0;
+    const auto add = [&acc, &top](uint64_t x, uint64_t y) {
+        const U128 p = static_cast<U128>(x) * y;
+        acc += p;
+        top += acc < p ? 1 : 0;
+    };
+    const auto shift = [&acc, &top]() {
+        acc = (acc >> 64) | (static_cast<U128>(top) << 64);
+        top = 0;
+    };
+    for (size_t i = 0; i < N; ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            add(a[j], b[i - j]);
+            add(m[j], mod[i - j]);
         }
-        U128 s = static_cast<U128>(t[n]) + carry;
-        t[n] = static_cast<uint64_t>(s);
-        t[n + 1] = static_cast<uint64_t>(s >> 64);
-        const uint64_t m = t[0] * m_n0Inv;
-        s = static_cast<U128>(m) * mod[0] + t[0];
-        carry = static_cast<uint64_t>(s >> 64);
-        for (size_t j = 1; j < n; ++j) {
-            s = static_cast<U128>(m) * mod[j] + t[j] + carry;
-            t[j - 1] = static_cast<uint64_t>(s);
-            carry = static_cast<uint64_t>(s >> 64);
-        }
-        s = static_cast<U128>(t[n]) + carry;
-        t[n - 1] = static_cast<uint64_t>(s);
-        t[n] = t[n + 1] + static_cast<uint64_t>(s >> 64);
+        add(a[i], b[0]);
+        m[i] = static_cast<uint64_t>(acc) * n0Inv;
+        add(m[i], mod[0]); // clears the low limb
+        shift();
     }
+    for (size_t i = N; i < 2 * N - 1; ++i) {
+        for (size_t j = i - N + 1; j < N; ++j) {
+            add(a[j], b[i - j]);
+            add(m[j], mod[i - j]);
+        }
+        t[i - N] = static_cast<uint64_t>(acc);
+        shift();
+    }
+    t[N - 1] = static_cast<uint64_t>(acc);
+    t[N] = static_cast<uint64_t>(acc >> 64);
     // t < 2n here; one conditional subtraction brings it below n.
-    bool geq = t[n] != 0;
+    bool geq = t[N] != 0;
     if (!geq) {
         geq = true;
-        for (size_t i = n; i-- > 0;) {
+        for (size_t i = N; i-- > 0;) {
             if (t[i] != mod[i]) {
                 geq = t[i] > mod[i];
                 break;
@@ -351,14 +376,30 @@ void CMontgomery::MontMul(const uint64_t* a, const uint64_t* b, uint64_t* out) c
     }
     if (geq) {
         uint64_t borrow = 0;
-        for (size_t i = 0; i < n; ++i) {
+        for (size_t i = 0; i < N; ++i) {
             const uint64_t d = t[i] - mod[i] - borrow;
             borrow = (t[i] < mod[i] || (t[i] == mod[i] && borrow != 0)) ? 1 : 0;
             t[i] = d;
         }
     }
-    std::memcpy(out, t, n * sizeof(uint64_t));
+    std::memcpy(out, t, N * sizeof(uint64_t));
     SecureZero(t, sizeof t);
+    SecureZero(m, sizeof m);
+}
+
+using MontMulFunction = void (*)(const uint64_t*, const uint64_t*, const uint64_t*, uint64_t, uint64_t*);
+
+template <size_t... I>
+constexpr std::array<MontMulFunction, sizeof...(I)> MakeMontMulTable(std::index_sequence<I...>) {
+    return {&MontMulFixed<I + 1>...};
+}
+
+constexpr auto kMontMulTable = MakeMontMulTable(std::make_index_sequence<CMontgomery::kMaxModulusLimbs>());
+
+} // namespace
+
+void CMontgomery::MontMul(const uint64_t* a, const uint64_t* b, uint64_t* out) const {
+    kMontMulTable[m_limbs - 1](a, b, m_modulus.LimbData(), m_n0Inv, out);
 }
 
 bool CMontgomery::PowMod(const BigNum& base, const BigNum& exponent, BigNum& out) const {
@@ -370,17 +411,21 @@ bool CMontgomery::PowMod(const BigNum& base, const BigNum& exponent, BigNum& out
     uint64_t b[kMaxModulusLimbs] = {};
     uint64_t acc[kMaxModulusLimbs] = {};
     std::memcpy(b, base.LimbData(), n * sizeof(uint64_t));
-    MontMul(b, m_rr.LimbData(), b);     // into Montgomery form
-    MontMul(one, m_rr.LimbData(), acc); // R mod n, the Montgomery form of 1
+    MontMul(b, m_rr.LimbData(), b); // into Montgomery form
     const size_t bits = exponent.BitLength();
-    if (bits <= 64) {
-        for (size_t i = bits; i-- > 0;) {
+    if (bits == 0) {
+        MontMul(one, m_rr.LimbData(), acc); // R mod n, the Montgomery form of 1
+    } else if (bits <= 64) {
+        // Public exponents are short: square-and-multiply from below the top bit, which is the base itself.
+        std::memcpy(acc, b, sizeof acc);
+        for (size_t i = bits - 1; i-- > 0;) {
             MontMul(acc, acc, acc);
             if (exponent.Bit(i)) {
                 MontMul(acc, b, acc);
             }
         }
     } else {
+        MontMul(one, m_rr.LimbData(), acc);
         // Fixed 4-bit windows: the private exponents and the primality tests have full-length exponents.
         uint64_t table[16][kMaxModulusLimbs] = {};
         std::memcpy(table[0], acc, sizeof acc);

@@ -188,11 +188,11 @@ TEST(SealPasswordTest, KeysThatCannotSealAreRefused) {
     cases.push_back({"null transform", BuildBlob(key848, spec), rsa::kErrKeyData});
     spec = BlobSpec{};
     spec.headerBits = 600;
-    cases.push_back({"600 bits claimed by an 848-bit modulus", BuildBlob(key848, spec), rsa::kErrKeyData});
+    cases.push_back({"600 bits claimed by an 848-bit modulus", BuildBlob(key848, spec), rsa::kErrLength});
     cases.push_back({"a real 600-bit key seals into 225 bytes",
                      testkeys::ToVector(agent::GenerateKeyPair(600).publicBlob), rsa::kErrLength});
     spec.headerBits = 416;
-    cases.push_back({"416 bits", BuildBlob(key424, spec), rsa::kErrKeyData});
+    cases.push_back({"416 bits", BuildBlob(key424, spec), rsa::kErrLength});
     auto badMagic = key848.publicBlob;
     badMagic[0] = 0;
     cases.push_back({"bad magic", badMagic, rsa::kErrMagic});

@@ -164,6 +164,20 @@ TEST_F(RegistryTest, CreateTellsWhetherTheKeyWasNew) {
     RegCloseKey(middle);
 }
 
+TEST_F(RegistryTest, OnlyAKeyWithoutSubkeysIsDeleted) {
+    RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Old\\Leaf"));
+    HKEY leaf = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Old\\Leaf", 0, KEY_READ, &leaf), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Old"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Old\\Leaf"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Old\\Leaf"), ERROR_FILE_NOT_FOUND);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(leaf, "X", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED)
+        << "a handle to a deleted key stays a handle, to nothing";
+    EXPECT_EQ(RegCloseKey(leaf), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Old"), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryTest, FileBackendWritesRegTextAfterEveryChange) {
     TestFolder folder;
     const std::string path = folder.File("cvadmin/registry.reg");

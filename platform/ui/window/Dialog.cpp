@@ -80,7 +80,9 @@ void CDialog::GotoDlgCtrl(CWnd* control) {
 }
 
 BOOL CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    if (message == WM_INITDIALOG) {
+    // A window taken over after it was made had its initialisation already; a later 272 belongs to the
+    // procedure it had before.
+    if (message == WM_INITDIALOG && IsCreatedByFramework()) {
         *result = OnInitDialog();
         return TRUE;
     }

@@ -3,6 +3,7 @@
 #include "platform/ui/ResourceAccess.h"
 #include "platform/ui/window/Gdi.h"
 #include "platform/ui/window/WindowRecord.h"
+#include "platform/ui/window/Wnd.h"
 
 #include <algorithm>
 #include <cstring>
@@ -301,12 +302,13 @@ HWND CreateDialogIndirectParamA(const RcDialog* dialogTemplate, HWND parent, DLG
         CreateControl(dialog, dialogTemplate->controls[i]);
     }
     if (CWnd* hook = uiwin::TakeCreationHook()) {
-        uiwin::SetPermanent(dialog, hook);
+        AttachCreatedWindow(hook, dialog);
     }
     HWND first = nullptr;
     for (HWND child : GetChildWindows(dialog)) {
         WindowRecord* c = FindRecord(child);
-        if (c != nullptr && c->enabled && c->visible && c->kind != kRcStatic && c->kind != kRcGroup) {
+        if (c != nullptr && c->enabled && c->visible && c->kind != kRcStatic && c->kind != kRcGroup &&
+            c->kind != kRcProgress && c->kind != kRcCustom) {
             first = child;
             break;
         }

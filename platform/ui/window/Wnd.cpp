@@ -103,6 +103,7 @@ LRESULT CALLBACK FrameworkWndProc(HWND window, UINT message, WPARAM wParam, LPAR
             uiwin::RemovePermanent(window);
             object->m_hWnd = nullptr;
             object->m_superProc = nullptr;
+            object->m_createdByFramework = false;
             object->PostNcDestroy();
         }
     }
@@ -112,6 +113,7 @@ LRESULT CALLBACK FrameworkWndProc(HWND window, UINT message, WPARAM wParam, LPAR
 void AttachCreatedWindow(CWnd* object, HWND window) {
     uiwin::SetPermanent(window, object);
     object->m_hWnd = window;
+    object->m_createdByFramework = true;
     object->m_superProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWndProc)));
 }
@@ -176,6 +178,7 @@ BOOL CWnd::SubclassWindow(HWND window) {
     if (!Attach(window)) {
         return FALSE;
     }
+    m_createdByFramework = false;
     m_superProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameworkWndProc)));
     return TRUE;

@@ -169,6 +169,9 @@ public:
     operator HWND() const { return m_hWnd; }
     // The procedure that unhandled messages go on to.
     [[nodiscard]] WNDPROC GetSuperWndProc() const { return m_superProc; }
+    // TRUE when the framework made the window for this object (rather than the object taking over a window
+    // someone else made, whose initialisation already happened).
+    [[nodiscard]] bool IsCreatedByFramework() const { return m_createdByFramework; }
 
     BOOL DestroyWindow();
     CWnd* GetDlgItem(int id) const;
@@ -264,6 +267,7 @@ private:
     bool ReflectOwnerDraw(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
     WNDPROC m_superProc = nullptr;
+    bool m_createdByFramework = false;
     struct CurrentMessage {
         UINT message;
         WPARAM wParam;

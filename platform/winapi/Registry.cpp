@@ -23,6 +23,8 @@ struct OpenKey {
 struct Registry {
     std::mutex mutex;
     RegistryTree tree;
+    // Values for this run only (the host's --lang): read before the tree's, never written to the file.
+    RegistryTree session;
     std::string filePath; // empty: in memory
     std::map<uintptr_t, OpenKey> handles;
     uintptr_t nextHandle = 0x1000;
@@ -140,8 +142,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR subKey, DWORD /*options*/, REGSAM samDesire
         return code;
     for (std::string& level : SplitRegistryPath(NameOf(subKey)))
         base.path.push_back(std::move(level));
-    RegistryKey* key = reg.tree.Find(base.root, base.path);
-    if (key == nullptr)
+    if (reg.tree.Find(base.root, base.path) == nullptr && reg.session.Find(base.root, base.path) == nullptr)
         return ERROR_FILE_NOT_FOUND;
     base.access = samDesired;
     *result = NewHandle(reg, std::move(base));
@@ -194,9 +195,12 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR name, LPDWORD reserved, LPDWORD type, LP
     if ((open.access & KEY_QUERY_VALUE) == 0)
         return ERROR_ACCESS_DENIED;
     RegistryKey* key = reg.tree.Find(open.root, open.path);
-    if (key == nullptr)
+    RegistryKey* sessionKey = reg.session.Find(open.root, open.path);
+    if (key == nullptr && sessionKey == nullptr)
         return ERROR_KEY_DELETED;
-    const RegistryValue* value = key->FindValue(NameOf(name));
+    const RegistryValue* value = sessionKey != nullptr ? sessionKey->FindValue(NameOf(name)) : nullptr;
+    if (value == nullptr && key != nullptr)
+        value = key->FindValue(NameOf(name));
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     const bool isString = value->type == REG_SZ || value->type == REG_EXPAND_SZ;
@@ -308,8 +312,26 @@ void RegistryUseMemory() {
     Registry& reg = TheRegistry();
     std::lock_guard lock(reg.mutex);
     reg.tree = RegistryTree();
+    reg.session = RegistryTree();
     reg.filePath.clear();
     reg.handles.clear();
+}
+
+LONG RegistrySetSessionString(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR value) {
+    RegistryRoot which;
+    if (!RootOf(root, which) || value == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    Registry& reg = TheRegistry();
+    std::lock_guard lock(reg.mutex);
+    RegistryKey* key = &reg.session.Root(which);
+    for (const std::string& level : SplitRegistryPath(NameOf(subKey)))
+        key = &key->SubkeyOrNew(level);
+    RegistryValue entry;
+    entry.name = std::string(NameOf(name));
+    entry.type = REG_SZ;
+    entry.data.assign(value, value + std::strlen(value));
+    key->SetValue(std::move(entry));
+    return ERROR_SUCCESS;
 }
 
 RegistryResult RegistryUseFile(const std::string& path) {
@@ -342,6 +364,7 @@ RegistryResult RegistryUseFile(const std::string& path) {
     std::lock_guard lock(reg.mutex);
     reg.tree = std::move(tree);
     reg.filePath = path;
+    reg.session = RegistryTree();
     reg.handles.clear();
     return {};
 }

@@ -157,6 +157,9 @@ void RegistryUseMemory();
 // back after every change, atomically. A malformed file is refused, left untouched, and the registry
 // keeps its earlier backend and content.
 [[nodiscard]] RegistryResult RegistryUseFile(const std::string& path);
+// A string value for this run only: reads see it (and its key) before the stored one; it is never written
+// to the file and a backend change forgets it. The host's choice of language for one run uses it.
+LONG RegistrySetSessionString(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR value);
 // $XDG_CONFIG_HOME/cvadmin/registry.reg, or ~/.config/cvadmin/registry.reg.
 std::string RegistryDefaultFilePath();
 // The whole registry in .reg text form, exactly as the file backend writes it.

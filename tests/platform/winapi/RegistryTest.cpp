@@ -394,3 +394,52 @@ TEST_F(RegistryTest, DefaultFileFollowsXdgConfigHome) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RegistryTest, SessionValuesAreReadFirstAndNeverWritten) {
+    TestFolder folder;
+    const std::string path = folder.File("registry.reg");
+    ASSERT_TRUE(RegistryUseFile(path).Ok());
+    HKEY key = Create(HKEY_LOCAL_MACHINE, "Software\\Tandry\\Parameters\\CVLanguage");
+    SetString(key, nullptr, "German");
+    RegCloseKey(key);
+    const std::string stored = ReadWholeFile(path);
+
+    ASSERT_EQ(RegistrySetSessionString(HKEY_LOCAL_MACHINE, "Software\\Tandry\\SessionSettings", "CVLANGUAGE",
+                                       "French"),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegistrySetSessionString(HKEY_LOCAL_MACHINE, "Software\\Tandry\\Parameters\\CVLanguage",
+                                       nullptr, "French"),
+              ERROR_SUCCESS);
+    HKEY session = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tandry\\SessionSettings", 0, KEY_READ, &session),
+              ERROR_SUCCESS)
+        << "a key that exists only for the session opens";
+    std::string text;
+    DWORD size = 0;
+    EXPECT_EQ(QueryString(session, "CVLANGUAGE", 256, &text, &size), ERROR_SUCCESS);
+    EXPECT_EQ(text, "French");
+    RegCloseKey(session);
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tandry\\Parameters\\CVLanguage", 0, KEY_READ, &key),
+        ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, nullptr, 256, &text, &size), ERROR_SUCCESS);
+    EXPECT_EQ(text, "French") << "the session value hides the stored one";
+    RegCloseKey(key);
+
+    // A later stored change writes the file without the session values.
+    key = Create(HKEY_CURRENT_USER, "Software\\Corvane");
+    SetDword(key, "Other", 1);
+    RegCloseKey(key);
+    EXPECT_EQ(ReadWholeFile(path).find("French"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(path).find("German"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(path), stored);
+
+    ASSERT_TRUE(RegistryUseFile(path).Ok());
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tandry\\SessionSettings", 0, KEY_READ, &session),
+              ERROR_FILE_NOT_FOUND)
+        << "a new backend forgets the session";
+}
+
+} // namespace

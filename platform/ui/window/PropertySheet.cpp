@@ -3,6 +3,7 @@
 #include "platform/ui/Bitmap.h"
 #include "platform/ui/ResourceAccess.h"
 #include "platform/ui/WinApp.h"
+#include "platform/ui/window/Dc.h"
 #include "platform/ui/window/UiDriver.h"
 #include "platform/ui/window/WindowRecord.h"
 
@@ -413,5 +414,34 @@ BOOL CPropertySheet::OnCommand(WPARAM wParam, LPARAM lParam) {
         return TRUE;
     default:
         return FALSE;
+    }
+}
+
+void CPropertySheet::OnPaint() {
+    CPaintDC dc(this);
+    if (IsWizard()) {
+        return;
+    }
+    int x = kMargin;
+    for (int i = 0; i < GetPageCount(); ++i) {
+        const CString& caption = m_pages[static_cast<size_t>(i)]->GetCaption();
+        int width = dc.GetTextExtent(caption).cx + 12;
+        bool active = i == m_active;
+        CRect tab(x, kMargin + (active ? 0 : 2), x + width, kMargin + kTabHeight + (active ? 1 : 0));
+        dc.FillSolidRect(tab, GetSysColor(COLOR_BTNFACE));
+        CPen light(PS_SOLID, 1, GetSysColor(COLOR_BTNHIGHLIGHT));
+        CPen dark(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
+        CPen* old = dc.SelectObject(&light);
+        dc.MoveTo(tab.left, tab.bottom - 1);
+        dc.LineTo(tab.left, tab.top);
+        dc.LineTo(tab.right - 1, tab.top);
+        dc.SelectObject(&dark);
+        dc.LineTo(tab.right - 1, tab.bottom);
+        dc.SelectObject(old);
+        dc.SetBkMode(TRANSPARENT);
+        dc.SetTextColor(GetSysColor(COLOR_BTNTEXT));
+        CRect label = tab;
+        dc.DrawText(caption, label, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        x += width;
     }
 }

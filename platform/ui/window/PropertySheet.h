@@ -110,6 +110,8 @@ public:
 protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // The tabs (a wizard has none).
+    void OnPaint() override;
 
 private:
     bool CreatePageWindow(int index);

@@ -322,6 +322,15 @@ UiActionError MouseAction(HWND container, int id, UiMouse action, int x, int y) 
     return UiActionError::None;
 }
 
+UiActionError SelectSheetPage(HWND sheet, int index) {
+    auto* object = dynamic_cast<CPropertySheet*>(CWnd::FromHandlePermanent(sheet));
+    if (object == nullptr || object->IsWizard() || object->GetPage(index) == nullptr) {
+        return UiActionError::NoSuchControl;
+    }
+    object->SetActivePage(index);
+    return UiActionError::None;
+}
+
 std::string ListRowText(HWND list, int row) {
     RcControlKind kind = GetControlKind(list);
     if (kind == kRcListView) {

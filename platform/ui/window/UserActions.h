@@ -50,6 +50,10 @@ HWND FindUiControl(HWND container, int id);
 // messages (in its own coordinates); a confined cursor cannot leave its rectangle.
 [[nodiscard]] UiActionError MouseAction(HWND container, int id, UiMouse action, int x, int y);
 
+// A click on the tab of page `index` of a modal property sheet. A page that refuses to be left keeps the
+// sheet where it was (not an error, as a refused validation is not).
+[[nodiscard]] UiActionError SelectSheetPage(HWND sheet, int index);
+
 // One line a control, as the host's `show` prints them: "ID | KIND | STATES | TEXT", and after a list its
 // rows as "ID.ROW | TEXT | selected" or "ID.ROW | TEXT | -".
 std::vector<std::string> DescribeControls(HWND container);

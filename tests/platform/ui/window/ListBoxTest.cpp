@@ -25,6 +25,7 @@ public:
     int m_compares = 0;
     int m_deleted = 0;
     int m_selectionChanges = 0;
+    int m_doubleClicks = 0;
     std::vector<std::pair<std::string, UINT>> m_drawn; // name and drawing state, in drawing order
 
     void Add(const char* name) { m_list.AddString(reinterpret_cast<LPCSTR>(new Entry{name})); }
@@ -55,12 +56,14 @@ protected:
         delete reinterpret_cast<Entry*>(gone->itemData);
     }
     void OnSelChange() { ++m_selectionChanges; }
+    void OnDoubleClick() { ++m_doubleClicks; }
 
     DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(CMembersDialog, CDialog)
 ON_LBN_SELCHANGE(1095, OnSelChange)
+ON_LBN_DBLCLK(1095, OnDoubleClick)
 END_MESSAGE_MAP()
 
 } // namespace
@@ -112,6 +115,12 @@ TEST_F(UiWinTest, OwnerDrawnListSortsByTheCompareRequestAndReportsSelectionsInIn
     dialog.m_list.SetRedraw(TRUE);
     PaintWindow(dialog.m_hWnd);
     EXPECT_EQ(dialog.m_drawn.size(), 2u);
+
+    // A double click selects the row alone, then reports the double click.
+    EXPECT_EQ(DoubleClickItem(dialog.m_hWnd, 1095, "charlie"), UiActionError::None);
+    EXPECT_EQ(dialog.m_doubleClicks, 1);
+    EXPECT_EQ(dialog.m_list.GetSelCount(), 1);
+    EXPECT_EQ(dialog.m_list.GetSel(1), 1);
 
     dialog.DestroyWindow();
     EXPECT_EQ(dialog.m_deleted, 4); // the rows left are handed back when the list goes

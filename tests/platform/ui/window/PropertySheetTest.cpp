@@ -4,6 +4,7 @@
 #include "UiWinFixture.h"
 
 #include "platform/ui/window/Controls.h"
+#include "platform/ui/window/Gdi.h"
 #include "platform/ui/window/PropertySheet.h"
 #include "platform/ui/window/UserActions.h"
 
@@ -114,15 +115,38 @@ TEST_F(UiWinTest, ASheetWithFlags0x28CHasHelpAndNoApplyAndTakesItsIconByName) {
         EXPECT_EQ(PressKey(modal.window, UiKey::Enter), UiActionError::None);
     });
     m_user->Expect(202, [&](ModalContext& modal) {
+        EXPECT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None); // refused: not an error
+        EXPECT_EQ(sheet.GetActiveIndex(), 0);
         first.m_refuseLeaving = false;
+        EXPECT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+        EXPECT_EQ(sheet.GetActiveIndex(), 1);
+        EXPECT_EQ(modal.ActiveTemplateId(), 203u);
+        int width = 0;
+        int height = 0;
+        EXPECT_FALSE(RenderWindowPixels(modal.window, &width, &height).empty());
+        EXPECT_EQ(SelectSheetPage(modal.window, 0), UiActionError::None);
+        EXPECT_EQ(SelectSheetPage(modal.window, 7), UiActionError::NoSuchControl);
         EXPECT_EQ(PressKey(modal.window, UiKey::Enter), UiActionError::None);
     });
     EXPECT_EQ(sheet.DoModal(), IDOK);
     EXPECT_EQ(first.m_helps, 1);
     EXPECT_EQ(first.m_text, "typed");
     EXPECT_EQ(first.m_applied, 1);
-    EXPECT_EQ(second.m_applied, 0); // never shown, so nothing of it to apply
+    EXPECT_EQ(second.m_applied, 1);
     EXPECT_EQ(first.m_hWnd, nullptr);
+}
+
+TEST_F(UiWinTest, OkAppliesOnlyThePagesThatWereShown) {
+    CFirstPage first;
+    CSecondPage second;
+    CPropertySheet sheet("Two pages");
+    sheet.AddPage(&first);
+    sheet.AddPage(&second);
+    m_user->Expect(202,
+                   [](ModalContext& modal) { EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None); });
+    EXPECT_EQ(sheet.DoModal(), IDOK);
+    EXPECT_EQ(first.m_applied, 1);
+    EXPECT_EQ(second.m_applied, 0);
 }
 
 TEST_F(UiWinTest, AChangeReportInAnyFormMarksTheSheetChanged) {

@@ -208,6 +208,10 @@ void CPropertySheet::LayOut() {
                 FindDialogResource(AfxGetResourceHandle(), MAKEINTRESOURCEA(page->GetTemplateId()))) {
             width = std::max(width, static_cast<int>(found->width));
             height = std::max(height, static_cast<int>(found->height));
+            // A page without a caption of its own shows its template's on its tab.
+            if (page->m_caption.IsEmpty() && found->caption != nullptr) {
+                page->m_caption = found->caption;
+            }
         }
     }
     int top = IsWizard() ? kMargin : kMargin + kTabHeight;

@@ -1,25 +1,12 @@
 #include "platform/dirclient/DirNames.h"
 
 #include "platform/dirclient/DirClient.h"
+#include "platform/winapi/WinApi.h"
 
 namespace dirclient {
 
-namespace {
-
-bool SingleByteCodePage(uint8_t) {
-    return false;
-}
-
-LeadByteTest g_leadByteTest = &SingleByteCodePage;
-
-} // namespace
-
-void SetLeadByteTest(LeadByteTest test) {
-    g_leadByteTest = test != nullptr ? test : &SingleByteCodePage;
-}
-
 bool IsLeadByte(uint8_t byte) {
-    return g_leadByteTest(byte);
+    return IsDBCSLeadByte(byte) != FALSE;
 }
 
 int32_t SplitName(std::string_view name, std::vector<std::string>* leaves) {

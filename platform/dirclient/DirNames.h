@@ -9,11 +9,8 @@
 
 namespace dirclient {
 
-using LeadByteTest = bool (*)(uint8_t byte);
-
-// TODO(dirclient): switch to IsDBCSLeadByte of platform/winapi once that library exists; until then the
-// code page is single-byte unless a test installs a test of its own.
-void SetLeadByteTest(LeadByteTest test);
+// The lead-byte test of the active code page (platform/winapi): a backslash that is the trail byte of a
+// double-byte character escapes nothing.
 bool IsLeadByte(uint8_t byte);
 
 // Splits a full name into its leaves, leaf first. "[Root]" gives no leaves; a trailing ".[Root]" is

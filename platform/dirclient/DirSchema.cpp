@@ -1,6 +1,8 @@
 #include "platform/dirclient/DirSchema.h"
 
 #include <array>
+#include <string>
+#include <unordered_map>
 
 #include "platform/dirclient/DirClient.h"
 #include "platform/dirclient/DirNames.h"
@@ -18,6 +20,7 @@ constexpr uint32_t kTime = kDirSyntaxTime;
 constexpr uint32_t kInterval = kDirSyntaxInterval;
 constexpr bool kSingle = true;
 constexpr bool kMulti = false;
+constexpr size_t kMaxAttributeNameBytes = 131;
 
 constexpr std::array kAttributes{
     AttributeDef{"ACL", kDirSyntaxObjectACL, kMulti},
@@ -85,12 +88,19 @@ constexpr std::array kClasses{
 } // namespace
 
 const AttributeDef* FindAttribute(std::string_view name) {
-    for (const auto& def : kAttributes) {
-        if (NamesEqual(def.name, name)) {
-            return &def;
+    // Looked up for every value put and stored, so by folded name rather than by a walk of the table.
+    static const std::unordered_map<std::string, const AttributeDef*> byName = [] {
+        std::unordered_map<std::string, const AttributeDef*> map;
+        for (const auto& def : kAttributes) {
+            map.emplace(FoldName(def.name), &def);
         }
+        return map;
+    }();
+    if (name.size() > kMaxAttributeNameBytes) {
+        return nullptr;
     }
-    return nullptr;
+    const auto it = byName.find(FoldName(name));
+    return it == byName.end() ? nullptr : it->second;
 }
 
 const ClassDef* FindClass(std::string_view name) {

@@ -54,6 +54,8 @@ public:
     [[nodiscard]] virtual int32_t CountChildren(int64_t parent, uint32_t* count) = 0;
     [[nodiscard]] virtual int32_t InsertObject(ObjectRecord* record) = 0; // sets record->id
     [[nodiscard]] virtual int32_t UpdateObject(const ObjectRecord& record) = 0;
+    // Only the modification time: the one change every write makes, kept to one small row update.
+    [[nodiscard]] virtual int32_t SetModTime(int64_t id, uint32_t modTime) = 0;
     // Deletes the object, its values and every value that refers to it.
     [[nodiscard]] virtual int32_t DeleteObject(int64_t id) = 0;
 

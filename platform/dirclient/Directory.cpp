@@ -460,14 +460,7 @@ int32_t Directory::AddValue(int64_t object, const AttributeDef& def, const Value
     if (rc != kDirOk) {
         return rc;
     }
-    bool found = false;
-    rc = m_store->HasValue(object, stored.attr, stored.key, &found);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    if (found) {
-        return kDirErrValueExists;
-    }
+    // A value the attribute holds already is refused by the store (kDirErrValueExists).
     if (def.singleValued) {
         uint32_t count = 0;
         rc = m_store->CountValues(object, stored.attr, &count);
@@ -475,20 +468,24 @@ int32_t Directory::AddValue(int64_t object, const AttributeDef& def, const Value
             return rc;
         }
         if (count != 0) {
-            return kDirErrSingleValued;
+            bool same = false;
+            rc = m_store->HasValue(object, stored.attr, stored.key, &same);
+            return rc != kDirOk ? rc : same ? kDirErrValueExists : kDirErrSingleValued;
         }
     }
     return m_store->InsertValue(object, stored);
 }
 
 int32_t Directory::Touch(int64_t object) {
+    // The time has a resolution of a second: within the same second there is nothing to write, which spares
+    // a page in every request of a busy second.
     ObjectRecord record;
-    int32_t rc = m_store->GetObject(object, &record);
-    if (rc == kDirOk) {
-        record.modTime = Now();
-        rc = m_store->UpdateObject(record);
+    const int32_t rc = m_store->GetObject(object, &record);
+    const uint32_t now = Now();
+    if (rc != kDirOk || record.modTime == now) {
+        return rc;
     }
-    return rc;
+    return m_store->SetModTime(object, now);
 }
 
 int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items) {

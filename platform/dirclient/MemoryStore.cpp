@@ -119,6 +119,15 @@ public:
         it->second = record;
         return kDirOk;
     }
+    int32_t SetModTime(int64_t id, uint32_t modTime) override {
+        Save();
+        auto it = m_state.objects.find(id);
+        if (it == m_state.objects.end()) {
+            return kDirErrNoSuchObject;
+        }
+        it->second.modTime = modTime;
+        return kDirOk;
+    }
     int32_t DeleteObject(int64_t id) override {
         Save();
         auto it = m_state.objects.find(id);

@@ -18,7 +18,7 @@ namespace {
 
 // 'KELD': marks a file as ours, so that another SQLite database is refused rather than written to.
 constexpr int32_t kApplicationId = 0x4B454C44;
-constexpr int32_t kSchemaVersion = 1;
+constexpr int32_t kSchemaVersion = 2;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value BLOB NOT NULL);
@@ -31,16 +31,18 @@ CREATE TABLE objects(
   mod_time INTEGER NOT NULL,
   password TEXT NOT NULL DEFAULT '');
 CREATE UNIQUE INDEX objects_by_parent ON objects(parent, leaf_key);
+-- Clustered by attribute and insertion order, so that reading a list is one range scan and adding a value
+-- writes one table page and one index page.
 CREATE TABLE vals(
-  id INTEGER PRIMARY KEY,
   object INTEGER NOT NULL REFERENCES objects(id) ON DELETE CASCADE,
   attr TEXT NOT NULL,
+  seq INTEGER NOT NULL,
   syntax INTEGER NOT NULL,
   key BLOB NOT NULL,
   data BLOB NOT NULL,
-  ref INTEGER REFERENCES objects(id) ON DELETE CASCADE);
+  ref INTEGER REFERENCES objects(id) ON DELETE CASCADE,
+  PRIMARY KEY(object, attr, seq)) WITHOUT ROWID;
 CREATE UNIQUE INDEX vals_by_key ON vals(object, attr, key);
-CREATE INDEX vals_by_attr ON vals(object, attr, id);
 CREATE INDEX vals_by_ref ON vals(ref) WHERE ref IS NOT NULL;
 )sql";
 
@@ -116,12 +118,14 @@ public:
             "SELECT count(*) FROM objects WHERE parent=?1",
             "INSERT INTO objects(parent,leaf,leaf_key,class,mod_time,password) VALUES(?1,?2,?3,?4,?5,?6)",
             "UPDATE objects SET parent=?2,leaf=?3,leaf_key=?4,class=?5,mod_time=?6,password=?7 WHERE id=?1",
+            "UPDATE objects SET mod_time=?2 WHERE id=?1",
             "DELETE FROM objects WHERE id=?1",
-            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 ORDER BY attr,id",
-            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 AND attr=?2 ORDER BY id",
+            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 ORDER BY attr,seq",
+            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 AND attr=?2 ORDER BY seq",
             "SELECT 1 FROM vals WHERE object=?1 AND attr=?2 AND key=?3",
             "SELECT count(*) FROM vals WHERE object=?1 AND attr=?2",
-            "INSERT INTO vals(object,attr,syntax,key,data,ref) VALUES(?1,?2,?3,?4,?5,?6)",
+            "INSERT INTO vals(object,attr,seq,syntax,key,data,ref) VALUES(?1,?2,"
+            " (SELECT coalesce(max(seq),0)+1 FROM vals WHERE object=?1 AND attr=?2),?3,?4,?5,?6)",
             "DELETE FROM vals WHERE object=?1 AND attr=?2 AND key=?3",
             "DELETE FROM vals WHERE object=?1 AND attr=?2",
             "SELECT value FROM meta WHERE key=?1",
@@ -174,6 +178,7 @@ public:
             summary.attrCount = static_cast<uint32_t>(sqlite3_column_int64(stmt, 7));
             out->push_back(std::move(summary));
         }
+        sqlite3_reset(stmt);
         return CodeOf(rc);
     }
     int32_t CountChildren(int64_t parent, uint32_t* count) override {
@@ -206,6 +211,12 @@ public:
         BindText(stmt, 7, record.passwordHash);
         return Step(stmt);
     }
+    int32_t SetModTime(int64_t id, uint32_t modTime) override {
+        sqlite3_stmt* stmt = Use(kSetModTime);
+        sqlite3_bind_int64(stmt, 1, id);
+        sqlite3_bind_int64(stmt, 2, modTime);
+        return Step(stmt);
+    }
     int32_t DeleteObject(int64_t id) override {
         sqlite3_stmt* stmt = Use(kDeleteObject);
         sqlite3_bind_int64(stmt, 1, id);
@@ -229,6 +240,7 @@ public:
             value.ref = sqlite3_column_int64(stmt, 4);
             out->push_back(std::move(value));
         }
+        sqlite3_reset(stmt);
         return CodeOf(rc);
     }
     int32_t HasValue(int64_t object, const std::string& attr, const std::string& key, bool* found) override {
@@ -238,6 +250,7 @@ public:
         BindBlob(stmt, 3, key);
         const int rc = sqlite3_step(stmt);
         *found = rc == SQLITE_ROW;
+        sqlite3_reset(stmt);
         return CodeOf(rc);
     }
     int32_t CountValues(int64_t object, const std::string& attr, uint32_t* count) override {
@@ -285,9 +298,9 @@ public:
         const int rc = sqlite3_step(stmt);
         if (rc == SQLITE_ROW) {
             *value = ColumnText(stmt, 0);
-            return kDirOk;
         }
-        return rc == SQLITE_DONE ? kDirErrNoSuchAttribute : CodeOf(rc);
+        sqlite3_reset(stmt);
+        return rc == SQLITE_ROW ? kDirOk : rc == SQLITE_DONE ? kDirErrNoSuchAttribute : CodeOf(rc);
     }
     int32_t SetMeta(const std::string& key, const std::string& value) override {
         sqlite3_stmt* stmt = Use(kSetMeta);
@@ -306,6 +319,7 @@ private:
         kCountChildren,
         kInsertObject,
         kUpdateObject,
+        kSetModTime,
         kDeleteObject,
         kReadAllValues,
         kReadValues,
@@ -333,21 +347,23 @@ private:
         out->modTime = static_cast<uint32_t>(sqlite3_column_int64(stmt, 4));
         out->passwordHash = ColumnText(stmt, 5);
     }
+    // Every read resets its statement before it answers: a statement left on a row keeps a read snapshot
+    // open, and while one is open no checkpoint can empty the log, which then grows without end.
     static int32_t ReadObject(sqlite3_stmt* stmt, ObjectRecord* out) {
         const int rc = sqlite3_step(stmt);
         if (rc == SQLITE_ROW) {
             FillObject(stmt, out);
-            return kDirOk;
         }
-        return rc == SQLITE_DONE ? kDirErrNoSuchObject : CodeOf(rc);
+        sqlite3_reset(stmt);
+        return rc == SQLITE_ROW ? kDirOk : rc == SQLITE_DONE ? kDirErrNoSuchObject : CodeOf(rc);
     }
     static int32_t ReadCount(sqlite3_stmt* stmt, uint32_t* count) {
         const int rc = sqlite3_step(stmt);
-        if (rc != SQLITE_ROW) {
-            return CodeOf(rc);
+        if (rc == SQLITE_ROW) {
+            *count = static_cast<uint32_t>(sqlite3_column_int64(stmt, 0));
         }
-        *count = static_cast<uint32_t>(sqlite3_column_int64(stmt, 0));
-        return kDirOk;
+        sqlite3_reset(stmt);
+        return rc == SQLITE_ROW ? kDirOk : CodeOf(rc);
     }
 
     sqlite3* m_db;
@@ -432,6 +448,7 @@ int32_t OpenSqliteStore(const std::string& path, bool create, std::unique_ptr<Di
         sqlite3_busy_timeout(db, 5000);
         rc = exists ? CheckExisting(db) : kDirOk;
     }
+
     if (rc == kDirOk) {
         rc = CodeOf(sqlite3_exec(db,
                                  "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;",

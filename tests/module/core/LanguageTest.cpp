@@ -53,6 +53,12 @@ TEST_F(LanguageTest, FollowsTheRegistryKeysInTheirOrder) {
     }
 }
 
+TEST_F(LanguageTest, TheHostsLanguageForOneRunComesFirst) {
+    SetRegistryString(HKEY_LOCAL_MACHINE, kNetwork, nullptr, "French");
+    ASSERT_EQ(RegistrySetSessionString(HKEY_LOCAL_MACHINE, kSession, "CVLANGUAGE", "German"), ERROR_SUCCESS);
+    EXPECT_EQ(ReadLanguageName(), "German");
+}
+
 TEST_F(LanguageTest, AValueTooLongForTheBufferDoesNotRead) {
     MakeRegistryKey(HKEY_LOCAL_MACHINE, kSession);
     SetRegistryString(HKEY_LOCAL_MACHINE, kSession, "CVLANGUAGE", std::string(255, 'L'));

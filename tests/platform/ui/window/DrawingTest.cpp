@@ -285,3 +285,57 @@ TEST_F(UiWinTest, ADragCapturesTheMouseAndConfinesTheCursorToTheControl) {
     (void)before;
     dialog.DestroyWindow();
 }
+
+namespace {
+
+// A control that paints itself and leaves its background alone, as the hours grid does: cells only while
+// enabled, lines always.
+class CCellsStatic : public CStatic {
+protected:
+    BOOL OnEraseBkgnd(CDC* /*dc*/) override { return TRUE; }
+    void OnPaint() override {
+        CPaintDC dc(this);
+        CRect client;
+        GetClientRect(client);
+        CGdiObject* oldBrush = dc.SelectStockObject(WHITE_BRUSH);
+        CPen pen(PS_SOLID, 1, IsWindowEnabled() ? RGB(0, 0, 0) : GetSysColor(COLOR_BTNFACE));
+        CPen* oldPen = dc.SelectObject(&pen);
+        for (int x = 0; x < client.Width(); x += 10) {
+            dc.MoveTo(x, 0);
+            dc.LineTo(x, client.bottom);
+        }
+        if (IsWindowEnabled()) {
+            CRect cell(1, 1, 10, 10);
+            dc.FillSolidRect(cell, RGB(200, 0, 0));
+        }
+        dc.SelectObject(oldPen);
+        (void)oldBrush;
+    }
+};
+
+class CCellsDialog : public CDialog {
+public:
+    CCellsDialog() : CDialog(204) {}
+    CCellsStatic m_cells;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, 1113, m_cells); }
+};
+
+} // namespace
+
+TEST_F(UiWinTest, AControlThatPaintsItselfIsDrawnWhereItLies) {
+    CCellsDialog dialog;
+    ASSERT_TRUE(dialog.Create(204));
+    int width = 0;
+    int height = 0;
+    // The control lies at (10, 10) in the dialog.
+    std::vector<uint32_t> enabled = RenderWindowPixels(dialog.m_hWnd, &width, &height);
+    EXPECT_EQ(enabled[static_cast<size_t>(15) * width + 15], 0xC80000u);
+    EXPECT_EQ(enabled[static_cast<size_t>(15) * width + 10], 0x000000u);
+    dialog.m_cells.EnableWindow(FALSE);
+    std::vector<uint32_t> disabled = RenderWindowPixels(dialog.m_hWnd, &width, &height);
+    EXPECT_EQ(disabled[static_cast<size_t>(15) * width + 15], 0xC0C0C0u); // no cells while disabled
+    EXPECT_EQ(disabled[static_cast<size_t>(15) * width + 10], 0xC0C0C0u);
+    dialog.DestroyWindow();
+}

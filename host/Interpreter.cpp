@@ -24,7 +24,13 @@ CommandResult Interpreter::Execute(const ScriptCommand& command) {
     if (it == m_commands.end())
         return CommandResult::Error("unknown command " + command.words[0]);
     Args args(command.words.begin() + 1, command.words.end());
-    return it->second(args);
+    CommandResult result = it->second(args);
+    if (m_afterCommand) {
+        std::string problem = m_afterCommand();
+        if (result.ok && !problem.empty())
+            return CommandResult::Error(problem);
+    }
+    return result;
 }
 
 void Interpreter::ReportError(int line, const std::string& text) {

@@ -33,6 +33,8 @@ public:
 
     // Work the host does before it reads each next line (posted messages, for one).
     void SetIdleHook(std::function<void()> hook) { m_idle = std::move(hook); }
+    // Asked after every command: a non-empty answer turns the command into an error with that text.
+    void SetAfterCommandCheck(std::function<std::string()> check) { m_afterCommand = std::move(check); }
 
     // Runs the commands in order. With `stopOnError` the first error ends the run; the answer is the
     // process exit status: 0 when every command succeeded, 1 otherwise.
@@ -50,6 +52,7 @@ private:
     std::ostream& m_err;
     std::map<std::string, Handler> m_commands;
     std::function<void()> m_idle;
+    std::function<std::string()> m_afterCommand;
 };
 
 // One field of an output line: line breaks are written `\n` so that every record stays on one line.

@@ -2,6 +2,7 @@
 // commands from a file, from -c, or from standard input.
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -11,8 +12,11 @@
 #include "host/DirectoryCommands.h"
 #include "host/DirectoryOps.h"
 #include "host/Interpreter.h"
+#include "host/ModuleCommands.h"
 #include "host/Options.h"
 #include "host/Sample.h"
+#include "host/services/HostServices.h"
+#include "host/services/SnapinLoader.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/winapi/WinApi.h"
 
@@ -98,8 +102,25 @@ int main(int argc, char** argv) {
 
     cvadmin::Interpreter interpreter(std::cout, std::cerr);
     cvadmin::RegisterDirectoryCommands(interpreter);
+    cvadmin::RegisterModuleCommands(interpreter);
+    cvadmin::ConnectPrompter(interpreter);
+
+    // The module's start-up reads the language from the registry; --lang answers for this run only.
+    if (!options.language.empty())
+        (void)RegistrySetSessionString(HKEY_LOCAL_MACHINE, "Software\\Tandry\\SessionSettings", "CVLANGUAGE",
+                                       options.language.c_str());
+    char treeName[64] = {};
+    if (DirGetTreeName(treeName, sizeof treeName) == 0)
+        HostServices::Instance().SetTreeName(treeName);
 
     int status = 0;
+    SnapinLoader module;
+    if (SnapinLoader::Result loaded = module.Load(cvadmin::DefaultModulePath()); !loaded.ok) {
+        // The directory commands still work without the module; the run reports the failure.
+        interpreter.ReportError(0, loaded.error);
+        status = 1;
+    }
+
     if (options.commands || !options.scriptFile.empty()) {
         std::string text;
         bool commandsAsLines = false;
@@ -109,6 +130,7 @@ int main(int argc, char** argv) {
         } else {
             std::ifstream file(options.scriptFile);
             if (!file) {
+                (void)module.Unload();
                 (void)DirCloseStore();
                 return Fail("cannot read the script " + options.scriptFile);
             }
@@ -121,11 +143,12 @@ int main(int argc, char** argv) {
             interpreter.ReportError(split.errorLine, split.error);
             status = 1;
         } else {
-            status = interpreter.Run(split.commands, /*stopOnError=*/true);
+            status = std::max(status, interpreter.Run(split.commands, /*stopOnError=*/true));
         }
     } else {
-        status = RunInteractive(interpreter);
+        status = std::max(status, RunInteractive(interpreter));
     }
+    (void)module.Unload();
     (void)DirCloseStore();
     return status;
 }

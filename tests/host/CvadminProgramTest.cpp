@@ -126,3 +126,52 @@ TEST_F(CvadminProgramTest, SampleMakesATreeThatSignsInWithItsPassword) {
 }
 
 } // namespace
+
+namespace {
+
+const char kIntegrationKey[] = "[HKEY_CURRENT_USER\\Software\\Corvane\\Parameters\\KelNTIntegration]\n";
+
+TEST_F(CvadminProgramTest, ToolsMenuFollowsTheRegistryFile) {
+    struct Case {
+        const char* values;
+        const char* line;
+    } cases[] = {
+        {"", "NT Integration... | grayed | off\n"},
+        {"\"PgmName\"=\"/bin/true\"\n", "NT Integration... | grayed | off\n"},
+        {"\"PgmName\"=\"\"\n\"ShowWindow\"=dword:00000001\n", "NT Integration... | grayed | off\n"},
+        {"\"PgmName\"=\"/bin/true\"\n\"ShowWindow\"=dword:00000001\n", "NT Integration... | enabled | on\n"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(m_dir / "r.reg") << "REGEDIT4\n\n" << kIntegrationKey << c.values;
+        RunResult r = Run({"--memory", "--registry", "r.reg", "-c", "tools"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.line) << c.values;
+    }
+}
+
+TEST_F(CvadminProgramTest, AFailedToolStartShowsTheMessageItsAnswerChooses) {
+    std::ofstream(m_dir / "r.reg")
+        << "REGEDIT4\n\n"
+        << kIntegrationKey << "\"PgmName\"=\"/no/such/folder/ntupload\"\n\"ShowWindow\"=dword:00000001\n";
+    RunResult r = Run({"--memory", "--registry", "r.reg", "-c", "tool 'NT Integration'"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "message 10 | A folder on the path of the NT Integration utility \"/no/such/folder/ntupload\" "
+              "was not found (code 3). | ok\n");
+}
+
+TEST_F(CvadminProgramTest, LanguageChosenForOneRunIsNotWrittenBack) {
+    const std::string registry =
+        std::string("REGEDIT4\n\n") + kIntegrationKey + "\"ShowWindow\"=dword:00000001\n";
+    std::ofstream(m_dir / "r.reg") << registry;
+    RunResult r = Run({"--memory", "--registry", "r.reg", "--lang", "Klingon", "-c", "tools"});
+    EXPECT_EQ(r.status, 1) << "the module cannot start without its resource library";
+    EXPECT_EQ(r.out, "message - | The resource library \"rckelnt.so\" could not be found. | ok\n");
+    EXPECT_EQ(ReadFile(m_dir / "r.reg"), registry);
+
+    RunResult english = Run({"--memory", "--registry", "r.reg", "--lang", "English", "-c", "tools"});
+    EXPECT_EQ(english.status, 0) << english.err;
+    EXPECT_EQ(english.out, "NT Integration... | grayed | off\n");
+}
+
+} // namespace

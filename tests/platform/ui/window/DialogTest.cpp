@@ -240,3 +240,58 @@ TEST_F(UiWinTest, ModalDialogsEndWithWhatThePersonPressed) {
         EXPECT_EQ(failures[0], "no scripted step for modal window of template 200");
     }
 }
+
+namespace {
+
+// One radio button that is a group of its own, and an edit whose focus is watched, as the expiration page
+// uses them.
+class COneButtonDialog : public CDialog {
+public:
+    COneButtonDialog() : CDialog(200) {}
+    int m_after = 1;
+    int m_focusEntered = 0;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override { DDX_Radio(dx, 1030, m_after); }
+    void OnNameFocus() { ++m_focusEntered; }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(COneButtonDialog, CDialog)
+ON_EN_SETFOCUS(1001, OnNameFocus)
+END_MESSAGE_MAP()
+
+} // namespace
+
+TEST_F(UiWinTest, AOneButtonRadioGroupExchangesZeroForOnAndMinusOneForOff) {
+    struct Case {
+        int member;
+        UINT shown;
+        int takenBack;
+    };
+    const Case cases[] = {{0, BST_CHECKED, 0}, {1, BST_UNCHECKED, -1}, {-1, BST_UNCHECKED, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.member);
+        COneButtonDialog dialog;
+        dialog.m_after = c.member;
+        ASSERT_TRUE(dialog.Create(200));
+        EXPECT_EQ(IsDlgButtonChecked(dialog.m_hWnd, 1030), c.shown);
+        ASSERT_TRUE(dialog.UpdateData(TRUE));
+        EXPECT_EQ(dialog.m_after, c.takenBack);
+        dialog.DestroyWindow();
+    }
+}
+
+TEST_F(UiWinTest, TheFocusEnteringAnEditIsReportedEachTime) {
+    COneButtonDialog dialog;
+    ASSERT_TRUE(dialog.Create(200));
+    int atStart = dialog.m_focusEntered; // the dialog starts with the focus in its first field
+    EXPECT_EQ(atStart, 1);
+    EXPECT_EQ(FocusControl(dialog.m_hWnd, 1001), UiActionError::None); // already there: nothing new
+    EXPECT_EQ(dialog.m_focusEntered, 1);
+    EXPECT_EQ(Click(dialog.m_hWnd, 1010), UiActionError::None);
+    EXPECT_EQ(TypeText(dialog.m_hWnd, 1001, "x"), UiActionError::None);
+    EXPECT_EQ(dialog.m_focusEntered, 2);
+    dialog.DestroyWindow();
+}

@@ -1,9 +1,15 @@
 #include "host/Sample.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <vector>
 
+#include "agent/KeyGenerator.h"
 #include "host/DirectoryOps.h"
 #include "platform/dirclient/DirClient.h"
 
@@ -64,7 +70,7 @@ void AddNtUser(Builder& b, const std::string& user, const std::string& fullName,
 
 } // namespace
 
-std::string BuildSampleTree() {
+std::string BuildSampleTree(std::vector<SampleKey>* keys) {
     Builder b;
     const std::string corp = "Corp";
     const std::string sales = "Sales.Corp";
@@ -126,21 +132,71 @@ std::string BuildSampleTree() {
     b.Grant(corp, op, "[Entry Rights]", 0x1);
     b.Grant(corp, op, "[All Attributes Rights]", 0x3);
     b.Grant(workstation, op, "Description", 0x7);
-    return b.Error();
+    if (!b.Error().empty())
+        return b.Error();
+
+    // The agent of each NT system publishes its public key; passwords set through the module are sealed
+    // under it.
+    for (const std::string& system : {domain, workstation}) {
+        agent::KeyPair pair = agent::GenerateKeyPair(848);
+        if (pair.code != agent::kKeygenOk)
+            return "cannot make an agent key for " + system + " (code " + std::to_string(pair.code) + ")";
+        std::vector<uint8_t> publicBlob(pair.publicBlob.begin(), pair.publicBlob.end());
+        if (DirOutcome published = DirectoryOps::SetOctets(system, "KEL:KEL Public Key", publicBlob);
+            !published.Ok())
+            return published.error;
+        if (keys != nullptr)
+            keys->push_back(
+                {system, publicBlob, std::vector<uint8_t>(pair.privateBlob.begin(), pair.privateBlob.end())});
+    }
+    return {};
+}
+
+std::string SampleKeyFile(const std::string& storeFile, const std::string& system, const std::string& kind) {
+    std::string base = storeFile;
+    std::size_t slash = base.find_last_of('/');
+    std::size_t dot = base.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        base.erase(dot);
+    return base + "-" + system.substr(0, system.find('.')) + "." + kind + ".key";
 }
 
 std::string MakeSampleDirectory(const std::string& storeFile) {
     struct stat st {};
     if (stat(storeFile.c_str(), &st) == 0)
         return storeFile + " exists already; the sample is made only in a new file";
+    for (const char* system : {"NTDOM.Corp", "WKS1.Corp"})
+        for (const char* kind : {"public", "private"})
+            if (std::string path = SampleKeyFile(storeFile, system, kind); stat(path.c_str(), &st) == 0)
+                return path + " exists already; the sample writes its agent keys only into new files";
     if (int32_t code = DirOpenStore(storeFile.c_str(), 1); code != 0)
         return "cannot make the store " + storeFile + ": " + DirErrorText(code);
     std::string error;
     if (int32_t code = DirLogin("Admin", ""); code != 0)
         error = std::string("cannot sign in as Admin: ") + DirErrorText(code);
+    std::vector<SampleKey> keys;
     if (error.empty())
-        error = BuildSampleTree();
+        error = BuildSampleTree(&keys);
     (void)DirCloseStore();
+    for (const SampleKey& key : keys) {
+        if (!error.empty())
+            break;
+        for (const auto& [kind, blob] :
+             {std::pair{"public", &key.publicBlob}, std::pair{"private", &key.privateBlob}}) {
+            std::string path = SampleKeyFile(storeFile, key.system, kind);
+            // The private key is the agent's secret: readable by its owner alone.
+            int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          kind == std::string("private") ? 0600 : 0644);
+            bool written =
+                fd >= 0 && write(fd, blob->data(), blob->size()) == static_cast<ssize_t>(blob->size());
+            if (fd >= 0 && close(fd) != 0)
+                written = false;
+            if (!written) {
+                error = "cannot write the key file " + path + ": " + std::strerror(errno);
+                break;
+            }
+        }
+    }
     return error;
 }
 

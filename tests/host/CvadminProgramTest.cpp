@@ -113,6 +113,19 @@ TEST_F(CvadminProgramTest, SampleMakesATreeThatSignsInWithItsPassword) {
     ASSERT_EQ(made.status, 0) << made.err;
     RunResult again = Run({"sample", "sample.db"});
     EXPECT_EQ(again.status, 2) << "the sample must not overwrite a store";
+    for (const char* system : {"NTDOM", "WKS1"}) {
+        fs::path privateKey = m_dir / (std::string("sample-") + system + ".private.key");
+        ASSERT_TRUE(fs::exists(privateKey)) << privateKey;
+        EXPECT_EQ(fs::status(privateKey).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_TRUE(fs::exists(m_dir / (std::string("sample-") + system + ".public.key")));
+    }
+    fs::remove(m_dir / "sample.db");
+    RunResult keysInTheWay = Run({"sample", "sample.db"});
+    EXPECT_EQ(keysInTheWay.status, 2) << "old key files are never overwritten";
+    EXPECT_FALSE(fs::exists(m_dir / "sample.db")) << "nothing is made when the keys cannot be written";
+    ASSERT_EQ(Run({"sample", "fresh.db"}).status, 0);
+    fs::rename(m_dir / "fresh.db", m_dir / "sample.db");
 
     RunResult noPassword = Run({"--store", "sample.db", "--registry", "r.reg", "-c", "ls"});
     EXPECT_EQ(noPassword.status, 2);

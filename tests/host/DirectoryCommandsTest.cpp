@@ -114,7 +114,9 @@ TEST_F(DirectoryCommandsTest, SignInAndRightsHold) {
 }
 
 TEST_F(DirectoryCommandsTest, SampleTreeKeepsBothSidesOfEveryLink) {
-    ASSERT_EQ(cvadmin::BuildSampleTree(), "");
+    std::vector<cvadmin::SampleKey> keys;
+    ASSERT_EQ(cvadmin::BuildSampleTree(&keys), "");
+    ASSERT_EQ(keys.size(), 2u);
     ASSERT_EQ(Run("login Admin admin-secret\n"
                   "dump 'Domain Users.NTDOM.Corp' Member\n"
                   "dump jdoe.NTDOM.Corp 'KEL:Group Membership' 'KEL:Primary Group'\n"
@@ -133,6 +135,17 @@ TEST_F(DirectoryCommandsTest, SampleTreeKeepsBothSidesOfEveryLink) {
                              "Mary.WKS1.Corp | KEL:QDS User | 1 | Mary.Sales.Corp\n",
                              "NT Staff.Sales.Corp | KEL:Application Server List | 1 | WKS1.Corp\n"})
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
+
+    // Each NT system publishes the public half of its own agent key.
+    for (const cvadmin::SampleKey& key : keys) {
+        ASSERT_EQ(Run("dump " + key.system + " 'KEL:KEL Public Key'"), 0) << m_err.str();
+        std::string hex;
+        for (uint8_t b : key.publicBlob)
+            hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 0xF];
+        EXPECT_EQ(m_out.str(), key.system + " | KEL:KEL Public Key | 9 | 0x" + hex + "\n");
+        EXPECT_NE(key.privateBlob, key.publicBlob);
+    }
+    EXPECT_NE(keys[0].publicBlob, keys[1].publicBlob) << "every system has a key of its own";
 
     // The operator may change the workstation's description, and nothing of the domain.
     ASSERT_EQ(Run(std::string("login ") + cvadmin::kSampleOperator + " " + cvadmin::kSampleOperatorPassword +

@@ -5,8 +5,9 @@
 
 namespace dirclient {
 
+// Every double-byte code page leads with bytes of 0x81 and above, so ASCII never needs the question.
 bool IsLeadByte(uint8_t byte) {
-    return IsDBCSLeadByte(byte) != FALSE;
+    return byte >= 0x80 && IsDBCSLeadByte(byte) != FALSE;
 }
 
 int32_t SplitName(std::string_view name, std::vector<std::string>* leaves) {

@@ -1,7 +1,8 @@
 // The in-memory store: maps ordered like the SQLite store's indexes, so both answer in the same order.
-// A transaction keeps a copy of the state taken at its first write, which Rollback puts back.
+// A transaction records how to undo each change it makes, so that a request costs what it changes and
+// Rollback puts back exactly what was there.
+#include <functional>
 #include <map>
-#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -18,14 +19,7 @@ struct AttrValues {
     std::unordered_map<std::string, uint64_t> byKey;
 };
 
-struct State {
-    int64_t nextId = 1;
-    uint64_t nextSeq = 1;
-    std::map<int64_t, ObjectRecord> objects;
-    std::map<std::pair<int64_t, std::string>, int64_t> children; // (parent, folded leaf)
-    std::map<int64_t, std::map<std::string, AttrValues>> values;
-    std::map<std::string, std::string> meta;
-};
+using ChildKey = std::pair<int64_t, std::string>; // (parent, folded leaf)
 
 class MemoryStore final : public DirStore {
 public:
@@ -34,46 +28,46 @@ public:
             return kDirErrStoreFailed;
         }
         m_inTransaction = true;
-        m_saved.reset();
+        m_undo.clear();
         return kDirOk;
     }
     int32_t Commit() override {
         m_inTransaction = false;
-        m_saved.reset();
+        m_undo.clear();
         return kDirOk;
     }
     void Rollback() override {
-        if (m_saved) {
-            m_state = std::move(*m_saved);
+        for (auto it = m_undo.rbegin(); it != m_undo.rend(); ++it) {
+            (*it)();
         }
-        m_saved.reset();
+        m_undo.clear();
         m_inTransaction = false;
     }
 
     int32_t GetObject(int64_t id, ObjectRecord* out) override {
-        const auto it = m_state.objects.find(id);
-        if (it == m_state.objects.end()) {
+        const auto it = m_objects.find(id);
+        if (it == m_objects.end()) {
             return kDirErrNoSuchObject;
         }
         *out = it->second;
         return kDirOk;
     }
     int32_t FindChild(int64_t parent, const std::string& leafKey, ObjectRecord* out) override {
-        const auto it = m_state.children.find({parent, leafKey});
-        if (it == m_state.children.end()) {
+        const auto it = m_children.find({parent, leafKey});
+        if (it == m_children.end()) {
             return kDirErrNoSuchObject;
         }
         return GetObject(it->second, out);
     }
     int32_t ListChildren(int64_t parent, std::vector<ChildSummary>* out) override {
         out->clear();
-        for (auto it = m_state.children.lower_bound({parent, std::string()});
-             it != m_state.children.end() && it->first.first == parent; ++it) {
+        for (auto it = m_children.lower_bound({parent, std::string()});
+             it != m_children.end() && it->first.first == parent; ++it) {
             ChildSummary summary;
-            summary.record = m_state.objects.at(it->second);
+            summary.record = m_objects.at(it->second);
             (void)CountChildren(it->second, &summary.subordinateCount);
-            const auto values = m_state.values.find(it->second);
-            if (values != m_state.values.end()) {
+            const auto values = m_values.find(it->second);
+            if (values != m_values.end()) {
                 for (const auto& [attr, list] : values->second) {
                     summary.attrCount += list.bySeq.empty() ? 0 : 1;
                 }
@@ -84,68 +78,86 @@ public:
     }
     int32_t CountChildren(int64_t parent, uint32_t* count) override {
         *count = 0;
-        for (auto it = m_state.children.lower_bound({parent, std::string()});
-             it != m_state.children.end() && it->first.first == parent; ++it) {
+        for (auto it = m_children.lower_bound({parent, std::string()});
+             it != m_children.end() && it->first.first == parent; ++it) {
             ++*count;
         }
         return kDirOk;
     }
     int32_t InsertObject(ObjectRecord* record) override {
-        Save();
-        const std::string key = FoldName(record->leaf);
-        if (m_state.children.count({record->parent, key}) != 0) {
+        const ChildKey key{record->parent, FoldName(record->leaf)};
+        if (m_children.count(key) != 0) {
             return kDirErrObjectExists;
         }
-        record->id = m_state.nextId++;
-        m_state.objects[record->id] = *record;
-        m_state.children[{record->parent, key}] = record->id;
+        record->id = m_nextId++;
+        m_objects[record->id] = *record;
+        m_children[key] = record->id;
+        Undo([this, key, id = record->id] {
+            m_children.erase(key);
+            m_objects.erase(id);
+        });
         return kDirOk;
     }
     int32_t UpdateObject(const ObjectRecord& record) override {
-        Save();
-        auto it = m_state.objects.find(record.id);
-        if (it == m_state.objects.end()) {
+        auto it = m_objects.find(record.id);
+        if (it == m_objects.end()) {
             return kDirErrNoSuchObject;
         }
-        const std::pair<int64_t, std::string> oldKey{it->second.parent, FoldName(it->second.leaf)};
-        const std::pair<int64_t, std::string> newKey{record.parent, FoldName(record.leaf)};
-        if (oldKey != newKey) {
-            if (m_state.children.count(newKey) != 0) {
-                return kDirErrObjectExists;
-            }
-            m_state.children.erase(oldKey);
-            m_state.children[newKey] = record.id;
+        const ChildKey oldKey{it->second.parent, FoldName(it->second.leaf)};
+        const ChildKey newKey{record.parent, FoldName(record.leaf)};
+        if (oldKey != newKey && m_children.count(newKey) != 0) {
+            return kDirErrObjectExists;
         }
+        Undo([this, old = it->second, oldKey, newKey] {
+            m_children.erase(newKey);
+            m_children[oldKey] = old.id;
+            m_objects[old.id] = old;
+        });
+        m_children.erase(oldKey);
+        m_children[newKey] = record.id;
         it->second = record;
         return kDirOk;
     }
     int32_t SetModTime(int64_t id, uint32_t modTime) override {
-        Save();
-        auto it = m_state.objects.find(id);
-        if (it == m_state.objects.end()) {
+        auto it = m_objects.find(id);
+        if (it == m_objects.end()) {
             return kDirErrNoSuchObject;
         }
+        Undo([this, id, old = it->second.modTime] { m_objects[id].modTime = old; });
         it->second.modTime = modTime;
         return kDirOk;
     }
     int32_t DeleteObject(int64_t id) override {
-        Save();
-        auto it = m_state.objects.find(id);
-        if (it == m_state.objects.end()) {
+        auto it = m_objects.find(id);
+        if (it == m_objects.end()) {
             return kDirErrNoSuchObject;
         }
-        m_state.children.erase({it->second.parent, FoldName(it->second.leaf)});
-        m_state.objects.erase(it);
-        m_state.values.erase(id);
-        for (auto& [object, attrs] : m_state.values) {
+        const ChildKey key{it->second.parent, FoldName(it->second.leaf)};
+        Undo([this, key, old = it->second] {
+            m_objects[old.id] = old;
+            m_children[key] = old.id;
+        });
+        m_children.erase(key);
+        m_objects.erase(it);
+        if (auto values = m_values.find(id); values != m_values.end()) {
+            Undo([this, id, old = std::move(values->second)]() mutable { m_values[id] = std::move(old); });
+            m_values.erase(values);
+        }
+        // Values elsewhere that name the object go with it.
+        for (auto& [object, attrs] : m_values) {
             for (auto& [attr, list] : attrs) {
                 for (auto value = list.bySeq.begin(); value != list.bySeq.end();) {
-                    if (value->second.ref == id) {
-                        list.byKey.erase(value->second.key);
-                        value = list.bySeq.erase(value);
-                    } else {
+                    if (value->second.ref != id) {
                         ++value;
+                        continue;
                     }
+                    Undo([this, object = object, seq = value->first, old = value->second] {
+                        AttrValues& restored = m_values[object][old.attr];
+                        restored.bySeq[seq] = old;
+                        restored.byKey[old.key] = seq;
+                    });
+                    list.byKey.erase(value->second.key);
+                    value = list.bySeq.erase(value);
                 }
             }
         }
@@ -154,8 +166,8 @@ public:
 
     int32_t ReadValues(int64_t object, const std::string& attr, std::vector<StoredValue>* out) override {
         out->clear();
-        const auto values = m_state.values.find(object);
-        if (values == m_state.values.end()) {
+        const auto values = m_values.find(object);
+        if (values == m_values.end()) {
             return kDirOk;
         }
         for (const auto& [name, list] : values->second) {
@@ -179,67 +191,96 @@ public:
         return kDirOk;
     }
     int32_t InsertValue(int64_t object, const StoredValue& value) override {
-        Save();
-        AttrValues& list = m_state.values[object][value.attr];
+        AttrValues& list = m_values[object][value.attr];
         if (list.byKey.count(value.key) != 0) {
             return kDirErrValueExists;
         }
-        const uint64_t seq = m_state.nextSeq++;
+        const uint64_t seq = m_nextSeq++;
         list.bySeq[seq] = value;
         list.byKey[value.key] = seq;
+        Undo([this, object, attr = value.attr, key = value.key, seq] {
+            AttrValues& restored = m_values[object][attr];
+            restored.bySeq.erase(seq);
+            restored.byKey.erase(key);
+        });
         return kDirOk;
     }
     int32_t DeleteValue(int64_t object, const std::string& attr, const std::string& key) override {
-        Save();
         AttrValues* list = Find(object, attr);
-        const auto it = list == nullptr ? decltype(list->byKey.end()){} : list->byKey.find(key);
-        if (list == nullptr || it == list->byKey.end()) {
+        if (list == nullptr) {
             return kDirErrNoSuchValue;
         }
-        list->bySeq.erase(it->second);
+        const auto it = list->byKey.find(key);
+        if (it == list->byKey.end()) {
+            return kDirErrNoSuchValue;
+        }
+        const uint64_t seq = it->second;
+        Undo([this, object, seq, old = list->bySeq.at(seq)] {
+            AttrValues& restored = m_values[object][old.attr];
+            restored.bySeq[seq] = old;
+            restored.byKey[old.key] = seq;
+        });
+        list->bySeq.erase(seq);
         list->byKey.erase(it);
         return kDirOk;
     }
     int32_t DeleteAllValues(int64_t object, const std::string& attr) override {
-        Save();
-        auto values = m_state.values.find(object);
-        if (values != m_state.values.end()) {
-            values->second.erase(attr);
+        auto values = m_values.find(object);
+        if (values == m_values.end()) {
+            return kDirOk;
         }
+        auto list = values->second.find(attr);
+        if (list == values->second.end()) {
+            return kDirOk;
+        }
+        Undo([this, object, attr, old = std::move(list->second)]() mutable {
+            m_values[object][attr] = std::move(old);
+        });
+        values->second.erase(list);
         return kDirOk;
     }
 
     int32_t GetMeta(const std::string& key, std::string* value) override {
-        const auto it = m_state.meta.find(key);
-        if (it == m_state.meta.end()) {
+        const auto it = m_meta.find(key);
+        if (it == m_meta.end()) {
             return kDirErrNoSuchAttribute;
         }
         *value = it->second;
         return kDirOk;
     }
     int32_t SetMeta(const std::string& key, const std::string& value) override {
-        Save();
-        m_state.meta[key] = value;
+        const auto it = m_meta.find(key);
+        if (it == m_meta.end()) {
+            Undo([this, key] { m_meta.erase(key); });
+        } else {
+            Undo([this, key, old = it->second] { m_meta[key] = old; });
+        }
+        m_meta[key] = value;
         return kDirOk;
     }
 
 private:
-    void Save() {
-        if (m_inTransaction && !m_saved) {
-            m_saved = m_state;
+    void Undo(std::function<void()> step) {
+        if (m_inTransaction) {
+            m_undo.push_back(std::move(step));
         }
     }
     AttrValues* Find(int64_t object, const std::string& attr) {
-        auto values = m_state.values.find(object);
-        if (values == m_state.values.end()) {
+        auto values = m_values.find(object);
+        if (values == m_values.end()) {
             return nullptr;
         }
         auto list = values->second.find(attr);
         return list == values->second.end() ? nullptr : &list->second;
     }
 
-    State m_state;
-    std::optional<State> m_saved;
+    int64_t m_nextId = 1;
+    uint64_t m_nextSeq = 1;
+    std::map<int64_t, ObjectRecord> m_objects;
+    std::map<ChildKey, int64_t> m_children;
+    std::map<int64_t, std::map<std::string, AttrValues>> m_values;
+    std::map<std::string, std::string> m_meta;
+    std::vector<std::function<void()>> m_undo;
     bool m_inTransaction = false;
 };
 

@@ -18,7 +18,7 @@ namespace {
 
 // 'KELD': marks a file as ours, so that another SQLite database is refused rather than written to.
 constexpr int32_t kApplicationId = 0x4B454C44;
-constexpr int32_t kSchemaVersion = 2;
+constexpr int32_t kSchemaVersion = 1;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value BLOB NOT NULL);
@@ -31,17 +31,16 @@ CREATE TABLE objects(
   mod_time INTEGER NOT NULL,
   password TEXT NOT NULL DEFAULT '');
 CREATE UNIQUE INDEX objects_by_parent ON objects(parent, leaf_key);
--- Clustered by attribute and insertion order, so that reading a list is one range scan and adding a value
--- writes one table page and one index page.
+-- A value is one row: adding one appends to the table and puts one entry into the key index, whatever the
+-- number of values the attribute holds already. The row id keeps the order in which values were added.
 CREATE TABLE vals(
-  object INTEGER NOT NULL REFERENCES objects(id) ON DELETE CASCADE,
+  id INTEGER PRIMARY KEY,
+  object INTEGER NOT NULL,
   attr TEXT NOT NULL,
-  seq INTEGER NOT NULL,
   syntax INTEGER NOT NULL,
   key BLOB NOT NULL,
   data BLOB NOT NULL,
-  ref INTEGER REFERENCES objects(id) ON DELETE CASCADE,
-  PRIMARY KEY(object, attr, seq)) WITHOUT ROWID;
+  ref INTEGER);
 CREATE UNIQUE INDEX vals_by_key ON vals(object, attr, key);
 CREATE INDEX vals_by_ref ON vals(ref) WHERE ref IS NOT NULL;
 )sql";
@@ -120,12 +119,13 @@ public:
             "UPDATE objects SET parent=?2,leaf=?3,leaf_key=?4,class=?5,mod_time=?6,password=?7 WHERE id=?1",
             "UPDATE objects SET mod_time=?2 WHERE id=?1",
             "DELETE FROM objects WHERE id=?1",
-            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 ORDER BY attr,seq",
-            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 AND attr=?2 ORDER BY seq",
+            "DELETE FROM vals WHERE object=?1",
+            "DELETE FROM vals WHERE ref=?1",
+            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 ORDER BY attr,id",
+            "SELECT attr,syntax,key,data,ref FROM vals WHERE object=?1 AND attr=?2 ORDER BY id",
             "SELECT 1 FROM vals WHERE object=?1 AND attr=?2 AND key=?3",
             "SELECT count(*) FROM vals WHERE object=?1 AND attr=?2",
-            "INSERT INTO vals(object,attr,seq,syntax,key,data,ref) VALUES(?1,?2,"
-            " (SELECT coalesce(max(seq),0)+1 FROM vals WHERE object=?1 AND attr=?2),?3,?4,?5,?6)",
+            "INSERT INTO vals(object,attr,syntax,key,data,ref) VALUES(?1,?2,?3,?4,?5,?6)",
             "DELETE FROM vals WHERE object=?1 AND attr=?2 AND key=?3",
             "DELETE FROM vals WHERE object=?1 AND attr=?2",
             "SELECT value FROM meta WHERE key=?1",
@@ -217,10 +217,19 @@ public:
         sqlite3_bind_int64(stmt, 2, modTime);
         return Step(stmt);
     }
+    // The references are kept by the directory rather than by SQLite's foreign keys, which would look up
+    // the parent rows again for every value inserted.
     int32_t DeleteObject(int64_t id) override {
-        sqlite3_stmt* stmt = Use(kDeleteObject);
-        sqlite3_bind_int64(stmt, 1, id);
-        return Step(stmt);
+        int32_t rc = kDirOk;
+        for (Index index : {kDeleteObjectValues, kDeleteReferences, kDeleteObject}) {
+            sqlite3_stmt* stmt = Use(index);
+            sqlite3_bind_int64(stmt, 1, id);
+            rc = Step(stmt);
+            if (rc != kDirOk) {
+                break;
+            }
+        }
+        return rc;
     }
 
     int32_t ReadValues(int64_t object, const std::string& attr, std::vector<StoredValue>* out) override {
@@ -321,6 +330,8 @@ private:
         kUpdateObject,
         kSetModTime,
         kDeleteObject,
+        kDeleteObjectValues,
+        kDeleteReferences,
         kReadAllValues,
         kReadValues,
         kHasValue,
@@ -450,9 +461,8 @@ int32_t OpenSqliteStore(const std::string& path, bool create, std::unique_ptr<Di
     }
 
     if (rc == kDirOk) {
-        rc = CodeOf(sqlite3_exec(db,
-                                 "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;",
-                                 nullptr, nullptr, nullptr));
+        rc = CodeOf(
+            sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr));
     }
     if (rc == kDirOk && !exists) {
         const std::string script = std::string("BEGIN;") + kSchema +

@@ -1,0 +1,85 @@
+// A details sheet as the host opens it: SNAP_GET_PAGE_COUNT, SNAP_GET_PAGE for each page, every page's
+// dialog created at once from the class's resource library with the page's dialog procedure and the page
+// as creation parameter; apply validates every page with 1313 in order and stops at the first that refuses
+// (it becomes the current page and no SNAP_APPLY_PAGES is sent), else sends SNAP_APPLY_PAGES; closing sends
+// SNAP_END_PAGES with 1 (OK) or 2 (Cancel) and destroys the page windows. One sheet is open at a time.
+#pragma once
+
+#include "host/services/HostTypes.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+constexpr unsigned long kEndPagesOk = 1;
+constexpr unsigned long kEndPagesCancel = 2;
+
+class HostSheet {
+public:
+    // Receives the host's output lines: "-> MESSAGE | ANSWER" for each message sent to the class and to the
+    // pages (1313 only for a page that refuses), "changed | PAGE" for each page-changed report.
+    using Observer = std::function<void(const std::string& line)>;
+
+    HostSheet() = default;
+    // A sheet still open is closed with Cancel.
+    ~HostSheet();
+    HostSheet(const HostSheet&) = delete;
+    HostSheet& operator=(const HostSheet&) = delete;
+
+    // Opens the details of `objectName`, whose class `className` is registered. Answers "" when the sheet is
+    // open (page 0 current), else what went wrong (the class is unknown, it has no pages, a page or its
+    // template is missing, another sheet is open); a failed open leaves nothing open.
+    [[nodiscard]] std::string Open(const std::string& className, const std::string& objectName);
+    [[nodiscard]] bool IsOpen() const { return m_frame != nullptr; }
+
+    struct ApplyResult {
+        int refusedPage = -1; // the page that answered 1313 with 0; -1 when every page validated
+        long answer = 0;      // the class's answer to SNAP_APPLY_PAGES when it was sent
+    };
+    // Validates every page in order, then applies (see above).
+    ApplyResult Apply();
+    // Apply, then close with OK when no page refused; answers true when the sheet closed.
+    bool Ok();
+    // SNAP_END_PAGES with 1 or 2, then the windows go. Answers the class's answer (0 when nothing is open).
+    long Close(unsigned long how);
+
+    [[nodiscard]] int PageCount() const { return static_cast<int>(m_pages.size()); }
+    [[nodiscard]] HWND Page(int index) const;
+    [[nodiscard]] std::string PageTitle(int index) const;
+    // The index of the page whose title is `title`; -1 when none.
+    [[nodiscard]] int FindPage(const std::string& title) const;
+    [[nodiscard]] int CurrentPage() const { return m_current; }
+    [[nodiscard]] HWND CurrentPageWindow() const { return Page(m_current); }
+    // Shows page `index` and hides the others; false for an index out of range.
+    bool SetCurrentPage(int index);
+    [[nodiscard]] HWND Frame() const { return m_frame; }
+    [[nodiscard]] const std::string& ObjectName() const { return m_objectName; }
+    [[nodiscard]] const std::string& ClassName() const { return m_className; }
+
+    // Page-changed reports heard since the sheet opened, as page indices.
+    [[nodiscard]] const std::vector<int>& Changes() const { return m_changes; }
+    void SetObserver(Observer observer) { m_observer = std::move(observer); }
+
+    // The sheet open now, or null.
+    static HostSheet* Current();
+
+private:
+    static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    long Send(unsigned short message, unsigned long param1 = 0, unsigned long param2 = 0);
+    void Report(const std::string& line) const;
+    void PageChanged(WPARAM wParam);
+    void DestroyWindows();
+
+    struct PageWindow {
+        HWND window = nullptr;
+        std::string title;
+    };
+
+    std::string m_className;
+    std::string m_objectName;
+    HWND m_frame = nullptr;
+    std::vector<PageWindow> m_pages;
+    int m_current = 0;
+    std::vector<int> m_changes;
+    Observer m_observer;
+};

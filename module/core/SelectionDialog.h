@@ -1,0 +1,59 @@
+// The member selection dialog: the objects directly under one container, of the classes the caller names,
+// in an owner-drawn list from which the administrator picks several. The group and user pages show it and
+// read the names picked after it answers IDOK.
+#pragma once
+
+#include "module/core/ListItem.h"
+#include "platform/ui/Bitmap.h"
+#include "platform/ui/StringArray.h"
+#include "platform/ui/window/Controls.h"
+#include "platform/ui/window/Dialog.h"
+
+#include <memory>
+#include <vector>
+
+constexpr UINT kIddSelection = 157;
+constexpr int kIdcSelectionList = 1095;
+constexpr int kIdcSelectionCaption = 1096;
+// Format of the caption, filled with the container's name.
+constexpr UINT kIdsSelectionCaption = 302;
+// A row could not be made.
+constexpr UINT kIdsListItemFailed = 21;
+constexpr UINT kHelpSelection = 53;
+
+class CSelectionDialog : public CDialog {
+public:
+    explicit CSelectionDialog(CWnd* parent = nullptr);
+    ~CSelectionDialog() override;
+
+    // Rows are listed for objects of this base class, drawn with `bitmap` (not owned) and carrying `kind`.
+    // Entries are tried in the order added.
+    void AddClassEntry(const char* className, HBITMAP bitmap, uint32_t kind = 0);
+
+    // Set by the caller before DoModal.
+    CString m_container;
+    // For the caller's use (the bitmaps its class entries name).
+    CBitmap m_bitmaps[3];
+    // After IDOK: the names picked, the row last in the list first.
+    CStringArray m_result;
+
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnHelp() override;
+
+protected:
+    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
+    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
+    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
+    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
+    void OnSelectionChange();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void FillList();
+    void UpdateOkButton();
+
+    std::vector<std::unique_ptr<CListItem>> m_classEntries;
+    CListBox m_list;
+    CString m_caption;
+};

@@ -2,6 +2,7 @@
 // (EncodedCost) so that what fits is the same on every run and every store.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct RequestItem {
     RequestItemKind kind = RequestItemKind::AttrName;
     int32_t change = 0;
     std::string attr;
+    uint32_t syntax = 0; // of the attribute named (names and changes)
     Value value;
 };
 
@@ -44,6 +46,7 @@ struct DirBuffer {
     uint32_t used = 0;
     int32_t operation = 0; // 0 until DirInitBuffer
     std::vector<dirclient::RequestItem> items;
+    size_t lastOwner = SIZE_MAX; // index of the last attribute name or change, which later values belong to
     // Reply side.
     std::vector<dirclient::ReplyAttr> attrs;
     std::vector<dirclient::ReplyObject> objects;
@@ -55,6 +58,7 @@ struct DirBuffer {
         operation = newOperation;
         used = 0;
         items.clear();
+        lastOwner = SIZE_MAX;
         attrs.clear();
         objects.clear();
         nextAttr = nextValue = nextObject = 0;

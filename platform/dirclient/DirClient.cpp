@@ -428,11 +428,13 @@ int32_t DirPutAttrName(int32_t ctx, DirBuffer* buf, const char* attr) {
     RequestItem item;
     item.kind = RequestItemKind::AttrName;
     item.attr = def->name;
+    item.syntax = def->syntax;
     const uint32_t cost = NameCost(item.attr);
     if (!buf->Fits(cost)) {
         return kDirErrBufferFull;
     }
     buf->used += cost;
+    buf->lastOwner = buf->items.size();
     buf->items.push_back(std::move(item));
     return kDirOk;
 }
@@ -461,11 +463,13 @@ int32_t DirPutChange(int32_t ctx, DirBuffer* buf, int32_t change, const char* at
     item.kind = RequestItemKind::Change;
     item.change = change;
     item.attr = def->name;
+    item.syntax = def->syntax;
     const uint32_t cost = NameCost(item.attr);
     if (!buf->Fits(cost)) {
         return kDirErrBufferFull;
     }
     buf->used += cost;
+    buf->lastOwner = buf->items.size();
     buf->items.push_back(std::move(item));
     return kDirOk;
 }
@@ -483,19 +487,12 @@ int32_t DirPutAttrValue(int32_t ctx, DirBuffer* buf, uint32_t syntax, const void
         return kDirErrWrongBuffer;
     }
     // The value belongs to the last attribute name or change put.
-    const RequestItem* owner = nullptr;
-    for (auto it = buf->items.rbegin(); it != buf->items.rend(); ++it) {
-        if (it->kind != RequestItemKind::Value) {
-            owner = &*it;
-            break;
-        }
-    }
+    const RequestItem* owner = buf->lastOwner < buf->items.size() ? &buf->items[buf->lastOwner] : nullptr;
     if (owner == nullptr ||
         (owner->kind == RequestItemKind::Change && owner->change == kDirChangeRemoveAllValues)) {
         return kDirErrWrongBuffer;
     }
-    const AttributeDef* def = FindAttribute(owner->attr);
-    if (def == nullptr || def->syntax != syntax) {
+    if (owner->syntax != syntax) {
         return kDirErrWrongSyntax;
     }
     RequestItem item;

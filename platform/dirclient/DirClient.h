@@ -140,7 +140,8 @@ int32_t DirCreateContext(void);
 int32_t DirFreeContext(int32_t ctx);
 // key 1 and 2: value points to a uint32_t; key 3: value points to a char buffer of 512 bytes.
 int32_t DirGetContextKey(int32_t ctx, uint32_t key, void* value);
-// key 1 and 2: value points to a uint32_t; key 3: value is a char* name (copied).
+// key 1 and 2: value points to a uint32_t; key 3: value is a char* name of an existing object (copied). The
+// name context is kept and given back; names given to the calls are full names from "[Root]" whatever it is.
 int32_t DirSetContextKey(int32_t ctx, uint32_t key, const void* value);
 
 // Allocates a buffer of size bytes into *buf; free it with DirFreeBuffer.

@@ -15,7 +15,8 @@ using U128 = unsigned __int128;
 } // namespace
 
 BigNum::~BigNum() {
-    SecureZero(m_limbs.data(), sizeof(uint64_t) * kMaxLimbs);
+    // Every operation leaves the limbs above the size at zero, so only the used ones carry data.
+    SecureZero(m_limbs.data(), sizeof(uint64_t) * m_size);
 }
 
 void BigNum::Normalise(size_t size) {

@@ -1,6 +1,5 @@
 #include "module/password/rsa/RandomGenerator.h"
 
-#include "module/password/rsa/Rc2.h"
 #include "module/password/rsa/RsaCodes.h"
 #include "module/password/rsa/SecureBuffer.h"
 
@@ -19,6 +18,7 @@ void CRandomGenerator::Reset() {
     m_seedPosition = 0;
     SecureZero(m_block, sizeof m_block);
     m_outIndex = 0;
+    m_cipherReady = false;
 }
 
 void CRandomGenerator::Seed(uint8_t byte) {
@@ -26,6 +26,7 @@ void CRandomGenerator::Seed(uint8_t byte) {
         --m_seedsMissing;
     }
     m_state[m_seedPosition] ^= byte;
+    m_cipherReady = false;
     // Once seeded, bytes 12 .. 15 belong to the counter and seeding leaves them alone.
     const unsigned span = m_seedsMissing != 0 ? 16u : 12u;
     m_seedPosition = (m_seedPosition + 1) % span;
@@ -41,11 +42,13 @@ int32_t CRandomGenerator::Draw(uint8_t* out) {
                 break;
             }
         }
-        CRc2 cipher;
-        if (!cipher.SetKey(m_state, 8, 64)) {
-            return kErrArithmetic;
+        if (!m_cipherReady) {
+            if (!m_cipher.SetKey(m_state, 8, 64)) {
+                return kErrArithmetic;
+            }
+            m_cipherReady = true;
         }
-        cipher.EncryptBlock(m_state + 8, m_block);
+        m_cipher.EncryptBlock(m_state + 8, m_block);
     }
     *out = m_block[m_outIndex];
     m_outIndex = (m_outIndex + 1) % 8;

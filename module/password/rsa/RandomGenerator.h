@@ -1,5 +1,7 @@
 #pragma once
 
+#include "module/password/rsa/Rc2.h"
+
 #include <cstdint>
 
 namespace rsa {
@@ -29,6 +31,9 @@ private:
     unsigned m_seedPosition = 0;
     uint8_t m_block[8] = {};
     unsigned m_outIndex = 0;
+    // The cipher key is state bytes 0 .. 7, which only seeding changes: its schedule is kept until then.
+    CRc2 m_cipher;
+    bool m_cipherReady = false;
 };
 
 // The process-wide generator that the encryption draws from. Not locked: callers that seal from several

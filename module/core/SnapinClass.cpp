@@ -27,10 +27,15 @@ CSnapinClass::CSnapinClass(const char* nameSpace, const char* className, const c
 }
 
 CSnapinClass::~CSnapinClass() {
+    RemoveAllPages();
+}
+
+void CSnapinClass::RemoveAllPages() {
     // Unlinked one by one so that a long list cannot exhaust the stack.
     while (m_pages) {
         m_pages = std::move(m_pages->next);
     }
+    m_pageCount = 0;
 }
 
 void CSnapinClass::AddPage(CSnapinPage* page) {

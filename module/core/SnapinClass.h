@@ -61,6 +61,10 @@ public:
     static LONG SwitchedClassFlags(const char* valueName);
 
 protected:
+    // Forgets every page entry (the pages themselves belong to the derived handler), so that a handler
+    // whose pages were deleted hands none of them out and a later SNAP_INIT_CLASS starts afresh.
+    void RemoveAllPages();
+
     struct PageEntry {
         SnapPageRecord record{};
         std::unique_ptr<PageEntry> next;

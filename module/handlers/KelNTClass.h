@@ -1,0 +1,63 @@
+// What the six KEL: class handlers share: their three class bitmaps loaded from the resource library, the
+// pages they own (created on SNAP_INIT_CLASS in creation order, deleted on SNAP_CLOSE_CLASS), the apply
+// that stops at the first page answering non-zero, and no deletion question (OnQueryDelete 0).
+#pragma once
+
+#include "module/core/SnapinClass.h"
+#include "platform/ui/Bitmap.h"
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+// A class bitmap, by resource name or number.
+struct ClassBitmapName {
+    const char* name = nullptr;
+    UINT id = 0;
+};
+
+class CKelNTClass : public CSnapinClass {
+public:
+    ~CKelNTClass() override;
+
+    // Creates the pages, then registers the bitmaps; answers 0.
+    LONG OnInitClass() override;
+    // Deletes the pages in creation order, then releases the bitmaps; answers 0.
+    LONG OnCloseClass() override;
+    LONG OnQueryDelete(const char* /*name*/) override { return 0; }
+
+protected:
+    CKelNTClass(const char* className, const char* displayName, ClassBitmapName normal, ClassBitmapName alias,
+                ClassBitmapName readOnly);
+
+    // Creates the handler's pages that exist, each with CreatePage, in the class's creation order.
+    virtual void CreatePages() = 0;
+    // Creates a page of type TPage owned by the handler and adds it to the page list.
+    template <class TPage> TPage* CreatePage() {
+        auto page = std::make_unique<TPage>();
+        TPage* created = page.get();
+        m_ownedPages.push_back(std::move(page));
+        AddPage(created);
+        return created;
+    }
+    void DeletePages();
+
+    // One page's write operation; an empty one stands for a page that does not exist (and is skipped).
+    using PageWriter = std::function<LONG(const char* name)>;
+    template <class TPage> static PageWriter WriterOf(TPage* page) {
+        if (page == nullptr) {
+            return {};
+        }
+        return [page](const char* name) { return page->WriteChanges(name); };
+    }
+    // Calls the writers in order and answers the first non-zero answer, else 0.
+    static LONG WriteInOrder(const char* name, std::initializer_list<PageWriter> writers);
+
+    CBitmap m_normal;
+    CBitmap m_aliasBitmapObject;
+    CBitmap m_readOnly;
+
+private:
+    std::vector<std::unique_ptr<CSnapinPage>> m_ownedPages;
+};

@@ -1,0 +1,34 @@
+#include "module/handlers/KelNTDomain.h"
+
+#include "module/core/SnapinModule.h"
+#include "module/directory/Schema.h"
+#include "module/pages/domain/DomainPage_ID.h"
+
+namespace {
+CSnapinClass* Make() {
+    return new CKelNTDomain();
+}
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTDomain, &Make);
+} // namespace
+
+CKelNTDomain::CKelNTDomain()
+    : CKelNTClass(kClassNtDomain, "QOR NT Domain", {"CKelNTDomainBitmap", 0}, {"CKelNTDomainAliasBitmap", 0}, {"CKelNTDomainROBitmap", 0}) {}
+
+CKelNTDomain::~CKelNTDomain() = default;
+
+void CKelNTDomain::CreatePages() {
+    m_idPage = CreatePage<CDomainPage_ID>();
+}
+
+LONG CKelNTDomain::GetClassFlags(const char* /*name*/) {
+    return SwitchedClassFlags("CreateNTDomain");
+}
+
+LONG CKelNTDomain::OnApplyPages(const char* name) {
+    return WriteInOrder(name, {WriterOf(m_idPage)});
+}
+
+long __stdcall CKelNTDomain::CallBack(char* objectName, unsigned short message, unsigned long param1,
+                                unsigned long param2) {
+    return SnapinCallBack(SnapinClassSlot::KelNTDomain, objectName, message, param1, param2);
+}

@@ -1,0 +1,26 @@
+// The handler of NT domains. Pages: identification (then policy and agent connection, once they exist); applied
+// identification, agent connection, policy.
+#pragma once
+
+#include "module/handlers/KelNTClass.h"
+
+class CDomainPage_ID;
+
+class CKelNTDomain : public CKelNTClass {
+public:
+    CKelNTDomain();
+    ~CKelNTDomain() override;
+
+    LONG GetClassFlags(const char* name) override;
+    LONG OnApplyPages(const char* name) override;
+    SnapCallBack GetCallBack() override { return &CallBack; }
+
+    static long __stdcall CallBack(char* objectName, unsigned short message, unsigned long param1,
+                                   unsigned long param2);
+
+protected:
+    void CreatePages() override;
+
+private:
+    CDomainPage_ID* m_idPage = nullptr;
+};

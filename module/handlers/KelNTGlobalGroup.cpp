@@ -1,0 +1,34 @@
+#include "module/handlers/KelNTGlobalGroup.h"
+
+#include "module/core/SnapinModule.h"
+#include "module/directory/Schema.h"
+#include "module/pages/groups/GroupPage_ID.h"
+
+namespace {
+CSnapinClass* Make() {
+    return new CKelNTGlobalGroup();
+}
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTGlobalGroup, &Make);
+} // namespace
+
+CKelNTGlobalGroup::CKelNTGlobalGroup()
+    : CKelNTClass(kClassNtGlobalGroup, "QOR NT Global Group", {"CKelNTGlobalGroupBitmap", 0}, {"CKelNTGlobalGroupAliasBitmap", 0}, {"CKelNTGlobalGroupROBitmap", 0}) {}
+
+CKelNTGlobalGroup::~CKelNTGlobalGroup() = default;
+
+void CKelNTGlobalGroup::CreatePages() {
+    m_idPage = CreatePage<CGlobalGroupPage_ID>();
+}
+
+LONG CKelNTGlobalGroup::GetClassFlags(const char* /*name*/) {
+    return kClassFlagsCreatable;
+}
+
+LONG CKelNTGlobalGroup::OnApplyPages(const char* name) {
+    return WriteInOrder(name, {WriterOf(m_idPage)});
+}
+
+long __stdcall CKelNTGlobalGroup::CallBack(char* objectName, unsigned short message, unsigned long param1,
+                                unsigned long param2) {
+    return SnapinCallBack(SnapinClassSlot::KelNTGlobalGroup, objectName, message, param1, param2);
+}

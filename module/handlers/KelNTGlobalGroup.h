@@ -1,0 +1,25 @@
+// The handler of NT global groups. Pages: identification (then members, once it exists); applied in that order.
+#pragma once
+
+#include "module/handlers/KelNTClass.h"
+
+class CGlobalGroupPage_ID;
+
+class CKelNTGlobalGroup : public CKelNTClass {
+public:
+    CKelNTGlobalGroup();
+    ~CKelNTGlobalGroup() override;
+
+    LONG GetClassFlags(const char* name) override;
+    LONG OnApplyPages(const char* name) override;
+    SnapCallBack GetCallBack() override { return &CallBack; }
+
+    static long __stdcall CallBack(char* objectName, unsigned short message, unsigned long param1,
+                                   unsigned long param2);
+
+protected:
+    void CreatePages() override;
+
+private:
+    CGlobalGroupPage_ID* m_idPage = nullptr;
+};

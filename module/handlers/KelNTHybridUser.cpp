@@ -1,0 +1,32 @@
+#include "module/handlers/KelNTHybridUser.h"
+
+#include "module/core/SnapinModule.h"
+#include "module/directory/Schema.h"
+
+namespace {
+CSnapinClass* Make() {
+    return new CKelNTHybridUser();
+}
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTHybridUser, &Make);
+} // namespace
+
+CKelNTHybridUser::CKelNTHybridUser()
+    : CKelNTClass(kClassHybridUser, "QOR Hybrid User", {nullptr, 150}, {nullptr, 146}, {nullptr, 147}) {}
+
+CKelNTHybridUser::~CKelNTHybridUser() = default;
+
+void CKelNTHybridUser::CreatePages() {
+}
+
+LONG CKelNTHybridUser::GetClassFlags(const char* /*name*/) {
+    return SwitchedClassFlags("CreateHybridUser");
+}
+
+LONG CKelNTHybridUser::OnApplyPages(const char* name) {
+    return WriteInOrder(name, {});
+}
+
+long __stdcall CKelNTHybridUser::CallBack(char* objectName, unsigned short message, unsigned long param1,
+                                unsigned long param2) {
+    return SnapinCallBack(SnapinClassSlot::KelNTHybridUser, objectName, message, param1, param2);
+}

@@ -1,0 +1,34 @@
+#include "module/handlers/KelNTLocalGroup.h"
+
+#include "module/core/SnapinModule.h"
+#include "module/directory/Schema.h"
+#include "module/pages/groups/GroupPage_ID.h"
+
+namespace {
+CSnapinClass* Make() {
+    return new CKelNTLocalGroup();
+}
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTLocalGroup, &Make);
+} // namespace
+
+CKelNTLocalGroup::CKelNTLocalGroup()
+    : CKelNTClass(kClassNtLocalGroup, "QOR NT Local Group", {"CKelNTLocalGroupBitmap", 0}, {"CKelNTLocalGroupAliasBitmap", 0}, {"CKelNTLocalGroupROBitmap", 0}) {}
+
+CKelNTLocalGroup::~CKelNTLocalGroup() = default;
+
+void CKelNTLocalGroup::CreatePages() {
+    m_idPage = CreatePage<CLocalGroupPage_ID>();
+}
+
+LONG CKelNTLocalGroup::GetClassFlags(const char* /*name*/) {
+    return kClassFlagsCreatable;
+}
+
+LONG CKelNTLocalGroup::OnApplyPages(const char* name) {
+    return WriteInOrder(name, {WriterOf(m_idPage)});
+}
+
+long __stdcall CKelNTLocalGroup::CallBack(char* objectName, unsigned short message, unsigned long param1,
+                                unsigned long param2) {
+    return SnapinCallBack(SnapinClassSlot::KelNTLocalGroup, objectName, message, param1, param2);
+}

@@ -1,0 +1,34 @@
+#include "module/handlers/KelNTWS.h"
+
+#include "module/core/SnapinModule.h"
+#include "module/directory/Schema.h"
+#include "module/pages/domain/DomainPage_ID.h"
+
+namespace {
+CSnapinClass* Make() {
+    return new CKelNTWS();
+}
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTWS, &Make);
+} // namespace
+
+CKelNTWS::CKelNTWS()
+    : CKelNTClass(kClassNtWorkgroupSystem, "QOR NT Workgroup System", {"CKelNTWSBitmap", 0}, {"CKelNTWSAliasBitmap", 0}, {"CKelNTWSROBitmap", 0}) {}
+
+CKelNTWS::~CKelNTWS() = default;
+
+void CKelNTWS::CreatePages() {
+    m_idPage = CreatePage<CWSPage_ID>();
+}
+
+LONG CKelNTWS::GetClassFlags(const char* /*name*/) {
+    return SwitchedClassFlags("CreateNTWorkgroup");
+}
+
+LONG CKelNTWS::OnApplyPages(const char* name) {
+    return WriteInOrder(name, {WriterOf(m_idPage)});
+}
+
+long __stdcall CKelNTWS::CallBack(char* objectName, unsigned short message, unsigned long param1,
+                                unsigned long param2) {
+    return SnapinCallBack(SnapinClassSlot::KelNTWS, objectName, message, param1, param2);
+}

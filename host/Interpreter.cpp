@@ -39,23 +39,52 @@ void Interpreter::ReportError(int line, const std::string& text) {
     m_err.flush();
 }
 
-int Interpreter::Run(const std::vector<ScriptCommand>& commands, bool stopOnError) {
-    int status = 0;
-    for (const ScriptCommand& command : commands) {
-        if (m_idle)
-            m_idle();
-        CommandResult result = Execute(command);
-        m_out.flush();
-        if (!result.ok) {
-            ReportError(command.line, result.error);
-            status = 1;
-            if (stopOnError)
-                break;
-        }
+bool Interpreter::RunNextCommand() {
+    if (m_stopped || !m_source)
+        return false;
+    if (m_idle)
+        m_idle();
+    ScriptCommand command;
+    if (!m_source(command))
+        return false;
+    CommandResult result = Execute(command);
+    m_out.flush();
+    if (!result.ok) {
+        ReportError(command.line, result.error);
+        m_status = 1;
+        if (m_stopOnError)
+            m_stopped = true;
+    }
+    return true;
+}
+
+int Interpreter::Run(Source source, bool stopOnError) {
+    Source outer = std::move(m_source);
+    bool outerStop = m_stopOnError;
+    m_source = std::move(source);
+    m_stopOnError = stopOnError;
+    m_stopped = false;
+    m_status = 0;
+    while (RunNextCommand()) {
     }
     if (m_idle)
         m_idle();
+    int status = m_status;
+    m_source = std::move(outer);
+    m_stopOnError = outerStop;
     return status;
+}
+
+int Interpreter::Run(const std::vector<ScriptCommand>& commands, bool stopOnError) {
+    std::size_t next = 0;
+    return Run(
+        [&commands, &next](ScriptCommand& out) {
+            if (next >= commands.size())
+                return false;
+            out = commands[next++];
+            return true;
+        },
+        stopOnError);
 }
 
 } // namespace cvadmin

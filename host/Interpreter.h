@@ -21,11 +21,14 @@ struct [[nodiscard]] CommandResult {
 };
 
 // Runs script commands against a table of named commands. Each family of commands (directory,
-// module, sheets) registers its own.
+// module, sheets) registers its own. Commands come from a source that a modal dialog may also draw
+// from: the lines after the one that opened a dialog act inside it until it closes.
 class Interpreter {
 public:
     using Args = std::vector<std::string>;
     using Handler = std::function<CommandResult(const Args& args)>;
+    // Fills the next command; false when the source is used up.
+    using Source = std::function<bool(ScriptCommand& next)>;
 
     Interpreter(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 
@@ -36,9 +39,16 @@ public:
     // Asked after every command: a non-empty answer turns the command into an error with that text.
     void SetAfterCommandCheck(std::function<std::string()> check) { m_afterCommand = std::move(check); }
 
-    // Runs the commands in order. With `stopOnError` the first error ends the run; the answer is the
-    // process exit status: 0 when every command succeeded, 1 otherwise.
+    // Runs every command of the source. With `stopOnError` the first error ends the run (a person at the
+    // keyboard goes on instead). Answers the exit status: 0 when every command succeeded, 1 otherwise.
+    int Run(Source source, bool stopOnError);
     int Run(const std::vector<ScriptCommand>& commands, bool stopOnError);
+
+    // Runs the next command of the running source, if any, as part of whatever the current command is
+    // doing (a modal dialog's loop). Answers false when there is none left or the run has stopped.
+    bool RunNextCommand();
+    // True once an error ended the run; everything still open should close with Cancel.
+    [[nodiscard]] bool Stopped() const { return m_stopped; }
 
     CommandResult Execute(const ScriptCommand& command);
 
@@ -53,6 +63,10 @@ private:
     std::map<std::string, Handler> m_commands;
     std::function<void()> m_idle;
     std::function<std::string()> m_afterCommand;
+    Source m_source;
+    bool m_stopOnError = true;
+    bool m_stopped = false;
+    int m_status = 0;
 };
 
 // One field of an output line: line breaks are written `\n` so that every record stays on one line.

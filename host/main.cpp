@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -31,31 +32,36 @@ int Fail(const std::string& text) {
 
 int RunInteractive(cvadmin::Interpreter& interpreter) {
     bool person = isatty(STDIN_FILENO) != 0;
-    int status = 0;
-    std::string line;
-    for (int number = 1;; ++number) {
-        if (person)
-            std::cout << "cvadmin> " << std::flush;
-        if (!std::getline(std::cin, line))
-            break;
-        cvadmin::SplitResult split = cvadmin::SplitScript(line, number);
-        if (!split.error.empty()) {
-            interpreter.ReportError(number, split.error);
-            status = 1;
-            if (!person)
-                break;
-            continue;
+    int number = 0;
+    bool splitFailed = false;
+    std::deque<cvadmin::ScriptCommand> pending;
+    // Lines are read only when a command is wanted, so a dialog opened by one line takes the next ones.
+    auto source = [&](cvadmin::ScriptCommand& next) {
+        while (pending.empty()) {
+            if (person)
+                std::cout << "cvadmin> " << std::flush;
+            std::string line;
+            if (!std::getline(std::cin, line))
+                return false;
+            cvadmin::SplitResult split = cvadmin::SplitScript(line, ++number);
+            if (!split.error.empty()) {
+                interpreter.ReportError(number, split.error);
+                splitFailed = true;
+                if (!person)
+                    return false;
+                continue;
+            }
+            pending.insert(pending.end(), split.commands.begin(), split.commands.end());
         }
-        // A person at the keyboard goes on after a mistake; piped commands stop like a script.
-        if (interpreter.Run(split.commands, /*stopOnError=*/true) != 0) {
-            status = 1;
-            if (!person)
-                break;
-        }
-    }
+        next = std::move(pending.front());
+        pending.pop_front();
+        return true;
+    };
+    // A person at the keyboard goes on after a mistake; piped commands stop like a script.
+    int status = interpreter.Run(source, /*stopOnError=*/!person);
     if (person)
         std::cout << "\n";
-    return status;
+    return splitFailed ? 1 : status;
 }
 
 } // namespace

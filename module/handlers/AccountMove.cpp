@@ -1,0 +1,78 @@
+#include "module/handlers/AccountMove.h"
+
+#include "module/directory/AttrAccess.h"
+#include "module/directory/DirContext.h"
+#include "module/directory/DirectoryMessages.h"
+#include "module/directory/FullName.h"
+#include "module/directory/Schema.h"
+#include "module/handlers/AccountOpsIds.h"
+#include "module/handlers/GroupLinks.h"
+#include "platform/ui/MessageBox.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsGlobalGroup(int32_t ctx, const char* object) {
+    char stored[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    return DirReadObjectInfo(ctx, object, stored, &info) == kDirOk &&
+           SameDirName(info.baseClass, kClassNtGlobalGroup);
+}
+
+} // namespace
+
+long MoveAccountMemberships(const char* name, const char* from, const char* to) {
+    if (name == nullptr || to == nullptr || *name == '\0' || *to == '\0') {
+        return 0;
+    }
+    // A move within one NT system changes no membership.
+    if (SameDirName(from, to)) {
+        return 0;
+    }
+    CDirContext context;
+    if (!context.IsOpen()) {
+        AfxMessageBox(kMsgNoContext);
+        return 0;
+    }
+    const int32_t ctx = context.Get();
+
+    CString oldPrimary;
+    static_cast<void>(ReadStringAttr(ctx, name, kAttrPrimaryGroup, kSyntaxDistinguishedName, &oldPrimary));
+
+    CString defaultName;
+    if (ReadStringAttr(ctx, to, kAttrNtDefaultGroupName, kSyntaxCaseIgnoreString, &defaultName) != 1 ||
+        defaultName.IsEmpty()) {
+        FormatMessageBox(kFmtNoDefaultGroup, MB_OK, {to});
+    } else {
+        const CString defaultGroup = MakeFullName(defaultName, to);
+        if (JoinGroup(ctx, name, defaultGroup, kFmtMemberFailed, kFmtMembershipFailed) !=
+            GroupJoin::MemberRefused) {
+            static_cast<void>(SetPrimaryGroup(ctx, name, defaultGroup));
+        }
+    }
+
+    CStringArray groups;
+    static_cast<void>(ReadAttrValues(ctx, name, kAttrGroupMembership, kSyntaxDistinguishedName, &groups));
+    for (int i = 0; i < groups.GetSize(); ++i) {
+        const CString oldGroup = groups[i];
+        CString leaf;
+        CString container;
+        SplitFullName(oldGroup, &leaf, &container);
+        if (SameDirName(container, to)) {
+            continue; // joined above, or a member there already
+        }
+        static_cast<void>(LeaveGroup(ctx, name, oldGroup, kFmtMemberFailed, kFmtMembershipFailed));
+
+        // Global groups are known across the NT systems by name; a local group belongs to its own system.
+        const CString newGroup = MakeFullName(leaf, to);
+        if (!IsGlobalGroup(ctx, newGroup)) {
+            continue;
+        }
+        const GroupJoin joined = JoinGroup(ctx, name, newGroup, kFmtMemberFailed, kFmtMembershipFailed);
+        if (joined != GroupJoin::MemberRefused && SameDirName(oldGroup, oldPrimary)) {
+            static_cast<void>(SetPrimaryGroup(ctx, name, newGroup));
+        }
+    }
+    return 0;
+}

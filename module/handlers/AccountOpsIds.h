@@ -1,0 +1,38 @@
+// Resource ids of the NT account operations: renaming an NT user, moving NT accounts between NT systems and
+// making a directory user's NT accounts from a template.
+#pragma once
+
+// ---- The rename dialog ----------------------------------------------------------------------------------
+constexpr unsigned kIddRenameNTUser = 1090;
+constexpr int kIdcRenameNewName = 1005;
+// Checked: the user's "CN" keeps the old name (the directory leaves it alone); cleared: it follows the
+// rename.
+constexpr int kIdcRenameKeepOldName = 1009;
+constexpr int kIdcRenameHelp = 1225;
+constexpr unsigned kHelpRenameNTUser = 64;
+
+// ---- Messages and formats -------------------------------------------------------------------------------
+// Format: the NT system that holds no objects yet (%s).
+constexpr unsigned kFmtServerEmpty = 23;
+// Format: the account name that an object of the NT system already has (%s).
+constexpr unsigned kFmtAccountExists = 24;
+// The user's name is too long for an NT account.
+constexpr unsigned kMsgUserNameTooLong = 35;
+// Format: the directory's code (%d) when an object could not be created.
+constexpr unsigned kFmtCreateFailed = 18;
+// A step after the account was made could not be completed (rights, settings).
+constexpr unsigned kMsgStepFailed = 57346;
+// Format: account, template group (%s, %s).
+constexpr unsigned kFmtTemplateGroupFailed = 57350;
+// Format: account, directory user (%s, %s).
+constexpr unsigned kFmtServerListFailed = 57351;
+// Format: group, account (%s, %s): the group's "Member" could not be changed.
+constexpr unsigned kFmtMemberFailed = 57352;
+// Format: account, group (%s, %s): the account's "KEL:Group Membership" could not be changed.
+constexpr unsigned kFmtMembershipFailed = 57353;
+// Format: the NT system (%s) whose default group name cannot be read.
+constexpr unsigned kFmtNoDefaultGroup = 57354;
+// Format: account, new name, directory code (%s, %s, %d): the rename was refused.
+constexpr unsigned kFmtRenameFailed = 57355;
+// Format: the new name (%s) is empty or holds a "." that is not escaped.
+constexpr unsigned kFmtRenameBadName = 57356;

@@ -1,0 +1,77 @@
+#include "module/handlers/GroupLinks.h"
+
+#include "module/directory/AttrAccess.h"
+#include "module/directory/Schema.h"
+#include "module/handlers/AccountOpsIds.h"
+#include "platform/ui/MessageBox.h"
+
+#include <strings.h>
+
+namespace {
+
+// A link that is already there (or already gone) is what the caller wanted.
+bool Written(int32_t answer, int32_t alreadyCode) {
+    return answer == 1 || GetLastAttrError() == alreadyCode;
+}
+
+enum class MemberArgs { GroupFirst, AccountFirst };
+
+GroupJoin Join(int32_t ctx, const char* account, const char* group, unsigned memberFormat,
+               MemberArgs memberArgs, unsigned membershipFormat) {
+    if (!Written(AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName, account),
+                 kDirErrValueExists)) {
+        if (memberArgs == MemberArgs::GroupFirst) {
+            FormatMessageBox(memberFormat, MB_OK, {group, account});
+        } else {
+            FormatMessageBox(memberFormat, MB_OK, {account, group});
+        }
+        return GroupJoin::MemberRefused;
+    }
+    if (!Written(AddAttrValue(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, group),
+                 kDirErrValueExists)) {
+        FormatMessageBox(membershipFormat, MB_OK, {account, group});
+        return GroupJoin::MembershipRefused;
+    }
+    return GroupJoin::Joined;
+}
+
+} // namespace
+
+GroupJoin JoinGroup(int32_t ctx, const char* account, const char* group, unsigned memberFormat,
+                    unsigned membershipFormat) {
+    return Join(ctx, account, group, memberFormat, MemberArgs::GroupFirst, membershipFormat);
+}
+
+GroupJoin JoinGroup(int32_t ctx, const char* account, const char* group, unsigned failureFormat) {
+    return Join(ctx, account, group, failureFormat, MemberArgs::AccountFirst, failureFormat);
+}
+
+bool LeaveGroup(int32_t ctx, const char* account, const char* group, unsigned memberFormat,
+                unsigned membershipFormat) {
+    bool clear = true;
+    if (!Written(RemoveAttrValue(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, group),
+                 kDirErrNoSuchValue)) {
+        FormatMessageBox(membershipFormat, MB_OK, {account, group});
+        clear = false;
+    }
+    // A group that was deleted took its "Member" values with it.
+    const int32_t removed = RemoveAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName, account);
+    if (removed != 1 && GetLastAttrError() != kDirErrNoSuchValue &&
+        GetLastAttrError() != kDirErrNoSuchObject) {
+        FormatMessageBox(memberFormat, MB_OK, {group, account});
+        clear = false;
+    }
+    return clear;
+}
+
+bool SetPrimaryGroup(int32_t ctx, const char* account, const char* group) {
+    if (SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, group) != 1) {
+        AfxMessageBox(kMsgStepFailed);
+        return false;
+    }
+    return true;
+}
+
+bool SameDirName(const char* a, const char* b) {
+    return a != nullptr && b != nullptr && strcasecmp(a, b) == 0;
+}

@@ -1,0 +1,94 @@
+#include "module/handlers/NTUserRename.h"
+
+#include "module/directory/AttrAccess.h"
+#include "module/directory/DirContext.h"
+#include "module/directory/DirectoryMessages.h"
+#include "module/directory/FullName.h"
+#include "module/handlers/AccountOpsIds.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/WinApp.h"
+#include "platform/ui/window/Controls.h"
+
+#include <cstring>
+#include <string_view>
+
+BEGIN_MESSAGE_MAP(CRenameNTUserDlg, CDialog)
+ON_EN_CHANGE(kIdcRenameNewName, OnNameChange)
+ON_BN_CLICKED(kIdcRenameHelp, OnHelpButton)
+END_MESSAGE_MAP()
+
+CRenameNTUserDlg::CRenameNTUserDlg(int32_t ctx, const char* objectName, CWnd* parent)
+    : CDialog(kIddRenameNTUser, parent), m_newName(GetLeafName(objectName)), m_ctx(ctx),
+      m_objectName(objectName) {}
+
+void CRenameNTUserDlg::DoDataExchange(CDataExchange* dx) {
+    DDX_Text(dx, kIdcRenameNewName, m_newName);
+    DDV_MaxChars(dx, m_newName, kMaxNtNameLength);
+    DDX_Check(dx, kIdcRenameKeepOldName, m_keepOldName);
+}
+
+BOOL CRenameNTUserDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // Nothing to rename until the person changes the name.
+    if (CWnd* ok = GetDlgItem(IDOK)) {
+        ok->EnableWindow(FALSE);
+    }
+    return TRUE;
+}
+
+void CRenameNTUserDlg::OnNameChange() {
+    if (CWnd* ok = GetDlgItem(IDOK)) {
+        ok->EnableWindow(TRUE);
+    }
+}
+
+void CRenameNTUserDlg::OnOK() {
+    if (!UpdateData(TRUE)) {
+        return;
+    }
+    // One leaf: a "." that is not escaped would name a container.
+    const std::string_view typed = static_cast<const char*>(m_newName);
+    if (typed.empty() || FindLeafEnd(typed) != std::string_view::npos) {
+        FormatMessageBox(kFmtRenameBadName, MB_OK, {typed});
+        return;
+    }
+    const int32_t removeOld = m_keepOldName != 0 ? 0 : 1;
+    const int32_t renamed = DirRenameObject(m_ctx, m_objectName, m_newName, removeOld);
+    if (renamed != kDirOk) {
+        FormatMessageBox(kFmtRenameFailed, MB_OK,
+                         {static_cast<const char*>(m_objectName), typed, static_cast<int64_t>(renamed)});
+        return;
+    }
+    EndDialog(IDOK);
+}
+
+void CRenameNTUserDlg::OnHelp() {
+    if (CWinApp* app = AfxGetApp()) {
+        app->WinHelp(kHelpRenameNTUser, HELP_CONTEXT);
+    }
+}
+
+void CRenameNTUserDlg::OnHelpButton() {
+    OnHelp();
+}
+
+long RenameNTUser(const char* name, char* outNewLeaf) {
+    if (name == nullptr || *name == '\0' || outNewLeaf == nullptr) {
+        return -1;
+    }
+    CDirContext context;
+    if (!context.IsOpen()) {
+        AfxMessageBox(kMsgNoContext);
+        return -1;
+    }
+    CRenameNTUserDlg dialog(context.Get(), name);
+    if (dialog.DoModal() != IDOK) {
+        return -1;
+    }
+    // The host renames nothing itself once the buffer names the new leaf.
+    const std::string_view newLeaf = static_cast<const char*>(dialog.m_newName);
+    const size_t length = std::min(newLeaf.size(), kRenameBufferBytes - 1);
+    std::memcpy(outNewLeaf, newLeaf.data(), length);
+    outNewLeaf[length] = '\0';
+    return 0;
+}

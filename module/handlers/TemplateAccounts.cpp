@@ -1,0 +1,234 @@
+#include "module/handlers/TemplateAccounts.h"
+
+#include "module/directory/AttrAccess.h"
+#include "module/directory/DirContext.h"
+#include "module/directory/DirectoryMessages.h"
+#include "module/directory/FullName.h"
+#include "module/directory/Schema.h"
+#include "module/handlers/AccountOpsIds.h"
+#include "module/handlers/GroupLinks.h"
+#include "platform/ui/MessageBox.h"
+
+#include <string>
+
+namespace {
+
+struct CopiedSetting {
+    const char* attr;
+    uint32_t syntax;
+    bool list;
+};
+
+// The template's NT settings an account takes over, in the order they are written.
+constexpr CopiedSetting kCopiedSettings[] = {
+    {kAttrMustChangePassword, kSyntaxBoolean, false},
+    {kAttrExpirePassword, kSyntaxBoolean, false},
+    {kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, true},
+    {kAttrProfilePath, kSyntaxCaseIgnoreString, false},
+    {kAttrScriptName, kSyntaxCaseIgnoreString, false},
+    {kAttrAlternateHomeDirectory, kSyntaxCaseIgnoreString, false},
+    {kAttrHomeDirDrive, kSyntaxCaseIgnoreString, false},
+    {kAttrGlobalAccount, kSyntaxBoolean, false},
+};
+
+// Rights of the directory user on its own account: read everything, write its NT password.
+constexpr uint32_t kRightsAllAttributes = kDirRightRead;
+constexpr uint32_t kRightsAuthentication = kDirRightRead | kDirRightWrite;
+
+// Frees the add request on every path.
+class AddRequest {
+public:
+    AddRequest() : m_allocated(DirAllocBuffer(kDirBufferSmall, &m_buffer)) {
+        if (m_allocated != kDirOk) {
+            m_buffer = nullptr;
+        }
+    }
+    ~AddRequest() {
+        if (m_buffer != nullptr) {
+            static_cast<void>(DirFreeBuffer(m_buffer));
+        }
+    }
+    AddRequest(const AddRequest&) = delete;
+    AddRequest& operator=(const AddRequest&) = delete;
+
+    // The client's code of the first step that failed, or of DirAddObject.
+    [[nodiscard]] int32_t CreateHybridUser(int32_t ctx, const char* account, const char* user) {
+        if (m_buffer == nullptr) {
+            return m_allocated;
+        }
+        int32_t rc = DirInitBuffer(ctx, kDirOpAdd, m_buffer);
+        if (rc == kDirOk) {
+            rc = DirPutAttrName(ctx, m_buffer, kAttrObjectClass);
+        }
+        if (rc == kDirOk) {
+            rc = DirPutAttrValue(ctx, m_buffer, kSyntaxClassName, kClassHybridUser);
+        }
+        if (rc == kDirOk) {
+            rc = DirPutAttrName(ctx, m_buffer, kAttrQdsUser);
+        }
+        if (rc == kDirOk) {
+            rc = DirPutAttrValue(ctx, m_buffer, kSyntaxDistinguishedName, user);
+        }
+        if (rc == kDirOk) {
+            rc = DirAddObject(ctx, account, 0, 0, m_buffer);
+        }
+        return rc;
+    }
+
+private:
+    DirBuffer* m_buffer = nullptr;
+    int32_t m_allocated = kDirOk;
+};
+
+void GrantUserRights(int32_t ctx, const char* account, const char* user) {
+    // The ACL record points at the names; the client copies them into its request.
+    std::string subject(user);
+    std::string allAttributes(kAclAllAttributesRights);
+    std::string authentication(kAttrAuthentication);
+    const DirObjectACL grants[] = {
+        {allAttributes.data(), subject.data(), kRightsAllAttributes},
+        {authentication.data(), subject.data(), kRightsAuthentication},
+    };
+    for (const DirObjectACL& grant : grants) {
+        if (AddAttrValue(ctx, account, kAttrAcl, kSyntaxObjectACL, &grant) != 1) {
+            AfxMessageBox(kMsgStepFailed);
+        }
+    }
+}
+
+void JoinDefaultGroup(int32_t ctx, const char* account, const char* server) {
+    CString defaultName;
+    if (ReadStringAttr(ctx, server, kAttrNtDefaultGroupName, kSyntaxCaseIgnoreString, &defaultName) != 1 ||
+        defaultName.IsEmpty()) {
+        FormatMessageBox(kFmtNoDefaultGroup, MB_OK, {server});
+        return;
+    }
+    const CString group = MakeFullName(defaultName, server);
+    if (JoinGroup(ctx, account, group, kFmtMemberFailed, kFmtMembershipFailed) != GroupJoin::MemberRefused) {
+        static_cast<void>(SetPrimaryGroup(ctx, account, group));
+    }
+}
+
+// Each setting is written only when the template holds it, so the account keeps the NT side's default for
+// the others.
+void CopySettings(int32_t ctx, const char* templateName, const char* account) {
+    bool failed = false;
+    for (const CopiedSetting& setting : kCopiedSettings) {
+        if (setting.list) {
+            CStringArray values;
+            if (ReadAttrValues(ctx, templateName, setting.attr, setting.syntax, &values) != 1 ||
+                values.IsEmpty()) {
+                continue;
+            }
+            failed |= SetAttrValues(ctx, account, setting.attr, setting.syntax, &values) != 1;
+            continue;
+        }
+        DirValuePtr value = ReadAttrValueOwned(ctx, templateName, setting.attr, setting.syntax);
+        if (value == nullptr) {
+            continue;
+        }
+        failed |= SetAttrValue(ctx, account, setting.attr, setting.syntax, value.get()) != 1;
+    }
+    if (failed) {
+        AfxMessageBox(kMsgStepFailed);
+    }
+}
+
+void JoinTemplateGroups(int32_t ctx, const char* templateName, const char* account, const char* server) {
+    CString primaryName;
+    static_cast<void>(
+        ReadStringAttr(ctx, templateName, kAttrTemplatePrimaryGroup, kSyntaxCaseIgnoreString, &primaryName));
+    CStringArray values;
+    static_cast<void>(
+        ReadAttrValues(ctx, templateName, kAttrTemplateGroups, kSyntaxCaseIgnoreString, &values));
+    for (int i = 0; i < values.GetSize(); ++i) {
+        const char* groupName = TemplateGroupName(values[i]);
+        if (*groupName == '\0') {
+            FormatMessageBox(kFmtTemplateGroupFailed, MB_OK, {account, static_cast<const char*>(values[i])});
+            continue;
+        }
+        const CString group = MakeFullName(groupName, server);
+        if (JoinGroup(ctx, account, group, kFmtTemplateGroupFailed) == GroupJoin::MemberRefused) {
+            continue;
+        }
+        // The template names its primary group as the group list shows it: by name, without the prefix.
+        if (SameDirName(groupName, primaryName) &&
+            SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                         static_cast<const char*>(group)) != 1) {
+            FormatMessageBox(kFmtTemplateGroupFailed, MB_OK, {account, static_cast<const char*>(group)});
+        }
+    }
+}
+
+// An NT system that holds no objects has not been taken over by its agent yet; an account there would
+// never reach the NT side.
+bool ServerTakesAccounts(const char* server) {
+    uint32_t count = 0;
+    if (CountSubordinates(server, &count) != 1) {
+        return false; // shown by CountSubordinates
+    }
+    if (count == 0) {
+        FormatMessageBox(kFmtServerEmpty, MB_OK, {server});
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+const char* TemplateGroupName(const char* value) {
+    if (value == nullptr || (value[0] != 'g' && value[0] != 'l') || value[1] != '.') {
+        return "";
+    }
+    return value + 2;
+}
+
+long CreateAccountsFromTemplate(const char* user, const char* templateName) {
+    if (user == nullptr || templateName == nullptr || *user == '\0' || *templateName == '\0') {
+        return 0;
+    }
+    const CString leaf = GetLeafName(user);
+    if (NtNameLength(leaf) > kMaxNtNameLength) {
+        AfxMessageBox(kMsgUserNameTooLong);
+        return 0;
+    }
+    CDirContext context;
+    if (!context.IsOpen()) {
+        AfxMessageBox(kMsgNoContext);
+        return 0;
+    }
+    const int32_t ctx = context.Get();
+
+    CStringArray servers;
+    static_cast<void>(
+        ReadAttrValues(ctx, templateName, kAttrApplicationServerList, kSyntaxDistinguishedName, &servers));
+    for (int i = 0; i < servers.GetSize(); ++i) {
+        const CString& server = servers[i];
+        const CString account = MakeFullName(leaf, server);
+
+        char stored[kDirMaxNameBytes + 1] = {};
+        DirObjectInfo info{};
+        if (DirReadObjectInfo(ctx, account, stored, &info) == kDirOk) {
+            FormatMessageBox(kFmtAccountExists, MB_OK, {static_cast<const char*>(account)});
+            continue;
+        }
+        if (!ServerTakesAccounts(server)) {
+            continue;
+        }
+        AddRequest request;
+        const int32_t created = request.CreateHybridUser(ctx, account, user);
+        if (created != kDirOk) {
+            FormatMessageBox(kFmtCreateFailed, MB_OK, {static_cast<int64_t>(created)});
+            continue;
+        }
+        GrantUserRights(ctx, account, user);
+        if (AddAttrValue(ctx, user, kAttrApplicationServerList, kSyntaxDistinguishedName,
+                         static_cast<const char*>(account)) != 1) {
+            FormatMessageBox(kFmtServerListFailed, MB_OK, {static_cast<const char*>(account), user});
+        }
+        JoinDefaultGroup(ctx, account, server);
+        CopySettings(ctx, templateName, account);
+        JoinTemplateGroups(ctx, templateName, account, server);
+    }
+    return 0;
+}

@@ -25,10 +25,10 @@ CommandResult Interpreter::Execute(const ScriptCommand& command) {
         return CommandResult::Error("unknown command " + command.words[0]);
     Args args(command.words.begin() + 1, command.words.end());
     CommandResult result = it->second(args);
-    if (m_afterCommand) {
-        std::string problem = m_afterCommand();
+    for (const auto& check : m_afterCommand) {
+        std::string problem = check();
         if (result.ok && !problem.empty())
-            return CommandResult::Error(problem);
+            result = CommandResult::Error(problem);
     }
     return result;
 }

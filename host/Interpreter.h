@@ -37,7 +37,9 @@ public:
     // Work the host does before it reads each next line (posted messages, for one).
     void SetIdleHook(std::function<void()> hook) { m_idle = std::move(hook); }
     // Asked after every command: a non-empty answer turns the command into an error with that text.
-    void SetAfterCommandCheck(std::function<std::string()> check) { m_afterCommand = std::move(check); }
+    void AddAfterCommandCheck(std::function<std::string()> check) {
+        m_afterCommand.push_back(std::move(check));
+    }
 
     // Runs every command of the source. With `stopOnError` the first error ends the run (a person at the
     // keyboard goes on instead). Answers the exit status: 0 when every command succeeded, 1 otherwise.
@@ -62,7 +64,7 @@ private:
     std::ostream& m_err;
     std::map<std::string, Handler> m_commands;
     std::function<void()> m_idle;
-    std::function<std::string()> m_afterCommand;
+    std::vector<std::function<std::string()>> m_afterCommand;
     Source m_source;
     bool m_stopOnError = true;
     bool m_stopped = false;

@@ -37,7 +37,7 @@ void ConnectPrompter(Interpreter& interpreter) {
     prompter.SetHelpObserver(
         [&interpreter](const HelpCallRecord& call) { interpreter.Out() << FormatHelpLine(call) << "\n"; });
     // A box that nobody could answer is an error of the command that caused it.
-    interpreter.SetAfterCommandCheck([]() -> std::string {
+    interpreter.AddAfterCommandCheck([]() -> std::string {
         MessageBoxRecord failed;
         if (!Prompter::Instance().TakeFailure(&failed))
             return {};

@@ -12,10 +12,12 @@
 
 #include "host/DirectoryCommands.h"
 #include "host/DirectoryOps.h"
+#include "host/HostCommands.h"
 #include "host/Interpreter.h"
 #include "host/ModuleCommands.h"
 #include "host/Options.h"
 #include "host/Sample.h"
+#include "host/UiCommands.h"
 #include "host/services/HostServices.h"
 #include "host/services/SnapinLoader.h"
 #include "platform/dirclient/DirClient.h"
@@ -109,7 +111,12 @@ int main(int argc, char** argv) {
     cvadmin::Interpreter interpreter(std::cout, std::cerr);
     cvadmin::RegisterDirectoryCommands(interpreter);
     cvadmin::RegisterModuleCommands(interpreter);
+    cvadmin::RegisterHostCommands(interpreter);
+    cvadmin::RegisterUiCommands(interpreter, cvadmin::CurrentSheetPage, cvadmin::SheetOk,
+                                cvadmin::SheetCancel);
+    cvadmin::InstallScriptDriver(interpreter);
     cvadmin::ConnectPrompter(interpreter);
+    interpreter.AddAfterCommandCheck(cvadmin::TakeBrowseError);
 
     // The module's start-up reads the language from the registry; --lang answers for this run only.
     if (!options.language.empty())
@@ -154,6 +161,7 @@ int main(int argc, char** argv) {
     } else {
         status = std::max(status, RunInteractive(interpreter));
     }
+    cvadmin::CloseOpenSheet();
     (void)module.Unload();
     (void)DirCloseStore();
     return status;

@@ -1,0 +1,365 @@
+#include "host/HostCommands.h"
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "host/DirectoryOps.h"
+#include "host/ValueText.h"
+#include "host/services/HostServices.h"
+#include "host/services/HostSheet.h"
+#include "platform/dirclient/DirClient.h"
+#include "platform/dirclient/DirNames.h"
+#include "platform/ui/window/Messages.h"
+
+namespace cvadmin {
+
+namespace {
+
+using Args = Interpreter::Args;
+
+constexpr std::size_t kObjectNameBuffer = 514;
+
+Interpreter* g_interpreter = nullptr;
+std::unique_ptr<HostSheet> g_sheet;
+
+// What `browse` queued for the browser, one entry for each browse to come; an empty entry cancels.
+std::deque<std::vector<std::string>> g_browseQueue;
+std::string g_browseError;
+
+CommandResult Usage(const char* form) {
+    return CommandResult::Error(std::string("usage: ") + form);
+}
+
+void PrintAnswer(unsigned short message, long answer) {
+    g_interpreter->Out() << "-> " << message << " | " << answer << "\n";
+}
+
+// The object's base class as the directory reports it, without following an alias.
+std::optional<std::string> BaseClassOf(const std::string& object, std::string& error) {
+    int32_t ctx = DirCreateContext();
+    if (ctx <= 0) {
+        error = std::string("no directory context: ") + DirErrorText(ctx);
+        return std::nullopt;
+    }
+    char name[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    int32_t code = DirReadObjectInfo(ctx, object.c_str(), name, &info);
+    (void)DirFreeContext(ctx);
+    if (code != 0) {
+        error = object + ": " + DirErrorText(code) + " (" + std::to_string(code) + ")";
+        return std::nullopt;
+    }
+    return std::string(info.baseClass);
+}
+
+// Sends a host message to the object's class and prints the answer; empty when the snap-in does not
+// serve that class (the host then acts alone).
+std::optional<long> SendToObjectClass(const std::string& className, const std::string& object,
+                                      unsigned short message, unsigned long param1 = 0,
+                                      unsigned long param2 = 0) {
+    std::optional<long> answer =
+        HostServices::Instance().SendToClass(className, object, message, param1, param2);
+    if (answer)
+        PrintAnswer(message, *answer);
+    return answer;
+}
+
+// The directory client's own splitting, so the host reads names exactly as the store does.
+std::string ContainerOf(const std::string& fullName) {
+    std::vector<std::string> leaves;
+    if (dirclient::SplitName(fullName, &leaves) != 0 || leaves.size() < 2)
+        return "[Root]";
+    std::string container = leaves[1];
+    for (std::size_t i = 2; i < leaves.size(); ++i)
+        container += "." + leaves[i];
+    return container;
+}
+
+std::string LeafOf(const std::string& fullName) {
+    std::vector<std::string> leaves;
+    if (dirclient::SplitName(fullName, &leaves) != 0 || leaves.empty())
+        return fullName;
+    return leaves[0];
+}
+
+std::string Join(const std::string& leaf, const std::string& container) {
+    return container == "[Root]" ? leaf : leaf + "." + container;
+}
+
+int32_t WithContext(const std::function<int32_t(int32_t)>& act) {
+    int32_t ctx = DirCreateContext();
+    if (ctx <= 0)
+        return ctx;
+    int32_t code = act(ctx);
+    (void)DirFreeContext(ctx);
+    return code;
+}
+
+CommandResult DirError(const std::string& what, int32_t code) {
+    return CommandResult::Error(what + ": " + DirErrorText(code) + " (" + std::to_string(code) + ")");
+}
+
+CommandResult Details(const Args& args) {
+    if (args.size() != 1)
+        return Usage("details OBJECT");
+    if (g_sheet && g_sheet->IsOpen())
+        return CommandResult::Error("a details sheet is open already; close it with ok or cancel");
+    std::string error;
+    std::optional<std::string> className = BaseClassOf(args[0], error);
+    if (!className)
+        return CommandResult::Error("details: " + error);
+    g_sheet = std::make_unique<HostSheet>();
+    g_sheet->SetObserver([](const std::string& line) { g_interpreter->Out() << line << "\n"; });
+    std::string opened = g_sheet->Open(*className, args[0]);
+    if (!opened.empty()) {
+        g_sheet.reset();
+        return CommandResult::Error("details " + args[0] + ": " + opened);
+    }
+    return CommandResult::Ok();
+}
+
+CommandResult Page(const Args& args) {
+    if (args.size() != 1)
+        return Usage("page N|TITLE");
+    if (!g_sheet || !g_sheet->IsOpen())
+        return CommandResult::Error("page: no details sheet is open");
+    int index = g_sheet->FindPage(args[0]);
+    if (index < 0) {
+        char* end = nullptr;
+        long number = std::strtol(args[0].c_str(), &end, 10);
+        if (end != args[0].c_str() && *end == '\0')
+            index = static_cast<int>(number);
+    }
+    if (!g_sheet->SetCurrentPage(index))
+        return CommandResult::Error("page: the sheet has no page " + args[0]);
+    return CommandResult::Ok();
+}
+
+CommandResult Help(const Args& args) {
+    if (!args.empty())
+        return Usage("help");
+    HWND page = CurrentSheetPage();
+    if (page == nullptr)
+        return CommandResult::Error("help: no details sheet is open");
+    PrintAnswer(kMsgPageHelp, static_cast<long>(SendMessageA(page, kMsgPageHelp, 0, 0)));
+    return CommandResult::Ok();
+}
+
+CommandResult Apply(const Args& args) {
+    if (!args.empty())
+        return Usage("apply");
+    if (!g_sheet || !g_sheet->IsOpen())
+        return CommandResult::Error("apply: no details sheet is open");
+    (void)g_sheet->Apply();
+    return CommandResult::Ok();
+}
+
+CommandResult Create(const Args& args) {
+    if (args.size() != 2)
+        return Usage("create CLASS PARENT");
+    char name[kObjectNameBuffer] = {};
+    std::optional<long> answer =
+        SendToObjectClass(args[0], args[1], 258, reinterpret_cast<unsigned long>(name));
+    if (!answer)
+        return CommandResult::Error("create: the class " + args[0] + " is not registered");
+    if (*answer != -1 && name[0] != '\0')
+        g_interpreter->Out() << "created | " << OutputField(name) << "\n";
+    return CommandResult::Ok();
+}
+
+CommandResult Rename(const Args& args) {
+    if (args.size() != 2)
+        return Usage("rename OBJECT LEAF");
+    const std::string& object = args[0];
+    std::string error;
+    std::optional<std::string> className = BaseClassOf(object, error);
+    if (!className)
+        return CommandResult::Error("rename: " + error);
+    char buffer[kObjectNameBuffer] = {};
+    std::optional<long> answer =
+        SendToObjectClass(*className, object, 261, reinterpret_cast<unsigned long>(buffer));
+    if (answer && *answer == -1)
+        return CommandResult::Ok(); // the snap-in refused: a person sees nothing happen
+    if (answer && buffer[0] != '\0')
+        return CommandResult::Ok(); // the snap-in renamed the object itself
+    const std::string newName = Join(args[1], ContainerOf(object));
+    if (int32_t code = WithContext(
+            [&](int32_t ctx) { return DirRenameObject(ctx, object.c_str(), args[1].c_str(), 1); });
+        code != 0)
+        return DirError("rename " + object, code);
+    std::string oldName = object;
+    (void)SendToObjectClass(*className, newName, 276, reinterpret_cast<unsigned long>(oldName.data()));
+    return CommandResult::Ok();
+}
+
+CommandResult Move(const Args& args) {
+    if (args.size() != 2)
+        return Usage("move OBJECT CONTAINER");
+    const std::string& object = args[0];
+    std::string error;
+    std::optional<std::string> className = BaseClassOf(object, error);
+    if (!className)
+        return CommandResult::Error("move: " + error);
+    std::optional<long> answer = SendToObjectClass(*className, object, 265);
+    if (answer && *answer == -1)
+        return CommandResult::Ok();
+    std::string from = ContainerOf(object);
+    std::string to = args[1];
+    if (int32_t code =
+            WithContext([&](int32_t ctx) { return DirMoveObject(ctx, object.c_str(), to.c_str()); });
+        code != 0)
+        return DirError("move " + object, code);
+    (void)SendToObjectClass(*className, Join(LeafOf(object), to), 275,
+                            reinterpret_cast<unsigned long>(from.data()),
+                            reinterpret_cast<unsigned long>(to.data()));
+    return CommandResult::Ok();
+}
+
+CommandResult Delete(const Args& args) {
+    if (args.size() != 1)
+        return Usage("delete OBJECT");
+    std::string error;
+    std::optional<std::string> className = BaseClassOf(args[0], error);
+    if (!className)
+        return CommandResult::Error("delete: " + error);
+    std::optional<long> answer = SendToObjectClass(*className, args[0], 263);
+    if (answer && *answer == -1)
+        return CommandResult::Ok();
+    DirOutcome removed = DirectoryOps::Remove(args[0]);
+    return removed.Ok() ? CommandResult::Ok() : CommandResult::Error(removed.error);
+}
+
+CommandResult Copy(const Args& args) {
+    if (args.size() != 2)
+        return Usage("copy OBJECT NEWNAME");
+    std::string error;
+    std::optional<std::string> className = BaseClassOf(args[0], error);
+    if (!className)
+        return CommandResult::Error("copy: " + error);
+    std::optional<long> answer = SendToObjectClass(*className, args[0], 264);
+    if (answer && *answer == -1)
+        return CommandResult::Ok();
+    std::vector<DumpedValue> values;
+    if (DirOutcome read = DirectoryOps::Dump(args[0], {}, values); !read.Ok())
+        return CommandResult::Error(read.error);
+    if (DirOutcome added = DirectoryOps::Add(args[1], *className); !added.Ok())
+        return CommandResult::Error(added.error);
+    // The copy takes the attributes, not the rights: those belong to the object that was copied.
+    std::map<std::string, std::vector<std::string>> byAttribute;
+    std::vector<std::string> order;
+    for (const DumpedValue& value : values) {
+        if (value.attribute == "Object Class" || value.attribute == "ACL")
+            continue;
+        if (byAttribute.find(value.attribute) == byAttribute.end())
+            order.push_back(value.attribute);
+        byAttribute[value.attribute].push_back(value.text);
+    }
+    for (const std::string& attribute : order)
+        if (DirOutcome set = DirectoryOps::Set(args[1], attribute, byAttribute[attribute]); !set.Ok())
+            return CommandResult::Error(set.error);
+    return CommandResult::Ok();
+}
+
+CommandResult Template(const Args& args) {
+    if (args.size() != 2)
+        return Usage("template USER TEMPLATE");
+    const std::string& user = args[0];
+    std::string templateName = args[1];
+    std::string error;
+    if (!BaseClassOf(user, error)) {
+        if (DirOutcome added = DirectoryOps::Add(user, "User"); !added.Ok())
+            return CommandResult::Error(added.error);
+        if (DirOutcome surname = DirectoryOps::Set(user, "surname", {LeafOf(user)}); !surname.Ok())
+            return CommandResult::Error(surname.error);
+    }
+    (void)SendToObjectClass("User", user, 279, reinterpret_cast<unsigned long>(templateName.data()));
+    return CommandResult::Ok();
+}
+
+CommandResult Browse(const Args& args) {
+    g_browseQueue.push_back(args);
+    return CommandResult::Ok();
+}
+
+BrowseAnswer AnswerBrowse(const BrowseQuery& query) {
+    if (g_browseQueue.empty()) {
+        g_browseError = "the browser opened and no browse was queued";
+        return {};
+    }
+    std::vector<std::string> names = std::move(g_browseQueue.front());
+    g_browseQueue.pop_front();
+    BrowseAnswer answer;
+    for (const std::string& name : names) {
+        std::string error;
+        std::optional<std::string> className = BaseClassOf(name, error);
+        if (!className) {
+            g_browseError = "browse: " + error;
+            return {};
+        }
+        bool offered = query.classFilter.empty();
+        for (const std::string& filter : query.classFilter)
+            offered = offered || filter == *className;
+        if (!offered) {
+            g_browseError =
+                "browse: " + name + " is of class " + *className + ", which the browser does not offer";
+            return {};
+        }
+        answer.picks.push_back({*className, name});
+    }
+    return answer;
+}
+
+} // namespace
+
+HWND CurrentSheetPage() {
+    return g_sheet && g_sheet->IsOpen() ? g_sheet->CurrentPageWindow() : nullptr;
+}
+
+CommandResult SheetOk() {
+    if (!g_sheet || !g_sheet->IsOpen())
+        return CommandResult::Error("ok: no dialog or details sheet is open");
+    if (g_sheet->Ok())
+        g_sheet.reset();
+    return CommandResult::Ok();
+}
+
+CommandResult SheetCancel() {
+    if (!g_sheet || !g_sheet->IsOpen())
+        return CommandResult::Error("cancel: no dialog or details sheet is open");
+    (void)g_sheet->Close(kEndPagesCancel);
+    g_sheet.reset();
+    return CommandResult::Ok();
+}
+
+void CloseOpenSheet() {
+    if (g_sheet && g_sheet->IsOpen())
+        (void)g_sheet->Close(kEndPagesCancel);
+    g_sheet.reset();
+}
+
+void RegisterHostCommands(Interpreter& interpreter) {
+    g_interpreter = &interpreter;
+    interpreter.Register("details", Details);
+    interpreter.Register("page", Page);
+    interpreter.Register("help", Help);
+    interpreter.Register("apply", Apply);
+    interpreter.Register("create", Create);
+    interpreter.Register("rename", Rename);
+    interpreter.Register("move", Move);
+    interpreter.Register("delete", Delete);
+    interpreter.Register("copy", Copy);
+    interpreter.Register("template", Template);
+    interpreter.Register("browse", Browse);
+    HostServices::Instance().SetBrowser(AnswerBrowse);
+}
+
+std::string TakeBrowseError() {
+    std::string error = std::move(g_browseError);
+    g_browseError.clear();
+    return error;
+}
+
+} // namespace cvadmin

@@ -188,3 +188,74 @@ TEST_F(CvadminProgramTest, LanguageChosenForOneRunIsNotWrittenBack) {
 }
 
 } // namespace
+
+namespace {
+
+class CvadminSheetTest : public CvadminProgramTest {
+protected:
+    void SetUp() override {
+        CvadminProgramTest::SetUp();
+        ASSERT_EQ(Run({"sample", "sample.db"}).status, 0);
+    }
+    RunResult As(const char* login, const char* password, const std::string& commands) {
+        return Run({"--store", "sample.db", "--registry", "r.reg", "--login", login, "--password", password,
+                    "-c", commands});
+    }
+    RunResult AsAdmin(const std::string& commands) { return As("Admin", "admin-secret", commands); }
+};
+
+TEST_F(CvadminSheetTest, EditingADescriptionReachesTheDirectory) {
+    RunResult r = AsAdmin("details NTDOM.Corp; type 1030 'Head office'; apply; cancel; "
+                          "dump NTDOM.Corp Description");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 259 | 1\n-> 260 | 0\nchanged | 0\n-> 262 | 0\n-> 273 | 0\n"
+                     "NTDOM.Corp | Description | 3 | Head office\n");
+
+    // Closing with OK applies first; a sheet left open when the script ends closes with Cancel.
+    r = AsAdmin("details 'Domain Users.NTDOM.Corp'; clear 1060; ok; details WKS1.Corp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("-> 262 | 0\n-> 273 | 0\n-> 259"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - 11), "-> 273 | 0\n") << r.out;
+    r = AsAdmin("dump 'Domain Users.NTDOM.Corp' Description");
+    EXPECT_EQ(r.out, "") << "an emptied description is removed";
+}
+
+TEST_F(CvadminSheetTest, WithoutTheWriteRightTheFieldIsDisabledAndTheStoreRefuses) {
+    RunResult r = As("Operator.Sales.Corp", "operator-secret", "details NTDOM.Corp; show");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1030 | edit | disabled | The head office NT domain\n"), std::string::npos) << r.out;
+
+    r = As("Operator.Sales.Corp", "operator-secret", "details NTDOM.Corp; type 1030 mine");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error | 2 | type 1030: the control is disabled\n");
+    r = As("Operator.Sales.Corp", "operator-secret", "dir set NTDOM.Corp Description mine");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot set Description of NTDOM.Corp"), std::string::npos) << r.err;
+
+    // Where the operator has the right, the same page writes.
+    r = As("Operator.Sales.Corp", "operator-secret",
+           "details WKS1.Corp; type 1044 'Checked'; ok; dump WKS1.Corp Description");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("WKS1.Corp | Description | 3 | Checked\n"), std::string::npos) << r.out;
+}
+
+TEST_F(CvadminSheetTest, RenderDrawsTheOpenSheet) {
+    RunResult r = AsAdmin("details WKS1.Corp; render wks.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string png = ReadFile(m_dir / "wks.png");
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+TEST_F(CvadminSheetTest, ActionsWithoutASheetAreErrors) {
+    for (const char* command : {"type 1030 x", "apply", "ok", "page 1", "show"}) {
+        RunResult r = AsAdmin(command);
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err.rfind("error | 1 | ", 0), 0u) << command << ": " << r.err;
+    }
+    RunResult r = AsAdmin("details Nowhere.Corp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Nowhere.Corp"), std::string::npos) << r.err;
+}
+
+} // namespace

@@ -7,7 +7,7 @@
 set -euo pipefail
 mode=${1:-short}
 case "$mode" in
-    short) seconds=30; budget=100 ;;
+    short) seconds=30; budget=90 ;;
     long) seconds=300; budget=0 ;;
     *) echo "usage: $0 short|long" >&2; exit 2 ;;
 esac

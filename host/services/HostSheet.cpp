@@ -56,8 +56,8 @@ std::string HostSheet::Open(const std::string& className, const std::string& obj
     std::vector<SnapPageRecord> records;
     for (long index = 0; index < count; ++index) {
         SnapPageRecord record{};
-        if (Send(SNAP_GET_PAGE, static_cast<unsigned long>(index), reinterpret_cast<unsigned long>(&record)) !=
-            0) {
+        if (Send(SNAP_GET_PAGE, static_cast<unsigned long>(index),
+                 reinterpret_cast<unsigned long>(&record)) != 0) {
             static_cast<void>(Send(SNAP_END_PAGES, kEndPagesCancel));
             return "page " + std::to_string(index) + " of \"" + className + "\" is missing";
         }
@@ -73,9 +73,9 @@ std::string HostSheet::Open(const std::string& className, const std::string& obj
         PageWindow page;
         page.title = record.title != nullptr ? record.title : "";
         m_pages.push_back(page);
-        HWND window = CreateDialogParamA(record.resource,
-                                         MAKEINTRESOURCEA(static_cast<WORD>(record.templateId)), m_frame,
-                                         record.dialogProc, reinterpret_cast<LPARAM>(record.pageParam));
+        HWND window =
+            CreateDialogParamA(record.resource, MAKEINTRESOURCEA(static_cast<WORD>(record.templateId)),
+                               m_frame, record.dialogProc, reinterpret_cast<LPARAM>(record.pageParam));
         if (window == nullptr) {
             std::string error = "the template " + std::to_string(record.templateId) + " of page " +
                                 std::to_string(index) + " is missing";

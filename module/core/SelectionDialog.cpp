@@ -50,8 +50,8 @@ BOOL CSelectionDialog::OnInitDialog() {
     m_list.SubclassDlgItem(kIdcSelectionList, this);
     CString format;
     format.LoadString(kIdsSelectionCaption);
-    m_caption = FormatResourceText(static_cast<const char*>(format), {static_cast<const char*>(m_container)})
-                    .c_str();
+    m_caption =
+        FormatResourceText(static_cast<const char*>(format), {static_cast<const char*>(m_container)}).c_str();
     SetDlgItemText(kIdcSelectionCaption, m_caption);
     FillList();
     UpdateOkButton();
@@ -121,7 +121,8 @@ void CSelectionDialog::OnOK() {
         std::vector<int> rows(static_cast<size_t>(count));
         count = m_list.GetSelItems(count, rows.data());
         for (int i = count - 1; i >= 0; --i) {
-            const auto* item = static_cast<const CListItem*>(m_list.GetItemDataPtr(rows[static_cast<size_t>(i)]));
+            const auto* item =
+                static_cast<const CListItem*>(m_list.GetItemDataPtr(rows[static_cast<size_t>(i)]));
             if (item != nullptr) {
                 m_result.Add(item->m_name);
             }

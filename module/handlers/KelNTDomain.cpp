@@ -12,7 +12,8 @@ const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTDomain, &Make);
 } // namespace
 
 CKelNTDomain::CKelNTDomain()
-    : CKelNTClass(kClassNtDomain, "QOR NT Domain", {"CKelNTDomainBitmap", 0}, {"CKelNTDomainAliasBitmap", 0}, {"CKelNTDomainROBitmap", 0}) {}
+    : CKelNTClass(kClassNtDomain, "QOR NT Domain", {"CKelNTDomainBitmap", 0}, {"CKelNTDomainAliasBitmap", 0},
+                  {"CKelNTDomainROBitmap", 0}) {}
 
 CKelNTDomain::~CKelNTDomain() = default;
 
@@ -29,6 +30,6 @@ LONG CKelNTDomain::OnApplyPages(const char* name) {
 }
 
 long __stdcall CKelNTDomain::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                      unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTDomain, objectName, message, param1, param2);
 }

@@ -12,7 +12,8 @@ const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTGlobalGroup, &Make);
 } // namespace
 
 CKelNTGlobalGroup::CKelNTGlobalGroup()
-    : CKelNTClass(kClassNtGlobalGroup, "QOR NT Global Group", {"CKelNTGlobalGroupBitmap", 0}, {"CKelNTGlobalGroupAliasBitmap", 0}, {"CKelNTGlobalGroupROBitmap", 0}) {}
+    : CKelNTClass(kClassNtGlobalGroup, "QOR NT Global Group", {"CKelNTGlobalGroupBitmap", 0},
+                  {"CKelNTGlobalGroupAliasBitmap", 0}, {"CKelNTGlobalGroupROBitmap", 0}) {}
 
 CKelNTGlobalGroup::~CKelNTGlobalGroup() = default;
 
@@ -29,6 +30,6 @@ LONG CKelNTGlobalGroup::OnApplyPages(const char* name) {
 }
 
 long __stdcall CKelNTGlobalGroup::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                           unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTGlobalGroup, objectName, message, param1, param2);
 }

@@ -15,8 +15,7 @@ CKelNTHybridUser::CKelNTHybridUser()
 
 CKelNTHybridUser::~CKelNTHybridUser() = default;
 
-void CKelNTHybridUser::CreatePages() {
-}
+void CKelNTHybridUser::CreatePages() {}
 
 LONG CKelNTHybridUser::GetClassFlags(const char* /*name*/) {
     return SwitchedClassFlags("CreateHybridUser");
@@ -27,6 +26,6 @@ LONG CKelNTHybridUser::OnApplyPages(const char* name) {
 }
 
 long __stdcall CKelNTHybridUser::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                          unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTHybridUser, objectName, message, param1, param2);
 }

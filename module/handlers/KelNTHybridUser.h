@@ -1,5 +1,6 @@
-// The handler of Hybrid users (NT accounts of a directory user). Its pages (identification, groups, workstations,
-// profile) plug in here as they are written; applied identification, workstations, profile, groups.
+// The handler of Hybrid users (NT accounts of a directory user). Its pages (identification, groups,
+// workstations, profile) plug in here as they are written; applied identification, workstations, profile,
+// groups.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"

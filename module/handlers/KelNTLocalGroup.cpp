@@ -12,7 +12,8 @@ const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTLocalGroup, &Make);
 } // namespace
 
 CKelNTLocalGroup::CKelNTLocalGroup()
-    : CKelNTClass(kClassNtLocalGroup, "QOR NT Local Group", {"CKelNTLocalGroupBitmap", 0}, {"CKelNTLocalGroupAliasBitmap", 0}, {"CKelNTLocalGroupROBitmap", 0}) {}
+    : CKelNTClass(kClassNtLocalGroup, "QOR NT Local Group", {"CKelNTLocalGroupBitmap", 0},
+                  {"CKelNTLocalGroupAliasBitmap", 0}, {"CKelNTLocalGroupROBitmap", 0}) {}
 
 CKelNTLocalGroup::~CKelNTLocalGroup() = default;
 
@@ -29,6 +30,6 @@ LONG CKelNTLocalGroup::OnApplyPages(const char* name) {
 }
 
 long __stdcall CKelNTLocalGroup::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                          unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTLocalGroup, objectName, message, param1, param2);
 }

@@ -1,4 +1,5 @@
-// The handler of NT local groups. Pages: identification (then members, once it exists); applied in that order.
+// The handler of NT local groups. Pages: identification (then members, once it exists); applied in that
+// order.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"

@@ -12,12 +12,12 @@ const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTUser, &Make);
 } // namespace
 
 CKelNTUser::CKelNTUser()
-    : CKelNTClass(kClassNtUser, "QOR NT User", {"CKelNTUserBitmap", 0}, {"CKelNTUserAliasBitmap", 0}, {"CKelNTUserROBitmap", 0}) {}
+    : CKelNTClass(kClassNtUser, "QOR NT User", {"CKelNTUserBitmap", 0}, {"CKelNTUserAliasBitmap", 0},
+                  {"CKelNTUserROBitmap", 0}) {}
 
 CKelNTUser::~CKelNTUser() = default;
 
-void CKelNTUser::CreatePages() {
-}
+void CKelNTUser::CreatePages() {}
 
 LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
     return kClassFlagsNtUser;
@@ -28,6 +28,6 @@ LONG CKelNTUser::OnApplyPages(const char* name) {
 }
 
 long __stdcall CKelNTUser::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                    unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTUser, objectName, message, param1, param2);
 }

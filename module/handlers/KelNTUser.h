@@ -1,5 +1,5 @@
-// The handler of NT users. Its pages (identification, groups, profile, hours, workstations, expiration) plug in here
-// as they are written; applied identification, groups, hours, workstations, profile, expiration.
+// The handler of NT users. Its pages (identification, groups, profile, hours, workstations, expiration) plug
+// in here as they are written; applied identification, groups, hours, workstations, profile, expiration.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"

@@ -12,7 +12,8 @@ const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTWS, &Make);
 } // namespace
 
 CKelNTWS::CKelNTWS()
-    : CKelNTClass(kClassNtWorkgroupSystem, "QOR NT Workgroup System", {"CKelNTWSBitmap", 0}, {"CKelNTWSAliasBitmap", 0}, {"CKelNTWSROBitmap", 0}) {}
+    : CKelNTClass(kClassNtWorkgroupSystem, "QOR NT Workgroup System", {"CKelNTWSBitmap", 0},
+                  {"CKelNTWSAliasBitmap", 0}, {"CKelNTWSROBitmap", 0}) {}
 
 CKelNTWS::~CKelNTWS() = default;
 
@@ -29,6 +30,6 @@ LONG CKelNTWS::OnApplyPages(const char* name) {
 }
 
 long __stdcall CKelNTWS::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                  unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTWS, objectName, message, param1, param2);
 }

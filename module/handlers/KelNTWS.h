@@ -1,5 +1,5 @@
-// The handler of NT workgroup systems. Pages: identification (then policy and agent connection, once they exist);
-// applied identification, agent connection, policy.
+// The handler of NT workgroup systems. Pages: identification (then policy and agent connection, once they
+// exist); applied identification, agent connection, policy.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"

@@ -24,6 +24,6 @@ LONG CTemplateExt::OnCloseClass() {
 }
 
 long __stdcall CTemplateExt::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                      unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::TemplateExt, objectName, message, param1, param2);
 }

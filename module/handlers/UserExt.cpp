@@ -24,6 +24,6 @@ LONG CUserExt::OnCloseClass() {
 }
 
 long __stdcall CUserExt::CallBack(char* objectName, unsigned short message, unsigned long param1,
-                                unsigned long param2) {
+                                  unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::UserExt, objectName, message, param1, param2);
 }

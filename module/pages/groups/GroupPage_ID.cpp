@@ -42,8 +42,9 @@ BOOL CGroupPage_ID::OnInitDialog() {
             bool known = DirWhoAmI(dir.Get(), identity) == kDirOk;
             static_cast<void>(ReadStringAttr(dir.Get(), m_objectName, kAttrDescription,
                                              kSyntaxCaseIgnoreString, &m_description));
-            mayWrite = known && DirGetEffectiveRights(dir.Get(), identity, m_objectName, kAttrDescription,
-                                                      &rights) == kDirOk &&
+            mayWrite = known &&
+                       DirGetEffectiveRights(dir.Get(), identity, m_objectName, kAttrDescription, &rights) ==
+                           kDirOk &&
                        (rights & kRightWrite) != 0;
         }
         SetDescriptionWritable(mayWrite ? TRUE : FALSE);

@@ -18,9 +18,9 @@ constexpr char kSnapInKey[] = "Software\\Corvane\\Parameters\\KelNTSnapIn";
 
 void SetSwitch(const char* name, DWORD value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSnapInKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kSnapInKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
               ERROR_SUCCESS);
     RegCloseKey(key);
@@ -28,9 +28,9 @@ void SetSwitch(const char* name, DWORD value) {
 
 void SetSwitchText(const char* name, const char* text) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSnapInKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kSnapInKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                              static_cast<DWORD>(std::strlen(text) + 1)),
               ERROR_SUCCESS);
@@ -116,10 +116,14 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
         uintptr_t templateId;
     };
     const PageCase pages[] = {
-        {"KEL:NT Domain", kDomain, 1, 112},       {"KEL:NT Workgroup System", kWorkstation, 1, 116},
-        {"KEL:NT Global Group", kGlobalGroup, 1, 123}, {"KEL:NT Local Group", kLocalGroup, 1, 126},
-        {"KEL:NT User", "Ann.NTD.Corp", 0, 0},    {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0},
-        {"User", kReader, 0, 0},                  {"Template", "T.Corp", 0, 0},
+        {"KEL:NT Domain", kDomain, 1, 112},
+        {"KEL:NT Workgroup System", kWorkstation, 1, 116},
+        {"KEL:NT Global Group", kGlobalGroup, 1, 123},
+        {"KEL:NT Local Group", kLocalGroup, 1, 126},
+        {"KEL:NT User", "Ann.NTD.Corp", 0, 0},
+        {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0},
+        {"User", kReader, 0, 0},
+        {"Template", "T.Corp", 0, 0},
     };
     HINSTANCE resources = m_app->GetResourceLibraryHandle();
     for (const PageCase& page : pages) {
@@ -127,8 +131,9 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
         EXPECT_EQ(Send(page.className, page.object, SNAP_GET_PAGE_COUNT), page.count);
         SnapPageRecord record{};
         if (page.count > 0) {
-            ASSERT_EQ(Send(page.className, page.object, SNAP_GET_PAGE, 0, reinterpret_cast<unsigned long>(&record)),
-                      0);
+            ASSERT_EQ(
+                Send(page.className, page.object, SNAP_GET_PAGE, 0, reinterpret_cast<unsigned long>(&record)),
+                0);
             EXPECT_EQ(record.templateId, page.templateId);
             EXPECT_STREQ(record.title, "Identification");
             EXPECT_EQ(record.resource, resources);
@@ -145,8 +150,9 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
 }
 
 TEST_F(HandlerTest, DeletionIsAllowedForEveryClassAndOtherQuestionsGetTheBaseAnswers) {
-    for (const char* className : {"KEL:NT Domain", "KEL:NT Workgroup System", "KEL:NT User", "KEL:NT Global Group",
-                                  "KEL:NT Local Group", "KEL:Hybrid User", "Template"}) {
+    for (const char* className :
+         {"KEL:NT Domain", "KEL:NT Workgroup System", "KEL:NT User", "KEL:NT Global Group",
+          "KEL:NT Local Group", "KEL:Hybrid User", "Template"}) {
         SCOPED_TRACE(className);
         EXPECT_EQ(Send(className, kDomain, SNAP_QUERY_DELETE), 0);
         EXPECT_EQ(Send(className, kDomain, SNAP_QUERY_COPY), 0);
@@ -205,7 +211,8 @@ public:
         m_third = CreatePage<CThirdPage>();
     }
     LONG OnApplyPages(const char* name) override {
-        return WriteInOrder(name, {WriterOf(m_first), WriterOf(m_missing), WriterOf(m_third), WriterOf(m_second)});
+        return WriteInOrder(name,
+                            {WriterOf(m_first), WriterOf(m_missing), WriterOf(m_third), WriterOf(m_second)});
     }
     SnapCallBack GetCallBack() override { return nullptr; }
 
@@ -237,7 +244,8 @@ TEST_F(HandlerTest, ApplyFollowsTheClassOrderAndStopsAtTheFirstPageThatRefuses) 
     g_writes.clear();
     handler.m_first->m_answer = -1;
     EXPECT_EQ(handler.OnApplyPages("NTD.Corp"), -1);
-    EXPECT_EQ(g_writes, (std::vector<std::string>{"first:NTD.Corp"})) << "nothing else of that object is written";
+    EXPECT_EQ(g_writes, (std::vector<std::string>{"first:NTD.Corp"}))
+        << "nothing else of that object is written";
     EXPECT_EQ(handler.OnCloseClass(), 0);
     EXPECT_EQ(handler.GetPageCount(), 0);
 }

@@ -41,8 +41,8 @@ long __stdcall FakeCallBack(char* name, unsigned short message, unsigned long pa
         }
         CFakePage* page = g_fake->pages[param1].get();
         auto* record = reinterpret_cast<SnapPageRecord*>(param2);
-        *record = SnapPageRecord{page->GetDialogProc(), AfxGetResourceHandle(), page->CSnapinPage::GetTemplateId(),
-                                 page->GetTitle(), page->GetPageParam()};
+        *record = SnapPageRecord{page->GetDialogProc(), AfxGetResourceHandle(),
+                                 page->CSnapinPage::GetTemplateId(), page->GetTitle(), page->GetPageParam()};
         return 0;
     }
     case SNAP_APPLY_PAGES:
@@ -85,7 +85,8 @@ protected:
 TEST_F(HostSheetTest, OpeningCreatesEveryPageAtOnceWithThePageAsParameter) {
     OpenDetails("Fake", "Obj.Corp");
     ASSERT_EQ(m_sheet->PageCount(), 3);
-    EXPECT_EQ(m_hostLines, (std::vector<std::string>{"-> 259 | 3", "-> 260 | 0", "-> 260 | 0", "-> 260 | 0"}));
+    EXPECT_EQ(m_hostLines,
+              (std::vector<std::string>{"-> 259 | 3", "-> 260 | 0", "-> 260 | 0", "-> 260 | 0"}));
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         CFakePage* page = m_fake.pages[static_cast<size_t>(i)].get();
@@ -108,7 +109,8 @@ TEST_F(HostSheetTest, APageBindsOnceAndAnswersOnlyWhenBound) {
     OpenDetails("Fake", "Obj.Corp");
     HWND window = m_sheet->Page(0);
     CFakePage* page = m_fake.pages[0].get();
-    EXPECT_EQ(SendMessageA(window, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(static_cast<CDialog*>(page))), 0);
+    EXPECT_EQ(SendMessageA(window, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(static_cast<CDialog*>(page))),
+              0);
     EXPECT_EQ(page->m_inits, 1) << "a second initialisation leaves the binding as it was";
     EXPECT_EQ(page->m_hWnd, window);
     EXPECT_EQ(SendMessageA(window, kMsgPageValidate, 0, 0), 1);

@@ -81,7 +81,8 @@ void ModuleWorld::AddObject(const std::string& object, const std::string& object
 
 void ModuleWorld::SetDescription(const std::string& object, const std::string& text) {
     CDirContext dir;
-    ASSERT_EQ(SetAttrValue(dir.Get(), object.c_str(), kAttrDescription, kSyntaxCaseIgnoreString, text.c_str()), 1);
+    ASSERT_EQ(
+        SetAttrValue(dir.Get(), object.c_str(), kAttrDescription, kSyntaxCaseIgnoreString, text.c_str()), 1);
 }
 
 std::string ModuleWorld::Description(const std::string& object) {
@@ -149,7 +150,8 @@ void ModuleWorld::Grant(const std::string& object, const std::string& subject, c
                         uint32_t rights) {
     CDirContext dir;
     DirObjectACL acl{const_cast<char*>(attr.c_str()), const_cast<char*>(subject.c_str()), rights};
-    ASSERT_EQ(AddAttrValue(dir.Get(), object.c_str(), kAttrAcl, kSyntaxObjectACL, &acl), 1) << GetLastAttrError();
+    ASSERT_EQ(AddAttrValue(dir.Get(), object.c_str(), kAttrAcl, kSyntaxObjectACL, &acl), 1)
+        << GetLastAttrError();
 }
 
 void ModuleWorld::SignIn(const std::string& name) {

@@ -105,7 +105,8 @@ TEST_F(IdentificationPageTest, ClearingADescriptionAndApplyingRemovesIt) {
         ASSERT_TRUE(m_sheet->Ok());
         CDirContext dir;
         void* value = nullptr;
-        EXPECT_EQ(ReadAttrValue(dir.Get(), page.object, kAttrDescription, kSyntaxCaseIgnoreString, &value), 0);
+        EXPECT_EQ(ReadAttrValue(dir.Get(), page.object, kAttrDescription, kSyntaxCaseIgnoreString, &value),
+                  0);
         EXPECT_EQ(value, nullptr) << "the attribute has no value left";
     }
 }
@@ -182,7 +183,8 @@ TEST_F(IdentificationPageTest, WithoutTheWriteRightTheFieldIsDisabledAndADirectW
 
         // Going around the page: the directory refuses the reader's write.
         CDirContext dir;
-        EXPECT_EQ(SetAttrValue(dir.Get(), page.object, kAttrDescription, kSyntaxCaseIgnoreString, "Forced"), 0);
+        EXPECT_EQ(SetAttrValue(dir.Get(), page.object, kAttrDescription, kSyntaxCaseIgnoreString, "Forced"),
+                  0);
         EXPECT_EQ(GetLastAttrError(), kDirErrNoRight);
         EXPECT_EQ(Description(page.object), "Read only");
         SignIn("Admin");

@@ -1,0 +1,173 @@
+// Moving NT users and hybrid users to another NT system as the host does it: the directory's move, then
+// message 275's work with the new name and both NT systems.
+#include "AccountOpsWorld.h"
+
+#include "module/directory/DirContext.h"
+#include "module/directory/Schema.h"
+#include "module/handlers/AccountMove.h"
+#include "platform/dirclient/DirClient.h"
+
+#include <gmock/gmock.h>
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+class AccountMoveTest : public AccountOpsWorld {
+protected:
+    void SetUp() override {
+        AccountOpsWorld::SetUp();
+        // Ann works in DomA: its default group (her primary group), a second global group and a local group.
+        AddObject("Staff.DomA.Corp", kClassNtGlobalGroup);
+        AddObject("Printers.DomA.Corp", kClassNtLocalGroup);
+        AddObject("Staff.DomB.Corp", kClassNtGlobalGroup);
+        AddObject("Printers.DomB.Corp", kClassNtLocalGroup);
+        AddObject("Ann.DomA.Corp", kClassNtUser);
+        for (const char* group : {"Domain Users.DomA.Corp", "Staff.DomA.Corp", "Printers.DomA.Corp"}) {
+            Link("Ann.DomA.Corp", group);
+        }
+        AddValue("Ann.DomA.Corp", kAttrPrimaryGroup, "Domain Users.DomA.Corp");
+    }
+
+    // The host's move: the directory's own move call, then 275 with the new name and both containers.
+    static long MoveAs(const std::string& account, const std::string& from, const std::string& to) {
+        CDirContext dir;
+        const std::string object = account + "." + from;
+        EXPECT_EQ(DirMoveObject(dir.Get(), object.c_str(), to.c_str()), kDirOk);
+        const std::string moved = account + "." + to;
+        return MoveAccountMemberships(moved.c_str(), from.c_str(), to.c_str());
+    }
+};
+
+TEST_F(AccountMoveTest, AUserMovedToAnotherDomainTakesItsGlobalGroupsAlongAndLeavesTheOldOnes) {
+    EXPECT_EQ(MoveAs("Ann", "DomA.Corp", "DomB.Corp"), 0);
+
+    EXPECT_THAT(Values("Ann.DomB.Corp", kAttrGroupMembership),
+                UnorderedElementsAre("Domain Users.DomB.Corp", "Staff.DomB.Corp"));
+    EXPECT_THAT(Values("Ann.DomB.Corp", kAttrPrimaryGroup), ElementsAre("Domain Users.DomB.Corp"));
+    EXPECT_THAT(Values("Domain Users.DomB.Corp", kAttrMember), ElementsAre("Ann.DomB.Corp"));
+    EXPECT_THAT(Values("Staff.DomB.Corp", kAttrMember), ElementsAre("Ann.DomB.Corp"));
+    // A local group belongs to its own NT system: left, and its namesake is not joined.
+    for (const char* group :
+         {"Domain Users.DomA.Corp", "Staff.DomA.Corp", "Printers.DomA.Corp", "Printers.DomB.Corp"}) {
+        EXPECT_THAT(Values(group, kAttrMember), IsEmpty()) << group;
+    }
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}
+
+TEST_F(AccountMoveTest, APrimaryGroupWithANamesakeInTheDestinationStaysTheUsersPrimaryGroup) {
+    CDirContext dir;
+    ASSERT_EQ(SetAttrValue(dir.Get(), "Ann.DomA.Corp", kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                           "Staff.DomA.Corp"),
+              1);
+
+    EXPECT_EQ(MoveAs("Ann", "DomA.Corp", "DomB.Corp"), 0);
+
+    EXPECT_THAT(Values("Ann.DomB.Corp", kAttrPrimaryGroup), ElementsAre("Staff.DomB.Corp"));
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}
+
+TEST_F(AccountMoveTest, AGroupTheDestinationLacksIsLostAndTheOthersAreKeptInStep) {
+    AddObject("Auditors.DomA.Corp", kClassNtGlobalGroup);
+    Link("Ann.DomA.Corp", "Auditors.DomA.Corp");
+    // A same-named object that is not a global group is no namesake.
+    AddObject("Auditors.DomB.Corp", kClassNtLocalGroup);
+
+    EXPECT_EQ(MoveAs("Ann", "DomA.Corp", "DomB.Corp"), 0);
+
+    EXPECT_THAT(Values("Ann.DomB.Corp", kAttrGroupMembership),
+                UnorderedElementsAre("Domain Users.DomB.Corp", "Staff.DomB.Corp"));
+    EXPECT_THAT(Values("Auditors.DomA.Corp", kAttrMember), IsEmpty());
+    EXPECT_THAT(Values("Auditors.DomB.Corp", kAttrMember), IsEmpty());
+}
+
+TEST_F(AccountMoveTest, ADestinationWithoutAUsableDefaultGroupIsShownAndThePrimaryGroupIsKept) {
+    // DomC names no default group; DomD names one that does not exist. Neither holds Ann's groups.
+    AddObject("DomC.Corp", kClassNtDomain);
+    AddObject("DomD.Corp", kClassNtDomain);
+    AddValue("DomD.Corp", kAttrNtDefaultGroupName, "Nobody");
+    struct Case {
+        const char* to;
+        int message;
+        const char* text; // a name the message carries
+    } cases[] = {
+        {"DomC.Corp", 57354, "DomC.Corp"},
+        {"DomD.Corp", 57352, "Nobody.DomD.Corp"},
+    };
+    std::string from = "DomA.Corp";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        Prompter::Instance().Reset();
+        EXPECT_EQ(MoveAs("Ann", from, c.to), 0);
+        const std::string ann = std::string("Ann.") + c.to;
+
+        ASSERT_THAT(ShownIds(), ElementsAre(c.message));
+        EXPECT_THAT(ShownTexts()[0], ::testing::HasSubstr(c.text));
+        EXPECT_THAT(Values(ann, kAttrPrimaryGroup), ElementsAre("Domain Users.DomA.Corp"));
+        EXPECT_THAT(Values(ann, kAttrGroupMembership), IsEmpty());
+        from = c.to;
+    }
+}
+
+TEST_F(AccountMoveTest, AWriteTheDirectoryRefusesIsShownAndTheMoveGoesOnWithTheNextGroup) {
+    // The operator may change Ann and every group of DomA, but in DomB only the default group's members.
+    AddObject("Operator.Corp", kClassUser);
+    AddObject("Auditors.DomA.Corp", kClassNtGlobalGroup);
+    AddObject("Auditors.DomB.Corp", kClassNtGlobalGroup);
+    Link("Ann.DomA.Corp", "Auditors.DomA.Corp");
+    Grant("Corp", "Operator.Corp", kAclAllAttributesRights, kDirRightRead | kDirRightCompare);
+    Grant("Corp", "Operator.Corp", kAclEntryRights, kDirEntryBrowse);
+    Grant("DomA.Corp", "Operator.Corp", kAttrMember, kDirRightWrite);
+    Grant("Domain Users.DomB.Corp", "Operator.Corp", kAttrMember, kDirRightWrite);
+    Grant("Auditors.DomB.Corp", "Operator.Corp", kAttrMember, kDirRightWrite);
+    {
+        CDirContext dir;
+        ASSERT_EQ(DirMoveObject(dir.Get(), "Ann.DomA.Corp", "DomB.Corp"), kDirOk);
+    }
+    Grant("Ann.DomB.Corp", "Operator.Corp", kAclAllAttributesRights, kDirRightRead | kDirRightWrite);
+    ASSERT_EQ(DirLogin("Operator.Corp", ""), kDirOk);
+
+    EXPECT_EQ(MoveAccountMemberships("Ann.DomB.Corp", "DomA.Corp", "DomB.Corp"), 0);
+
+    ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
+    // Staff.DomB refused its member; the groups after it in the list were still taken over.
+    EXPECT_THAT(ShownIds(), ElementsAre(57352));
+    EXPECT_THAT(ShownTexts()[0], ::testing::HasSubstr("Staff.DomB.Corp"));
+    EXPECT_THAT(ShownTexts()[0], ::testing::HasSubstr("Ann.DomB.Corp"));
+    EXPECT_THAT(Values("Ann.DomB.Corp", kAttrGroupMembership),
+                UnorderedElementsAre("Domain Users.DomB.Corp", "Auditors.DomB.Corp"));
+    EXPECT_THAT(Values("Staff.DomB.Corp", kAttrMember), IsEmpty());
+    EXPECT_THAT(Values("Staff.DomA.Corp", kAttrMember), IsEmpty());
+    EXPECT_THAT(Values("Auditors.DomB.Corp", kAttrMember), ElementsAre("Ann.DomB.Corp"));
+}
+
+TEST_F(AccountMoveTest, AHybridUserKeepsItsDirectoryUserAndTakesItsGroupsAlong) {
+    AddObject("Bea.Corp", kClassUser);
+    AddObject("Bea.DomA.Corp", kClassHybridUser);
+    AddValue("Bea.DomA.Corp", kAttrQdsUser, "Bea.Corp");
+    AddValue("Bea.Corp", kAttrApplicationServerList, "Bea.DomA.Corp");
+    Link("Bea.DomA.Corp", "Domain Users.DomA.Corp");
+    Link("Bea.DomA.Corp", "Staff.DomA.Corp");
+    AddValue("Bea.DomA.Corp", kAttrPrimaryGroup, "Domain Users.DomA.Corp");
+
+    EXPECT_EQ(MoveAs("Bea", "DomA.Corp", "DomB.Corp"), 0);
+
+    EXPECT_THAT(Values("Bea.Corp", kAttrApplicationServerList), ElementsAre("Bea.DomB.Corp"));
+    EXPECT_THAT(Values("Bea.DomB.Corp", kAttrQdsUser), ElementsAre("Bea.Corp"));
+    EXPECT_THAT(Values("Bea.DomB.Corp", kAttrGroupMembership),
+                UnorderedElementsAre("Domain Users.DomB.Corp", "Staff.DomB.Corp"));
+    EXPECT_THAT(Values("Bea.DomB.Corp", kAttrPrimaryGroup), ElementsAre("Domain Users.DomB.Corp"));
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}
+
+TEST_F(AccountMoveTest, AMoveWithinOneNtSystemChangesNoMembership) {
+    EXPECT_EQ(MoveAccountMemberships("Ann.DomA.Corp", "DomA.Corp", "doma.corp"), 0);
+
+    EXPECT_THAT(Values("Ann.DomA.Corp", kAttrGroupMembership),
+                ElementsAre("Domain Users.DomA.Corp", "Staff.DomA.Corp", "Printers.DomA.Corp"));
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}
+
+} // namespace

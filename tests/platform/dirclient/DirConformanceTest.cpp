@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dirclient/DirBuffer.h"
 #include "platform/dirclient/DirClient.h"
 #include "tests/platform/dirclient/TestClient.h"
 
@@ -610,6 +611,42 @@ INSTANTIATE_TEST_SUITE_P(Stores, DirConformance, ::testing::Values(StoreKind::Me
                          [](const auto& info) {
                              return info.param == StoreKind::Memory ? "Memory" : "Sqlite";
                          });
+
+TEST(DirSession, MisusedBuffersAndRepliesAnswerCodes) {
+    ASSERT_EQ(DirOpenMemoryStore(), kDirOk);
+    ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
+    Client client;
+    DirBuffer* reply = nullptr;
+    ASSERT_EQ(DirAllocBuffer(4096, &reply), kDirOk);
+    EXPECT_EQ(DirInitBuffer(client.Ctx(), 5, reply), kDirErrBadArgument);
+    DirBuffer* tiny = nullptr;
+    EXPECT_EQ(DirAllocBuffer(16, &tiny), kDirErrBadArgument);
+    EXPECT_EQ(tiny, nullptr);
+    uint32_t count = 0;
+    EXPECT_EQ(DirGetAttrCount(client.Ctx(), reply, &count), kDirErrWrongBuffer);
+    int32_t iteration = -1;
+    ASSERT_EQ(DirRead(client.Ctx(), "Admin", 1, 1, nullptr, &iteration, reply), kDirOk);
+    EXPECT_EQ(iteration, -1);
+    ASSERT_EQ(DirGetAttrCount(client.Ctx(), reply, &count), kDirOk);
+    ASSERT_EQ(count, 1u); // "Object Class"
+    char name[132];
+    uint32_t values = 0;
+    uint32_t syntax = 0;
+    uint32_t size = 0;
+    EXPECT_EQ(DirComputeValueSize(client.Ctx(), reply, kDirSyntaxClassName, &size), kDirErrNoMoreItems);
+    ASSERT_EQ(DirGetAttrName(client.Ctx(), reply, name, &values, &syntax), kDirOk);
+    char value[64];
+    ASSERT_EQ(DirGetAttrValue(client.Ctx(), reply, kDirSyntaxClassName, value), kDirOk);
+    EXPECT_STREQ(value, "User");
+    EXPECT_EQ(DirGetAttrValue(client.Ctx(), reply, kDirSyntaxClassName, value), kDirErrNoMoreItems);
+    EXPECT_EQ(DirGetAttrName(client.Ctx(), reply, name, &values, &syntax), kDirErrNoMoreItems);
+    EXPECT_EQ(DirGetObjectCount(client.Ctx(), reply, &count), kDirErrWrongBuffer);
+    DirBuffer bogus;
+    EXPECT_EQ(DirFreeBuffer(&bogus), kDirErrBadArgument);
+    EXPECT_EQ(DirInitBuffer(client.Ctx(), kDirOpRead, &bogus), kDirErrBadArgument);
+    EXPECT_EQ(DirFreeBuffer(reply), kDirOk);
+    EXPECT_EQ(DirCloseStore(), kDirOk);
+}
 
 TEST(DirSession, NoStoreMeansNoContext) {
     ASSERT_EQ(DirCloseStore(), kDirOk);

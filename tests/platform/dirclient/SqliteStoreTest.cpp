@@ -132,4 +132,26 @@ TEST_F(SqliteStoreTest, ARequestIsAllOrNothingOnDisk) {
     EXPECT_EQ(client.Values("Bob.Corp", "Full Name"), std::vector<TestValue>{Text("Bob Builder")});
 }
 
+TEST_F(SqliteStoreTest, ARequestIsCommittedWhenItAnswers) {
+    const std::string path = MakeStore();
+    ASSERT_EQ(DirOpenStore(path.c_str(), 0), kDirOk);
+    ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
+    Client client;
+    ASSERT_EQ(client.Set("Bob.Corp", "Description", Text("seen from outside")), kDirOk);
+    // Another connection, as another process would have, sees the change while the store stays open.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(
+            db,
+            "SELECT count(*) FROM vals WHERE attr='Description' AND CAST(data AS TEXT)='seen from outside'",
+            -1, &stmt, nullptr),
+        SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+
 } // namespace

@@ -932,6 +932,7 @@ int32_t DirWhoAmI(int32_t ctx, char* name512) {
         return kDirErrNoIdentity;
     }
     std::string name;
+    session.directory->Forget();
     const int32_t rc = session.directory->FullName(session.directory->Identity(), &name);
     if (rc == kDirOk) {
         CopyOut(name, name512, kDirMaxNameBytes + 1);

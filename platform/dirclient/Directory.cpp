@@ -958,6 +958,7 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
 
 int32_t Directory::Read(int64_t object, bool all, const std::vector<std::string>& names,
                         std::vector<ReplyAttr>* out) {
+    Forget();
     out->clear();
     std::vector<StoredValue> stored;
     std::vector<StoredValue> some;
@@ -1053,6 +1054,7 @@ int32_t Directory::FillInfo(const ObjectRecord& record, uint32_t subordinates, u
 }
 
 int32_t Directory::ObjectInfo(int64_t id, uint32_t flags, std::string* name, DirObjectInfo* info) {
+    Forget();
     ObjectRecord record;
     int32_t rc = m_store->GetObject(id, &record);
     if (rc != kDirOk) {
@@ -1070,6 +1072,7 @@ int32_t Directory::ObjectInfo(int64_t id, uint32_t flags, std::string* name, Dir
 }
 
 int32_t Directory::List(int64_t container, uint32_t flags, std::vector<ReplyObject>* out) {
+    Forget();
     out->clear();
     ObjectRecord record;
     int32_t rc = m_store->GetObject(container, &record);

@@ -31,6 +31,8 @@ public:
     // As Resolve, then to the aliased object when flags hold kDirFlagDerefAliases.
     [[nodiscard]] int32_t ResolveForRead(std::string_view name, uint32_t flags, int64_t* id);
     [[nodiscard]] int32_t FullName(int64_t id, std::string* out);
+    // Names are cached only within one call: another process may rename objects of a shared store file.
+    void Forget() { m_names.clear(); }
     // subject kPublicSubject is "[Public]"; attr an attribute, "[All Attributes Rights]" or "[Entry Rights]".
     [[nodiscard]] int32_t Rights(int64_t subject, int64_t object, std::string_view attr, uint32_t* rights);
 
@@ -66,11 +68,10 @@ private:
                                    DirObjectInfo* info);
     [[nodiscard]] int32_t LongestBelow(int64_t id, size_t* extra);
     [[nodiscard]] int32_t Touch(int64_t object);
-    void Forget() { m_names.clear(); }
 
     std::unique_ptr<DirStore> m_store;
     int64_t m_identity = kPublicSubject;
-    std::unordered_map<int64_t, std::string> m_names; // full names, valid until the next write
+    std::unordered_map<int64_t, std::string> m_names; // full names, valid within one call
 };
 
 // Argon2id cost of passwords set from now on.

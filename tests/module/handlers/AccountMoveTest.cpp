@@ -2,10 +2,12 @@
 // message 275's work with the new name and both NT systems.
 #include "AccountOpsWorld.h"
 
+#include "module/directory/AttrAccess.h"
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountMove.h"
 #include "platform/dirclient/DirClient.h"
+#include "platform/winapi/Prompter.h"
 
 #include <gmock/gmock.h>
 

@@ -130,7 +130,8 @@ TEST_F(NTUserRenameTest, ANameTheDirectoryCannotTakeIsShownAndTheDialogStaysOpen
 
 TEST_F(NTUserRenameTest, TheNameTakesTwentyCharactersAndAnEscapedDotStaysInTheLeaf) {
     m_user->Expect(kIddRenameNTUser, [](ModalContext& modal) {
-        EXPECT_EQ(TypeText(modal.window, kIdcRenameNewName, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"), UiActionError::None);
+        EXPECT_EQ(TypeText(modal.window, kIdcRenameNewName, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"),
+                  UiActionError::None);
         EXPECT_EQ(Text(modal.window, kIdcRenameNewName), "ABCDEFGHIJKLMNOPQRST");
         EXPECT_EQ(TypeText(modal.window, kIdcRenameNewName, "A\\.Bond"), UiActionError::None);
         EXPECT_EQ(PressKey(modal.window, UiKey::Enter), UiActionError::None);

@@ -1,0 +1,210 @@
+// A directory user made from a template (message 279 with the user and the template): its NT accounts in
+// every NT system the template lists, with rights, groups and the template's settings.
+#include "AccountOpsWorld.h"
+
+#include "module/directory/Schema.h"
+#include "module/handlers/TemplateAccounts.h"
+#include "platform/winapi/Prompter.h"
+
+#include <gmock/gmock.h>
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+constexpr char kTemplate[] = "Tmpl.Corp";
+
+class TemplateAccountsTest : public AccountOpsWorld {
+protected:
+    void SetUp() override {
+        AccountOpsWorld::SetUp();
+        AddObject("Staff.DomA.Corp", kClassNtGlobalGroup);
+        AddObject("Printers.DomA.Corp", kClassNtLocalGroup);
+        AddObject("Printers.WS1.Corp", kClassNtLocalGroup);
+        AddObject(kTemplate, kClassTemplate);
+        AddObject("Alice.Corp", kClassUser);
+    }
+
+    static void ListServers(std::initializer_list<const char*> servers) {
+        for (const char* server : servers) {
+            AddValue(kTemplate, kAttrApplicationServerList, server);
+        }
+    }
+
+    static std::vector<std::string> Accounts(const std::string& user) {
+        return Values(user, kAttrApplicationServerList);
+    }
+};
+
+TEST_F(TemplateAccountsTest, EveryListedNtSystemGetsAnAccountWithRightsGroupsAndTheTemplatesSettings) {
+    ListServers({"DomA.Corp", "WS1.Corp"});
+    AddValue(kTemplate, kAttrMustChangePassword, "true");
+    AddValue(kTemplate, kAttrGlobalAccount, "false");
+    AddValue(kTemplate, kAttrEnabledWorkstationList, "PC1");
+    AddValue(kTemplate, kAttrEnabledWorkstationList, "PC2");
+    AddValue(kTemplate, kAttrProfilePath, "\\\\srv\\profiles");
+    AddValue(kTemplate, kAttrHomeDirDrive, "H:");
+    AddValue(kTemplate, kAttrTemplateGroups, "g.Staff");
+    AddValue(kTemplate, kAttrTemplateGroups, "l.Printers");
+    // The group list names the primary group by name; letter case does not matter.
+    AddValue(kTemplate, kAttrTemplatePrimaryGroup, "staff");
+
+    EXPECT_EQ(CreateAccountsFromTemplate("Alice.Corp", kTemplate), 0);
+
+    EXPECT_THAT(Accounts("Alice.Corp"), ElementsAre("Alice.DomA.Corp", "Alice.WS1.Corp"));
+    for (const char* account : {"Alice.DomA.Corp", "Alice.WS1.Corp"}) {
+        SCOPED_TRACE(account);
+        EXPECT_THAT(Values(account, kAttrObjectClass), ElementsAre(kClassHybridUser));
+        EXPECT_THAT(Values(account, kAttrQdsUser), ElementsAre("Alice.Corp"));
+        EXPECT_THAT(Values(account, kAttrAcl), UnorderedElementsAre("[All Attributes Rights]|Alice.Corp|2",
+                                                                    "KEL:Authentication|Alice.Corp|6"));
+        EXPECT_THAT(Values(account, kAttrMustChangePassword), ElementsAre("true"));
+        EXPECT_THAT(Values(account, kAttrGlobalAccount), ElementsAre("false"));
+        EXPECT_THAT(Values(account, kAttrEnabledWorkstationList), ElementsAre("PC1", "PC2"));
+        EXPECT_THAT(Values(account, kAttrProfilePath), ElementsAre("\\\\srv\\profiles"));
+        EXPECT_THAT(Values(account, kAttrHomeDirDrive), ElementsAre("H:"));
+        // What the template does not hold is not written.
+        for (const char* absent : {kAttrExpirePassword, kAttrScriptName, kAttrAlternateHomeDirectory}) {
+            EXPECT_THAT(Values(account, absent), IsEmpty()) << absent;
+        }
+    }
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrGroupMembership),
+                ElementsAre("Domain Users.DomA.Corp", "Staff.DomA.Corp", "Printers.DomA.Corp"));
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrPrimaryGroup), ElementsAre("Staff.DomA.Corp"));
+    EXPECT_THAT(Values("Staff.DomA.Corp", kAttrMember), ElementsAre("Alice.DomA.Corp"));
+    EXPECT_THAT(Values("Printers.DomA.Corp", kAttrMember), ElementsAre("Alice.DomA.Corp"));
+    // WS1 has no Staff: that is shown, the account keeps its default group as primary group, and the loop
+    // goes on with Printers.
+    EXPECT_THAT(Values("Alice.WS1.Corp", kAttrGroupMembership),
+                ElementsAre("Users.WS1.Corp", "Printers.WS1.Corp"));
+    EXPECT_THAT(Values("Alice.WS1.Corp", kAttrPrimaryGroup), ElementsAre("Users.WS1.Corp"));
+    ASSERT_THAT(ShownIds(), ElementsAre(57350));
+    EXPECT_THAT(ShownTexts()[0], HasSubstr("Alice.WS1.Corp"));
+    EXPECT_THAT(ShownTexts()[0], HasSubstr("Staff.WS1.Corp"));
+}
+
+TEST_F(TemplateAccountsTest, ATemplateWithoutNtSystemsMakesNoAccounts) {
+    AddValue(kTemplate, kAttrTemplateGroups, "g.Staff");
+
+    EXPECT_EQ(CreateAccountsFromTemplate("Alice.Corp", kTemplate), 0);
+
+    EXPECT_THAT(Accounts("Alice.Corp"), IsEmpty());
+    EXPECT_FALSE(Exists("Alice.DomA.Corp"));
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}
+
+TEST_F(TemplateAccountsTest, AUserNameLongerThanAnNtNameMakesNothingAndIsShown) {
+    ListServers({"DomA.Corp"});
+    struct Case {
+        const char* leaf;
+        bool made;
+    } cases[] = {
+        {"ABCDEFGHIJKLMNOPQRST", true},     // 20 characters
+        {"ABCDEFGHIJKLMNOPQRSTU", false},   // 21
+        {"ABCDEFGHI\\.KLMNOPQRST", true},   // 20 for the NT side: the escaping backslash does not count
+        {"ABCDEFGHI\\.KLMNOPQRSTU", false}, // 21
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.leaf);
+        Prompter::Instance().Reset();
+        const std::string user = std::string(c.leaf) + ".Corp";
+        AddObject(user, kClassUser);
+
+        EXPECT_EQ(CreateAccountsFromTemplate(user.c_str(), kTemplate), 0);
+
+        EXPECT_EQ(Exists(std::string(c.leaf) + ".DomA.Corp"), c.made);
+        if (c.made) {
+            EXPECT_THAT(ShownIds(), IsEmpty());
+        } else {
+            EXPECT_THAT(ShownIds(), ElementsAre(35));
+            EXPECT_THAT(Accounts(user), IsEmpty());
+        }
+    }
+}
+
+TEST_F(TemplateAccountsTest,
+       AnNtSystemThatHoldsTheNameAlreadyOrNoObjectsIsSkippedAndTheOthersGetTheirAccounts) {
+    AddObject("Alice.DomA.Corp", kClassNtUser);
+    AddObject("Empty.Corp", kClassNtDomain);
+    ListServers({"DomA.Corp", "Empty.Corp", "DomB.Corp"});
+
+    EXPECT_EQ(CreateAccountsFromTemplate("Alice.Corp", kTemplate), 0);
+
+    ASSERT_THAT(ShownIds(), ElementsAre(24, 23));
+    EXPECT_THAT(ShownTexts()[0], HasSubstr("Alice.DomA.Corp"));
+    EXPECT_THAT(ShownTexts()[1], HasSubstr("Empty.Corp"));
+    EXPECT_THAT(Accounts("Alice.Corp"), ElementsAre("Alice.DomB.Corp"));
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrObjectClass), ElementsAre(kClassNtUser));
+    EXPECT_FALSE(Exists("Alice.Empty.Corp"));
+    EXPECT_THAT(Values("Alice.DomB.Corp", kAttrPrimaryGroup), ElementsAre("Domain Users.DomB.Corp"));
+}
+
+TEST_F(TemplateAccountsTest, FailuresAreShownAndTheWorkGoesOn) {
+    // WS2 names no default group; a group value without its type prefix names no group; the default group
+    // listed again as a template group is joined once.
+    AddObject("Printers.DomB.Corp", kClassNtLocalGroup);
+    AddObject("WS2.Corp", kClassNtWorkgroupSystem);
+    AddObject("Printers.WS2.Corp", kClassNtLocalGroup);
+    ListServers({"DomB.Corp", "WS2.Corp"});
+    AddValue(kTemplate, kAttrTemplateGroups, "Staff");
+    AddValue(kTemplate, kAttrTemplateGroups, "g.Domain Users");
+    AddValue(kTemplate, kAttrTemplateGroups, "l.Printers");
+
+    EXPECT_EQ(CreateAccountsFromTemplate("Alice.Corp", kTemplate), 0);
+
+    EXPECT_THAT(ShownIds(),
+                ElementsAre(57350,                 // DomB: "Staff"
+                            57354, 57350, 57350)); // WS2: no default group, "Staff", no Domain Users
+    EXPECT_THAT(ShownTexts()[1], HasSubstr("WS2.Corp"));
+    EXPECT_THAT(Accounts("Alice.Corp"), ElementsAre("Alice.DomB.Corp", "Alice.WS2.Corp"));
+    EXPECT_THAT(Values("Alice.DomB.Corp", kAttrGroupMembership),
+                ElementsAre("Domain Users.DomB.Corp", "Printers.DomB.Corp"));
+    EXPECT_THAT(Values("Domain Users.DomB.Corp", kAttrMember), ElementsAre("Alice.DomB.Corp"));
+    EXPECT_THAT(Values("Alice.WS2.Corp", kAttrGroupMembership), ElementsAre("Printers.WS2.Corp"));
+    EXPECT_THAT(Values("Alice.WS2.Corp", kAttrPrimaryGroup), IsEmpty());
+}
+
+TEST_F(TemplateAccountsTest, AnAccountTheDirectoryRefusesIsShownWithItsCode) {
+    ListServers({"DomA.Corp", "DomB.Corp"});
+    // Only DomB lets the operator make objects.
+    AddObject("Operator.Corp", kClassUser);
+    Grant("Corp", "Operator.Corp", kAclAllAttributesRights,
+          kDirRightRead | kDirRightCompare | kDirRightWrite);
+    Grant("Corp", "Operator.Corp", kAclEntryRights, kDirEntryBrowse);
+    Grant("DomB.Corp", "Operator.Corp", kAclEntryRights, kDirEntryCreate);
+    ASSERT_EQ(DirLogin("Operator.Corp", ""), kDirOk);
+
+    EXPECT_EQ(CreateAccountsFromTemplate("Alice.Corp", kTemplate), 0);
+
+    ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
+    ASSERT_THAT(ShownIds(), ElementsAre(18));
+    EXPECT_THAT(ShownTexts()[0], HasSubstr("(error -706)"));
+    EXPECT_FALSE(Exists("Alice.DomA.Corp"));
+    EXPECT_THAT(Accounts("Alice.Corp"), ElementsAre("Alice.DomB.Corp"));
+}
+
+TEST(TemplateGroupNameTest, TheNameFollowsTheTypePrefix) {
+    struct Case {
+        const char* value;
+        const char* name;
+    } cases[] = {
+        {"g.Admins", "Admins"},
+        {"l.Printers", "Printers"},
+        {"g.Domain Users", "Domain Users"},
+        {"l.Back.Office", "Back.Office"},
+        {"Admins", ""},
+        {"x.Admins", ""},
+        {"g.", ""},
+        {"g", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(TemplateGroupName(c.value), c.name) << c.value;
+    }
+    EXPECT_STREQ(TemplateGroupName(nullptr), "");
+}
+
+} // namespace

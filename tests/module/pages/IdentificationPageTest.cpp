@@ -249,3 +249,35 @@ TEST_F(IdentificationPageTest, OnlyTheDomainPageDrawsDisabledFieldsOnLightGrey) 
         m_sheet->Close(kEndPagesCancel);
     }
 }
+
+TEST_F(IdentificationPageTest, TheRenderedDomainPageShowsADisabledDescriptionOnLightGrey) {
+    SetDescription(kDomain, "Shown");
+    SignIn(kReader);
+    struct RenderCase {
+        const char* className;
+        const char* object;
+        int descriptionId;
+        bool lightGrey;
+    };
+    for (const RenderCase& page : {RenderCase{kClassNtDomain, kDomain, 1030, true},
+                                   RenderCase{kClassNtWorkgroupSystem, kWorkstation, 1044, false}}) {
+        SCOPED_TRACE(page.className);
+        OpenDetails(page.className, page.object);
+        HWND window = m_sheet->Page(0);
+        int width = 0;
+        int height = 0;
+        std::vector<uint32_t> pixels = RenderWindowPixels(window, &width, &height);
+        RECT field{};
+        GetWindowRect(GetDlgItem(window, page.descriptionId), &field);
+        POINT corner{field.right - 4, field.bottom - 4};
+        ScreenToClient(window, &corner);
+        ASSERT_LT(corner.x, width);
+        ASSERT_LT(corner.y, height);
+        uint32_t shown = pixels[static_cast<size_t>(corner.y) * static_cast<size_t>(width) + corner.x];
+        EXPECT_EQ(shown == 0xC0C0C0u, page.lightGrey) << std::hex << shown;
+        std::string png = std::string(KELNT_BINARY_DIR) + "/" + (page.lightGrey ? "domain" : "workstation") +
+                          "-identification.png";
+        EXPECT_EQ(RenderWindowToPng(window, png), "");
+        m_sheet->Close(kEndPagesCancel);
+    }
+}

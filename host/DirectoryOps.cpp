@@ -146,7 +146,9 @@ DirOutcome DirectoryOps::Dump(const std::string& object, const std::vector<std::
     return {};
 }
 
-DirOutcome DirectoryOps::Add(const std::string& object, const std::string& className) {
+// Creates object in one add request: its class and, for an alias, the object it names.
+DirOutcome AddObject(const std::string& object, const std::string& className, const char* aliasOf,
+                     const std::string& failure) {
     Context ctx;
     if (!ctx.Ok())
         return Failed(ctx.Handle(), "no directory context");
@@ -156,36 +158,22 @@ DirOutcome DirectoryOps::Add(const std::string& object, const std::string& class
         code = DirPutAttrName(ctx.Handle(), request.get(), "Object Class");
     if (code == 0)
         code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxClassName, className.c_str());
-    if (code == 0)
-        code = DirAddObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
-    if (code != 0)
-        return Failed(code, "cannot add " + object + " of class " + className);
-    return {};
-}
-
-DirOutcome DirectoryOps::MakeAlias(const std::string& object, const std::string& target) {
-    Context ctx;
-    if (!ctx.Ok())
-        return Failed(ctx.Handle(), "no directory context");
-    Buffer request;
-    int32_t code = MakeBuffer(ctx.Handle(), kDirOpAdd, request);
-    if (code == 0)
-        code = DirPutAttrName(ctx.Handle(), request.get(), "Object Class");
-    if (code == 0)
-        code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxClassName, "Alias");
-    if (code == 0)
+    if (code == 0 && aliasOf != nullptr) {
         code = DirPutAttrName(ctx.Handle(), request.get(), "Aliased Object Name");
-    if (code == 0)
-        code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxDistinguishedName, target.c_str());
+        if (code == 0)
+            code = DirPutAttrValue(ctx.Handle(), request.get(), kDirSyntaxDistinguishedName, aliasOf);
+    }
     if (code == 0)
         code = DirAddObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
     if (code != 0)
-        return Failed(code, "cannot make the alias " + object + " of " + target);
+        return Failed(code, failure);
     return {};
 }
 
-DirOutcome DirectoryOps::Set(const std::string& object, const std::string& attribute,
-                             const std::vector<std::string>& values) {
+// One modify request on one attribute: with `replace` every old value goes first; then each value given
+// in its text form is added.
+DirOutcome ModifyValues(const std::string& object, const std::string& attribute,
+                        const std::vector<std::string>& values, bool replace, const std::string& failure) {
     Context ctx;
     if (!ctx.Ok())
         return Failed(ctx.Handle(), "no directory context");
@@ -201,7 +189,7 @@ DirOutcome DirectoryOps::Set(const std::string& object, const std::string& attri
     }
     Buffer request;
     int32_t code = MakeBuffer(ctx.Handle(), kDirOpModify, request);
-    if (code == 0)
+    if (code == 0 && replace)
         code = DirPutChange(ctx.Handle(), request.get(), kDirChangeRemoveAllValues, attribute.c_str());
     for (std::size_t i = 0; code == 0 && i < parsed.size(); ++i) {
         code = DirPutChange(ctx.Handle(), request.get(), kDirChangeAddValue, attribute.c_str());
@@ -213,32 +201,28 @@ DirOutcome DirectoryOps::Set(const std::string& object, const std::string& attri
     if (code == 0)
         code = DirModifyObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
     if (code != 0)
-        return Failed(code, "cannot set " + attribute + " of " + object);
+        return Failed(code, failure);
     return {};
+}
+
+DirOutcome DirectoryOps::Add(const std::string& object, const std::string& className) {
+    return AddObject(object, className, nullptr, "cannot add " + object + " of class " + className);
+}
+
+DirOutcome DirectoryOps::MakeAlias(const std::string& object, const std::string& target) {
+    return AddObject(object, "Alias", target.c_str(), "cannot make the alias " + object + " of " + target);
+}
+
+DirOutcome DirectoryOps::Set(const std::string& object, const std::string& attribute,
+                             const std::vector<std::string>& values) {
+    return ModifyValues(object, attribute, values, /*replace=*/true,
+                        "cannot set " + attribute + " of " + object);
 }
 
 DirOutcome DirectoryOps::AddValue(const std::string& object, const std::string& attribute,
                                   const std::string& text) {
-    Context ctx;
-    if (!ctx.Ok())
-        return Failed(ctx.Handle(), "no directory context");
-    uint32_t syntax = 0;
-    if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0)
-        return Failed(code, "unknown attribute " + attribute);
-    ParsedValue value = ParseValue(syntax, text);
-    if (!value.error.empty())
-        return DirOutcome{kDirErrWrongSyntax, attribute + ": " + value.error};
-    Buffer request;
-    int32_t code = MakeBuffer(ctx.Handle(), kDirOpModify, request);
-    if (code == 0)
-        code = DirPutChange(ctx.Handle(), request.get(), kDirChangeAddValue, attribute.c_str());
-    if (code == 0)
-        code = DirPutAttrValue(ctx.Handle(), request.get(), syntax, value.value.get());
-    if (code == 0)
-        code = DirModifyObject(ctx.Handle(), object.c_str(), 0, 0, request.get());
-    if (code != 0)
-        return Failed(code, "cannot add a value to " + attribute + " of " + object);
-    return {};
+    return ModifyValues(object, attribute, {text}, /*replace=*/false,
+                        "cannot add a value to " + attribute + " of " + object);
 }
 
 DirOutcome DirectoryOps::Remove(const std::string& object) {

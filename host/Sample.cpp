@@ -76,6 +76,7 @@ std::string BuildSampleTree(std::vector<SampleKey>* keys) {
     const std::string sales = "Sales.Corp";
     const std::string domain = "NTDOM.Corp";
     const std::string workstation = "WKS1.Corp";
+    const std::string branch = "BRANCH.Corp";
 
     b.Password("Admin", kSampleAdminPassword);
     b.Add(corp, "Organization");
@@ -88,6 +89,9 @@ std::string BuildSampleTree(std::vector<SampleKey>* keys) {
     b.Add("Administrators." + domain, "KEL:NT Local Group");
     b.Set("Administrators." + domain, "Description", {"Members can administer the domain controllers"});
     b.Add("Users." + workstation, "KEL:NT Local Group");
+    // A second domain, so that accounts can move between domains.
+    AddNtSystem(b, branch, "KEL:NT Domain", "Domain Users", "The branch office NT domain");
+    b.Add("Domain Admins." + branch, "KEL:NT Global Group");
 
     AddNtUser(b, "jdoe." + domain, "John Doe", "Domain Users." + domain);
     b.Join("jdoe." + domain, "Domain Admins." + domain);
@@ -137,7 +141,7 @@ std::string BuildSampleTree(std::vector<SampleKey>* keys) {
 
     // The agent of each NT system publishes its public key; passwords set through the module are sealed
     // under it.
-    for (const std::string& system : {domain, workstation}) {
+    for (const std::string system : kSampleNtSystems) {
         agent::KeyPair pair = agent::GenerateKeyPair(848);
         if (pair.code != agent::kKeygenOk)
             return "cannot make an agent key for " + system + " (code " + std::to_string(pair.code) + ")";
@@ -165,7 +169,7 @@ std::string MakeSampleDirectory(const std::string& storeFile) {
     struct stat st {};
     if (stat(storeFile.c_str(), &st) == 0)
         return storeFile + " exists already; the sample is made only in a new file";
-    for (const char* system : {"NTDOM.Corp", "WKS1.Corp"})
+    for (const char* system : kSampleNtSystems)
         for (const char* kind : {"public", "private"})
             if (std::string path = SampleKeyFile(storeFile, system, kind); stat(path.c_str(), &st) == 0)
                 return path + " exists already; the sample writes its agent keys only into new files";

@@ -26,6 +26,9 @@ struct SampleKey {
 // "out/sample.db", "NTDOM.Corp", "private" -> "out/sample-NTDOM.private.key"
 std::string SampleKeyFile(const std::string& storeFile, const std::string& system, const std::string& kind);
 
+// The NT systems of the sample, each with an agent key of its own.
+inline constexpr const char* kSampleNtSystems[] = {"NTDOM.Corp", "WKS1.Corp", "BRANCH.Corp"};
+
 // Sign-in details of the sample, for the README and the example script.
 inline constexpr const char* kSampleAdminPassword = "admin-secret";
 inline constexpr const char* kSampleOperator = "Operator.Sales.Corp";

@@ -113,7 +113,7 @@ TEST_F(CvadminProgramTest, SampleMakesATreeThatSignsInWithItsPassword) {
     ASSERT_EQ(made.status, 0) << made.err;
     RunResult again = Run({"sample", "sample.db"});
     EXPECT_EQ(again.status, 2) << "the sample must not overwrite a store";
-    for (const char* system : {"NTDOM", "WKS1"}) {
+    for (const char* system : {"NTDOM", "WKS1", "BRANCH"}) {
         fs::path privateKey = m_dir / (std::string("sample-") + system + ".private.key");
         ASSERT_TRUE(fs::exists(privateKey)) << privateKey;
         EXPECT_EQ(fs::status(privateKey).permissions() & fs::perms::all,

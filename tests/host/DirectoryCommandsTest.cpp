@@ -116,7 +116,7 @@ TEST_F(DirectoryCommandsTest, SignInAndRightsHold) {
 TEST_F(DirectoryCommandsTest, SampleTreeKeepsBothSidesOfEveryLink) {
     std::vector<cvadmin::SampleKey> keys;
     ASSERT_EQ(cvadmin::BuildSampleTree(&keys), "");
-    ASSERT_EQ(keys.size(), 2u);
+    ASSERT_EQ(keys.size(), 3u);
     ASSERT_EQ(Run("login Admin admin-secret\n"
                   "dump 'Domain Users.NTDOM.Corp' Member\n"
                   "dump jdoe.NTDOM.Corp 'KEL:Group Membership' 'KEL:Primary Group'\n"

@@ -141,7 +141,13 @@ HostSheet::ApplyResult HostSheet::Apply() {
 }
 
 bool HostSheet::Ok() {
-    if (!IsOpen() || Apply().refusedPage >= 0) {
+    if (!IsOpen()) {
+        return false;
+    }
+    // A page that refused validation, or a class that could not store the changes, keeps the sheet open
+    // with what the person typed.
+    ApplyResult applied = Apply();
+    if (applied.refusedPage >= 0 || applied.answer != 0) {
         return false;
     }
     static_cast<void>(Close(kEndPagesOk));

@@ -38,7 +38,8 @@ public:
     };
     // Validates every page in order, then applies (see above).
     ApplyResult Apply();
-    // Apply, then close with OK when no page refused; answers true when the sheet closed.
+    // Apply, then close with OK when no page refused and the class answered 0 to SNAP_APPLY_PAGES; answers
+    // true when the sheet closed.
     bool Ok();
     // SNAP_END_PAGES with 1 or 2, then the windows go. Answers the class's answer (0 when nothing is open).
     long Close(unsigned long how);

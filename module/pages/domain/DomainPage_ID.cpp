@@ -5,6 +5,7 @@
 #include "module/directory/AttrAccess.h"
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
+#include "platform/ui/MessageBox.h"
 #include "platform/ui/window/Dc.h"
 
 CSystemPage_ID::CSystemPage_ID(UINT templateId, int descriptionId, int nameId, UINT helpContext)
@@ -59,13 +60,18 @@ LONG CSystemPage_ID::WriteChanges(const char* objectName) {
         return 0;
     }
     UpdateData(TRUE);
+    CWnd* field = GetDlgItem(m_descriptionId);
+    if (field == nullptr || !field->IsWindowEnabled()) {
+        m_modified = FALSE;
+        return 0;
+    }
     CDirContext dir;
-    if (dir.IsOpen()) {
-        CWnd* field = GetDlgItem(m_descriptionId);
-        if (field != nullptr && field->IsWindowEnabled()) {
-            static_cast<void>(SetAttrValue(dir.Get(), objectName, kAttrDescription, kSyntaxCaseIgnoreString,
-                                           static_cast<const char*>(m_description)));
-        }
+    if (!dir.IsOpen() || SetAttrValue(dir.Get(), objectName, kAttrDescription, kSyntaxCaseIgnoreString,
+                                      static_cast<const char*>(m_description)) != 1) {
+        // The typed text must not vanish with the sheet: it stays, modified, for the next apply.
+        FormatMessageBox(kFmtDescriptionNotStored, MB_OK | MB_ICONEXCLAMATION,
+                         {objectName, static_cast<int64_t>(dir.IsOpen() ? GetLastAttrError() : dir.Get())});
+        return kDescriptionNotStored;
     }
     m_modified = FALSE;
     return 0;

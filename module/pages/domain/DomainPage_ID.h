@@ -16,12 +16,18 @@ constexpr int kIdcWsName = 1042;
 constexpr UINT kHelpWsId = 18;
 // Tab title of every identification page.
 constexpr UINT kIdsIdentificationTitle = 57382;
+// A description the directory did not take: the object's name and the directory's code.
+constexpr UINT kFmtDescriptionNotStored = 57501;
+// WriteChanges of an identification page whose write the directory refused: the handler stops there and the
+// host keeps the sheet open with the text the person typed.
+constexpr LONG kDescriptionNotStored = -1;
 
 // What the domain and workstation pages share; they differ in template, controls, help and the domain's
 // colour handler.
 class CSystemPage_ID : public CDialog, public CSnapinPage {
 public:
-    // Writes the description to `objectName` when the person changed it; answers 0 in every case.
+    // Writes the description to `objectName` when the person changed it. Answers 0, or, when the directory
+    // refuses the write, shows why and answers kDescriptionNotStored (the page stays modified).
     LONG WriteChanges(const char* objectName);
     BOOL OnInitDialog() override;
     BOOL Help() override { return ShowHelp(m_helpContext); }

@@ -6,6 +6,7 @@
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
 #include "module/pages/domain/DomainPage_ID.h"
+#include "platform/ui/MessageBox.h"
 
 CGroupPage_ID::CGroupPage_ID(UINT templateId, int descriptionId, int nameId, UINT helpContext)
     : CSnapinPage(kIdsIdentificationTitle, templateId, static_cast<CDialog*>(this)),
@@ -67,9 +68,13 @@ LONG CGroupPage_ID::WriteChanges(const char* /*objectName*/) {
     }
     UpdateData(TRUE);
     CDirContext dir;
-    if (dir.IsOpen()) {
-        static_cast<void>(SetAttrValue(dir.Get(), m_objectName, kAttrDescription, kSyntaxCaseIgnoreString,
-                                       static_cast<const char*>(m_description)));
+    if (!dir.IsOpen() || SetAttrValue(dir.Get(), m_objectName, kAttrDescription, kSyntaxCaseIgnoreString,
+                                      static_cast<const char*>(m_description)) != 1) {
+        // The typed text must not vanish with the sheet: it stays, modified, for the next apply.
+        FormatMessageBox(kFmtDescriptionNotStored, MB_OK | MB_ICONEXCLAMATION,
+                         {static_cast<const char*>(m_objectName),
+                          static_cast<int64_t>(dir.IsOpen() ? GetLastAttrError() : dir.Get())});
+        return kDescriptionNotStored;
     }
     m_modified = FALSE;
     return 0;

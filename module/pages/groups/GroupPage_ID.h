@@ -17,8 +17,9 @@ constexpr UINT kHelpLocalGroupId = 25;
 // What the two group pages share; they differ in template, controls and help.
 class CGroupPage_ID : public CDialog, public CSnapinPage {
 public:
-    // Writes the description to the group the page loaded, when the person changed it and may write it;
-    // answers 0 in every case.
+    // Writes the description to the group the page loaded, when the person changed it and may write it.
+    // Answers 0, or, when the directory refuses the write, shows why and answers kDescriptionNotStored (the
+    // page stays modified).
     LONG WriteChanges(const char* objectName);
     BOOL OnInitDialog() override;
     BOOL Help() override { return ShowHelp(m_helpContext); }

@@ -28,6 +28,7 @@ public:
 struct FakeClass {
     std::vector<std::unique_ptr<CFakePage>> pages;
     std::vector<std::string> calls;
+    long applyAnswer = 0;
 };
 FakeClass* g_fake = nullptr;
 
@@ -47,7 +48,7 @@ long __stdcall FakeCallBack(char* name, unsigned short message, unsigned long pa
     }
     case SNAP_APPLY_PAGES:
         g_fake->calls.push_back(std::string("apply ") + name);
-        return 0;
+        return g_fake->applyAnswer;
     case SNAP_END_PAGES:
         g_fake->calls.push_back("end " + std::to_string(param1));
         return 0;
@@ -177,4 +178,16 @@ TEST_F(HostSheetTest, ASheetThatCannotOpenLeavesNothingOpen) {
     EXPECT_FALSE(sheet.IsOpen());
     EXPECT_EQ(HostSheet::Current(), nullptr);
     EXPECT_EQ(m_fake.calls, (std::vector<std::string>{"end 2"}));
+}
+
+TEST_F(HostSheetTest, AClassThatCouldNotStoreTheChangesKeepsTheSheetOpenOnOk) {
+    OpenDetails("Fake", "Obj.Corp");
+    m_fake.applyAnswer = -1;
+    m_hostLines.clear();
+    EXPECT_FALSE(m_sheet->Ok());
+    EXPECT_TRUE(m_sheet->IsOpen());
+    EXPECT_EQ(m_hostLines, (std::vector<std::string>{"-> 262 | -1"}));
+    m_fake.applyAnswer = 0;
+    EXPECT_TRUE(m_sheet->Ok());
+    EXPECT_EQ(m_fake.calls, (std::vector<std::string>{"apply Obj.Corp", "apply Obj.Corp", "end 1"}));
 }

@@ -281,3 +281,40 @@ TEST_F(IdentificationPageTest, TheRenderedDomainPageShowsADisabledDescriptionOnL
         m_sheet->Close(kEndPagesCancel);
     }
 }
+
+TEST_F(IdentificationPageTest, ADescriptionTheDirectoryRefusesIsShownAndKeptForTheNextApply) {
+    // More text than one write request holds: the directory cannot take it.
+    const std::string tooLong(4100, 'x');
+    for (const PageCase& page : kPages) {
+        SCOPED_TRACE(page.className);
+        Prompter::Instance().Reset();
+        SetDescription(page.object, "Before");
+        OpenDetails(page.className, page.object);
+        HWND window = m_sheet->Page(0);
+        ASSERT_EQ(TypeText(window, page.descriptionId, tooLong), UiActionError::None);
+        m_hostLines.clear();
+        EXPECT_FALSE(m_sheet->Ok()) << "the sheet stays open";
+        EXPECT_EQ(m_hostLines, (std::vector<std::string>{"-> 262 | -1"}));
+        EXPECT_EQ(ShownIds(), (std::vector<int>{57501}));
+        EXPECT_NE(Prompter::Instance().Messages()[0].text.find(page.object), std::string::npos);
+        EXPECT_EQ(Description(page.object), "Before");
+        EXPECT_EQ(Text(window, page.descriptionId), tooLong) << "what was typed is still there";
+
+        ASSERT_EQ(TypeText(window, page.descriptionId, "Fits"), UiActionError::None);
+        EXPECT_TRUE(m_sheet->Ok());
+        EXPECT_EQ(Description(page.object), "Fits");
+    }
+}
+
+TEST_F(IdentificationPageTest, ClearingADescriptionThatWasNeverStoredIsNoError) {
+    for (const PageCase& page : kPages) {
+        SCOPED_TRACE(page.className);
+        OpenDetails(page.className, page.object);
+        HWND window = m_sheet->Page(0);
+        ASSERT_EQ(TypeText(window, page.descriptionId, "x"), UiActionError::None);
+        ASSERT_EQ(ClearText(window, page.descriptionId), UiActionError::None);
+        EXPECT_TRUE(m_sheet->Ok());
+        EXPECT_EQ(Description(page.object), "");
+    }
+    EXPECT_TRUE(Prompter::Instance().Messages().empty());
+}

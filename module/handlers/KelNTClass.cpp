@@ -13,9 +13,9 @@ void LoadClassBitmap(CBitmap& bitmap, ClassBitmapName name) {
 CKelNTClass::CKelNTClass(const char* className, const char* displayName, ClassBitmapName normal,
                          ClassBitmapName alias, ClassBitmapName readOnly)
     : CSnapinClass("DS", className, displayName, nullptr, nullptr, nullptr) {
-    LoadClassBitmap(m_normal, normal);
-    LoadClassBitmap(m_aliasBitmapObject, alias);
-    LoadClassBitmap(m_readOnly, readOnly);
+    LoadClassBitmap(m_normalImage, normal);
+    LoadClassBitmap(m_aliasImage, alias);
+    LoadClassBitmap(m_readOnlyImage, readOnly);
 }
 
 CKelNTClass::~CKelNTClass() {
@@ -26,7 +26,7 @@ CKelNTClass::~CKelNTClass() {
 
 LONG CKelNTClass::OnInitClass() {
     CreatePages();
-    static_cast<void>(RegisterBitmaps(m_normal, m_aliasBitmapObject, m_readOnly));
+    static_cast<void>(RegisterBitmaps(m_normalImage, m_aliasImage, m_readOnlyImage));
     return 0;
 }
 

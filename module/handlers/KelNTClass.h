@@ -54,9 +54,9 @@ protected:
     // Calls the writers in order and answers the first non-zero answer, else 0.
     static LONG WriteInOrder(const char* name, std::initializer_list<PageWriter> writers);
 
-    CBitmap m_normal;
-    CBitmap m_aliasBitmapObject;
-    CBitmap m_readOnly;
+    CBitmap m_normalImage;
+    CBitmap m_aliasImage;
+    CBitmap m_readOnlyImage;
 
 private:
     std::vector<std::unique_ptr<CSnapinPage>> m_ownedPages;

@@ -2,6 +2,7 @@
 
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
+#include "module/handlers/AccountMove.h"
 
 namespace {
 CSnapinClass* Make() {
@@ -28,4 +29,9 @@ LONG CKelNTHybridUser::OnApplyPages(const char* name) {
 long __stdcall CKelNTHybridUser::CallBack(char* objectName, unsigned short message, unsigned long param1,
                                           unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTHybridUser, objectName, message, param1, param2);
+}
+
+LONG CKelNTHybridUser::OnNotifyMove(const char* name, unsigned long from, unsigned long to) {
+    return MoveAccountMemberships(name, reinterpret_cast<const char*>(from),
+                                  reinterpret_cast<const char*>(to));
 }

@@ -12,6 +12,7 @@ public:
 
     LONG GetClassFlags(const char* name) override;
     LONG OnApplyPages(const char* name) override;
+    LONG OnNotifyMove(const char* name, unsigned long from, unsigned long to) override;
     SnapCallBack GetCallBack() override { return &CallBack; }
 
     static long __stdcall CallBack(char* objectName, unsigned short message, unsigned long param1,

@@ -2,6 +2,8 @@
 
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
+#include "module/handlers/AccountMove.h"
+#include "module/handlers/NTUserRename.h"
 
 namespace {
 constexpr LONG kClassFlagsNtUser = 221;
@@ -30,4 +32,13 @@ LONG CKelNTUser::OnApplyPages(const char* name) {
 long __stdcall CKelNTUser::CallBack(char* objectName, unsigned short message, unsigned long param1,
                                     unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTUser, objectName, message, param1, param2);
+}
+
+LONG CKelNTUser::OnRenameObject(const char* name, unsigned long param1) {
+    return RenameNTUser(name, reinterpret_cast<char*>(param1));
+}
+
+LONG CKelNTUser::OnNotifyMove(const char* name, unsigned long from, unsigned long to) {
+    return MoveAccountMemberships(name, reinterpret_cast<const char*>(from),
+                                  reinterpret_cast<const char*>(to));
 }

@@ -11,6 +11,10 @@ public:
 
     LONG GetClassFlags(const char* name) override;
     LONG OnApplyPages(const char* name) override;
+    // The rename dialog; param1 is the host's 514-byte buffer for the new leaf.
+    LONG OnRenameObject(const char* name, unsigned long param1) override;
+    // A move to another NT system takes the account's group memberships along where they exist there.
+    LONG OnNotifyMove(const char* name, unsigned long from, unsigned long to) override;
     SnapCallBack GetCallBack() override { return &CallBack; }
 
     static long __stdcall CallBack(char* objectName, unsigned short message, unsigned long param1,

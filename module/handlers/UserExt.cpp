@@ -2,6 +2,7 @@
 
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
+#include "module/handlers/TemplateAccounts.h"
 
 namespace {
 CSnapinClass* Make() {
@@ -26,4 +27,8 @@ LONG CUserExt::OnCloseClass() {
 long __stdcall CUserExt::CallBack(char* objectName, unsigned short message, unsigned long param1,
                                   unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::UserExt, objectName, message, param1, param2);
+}
+
+LONG CUserExt::OnApplyTemplate(const char* name, unsigned long param1) {
+    return CreateAccountsFromTemplate(name, reinterpret_cast<const char*>(param1));
 }

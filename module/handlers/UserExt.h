@@ -11,6 +11,8 @@ public:
 
     LONG OnInitClass() override;
     LONG OnCloseClass() override;
+    // A user the host made from a template gets an NT account in every NT system the template lists.
+    LONG OnApplyTemplate(const char* name, unsigned long param1) override;
     SnapCallBack GetCallBack() override { return &CallBack; }
 
     static long __stdcall CallBack(char* objectName, unsigned short message, unsigned long param1,

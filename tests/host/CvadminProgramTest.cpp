@@ -259,3 +259,70 @@ TEST_F(CvadminSheetTest, ActionsWithoutASheetAreErrors) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CvadminSheetTest, RenamingAnNtUserThroughItsDialogKeepsItsGroups) {
+    RunResult r =
+        AsAdmin("rename jdoe.NTDOM.Corp unused; type 1005 johnd; ok; "
+                "dump 'Domain Admins.NTDOM.Corp' Member; dump johnd.NTDOM.Corp 'KEL:Primary Group'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 261 | 0\n"
+                     "Domain Admins.NTDOM.Corp | Member | 1 | johnd.NTDOM.Corp\n"
+                     "johnd.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n");
+
+    // Cancelled, or left open when the script ends: refused, nothing renamed.
+    for (const char* commands : {"rename asmith.NTDOM.Corp x; type 1005 anne; cancel; ls NTDOM.Corp",
+                                 "rename asmith.NTDOM.Corp x; type 1005 anne"}) {
+        r = AsAdmin(commands);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind("-> 261 | -1\n", 0), 0u) << commands << ": " << r.out;
+    }
+    r = AsAdmin("dump asmith.NTDOM.Corp 'Full Name'");
+    EXPECT_EQ(r.out, "asmith.NTDOM.Corp | Full Name | 3 | Anne Smith\n");
+
+    // A class the snap-in does not serve is renamed by the host alone.
+    r = AsAdmin("rename Sales.Corp Marketing; dump 'Operator.Marketing.Corp' surname");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Operator.Marketing.Corp | surname | 3 | Operator\n");
+}
+
+TEST_F(CvadminSheetTest, MovingAnNtUserToAnotherDomainTakesItsGroupsWhereTheyExist) {
+    RunResult r = AsAdmin("move jdoe.NTDOM.Corp BRANCH.Corp; "
+                          "dump jdoe.BRANCH.Corp 'KEL:Group Membership' 'KEL:Primary Group'; "
+                          "dump 'Domain Admins.BRANCH.Corp' Member; dump 'Administrators.NTDOM.Corp' Member");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 265 | 0\n-> 275 | 0\n"
+                     "jdoe.BRANCH.Corp | KEL:Group Membership | 1 | Domain Users.BRANCH.Corp\n"
+                     "jdoe.BRANCH.Corp | KEL:Group Membership | 1 | Domain Admins.BRANCH.Corp\n"
+                     "jdoe.BRANCH.Corp | KEL:Primary Group | 1 | Domain Users.BRANCH.Corp\n"
+                     "Domain Admins.BRANCH.Corp | Member | 1 | jdoe.BRANCH.Corp\n");
+}
+
+TEST_F(CvadminSheetTest, AUserMadeFromATemplateGetsItsNtAccounts) {
+    RunResult r =
+        AsAdmin("template Paul.Sales.Corp 'NT Staff.Sales.Corp'; "
+                "dump Paul.Sales.Corp 'KEL:Application Server List'; "
+                "dump Paul.NTDOM.Corp 'KEL:QDS User' 'KEL:Primary Group' 'KEL:Must Change Password'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "message 57350 | The NT account Paul.WKS1.Corp could not join the template's group Domain "
+              "Users.WKS1.Corp. Check that the group exists in the NT system and that you may change its "
+              "members. | ok\n"
+              "-> 279 | 0\n"
+              "Paul.Sales.Corp | KEL:Application Server List | 1 | Paul.NTDOM.Corp\n"
+              "Paul.Sales.Corp | KEL:Application Server List | 1 | Paul.WKS1.Corp\n"
+              "Paul.NTDOM.Corp | KEL:QDS User | 1 | Paul.Sales.Corp\n"
+              "Paul.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
+              "Paul.NTDOM.Corp | KEL:Must Change Password | 7 | true\n");
+}
+
+TEST_F(CvadminSheetTest, DeletingAnAccountTakesItOutOfItsGroups) {
+    RunResult r = AsAdmin("delete asmith.NTDOM.Corp; dump 'Domain Users.NTDOM.Corp' Member");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 263 | 0\n"
+                     "Domain Users.NTDOM.Corp | Member | 1 | jdoe.NTDOM.Corp\n"
+                     "Domain Users.NTDOM.Corp | Member | 1 | Mary.NTDOM.Corp\n");
+}
+
+} // namespace

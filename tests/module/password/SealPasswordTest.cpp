@@ -171,7 +171,7 @@ TEST(SealPasswordTest, TwoSealingsDifferAndFillerIsRandom) {
 TEST(SealPasswordTest, KeysThatCannotSealAreRefused) {
     const auto& key848 = Key(848, 65537);
     const auto& key424 = Key(424, 65537);
-    BlobSpec spec;
+    BlobSpec shape;
     struct Case {
         const char* name;
         std::vector<uint8_t> blob;
@@ -179,20 +179,20 @@ TEST(SealPasswordTest, KeysThatCannotSealAreRefused) {
     };
     std::vector<Case> cases;
     cases.push_back({"private key blob", key848.privateBlob, rsa::kErrKeyData});
-    spec.exponent = 1;
-    cases.push_back({"exponent 1", BuildBlob(key848, spec), rsa::kErrKeyData});
-    spec.exponent = 2;
-    cases.push_back({"even exponent", BuildBlob(key848, spec), rsa::kErrKeyData});
-    spec = BlobSpec{};
-    spec.variant = 0x3F;
-    cases.push_back({"null transform", BuildBlob(key848, spec), rsa::kErrKeyData});
-    spec = BlobSpec{};
-    spec.headerBits = 600;
-    cases.push_back({"600 bits claimed by an 848-bit modulus", BuildBlob(key848, spec), rsa::kErrLength});
+    shape.exponent = 1;
+    cases.push_back({"exponent 1", BuildBlob(key848, shape), rsa::kErrKeyData});
+    shape.exponent = 2;
+    cases.push_back({"even exponent", BuildBlob(key848, shape), rsa::kErrKeyData});
+    shape = BlobSpec{};
+    shape.variant = 0x3F;
+    cases.push_back({"null transform", BuildBlob(key848, shape), rsa::kErrKeyData});
+    shape = BlobSpec{};
+    shape.headerBits = 600;
+    cases.push_back({"600 bits claimed by an 848-bit modulus", BuildBlob(key848, shape), rsa::kErrLength});
     cases.push_back({"a real 600-bit key seals into 225 bytes",
                      testkeys::ToVector(agent::GenerateKeyPair(600).publicBlob), rsa::kErrLength});
-    spec.headerBits = 416;
-    cases.push_back({"416 bits", BuildBlob(key424, spec), rsa::kErrLength});
+    shape.headerBits = 416;
+    cases.push_back({"416 bits", BuildBlob(key424, shape), rsa::kErrLength});
     auto badMagic = key848.publicBlob;
     badMagic[0] = 0;
     cases.push_back({"bad magic", badMagic, rsa::kErrMagic});

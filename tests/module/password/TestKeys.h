@@ -78,25 +78,25 @@ struct BlobSpec {
     bool dropExponent = false;
 };
 
-inline std::vector<uint8_t> BuildBlob(const TestKey& key, const BlobSpec& spec) {
+inline std::vector<uint8_t> BuildBlob(const TestKey& key, const BlobSpec& shape) {
     rsa::BigNum n;
     (void)rsa::BigNum::Mul(key.p, key.q, n);
-    const unsigned bits = spec.headerBits >= 0 ? static_cast<unsigned>(spec.headerBits) : key.bits;
+    const unsigned bits = shape.headerBits >= 0 ? static_cast<unsigned>(shape.headerBits) : key.bits;
     agent::CKeyBlobWriter writer;
-    writer.AddText("BV", spec.version);
-    writer.AddByte("BC", spec.fieldKind >= 0 ? static_cast<uint8_t>(spec.fieldKind) : spec.kind);
-    writer.AddByte("BA", spec.variant);
-    writer.AddU16("BL", static_cast<uint16_t>(spec.fieldBits >= 0 ? spec.fieldBits : static_cast<int>(bits)));
+    writer.AddText("BV", shape.version);
+    writer.AddByte("BC", shape.fieldKind >= 0 ? static_cast<uint8_t>(shape.fieldKind) : shape.kind);
+    writer.AddByte("BA", shape.variant);
+    writer.AddU16("BL", static_cast<uint16_t>(shape.fieldBits >= 0 ? shape.fieldBits : static_cast<int>(bits)));
     writer.AddNumber("NN", n,
-                     spec.modulusBytes >= 0 ? static_cast<size_t>(spec.modulusBytes) : (key.bits + 7) / 8);
-    if (!spec.dropExponent) {
-        writer.AddNumber("EN", rsa::BigNum::FromU64(spec.exponent >= 0 ? static_cast<uint64_t>(spec.exponent)
+                     shape.modulusBytes >= 0 ? static_cast<size_t>(shape.modulusBytes) : (key.bits + 7) / 8);
+    if (!shape.dropExponent) {
+        writer.AddNumber("EN", rsa::BigNum::FromU64(shape.exponent >= 0 ? static_cast<uint64_t>(shape.exponent)
                                                                        : key.exponent));
     }
-    if (spec.withReduction) {
-        writer.AddField("NI", spec.reduction.data(), spec.reduction.size());
+    if (shape.withReduction) {
+        writer.AddField("NI", shape.reduction.data(), shape.reduction.size());
     }
-    return ToVector(writer.Finish(spec.kind, spec.variant, static_cast<uint16_t>(bits)));
+    return ToVector(writer.Finish(shape.kind, shape.variant, static_cast<uint16_t>(bits)));
 }
 
 } // namespace testkeys

@@ -178,11 +178,11 @@ TEST(RsaEncryptTest, PrivateEncryptionOpensWithThePublicKey) {
 
 TEST(RsaEncryptTest, StoredReductionConstantChangesNothing) {
     const auto& key = Key(848, 65537);
-    BlobSpec spec;
-    const auto without = BuildBlob(key, spec);
-    spec.withReduction = true;
-    spec.reduction.assign(106, 0xA5);
-    const auto with = BuildBlob(key, spec);
+    BlobSpec shape;
+    const auto without = BuildBlob(key, shape);
+    shape.withReduction = true;
+    shape.reduction.assign(106, 0xA5);
+    const auto with = BuildBlob(key, shape);
     rsa::CRandomGenerator a;
     rsa::CRandomGenerator b;
     Seeded(a, 9);
@@ -264,9 +264,9 @@ TEST(RsaEncryptTest, PaddingOf256OrMoreIsRefused) {
     // A 2408-bit key is beyond the format; a key that claims 2128 bits gives B = 257, which the
     // 848-bit limit stops first. The padding rule still guards shorter blocks from 256 up.
     const auto& key = Key(848, 65537);
-    BlobSpec spec;
-    spec.headerBits = 2128;
-    const auto blob = BuildBlob(key, spec);
+    BlobSpec shape;
+    shape.headerBits = 2128;
+    const auto blob = BuildBlob(key, shape);
     rsa::CRandomGenerator generator;
     Seeded(generator);
     EXPECT_EQ(Transform(blob, 1, Pattern(0), 257, generator).code, rsa::kErrKeyData);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -95,7 +96,13 @@ int main(int argc, char** argv) {
     if (options.memory) {
         opened = DirOpenMemoryStore();
     } else {
-        storeFile = options.storeFile.empty() ? cvadmin::DefaultStorePath() : options.storeFile;
+        storeFile = options.storeFile;
+        if (storeFile.empty()) {
+            // The default place is the host's own: make its folder on first use.
+            storeFile = cvadmin::DefaultStorePath();
+            std::error_code ignored;
+            std::filesystem::create_directories(std::filesystem::path(storeFile).parent_path(), ignored);
+        }
         opened = DirOpenStore(storeFile.c_str(), 1);
     }
     if (opened != 0)

@@ -326,3 +326,16 @@ TEST_F(CvadminSheetTest, DeletingAnAccountTakesItOutOfItsGroups) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CvadminProgramTest, WithoutAStoreTheHostKeepsItsOwnDirectory) {
+    ASSERT_FALSE(fs::exists(m_dir / "cvadmin"));
+    RunResult made = Run({"--registry", "r.reg", "-c", "dir add Corp Organization"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_TRUE(fs::exists(m_dir / "cvadmin" / "directory.db"));
+    RunResult again = Run({"--registry", "r.reg", "-c", "ls"});
+    EXPECT_EQ(again.out, "Admin | User\nCorp | Organization\n");
+}
+
+} // namespace

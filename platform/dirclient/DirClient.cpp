@@ -4,8 +4,10 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <set>
@@ -179,6 +181,74 @@ int32_t OpenWith(std::unique_ptr<DirStore> store, bool initialize) {
     return kDirOk;
 }
 
+// Every call that acts in a context holds the session's lock for its whole length and refuses an unknown
+// context before it looks at any other argument.
+template <typename Body> int32_t InContext(int32_t ctx, Body&& body) {
+    Session& session = TheSession();
+    Lock lock(session.mutex);
+    Context* context = FindContext(session, ctx);
+    return context == nullptr ? kDirErrNoContext : body(session, *context);
+}
+
+// Calls that act on one named object take its name right after the context.
+template <typename Body> int32_t OnObject(int32_t ctx, const char* object, Body&& body) {
+    return InContext(ctx, [&](Session& session, Context& context) {
+        std::string name;
+        const int32_t rc = TakeName(object, &name);
+        return rc != kDirOk ? rc : body(session, context, name);
+    });
+}
+
+// A buffer argument must be one of this session's (with the call's other pointers given), else it is a bad
+// argument; and it must be made for one of the operations the call accepts, else it is the wrong buffer.
+int32_t CheckBuffer(Session& session, DirBuffer* buf, bool othersGiven,
+                    std::initializer_list<int32_t> operations) {
+    if (!KnownBuffer(session, buf) || !othersGiven) {
+        return kDirErrBadArgument;
+    }
+    return std::find(operations.begin(), operations.end(), buf->operation) == operations.end()
+               ? kDirErrWrongBuffer
+               : kDirOk;
+}
+
+std::string_view AttrName(const char* attr) {
+    return std::string_view(attr, strnlen(attr, kDirClassNameBytes));
+}
+
+// An attribute name or a change: the item later values belong to.
+int32_t PutOwner(DirBuffer* buf, const char* attr, RequestItem item) {
+    const AttributeDef* def = FindAttribute(AttrName(attr));
+    if (def == nullptr) {
+        return kDirErrNoSuchAttribute;
+    }
+    item.attr = def->name;
+    item.syntax = def->syntax;
+    const uint32_t cost = NameCost(item.attr);
+    if (!buf->Fits(cost)) {
+        return kDirErrBufferFull;
+    }
+    buf->used += cost;
+    buf->lastOwner = buf->items.size();
+    buf->items.push_back(std::move(item));
+    return kDirOk;
+}
+
+// The value that DirComputeValueSize and DirGetAttrValue look at: the next one of the attribute named last.
+int32_t CurrentValue(DirBuffer* reply, uint32_t syntax, const Value** value) {
+    if (reply->nextAttr == 0) {
+        return kDirErrNoMoreItems;
+    }
+    const ReplyAttr& attr = reply->attrs[reply->nextAttr - 1];
+    if (attr.syntax != syntax) {
+        return kDirErrWrongSyntax;
+    }
+    if (reply->nextValue >= attr.values.size()) {
+        return kDirErrNoMoreItems;
+    }
+    *value = &attr.values[reply->nextValue];
+    return kDirOk;
+}
+
 } // namespace
 
 extern "C" {
@@ -301,62 +371,54 @@ int32_t DirFreeContext(int32_t ctx) {
 }
 
 int32_t DirGetContextKey(int32_t ctx, uint32_t key, void* value) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = FindContext(session, ctx);
-    if (context == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (value == nullptr) {
-        return kDirErrBadArgument;
-    }
-    switch (key) {
-    case kDirKeyFlags:
-        std::memcpy(value, &context->flags, sizeof context->flags);
-        return kDirOk;
-    case kDirKeyWord:
-        std::memcpy(value, &context->word, sizeof context->word);
-        return kDirOk;
-    case kDirKeyNameContext:
-        CopyOut(context->nameContext, static_cast<char*>(value), kDirMaxNameBytes + 1);
-        return kDirOk;
-    default:
-        return kDirErrBadArgument;
-    }
+    return InContext(ctx, [&](Session&, Context& context) {
+        if (value == nullptr) {
+            return kDirErrBadArgument;
+        }
+        switch (key) {
+        case kDirKeyFlags:
+            std::memcpy(value, &context.flags, sizeof context.flags);
+            return kDirOk;
+        case kDirKeyWord:
+            std::memcpy(value, &context.word, sizeof context.word);
+            return kDirOk;
+        case kDirKeyNameContext:
+            CopyOut(context.nameContext, static_cast<char*>(value), kDirMaxNameBytes + 1);
+            return kDirOk;
+        default:
+            return kDirErrBadArgument;
+        }
+    });
 }
 
 int32_t DirSetContextKey(int32_t ctx, uint32_t key, const void* value) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = FindContext(session, ctx);
-    if (context == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (value == nullptr) {
-        return kDirErrBadArgument;
-    }
-    switch (key) {
-    case kDirKeyFlags:
-        std::memcpy(&context->flags, value, sizeof context->flags);
-        return kDirOk;
-    case kDirKeyWord:
-        std::memcpy(&context->word, value, sizeof context->word);
-        return kDirOk;
-    case kDirKeyNameContext: {
-        std::string name;
-        int32_t rc = TakeName(static_cast<const char*>(value), &name);
-        int64_t id = 0;
-        if (rc == kDirOk) {
-            rc = session.directory->Resolve(name, &id);
+    return InContext(ctx, [&](Session& session, Context& context) {
+        if (value == nullptr) {
+            return kDirErrBadArgument;
         }
-        if (rc == kDirOk) {
-            context->nameContext = name;
+        switch (key) {
+        case kDirKeyFlags:
+            std::memcpy(&context.flags, value, sizeof context.flags);
+            return kDirOk;
+        case kDirKeyWord:
+            std::memcpy(&context.word, value, sizeof context.word);
+            return kDirOk;
+        case kDirKeyNameContext: {
+            std::string name;
+            int32_t rc = TakeName(static_cast<const char*>(value), &name);
+            int64_t id = 0;
+            if (rc == kDirOk) {
+                rc = session.directory->Resolve(name, &id);
+            }
+            if (rc == kDirOk) {
+                context.nameContext = name;
+            }
+            return rc;
         }
-        return rc;
-    }
-    default:
-        return kDirErrBadArgument;
-    }
+        default:
+            return kDirErrBadArgument;
+        }
+    });
 }
 
 int32_t DirAllocBuffer(uint32_t size, DirBuffer** buf) {
@@ -380,20 +442,17 @@ int32_t DirAllocBuffer(uint32_t size, DirBuffer** buf) {
 }
 
 int32_t DirInitBuffer(int32_t ctx, int32_t operation, DirBuffer* buf) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, buf)) {
-        return kDirErrBadArgument;
-    }
-    if (operation != kDirOpRead && operation != kDirOpCompare && operation != kDirOpAdd &&
-        operation != kDirOpModify) {
-        return kDirErrBadArgument;
-    }
-    buf->Clear(operation);
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        if (!KnownBuffer(session, buf)) {
+            return kDirErrBadArgument;
+        }
+        if (operation != kDirOpRead && operation != kDirOpCompare && operation != kDirOpAdd &&
+            operation != kDirOpModify) {
+            return kDirErrBadArgument;
+        }
+        buf->Clear(operation);
+        return kDirOk;
+    });
 }
 
 int32_t DirFreeBuffer(DirBuffer* buf) {
@@ -410,585 +469,403 @@ int32_t DirFreeBuffer(DirBuffer* buf) {
 }
 
 int32_t DirPutAttrName(int32_t ctx, DirBuffer* buf, const char* attr) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, buf) || attr == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (buf->operation != kDirOpRead && buf->operation != kDirOpCompare && buf->operation != kDirOpAdd) {
-        return kDirErrWrongBuffer;
-    }
-    const AttributeDef* def = FindAttribute(std::string_view(attr, strnlen(attr, kDirClassNameBytes)));
-    if (def == nullptr) {
-        return kDirErrNoSuchAttribute;
-    }
-    RequestItem item;
-    item.kind = RequestItemKind::AttrName;
-    item.attr = def->name;
-    item.syntax = def->syntax;
-    const uint32_t cost = NameCost(item.attr);
-    if (!buf->Fits(cost)) {
-        return kDirErrBufferFull;
-    }
-    buf->used += cost;
-    buf->lastOwner = buf->items.size();
-    buf->items.push_back(std::move(item));
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const int32_t rc = CheckBuffer(session, buf, attr != nullptr, {kDirOpRead, kDirOpCompare, kDirOpAdd});
+        if (rc != kDirOk) {
+            return rc;
+        }
+        RequestItem item;
+        item.kind = RequestItemKind::AttrName;
+        return PutOwner(buf, attr, std::move(item));
+    });
 }
 
 int32_t DirPutChange(int32_t ctx, DirBuffer* buf, int32_t change, const char* attr) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, buf) || attr == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (buf->operation != kDirOpModify) {
-        return kDirErrWrongBuffer;
-    }
-    if (change != kDirChangeAddValue && change != kDirChangeRemoveValue &&
-        change != kDirChangeRemoveAllValues) {
-        return kDirErrBadArgument;
-    }
-    const AttributeDef* def = FindAttribute(std::string_view(attr, strnlen(attr, kDirClassNameBytes)));
-    if (def == nullptr) {
-        return kDirErrNoSuchAttribute;
-    }
-    RequestItem item;
-    item.kind = RequestItemKind::Change;
-    item.change = change;
-    item.attr = def->name;
-    item.syntax = def->syntax;
-    const uint32_t cost = NameCost(item.attr);
-    if (!buf->Fits(cost)) {
-        return kDirErrBufferFull;
-    }
-    buf->used += cost;
-    buf->lastOwner = buf->items.size();
-    buf->items.push_back(std::move(item));
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const int32_t rc = CheckBuffer(session, buf, attr != nullptr, {kDirOpModify});
+        if (rc != kDirOk) {
+            return rc;
+        }
+        if (change != kDirChangeAddValue && change != kDirChangeRemoveValue &&
+            change != kDirChangeRemoveAllValues) {
+            return kDirErrBadArgument;
+        }
+        RequestItem item;
+        item.kind = RequestItemKind::Change;
+        item.change = change;
+        return PutOwner(buf, attr, std::move(item));
+    });
 }
 
 int32_t DirPutAttrValue(int32_t ctx, DirBuffer* buf, uint32_t syntax, const void* value) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, buf) || value == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (buf->operation != kDirOpCompare && buf->operation != kDirOpAdd && buf->operation != kDirOpModify) {
-        return kDirErrWrongBuffer;
-    }
-    // The value belongs to the last attribute name or change put.
-    const RequestItem* owner = buf->lastOwner < buf->items.size() ? &buf->items[buf->lastOwner] : nullptr;
-    if (owner == nullptr ||
-        (owner->kind == RequestItemKind::Change && owner->change == kDirChangeRemoveAllValues)) {
-        return kDirErrWrongBuffer;
-    }
-    if (owner->syntax != syntax) {
-        return kDirErrWrongSyntax;
-    }
-    RequestItem item;
-    item.kind = RequestItemKind::Value;
-    const int32_t rc = ValueFromClient(syntax, value, buf->capacity - buf->used, &item.value);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    const uint32_t cost = EncodedCost(item.value);
-    if (!buf->Fits(cost)) {
-        return kDirErrBufferFull;
-    }
-    buf->used += cost;
-    buf->items.push_back(std::move(item));
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        int32_t rc = CheckBuffer(session, buf, value != nullptr, {kDirOpCompare, kDirOpAdd, kDirOpModify});
+        if (rc != kDirOk) {
+            return rc;
+        }
+        // The value belongs to the last attribute name or change put.
+        const RequestItem* owner = buf->lastOwner < buf->items.size() ? &buf->items[buf->lastOwner] : nullptr;
+        if (owner == nullptr ||
+            (owner->kind == RequestItemKind::Change && owner->change == kDirChangeRemoveAllValues)) {
+            return kDirErrWrongBuffer;
+        }
+        if (owner->syntax != syntax) {
+            return kDirErrWrongSyntax;
+        }
+        RequestItem item;
+        item.kind = RequestItemKind::Value;
+        rc = ValueFromClient(syntax, value, buf->capacity - buf->used, &item.value);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        const uint32_t cost = EncodedCost(item.value);
+        if (!buf->Fits(cost)) {
+            return kDirErrBufferFull;
+        }
+        buf->used += cost;
+        buf->items.push_back(std::move(item));
+        return kDirOk;
+    });
 }
 
 int32_t DirRead(int32_t ctx, const char* object, uint32_t infoType, uint32_t allAttrs, DirBuffer* names,
                 int32_t* iteration, DirBuffer* reply) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = FindContext(session, ctx);
-    if (context == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (iteration == nullptr || !KnownBuffer(session, reply) || infoType != 1) {
-        return kDirErrBadArgument;
-    }
-    std::string name;
-    int32_t rc = TakeName(object, &name);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    std::vector<std::string> attrNames;
-    if (allAttrs == 0) {
-        if (!KnownBuffer(session, names)) {
+    return InContext(ctx, [&](Session& session, Context& context) {
+        if (iteration == nullptr || !KnownBuffer(session, reply) || infoType != 1) {
             return kDirErrBadArgument;
         }
-        if (names->operation != kDirOpRead || names->items.empty()) {
-            return kDirErrWrongBuffer;
+        std::string name;
+        int32_t rc = TakeName(object, &name);
+        if (rc != kDirOk) {
+            return rc;
         }
-        for (const auto& item : names->items) {
-            attrNames.push_back(item.attr);
-        }
-    }
-    Directory& directory = *session.directory;
-    const uint32_t flags = context->flags;
-    return Iterate(
-        *context, iteration, reply,
-        [&](Iteration* fresh) {
-            int64_t id = 0;
-            int32_t found = directory.ResolveForRead(name, flags, &id);
-            if (found == kDirOk) {
-                found = directory.Read(id, allAttrs != 0, attrNames, &fresh->attrs);
+        std::vector<std::string> attrNames;
+        if (allAttrs == 0) {
+            rc = CheckBuffer(session, names, /*othersGiven=*/true, {kDirOpRead});
+            if (rc == kDirOk && names->items.empty()) {
+                rc = kDirErrWrongBuffer;
             }
-            return found;
-        },
-        FillReadReply);
+            if (rc != kDirOk) {
+                return rc;
+            }
+            for (const auto& item : names->items) {
+                attrNames.push_back(item.attr);
+            }
+        }
+        Directory& directory = *session.directory;
+        const uint32_t flags = context.flags;
+        return Iterate(
+            context, iteration, reply,
+            [&](Iteration* fresh) {
+                int64_t id = 0;
+                int32_t found = directory.ResolveForRead(name, flags, &id);
+                if (found == kDirOk) {
+                    found = directory.Read(id, allAttrs != 0, attrNames, &fresh->attrs);
+                }
+                return found;
+            },
+            FillReadReply);
+    });
 }
 
 int32_t DirGetAttrCount(int32_t ctx, DirBuffer* reply, uint32_t* count) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, reply) || count == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (reply->operation != kReplyRead) {
-        return kDirErrWrongBuffer;
-    }
-    *count = static_cast<uint32_t>(reply->attrs.size());
-    reply->nextAttr = 0;
-    reply->nextValue = 0;
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const int32_t rc = CheckBuffer(session, reply, count != nullptr, {kReplyRead});
+        if (rc != kDirOk) {
+            return rc;
+        }
+        *count = static_cast<uint32_t>(reply->attrs.size());
+        reply->nextAttr = 0;
+        reply->nextValue = 0;
+        return kDirOk;
+    });
 }
 
 int32_t DirGetAttrName(int32_t ctx, DirBuffer* reply, char* name, uint32_t* valueCount, uint32_t* syntax) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, reply) || name == nullptr || valueCount == nullptr || syntax == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (reply->operation != kReplyRead) {
-        return kDirErrWrongBuffer;
-    }
-    if (reply->nextAttr >= reply->attrs.size()) {
-        return kDirErrNoMoreItems;
-    }
-    const ReplyAttr& attr = reply->attrs[reply->nextAttr++];
-    reply->nextValue = 0;
-    CopyOut(attr.name, name, kDirClassNameBytes);
-    *valueCount = static_cast<uint32_t>(attr.values.size());
-    *syntax = attr.syntax;
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const int32_t rc = CheckBuffer(
+            session, reply, name != nullptr && valueCount != nullptr && syntax != nullptr, {kReplyRead});
+        if (rc != kDirOk) {
+            return rc;
+        }
+        if (reply->nextAttr >= reply->attrs.size()) {
+            return kDirErrNoMoreItems;
+        }
+        const ReplyAttr& attr = reply->attrs[reply->nextAttr++];
+        reply->nextValue = 0;
+        CopyOut(attr.name, name, kDirClassNameBytes);
+        *valueCount = static_cast<uint32_t>(attr.values.size());
+        *syntax = attr.syntax;
+        return kDirOk;
+    });
 }
-
-namespace {
-
-int32_t CurrentValue(DirBuffer* reply, uint32_t syntax, const Value** value) {
-    if (reply->operation != kReplyRead) {
-        return kDirErrWrongBuffer;
-    }
-    if (reply->nextAttr == 0) {
-        return kDirErrNoMoreItems;
-    }
-    const ReplyAttr& attr = reply->attrs[reply->nextAttr - 1];
-    if (attr.syntax != syntax) {
-        return kDirErrWrongSyntax;
-    }
-    if (reply->nextValue >= attr.values.size()) {
-        return kDirErrNoMoreItems;
-    }
-    *value = &attr.values[reply->nextValue];
-    return kDirOk;
-}
-
-} // namespace
 
 int32_t DirComputeValueSize(int32_t ctx, DirBuffer* reply, uint32_t syntax, uint32_t* size) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, reply) || size == nullptr) {
-        return kDirErrBadArgument;
-    }
-    const Value* value = nullptr;
-    const int32_t rc = CurrentValue(reply, syntax, &value);
-    if (rc == kDirOk) {
-        *size = ClientSize(*value);
-    }
-    return rc;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const Value* value = nullptr;
+        int32_t rc = CheckBuffer(session, reply, size != nullptr, {kReplyRead});
+        if (rc == kDirOk) {
+            rc = CurrentValue(reply, syntax, &value);
+        }
+        if (rc == kDirOk) {
+            *size = ClientSize(*value);
+        }
+        return rc;
+    });
 }
 
 int32_t DirGetAttrValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, void* out) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, reply) || out == nullptr) {
-        return kDirErrBadArgument;
-    }
-    const Value* value = nullptr;
-    const int32_t rc = CurrentValue(reply, syntax, &value);
-    if (rc == kDirOk) {
-        WriteClient(*value, out);
-        ++reply->nextValue;
-    }
-    return rc;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const Value* value = nullptr;
+        int32_t rc = CheckBuffer(session, reply, out != nullptr, {kReplyRead});
+        if (rc == kDirOk) {
+            rc = CurrentValue(reply, syntax, &value);
+        }
+        if (rc == kDirOk) {
+            WriteClient(*value, out);
+            ++reply->nextValue;
+        }
+        return rc;
+    });
 }
-
-namespace {
-
-// The shared prologue of calls that act on one named object.
-int32_t Prepare(Session& session, int32_t ctx, const char* object, Context** context, std::string* name) {
-    *context = FindContext(session, ctx);
-    if (*context == nullptr) {
-        return kDirErrNoContext;
-    }
-    return TakeName(object, name);
-}
-
-} // namespace
 
 int32_t DirModifyObject(int32_t ctx, const char* object, int32_t, int32_t, DirBuffer* buf) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    if (!KnownBuffer(session, buf)) {
-        return kDirErrBadArgument;
-    }
-    if (buf->operation != kDirOpModify) {
-        return kDirErrWrongBuffer;
-    }
-    int64_t id = 0;
-    rc = session.directory->Resolve(name, &id);
-    return rc != kDirOk ? rc : session.directory->Modify(id, buf->items);
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        int32_t rc = CheckBuffer(session, buf, /*othersGiven=*/true, {kDirOpModify});
+        int64_t id = 0;
+        if (rc == kDirOk) {
+            rc = session.directory->Resolve(name, &id);
+        }
+        return rc != kDirOk ? rc : session.directory->Modify(id, buf->items);
+    });
 }
 
 int32_t DirAddObject(int32_t ctx, const char* object, int32_t, int32_t, DirBuffer* buf) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    const int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    if (!KnownBuffer(session, buf)) {
-        return kDirErrBadArgument;
-    }
-    if (buf->operation != kDirOpAdd) {
-        return kDirErrWrongBuffer;
-    }
-    return session.directory->Add(name, buf->items);
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        const int32_t rc = CheckBuffer(session, buf, /*othersGiven=*/true, {kDirOpAdd});
+        return rc != kDirOk ? rc : session.directory->Add(name, buf->items);
+    });
 }
 
 int32_t DirCompare(int32_t ctx, const char* object, DirBuffer* buf, uint8_t* matched) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc != kDirOk) {
+    return OnObject(ctx, object, [&](Session& session, Context& context, const std::string& name) {
+        if (!KnownBuffer(session, buf) || matched == nullptr) {
+            return kDirErrBadArgument;
+        }
+        // A caller that gave a buffer of the wrong kind still reads "no match".
+        *matched = 0;
+        if (buf->operation != kDirOpCompare) {
+            return kDirErrWrongBuffer;
+        }
+        int64_t id = 0;
+        bool found = false;
+        int32_t rc = session.directory->ResolveForRead(name, context.flags, &id);
+        if (rc == kDirOk) {
+            rc = session.directory->Compare(id, buf->items, &found);
+        }
+        *matched = found ? 1 : 0;
         return rc;
-    }
-    if (!KnownBuffer(session, buf) || matched == nullptr) {
-        return kDirErrBadArgument;
-    }
-    *matched = 0;
-    if (buf->operation != kDirOpCompare) {
-        return kDirErrWrongBuffer;
-    }
-    int64_t id = 0;
-    bool found = false;
-    rc = session.directory->ResolveForRead(name, context->flags, &id);
-    if (rc == kDirOk) {
-        rc = session.directory->Compare(id, buf->items, &found);
-    }
-    *matched = found ? 1 : 0;
-    return rc;
+    });
 }
 
 int32_t DirGetSyntaxId(int32_t ctx, const char* attr, uint32_t* syntax) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (attr == nullptr || syntax == nullptr) {
-        return kDirErrBadArgument;
-    }
-    const AttributeDef* def = FindAttribute(std::string_view(attr, strnlen(attr, kDirClassNameBytes)));
-    if (def == nullptr) {
-        return kDirErrNoSuchAttribute;
-    }
-    *syntax = def->syntax;
-    return kDirOk;
+    return InContext(ctx, [&](Session&, Context&) {
+        if (attr == nullptr || syntax == nullptr) {
+            return kDirErrBadArgument;
+        }
+        const AttributeDef* def = FindAttribute(AttrName(attr));
+        if (def == nullptr) {
+            return kDirErrNoSuchAttribute;
+        }
+        *syntax = def->syntax;
+        return kDirOk;
+    });
 }
 
 int32_t DirList(int32_t ctx, const char* container, int32_t* iteration, DirBuffer* reply) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    const int32_t rc = Prepare(session, ctx, container, &context, &name);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    if (iteration == nullptr || !KnownBuffer(session, reply)) {
-        return kDirErrBadArgument;
-    }
-    Directory& directory = *session.directory;
-    const uint32_t flags = context->flags;
-    return Iterate(
-        *context, iteration, reply,
-        [&](Iteration* fresh) {
-            fresh->list = true;
-            int64_t id = 0;
-            int32_t found = directory.ResolveForRead(name, flags, &id);
-            if (found == kDirOk) {
-                found = directory.List(id, flags, &fresh->objects);
-            }
-            return found;
-        },
-        FillListReply);
+    return OnObject(ctx, container, [&](Session& session, Context& context, const std::string& name) {
+        if (iteration == nullptr || !KnownBuffer(session, reply)) {
+            return kDirErrBadArgument;
+        }
+        Directory& directory = *session.directory;
+        const uint32_t flags = context.flags;
+        return Iterate(
+            context, iteration, reply,
+            [&](Iteration* fresh) {
+                fresh->list = true;
+                int64_t id = 0;
+                int32_t found = directory.ResolveForRead(name, flags, &id);
+                if (found == kDirOk) {
+                    found = directory.List(id, flags, &fresh->objects);
+                }
+                return found;
+            },
+            FillListReply);
+    });
 }
 
 int32_t DirGetObjectCount(int32_t ctx, DirBuffer* reply, uint32_t* count) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, reply) || count == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (reply->operation != kReplyList) {
-        return kDirErrWrongBuffer;
-    }
-    *count = static_cast<uint32_t>(reply->objects.size());
-    reply->nextObject = 0;
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const int32_t rc = CheckBuffer(session, reply, count != nullptr, {kReplyList});
+        if (rc != kDirOk) {
+            return rc;
+        }
+        *count = static_cast<uint32_t>(reply->objects.size());
+        reply->nextObject = 0;
+        return kDirOk;
+    });
 }
 
 int32_t DirGetObjectName(int32_t ctx, DirBuffer* reply, char* name512, uint32_t* attrCount,
                          DirObjectInfo* info) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (!KnownBuffer(session, reply) || name512 == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (reply->operation != kReplyList) {
-        return kDirErrWrongBuffer;
-    }
-    if (reply->nextObject >= reply->objects.size()) {
-        return kDirErrNoMoreItems;
-    }
-    const ReplyObject& entry = reply->objects[reply->nextObject++];
-    CopyOut(entry.name, name512, kDirMaxNameBytes + 1);
-    if (attrCount != nullptr) {
-        *attrCount = entry.attrCount;
-    }
-    if (info != nullptr) {
-        *info = entry.info;
-    }
-    return kDirOk;
+    return InContext(ctx, [&](Session& session, Context&) {
+        const int32_t rc = CheckBuffer(session, reply, name512 != nullptr, {kReplyList});
+        if (rc != kDirOk) {
+            return rc;
+        }
+        if (reply->nextObject >= reply->objects.size()) {
+            return kDirErrNoMoreItems;
+        }
+        const ReplyObject& entry = reply->objects[reply->nextObject++];
+        CopyOut(entry.name, name512, kDirMaxNameBytes + 1);
+        if (attrCount != nullptr) {
+            *attrCount = entry.attrCount;
+        }
+        if (info != nullptr) {
+            *info = entry.info;
+        }
+        return kDirOk;
+    });
 }
 
 int32_t DirCloseIteration(int32_t ctx, int32_t iteration, int32_t) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = FindContext(session, ctx);
-    if (context == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (iteration == -1) {
-        return kDirOk;
-    }
-    return context->iterations.erase(iteration) != 0 ? kDirOk : kDirErrBadIteration;
+    return InContext(ctx, [&](Session&, Context& context) {
+        if (iteration == -1) {
+            return kDirOk;
+        }
+        return context.iterations.erase(iteration) != 0 ? kDirOk : kDirErrBadIteration;
+    });
 }
 
 int32_t DirRenameObject(int32_t ctx, const char* object, const char* newLeaf, int32_t removeOld) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    std::string leaf;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc == kDirOk) {
-        rc = TakeName(newLeaf, &leaf);
-    }
-    int64_t id = 0;
-    if (rc == kDirOk) {
-        rc = session.directory->Resolve(name, &id);
-    }
-    return rc != kDirOk ? rc : session.directory->Rename(id, leaf, removeOld != 0);
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        std::string leaf;
+        int32_t rc = TakeName(newLeaf, &leaf);
+        int64_t id = 0;
+        if (rc == kDirOk) {
+            rc = session.directory->Resolve(name, &id);
+        }
+        return rc != kDirOk ? rc : session.directory->Rename(id, leaf, removeOld != 0);
+    });
 }
 
 int32_t DirReadObjectInfo(int32_t ctx, const char* object, char* name512, DirObjectInfo* info) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc != kDirOk) {
+    return OnObject(ctx, object, [&](Session& session, Context& context, const std::string& name) {
+        if (name512 == nullptr || info == nullptr) {
+            return kDirErrBadArgument;
+        }
+        int64_t id = 0;
+        std::string fullName;
+        DirObjectInfo result{};
+        int32_t rc = session.directory->ResolveForRead(name, context.flags, &id);
+        if (rc == kDirOk) {
+            rc = session.directory->ObjectInfo(id, context.flags, &fullName, &result);
+        }
+        if (rc == kDirOk) {
+            CopyOut(fullName, name512, kDirMaxNameBytes + 1);
+            *info = result;
+        }
         return rc;
-    }
-    if (name512 == nullptr || info == nullptr) {
-        return kDirErrBadArgument;
-    }
-    int64_t id = 0;
-    std::string fullName;
-    DirObjectInfo result{};
-    rc = session.directory->ResolveForRead(name, context->flags, &id);
-    if (rc == kDirOk) {
-        rc = session.directory->ObjectInfo(id, context->flags, &fullName, &result);
-    }
-    if (rc == kDirOk) {
-        CopyOut(fullName, name512, kDirMaxNameBytes + 1);
-        *info = result;
-    }
-    return rc;
+    });
 }
 
 int32_t DirRemoveObject(int32_t ctx, const char* object) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    int64_t id = 0;
-    if (rc == kDirOk) {
-        rc = session.directory->Resolve(name, &id);
-    }
-    return rc != kDirOk ? rc : session.directory->Remove(id);
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        int64_t id = 0;
+        const int32_t rc = session.directory->Resolve(name, &id);
+        return rc != kDirOk ? rc : session.directory->Remove(id);
+    });
 }
 
 int32_t DirGetEffectiveRights(int32_t ctx, const char* subject, const char* object, const char* attr,
                               uint32_t* rights) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    std::string subjectName;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc == kDirOk) {
-        rc = TakeName(subject, &subjectName);
-    }
-    if (rc == kDirOk && (attr == nullptr || rights == nullptr)) {
-        rc = kDirErrBadArgument;
-    }
-    if (rc != kDirOk) {
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        std::string subjectName;
+        int32_t rc = TakeName(subject, &subjectName);
+        if (rc == kDirOk && (attr == nullptr || rights == nullptr)) {
+            rc = kDirErrBadArgument;
+        }
+        if (rc != kDirOk) {
+            return rc;
+        }
+        *rights = 0;
+        int64_t subjectId = kPublicSubject;
+        if (!NamesEqual(subjectName, kPublicName)) {
+            rc = session.directory->Resolve(subjectName, &subjectId);
+        }
+        int64_t id = 0;
+        if (rc == kDirOk) {
+            rc = session.directory->Resolve(name, &id);
+        }
+        if (rc == kDirOk) {
+            rc = session.directory->Rights(subjectId, id, AttrName(attr), rights);
+        }
         return rc;
-    }
-    *rights = 0;
-    int64_t subjectId = kPublicSubject;
-    if (!NamesEqual(subjectName, kPublicName)) {
-        rc = session.directory->Resolve(subjectName, &subjectId);
-    }
-    int64_t id = 0;
-    if (rc == kDirOk) {
-        rc = session.directory->Resolve(name, &id);
-    }
-    if (rc == kDirOk) {
-        rc = session.directory->Rights(subjectId, id,
-                                       std::string_view(attr, strnlen(attr, kDirClassNameBytes)), rights);
-    }
-    return rc;
+    });
 }
 
 int32_t DirWhoAmI(int32_t ctx, char* name512) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    if (FindContext(session, ctx) == nullptr) {
-        return kDirErrNoContext;
-    }
-    if (name512 == nullptr) {
-        return kDirErrBadArgument;
-    }
-    if (session.directory->Identity() == kPublicSubject) {
-        return kDirErrNoIdentity;
-    }
-    std::string name;
-    session.directory->Forget();
-    const int32_t rc = session.directory->FullName(session.directory->Identity(), &name);
-    if (rc == kDirOk) {
-        CopyOut(name, name512, kDirMaxNameBytes + 1);
-    }
-    return rc;
+    return InContext(ctx, [&](Session& session, Context&) {
+        if (name512 == nullptr) {
+            return kDirErrBadArgument;
+        }
+        if (session.directory->Identity() == kPublicSubject) {
+            return kDirErrNoIdentity;
+        }
+        std::string name;
+        session.directory->Forget();
+        const int32_t rc = session.directory->FullName(session.directory->Identity(), &name);
+        if (rc == kDirOk) {
+            CopyOut(name, name512, kDirMaxNameBytes + 1);
+        }
+        return rc;
+    });
 }
 
 int32_t DirPasswordCallA(int32_t ctx, int32_t, const char* object, const char* oldPassword,
                          const char* newPassword) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc == kDirOk && oldPassword == nullptr) {
-        rc = kDirErrBadArgument;
-    }
-    int64_t id = 0;
-    if (rc == kDirOk) {
-        rc = session.directory->Resolve(name, &id);
-    }
-    return rc != kDirOk ? rc : session.directory->SetPassword(id, oldPassword, newPassword);
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        if (oldPassword == nullptr) {
+            return kDirErrBadArgument;
+        }
+        int64_t id = 0;
+        const int32_t rc = session.directory->Resolve(name, &id);
+        return rc != kDirOk ? rc : session.directory->SetPassword(id, oldPassword, newPassword);
+    });
 }
 
 int32_t DirPasswordCallB(int32_t ctx, const char* object, const char* newPassword, int32_t) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    int64_t id = 0;
-    if (rc == kDirOk) {
-        rc = session.directory->Resolve(name, &id);
-    }
-    return rc != kDirOk ? rc : session.directory->SetPassword(id, nullptr, newPassword);
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        int64_t id = 0;
+        const int32_t rc = session.directory->Resolve(name, &id);
+        return rc != kDirOk ? rc : session.directory->SetPassword(id, nullptr, newPassword);
+    });
 }
 
 int32_t DirMoveObject(int32_t ctx, const char* object, const char* newContainer) {
-    Session& session = TheSession();
-    Lock lock(session.mutex);
-    Context* context = nullptr;
-    std::string name;
-    std::string containerName;
-    int32_t rc = Prepare(session, ctx, object, &context, &name);
-    if (rc == kDirOk) {
-        rc = TakeName(newContainer, &containerName);
-    }
-    int64_t id = 0;
-    int64_t container = 0;
-    if (rc == kDirOk) {
-        rc = session.directory->Resolve(name, &id);
-    }
-    if (rc == kDirOk) {
-        rc = session.directory->Resolve(containerName, &container);
-    }
-    return rc != kDirOk ? rc : session.directory->Move(id, container);
+    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+        std::string containerName;
+        int32_t rc = TakeName(newContainer, &containerName);
+        int64_t id = 0;
+        int64_t container = 0;
+        if (rc == kDirOk) {
+            rc = session.directory->Resolve(name, &id);
+        }
+        if (rc == kDirOk) {
+            rc = session.directory->Resolve(containerName, &container);
+        }
+        return rc != kDirOk ? rc : session.directory->Move(id, container);
+    });
 }
 
 } // extern "C"

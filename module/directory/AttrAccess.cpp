@@ -75,25 +75,6 @@ bool IsStringSyntax(uint32_t syntax) {
            syntax == kSyntaxClassName;
 }
 
-bool EqualNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        auto ca = static_cast<unsigned char>(*a);
-        auto cb = static_cast<unsigned char>(*b);
-        if (ca >= 'A' && ca <= 'Z') {
-            ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        }
-        if (cb >= 'A' && cb <= 'Z') {
-            cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        }
-        if (ca != cb) {
-            return false;
-        }
-        if (ca == '\0') {
-            return true;
-        }
-    }
-}
-
 int32_t ConfigureContext(int32_t ctx, uint32_t setFlags, uint32_t clearFlags) {
     uint32_t flags = 0;
     int32_t rc = DirGetContextKey(ctx, kDirKeyFlags, &flags);
@@ -170,13 +151,42 @@ int32_t OpenReplyAttribute(int32_t ctx, DirBuffer* reply, uint32_t wantedSyntax,
     return kDirOk;
 }
 
-int32_t PrepareRead(int32_t ctx, DirBuffer* names, const char* attr) {
-    int32_t rc = DirInitBuffer(ctx, kDirOpRead, names);
-    if (rc == kDirOk) {
-        rc = DirPutAttrName(ctx, names, attr);
+// A read of one attribute of one object: the request naming it, the reply, and the iteration over the
+// replies, released in the reverse order.
+class AttributeRead {
+public:
+    AttributeRead(int32_t ctx, uint32_t bufferSize) : m_ctx(ctx), m_names(bufferSize), m_reply(bufferSize) {}
+
+    [[nodiscard]] int32_t Start(const char* attr) {
+        if (!m_names.Ok()) {
+            return m_names.AllocCode();
+        }
+        if (!m_reply.Ok()) {
+            return m_reply.AllocCode();
+        }
+        int32_t rc = DirInitBuffer(m_ctx, kDirOpRead, m_names.Get());
+        if (rc == kDirOk) {
+            rc = DirPutAttrName(m_ctx, m_names.Get(), attr);
+        }
+        return rc;
     }
-    return rc;
-}
+
+    // Reads the next reply and opens its attribute, which must have the syntax wanted.
+    [[nodiscard]] int32_t NextReply(const char* object, uint32_t syntax, uint32_t* valueCount) {
+        *valueCount = 0;
+        const int32_t rc = DirRead(m_ctx, object, 1, 0, m_names.Get(), m_iteration.Handle(), m_reply.Get());
+        return rc != kDirOk ? rc : OpenReplyAttribute(m_ctx, m_reply.Get(), syntax, valueCount);
+    }
+
+    [[nodiscard]] DirBuffer* Reply() const { return m_reply.Get(); }
+    [[nodiscard]] bool Complete() const { return m_iteration.Complete(); }
+
+private:
+    int32_t m_ctx;
+    RequestBuffer m_names;
+    RequestBuffer m_reply;
+    IterationGuard m_iteration{m_ctx, kDirOpRead};
+};
 
 int32_t ModifyOneValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, const void* value,
                        int32_t change) {
@@ -280,7 +290,7 @@ int32_t IsCurrentIdentity(int32_t ctx, const char* name) {
     }
     Finish(kDirOk);
     identity[kIdentityBytes - 1] = '\0';
-    return name != nullptr && EqualNoCase(identity, name) ? 1 : 0;
+    return name != nullptr && NamesEqualNoCase(identity, name) ? 1 : 0;
 }
 
 int32_t ReadAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, void** value) {
@@ -288,33 +298,19 @@ int32_t ReadAttrValue(int32_t ctx, const char* object, const char* attr, uint32_
         return Finish(kDirErrBadArgument);
     }
     *value = nullptr;
-    RequestBuffer names(kDirBufferSmall);
-    if (!names.Ok()) {
-        return Finish(names.AllocCode());
-    }
-    RequestBuffer reply(kDirBufferSmall);
-    if (!reply.Ok()) {
-        return Finish(reply.AllocCode());
-    }
-    int32_t rc = PrepareRead(ctx, names.Get(), attr);
-    if (rc != kDirOk) {
-        return Finish(rc);
-    }
-    IterationGuard iteration(ctx, kDirOpRead);
-    rc = DirRead(ctx, object, 1, 0, names.Get(), iteration.Handle(), reply.Get());
-    if (rc != kDirOk) {
-        return Finish(rc);
-    }
+    AttributeRead read(ctx, kDirBufferSmall);
+    int32_t rc = read.Start(attr);
     uint32_t valueCount = 0;
-    rc = OpenReplyAttribute(ctx, reply.Get(), syntax, &valueCount);
-    if (rc != kDirOk) {
-        return Finish(rc);
+    if (rc == kDirOk) {
+        rc = read.NextReply(object, syntax, &valueCount);
     }
-    if (valueCount == 0) {
-        return Finish(kDirErrNoSuchAttribute);
+    if (rc == kDirOk && valueCount == 0) {
+        rc = kDirErrNoSuchAttribute;
     }
-    uint32_t size = 0;
-    rc = TakeValue(ctx, reply.Get(), syntax, value, &size);
+    if (rc == kDirOk) {
+        uint32_t size = 0;
+        rc = TakeValue(ctx, read.Reply(), syntax, value, &size);
+    }
     return Finish(rc);
 }
 
@@ -327,33 +323,21 @@ int32_t ReadAttrValues(int32_t ctx, const char* object, const char* attr, uint32
     if (!IsStringSyntax(syntax)) {
         return Finish(kDirErrWrongSyntax);
     }
-    RequestBuffer names(kDirBufferReply);
-    if (!names.Ok()) {
-        return Finish(names.AllocCode());
-    }
-    RequestBuffer reply(kDirBufferReply);
-    if (!reply.Ok()) {
-        return Finish(reply.AllocCode());
-    }
-    int32_t rc = PrepareRead(ctx, names.Get(), attr);
+    AttributeRead read(ctx, kDirBufferReply);
+    int32_t rc = read.Start(attr);
     if (rc != kDirOk) {
         return Finish(rc);
     }
-    IterationGuard iteration(ctx, kDirOpRead);
     do {
-        rc = DirRead(ctx, object, 1, 0, names.Get(), iteration.Handle(), reply.Get());
-        if (rc != kDirOk) {
-            return Finish(rc);
-        }
         uint32_t valueCount = 0;
-        rc = OpenReplyAttribute(ctx, reply.Get(), syntax, &valueCount);
+        rc = read.NextReply(object, syntax, &valueCount);
         if (rc != kDirOk) {
             return Finish(rc);
         }
         for (uint32_t i = 0; i < valueCount; ++i) {
             void* block = nullptr;
             uint32_t size = 0;
-            rc = TakeValue(ctx, reply.Get(), syntax, &block, &size);
+            rc = TakeValue(ctx, read.Reply(), syntax, &block, &size);
             if (rc != kDirOk) {
                 return Finish(rc);
             }
@@ -361,7 +345,7 @@ int32_t ReadAttrValues(int32_t ctx, const char* object, const char* attr, uint32
             values->Add(CString(std::string_view(text, strnlen(text, size))));
             std::free(block);
         }
-    } while (!iteration.Complete());
+    } while (!read.Complete());
     return Finish(kDirOk);
 }
 

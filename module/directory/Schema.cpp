@@ -75,7 +75,9 @@ constexpr std::array kClasses{
     SchemaClass{kClassUser, false},        SchemaClass{kClassTemplate, false},
 };
 
-bool SameNameNoCase(const char* a, const char* b) {
+} // namespace
+
+bool NamesEqualNoCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
         auto ca = static_cast<unsigned char>(*a);
         auto cb = static_cast<unsigned char>(*b);
@@ -94,8 +96,6 @@ bool SameNameNoCase(const char* a, const char* b) {
     }
 }
 
-} // namespace
-
 std::span<const SchemaAttribute> SchemaAttributes() {
     return kAttributes;
 }
@@ -109,7 +109,7 @@ const SchemaAttribute* FindSchemaAttribute(const char* name) {
         return nullptr;
     }
     for (const auto& attribute : kAttributes) {
-        if (SameNameNoCase(attribute.name, name)) {
+        if (NamesEqualNoCase(attribute.name, name)) {
             return &attribute;
         }
     }
@@ -121,7 +121,7 @@ const SchemaClass* FindSchemaClass(const char* name) {
         return nullptr;
     }
     for (const auto& schemaClass : kClasses) {
-        if (SameNameNoCase(schemaClass.name, name)) {
+        if (NamesEqualNoCase(schemaClass.name, name)) {
             return &schemaClass;
         }
     }

@@ -114,6 +114,10 @@ struct SchemaClass {
 std::span<const SchemaAttribute> SchemaAttributes();
 std::span<const SchemaClass> SchemaClasses();
 
+// Directory names match without regard to ASCII letter case (and only ASCII: other bytes match exactly).
+// Both names must be NUL-terminated.
+bool NamesEqualNoCase(const char* a, const char* b);
+
 // Directory names match without regard to ASCII letter case, so lookups do too. Null when not in the table.
 const SchemaAttribute* FindSchemaAttribute(const char* name);
 const SchemaClass* FindSchemaClass(const char* name);

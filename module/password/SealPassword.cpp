@@ -1,5 +1,7 @@
 #include "module/password/SealPassword.h"
 
+#include "module/password/OsRandomPool.h"
+
 #include "module/password/rsa/KeyData.h"
 #include "module/password/rsa/KeyObject.h"
 #include "module/password/rsa/RsaCodes.h"
@@ -7,10 +9,8 @@
 #include "module/password/rsa/SecureBuffer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <sys/random.h>
 
 namespace {
 
@@ -66,18 +66,7 @@ bool CPasswordSealer::Fill(uint8_t* data, size_t length) const {
         std::memset(data, 0, length);
         return true;
     }
-    while (length > 0) {
-        const ssize_t got = getrandom(data, length, 0);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += got;
-        length -= static_cast<size_t>(got);
-    }
-    return true;
+    return COsRandomPool::Process().Take(data, length);
 }
 
 int32_t CPasswordSealer::Seal(const uint8_t* keyBlob, uint32_t keyBlobLength, uint8_t* output,

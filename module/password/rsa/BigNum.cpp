@@ -325,14 +325,21 @@ bool CMontgomery::Init(const BigNum& modulus) {
 
 namespace {
 
+enum class MontOp { Multiply, Square, Reduce };
+
 // Montgomery multiplication in product-scanning form (the "finely integrated product scanning" method):
 // each result column gathers its products of a * b and of m * n in a three-limb accumulator held in
 // registers, so no intermediate row goes through memory. Written for a fixed limb count so that the
 // compiler can unroll it for each modulus size.
-template <size_t N>
-void MontMulFixed(const uint64_t* a, const uint64_t* b, const uint64_t* mod, uint64_t n0Inv, uint64_t* out) {
-    uint64_t m[N];
-    uint64_t t[N + 1];
+//
+// Square (b is a) takes each cross product once and doubles the column's sum, a quarter fewer products;
+// Reduce (b is 1) only leaves the Montgomery form, so it has no a * b products at all. `scratch` holds
+// 2N + 1 limbs of intermediate values; the caller zero-fills it once after a run of operations.
+template <size_t N, MontOp kOp>
+void MontFixed(const uint64_t* a, const uint64_t* b, const uint64_t* mod, uint64_t n0Inv, uint64_t* out,
+               uint64_t* scratch) {
+    uint64_t* m = scratch;
+    uint64_t* t = scratch + N;
     U128 acc = 0;
     uint64_t top = 0;
     const auto add = [&acc, &top](uint64_t x, uint64_t y) {
@@ -344,21 +351,58 @@ void MontMulFixed(const uint64_t* a, const uint64_t* b, const uint64_t* mod, uin
         acc = (acc >> 64) | (static_cast<U128>(top) << 64);
         top = 0;
     };
-    for (size_t i = 0; i < N; ++i) {
-        for (size_t j = 0; j < i; ++j) {
-            add(a[j], b[i - j]);
-            add(m[j], mod[i - j]);
+    // The a * b products of column i, for i - N < j <= i.
+    const auto products = [&](size_t i) {
+        const size_t low = i >= N ? i - N + 1 : 0;
+        if constexpr (kOp == MontOp::Multiply) {
+            for (size_t j = low; j <= i && j < N; ++j) {
+                add(a[j], b[i - j]);
+            }
+        } else if constexpr (kOp == MontOp::Square) {
+            U128 cross = 0;
+            uint64_t crossTop = 0;
+            for (size_t j = low; j < i - j; ++j) {
+                const U128 p = static_cast<U128>(a[j]) * a[i - j];
+                cross += p;
+                crossTop += cross < p ? 1 : 0;
+            }
+            crossTop = (crossTop << 1) | static_cast<uint64_t>(cross >> 127);
+            cross <<= 1;
+            acc += cross;
+            top += crossTop + (acc < cross ? 1 : 0);
+            if (i % 2 == 0) {
+                add(a[i / 2], a[i / 2]);
+            }
+        } else {
+            if (i < N) {
+                acc += a[i];
+                top += acc < a[i] ? 1 : 0;
+            }
         }
-        add(a[i], b[0]);
+    };
+    // The m * n products of a column go to an accumulator of their own, so that the processor runs their
+    // carry chain beside the one of the a * b products; the two meet once per column.
+    const auto reduction = [&](size_t low, size_t high, size_t i) {
+        U128 racc = 0;
+        uint64_t rtop = 0;
+        for (size_t j = low; j < high; ++j) {
+            const U128 p = static_cast<U128>(m[j]) * mod[i - j];
+            racc += p;
+            rtop += racc < p ? 1 : 0;
+        }
+        acc += racc;
+        top += rtop + (acc < racc ? 1 : 0);
+    };
+    for (size_t i = 0; i < N; ++i) {
+        products(i);
+        reduction(0, i, i);
         m[i] = static_cast<uint64_t>(acc) * n0Inv;
         add(m[i], mod[0]); // clears the low limb
         shift();
     }
     for (size_t i = N; i < 2 * N - 1; ++i) {
-        for (size_t j = i - N + 1; j < N; ++j) {
-            add(a[j], b[i - j]);
-            add(m[j], mod[i - j]);
-        }
+        products(i);
+        reduction(i - N + 1, N, i);
         t[i - N] = static_cast<uint64_t>(acc);
         shift();
     }
@@ -384,23 +428,34 @@ void MontMulFixed(const uint64_t* a, const uint64_t* b, const uint64_t* mod, uin
         }
     }
     std::memcpy(out, t, N * sizeof(uint64_t));
-    SecureZero(t, sizeof t);
-    SecureZero(m, sizeof m);
 }
 
-using MontMulFunction = void (*)(const uint64_t*, const uint64_t*, const uint64_t*, uint64_t, uint64_t*);
+using MontFunction = void (*)(const uint64_t*, const uint64_t*, const uint64_t*, uint64_t, uint64_t*,
+                              uint64_t*);
 
-template <size_t... I>
-constexpr std::array<MontMulFunction, sizeof...(I)> MakeMontMulTable(std::index_sequence<I...>) {
-    return {&MontMulFixed<I + 1>...};
+template <MontOp kOp, size_t... I>
+constexpr std::array<MontFunction, sizeof...(I)> MakeMontTable(std::index_sequence<I...>) {
+    return {&MontFixed<I + 1, kOp>...};
 }
 
-constexpr auto kMontMulTable = MakeMontMulTable(std::make_index_sequence<CMontgomery::kMaxModulusLimbs>());
+constexpr std::array<std::array<MontFunction, CMontgomery::kMaxModulusLimbs>, 3> kMontTable = {
+    MakeMontTable<MontOp::Multiply>(std::make_index_sequence<CMontgomery::kMaxModulusLimbs>()),
+    MakeMontTable<MontOp::Square>(std::make_index_sequence<CMontgomery::kMaxModulusLimbs>()),
+    MakeMontTable<MontOp::Reduce>(std::make_index_sequence<CMontgomery::kMaxModulusLimbs>()),
+};
 
 } // namespace
 
-void CMontgomery::MontMul(const uint64_t* a, const uint64_t* b, uint64_t* out) const {
-    kMontMulTable[m_limbs - 1](a, b, m_modulus.LimbData(), m_n0Inv, out);
+void CMontgomery::MontMul(const uint64_t* a, const uint64_t* b, uint64_t* out, uint64_t* scratch) const {
+    kMontTable[0][m_limbs - 1](a, b, m_modulus.LimbData(), m_n0Inv, out, scratch);
+}
+
+void CMontgomery::MontSquare(const uint64_t* a, uint64_t* out, uint64_t* scratch) const {
+    kMontTable[1][m_limbs - 1](a, a, m_modulus.LimbData(), m_n0Inv, out, scratch);
+}
+
+void CMontgomery::MontReduce(const uint64_t* a, uint64_t* out, uint64_t* scratch) const {
+    kMontTable[2][m_limbs - 1](a, nullptr, m_modulus.LimbData(), m_n0Inv, out, scratch);
 }
 
 bool CMontgomery::PowMod(const BigNum& base, const BigNum& exponent, BigNum& out) const {
@@ -411,48 +466,50 @@ bool CMontgomery::PowMod(const BigNum& base, const BigNum& exponent, BigNum& out
     uint64_t one[kMaxModulusLimbs] = {1};
     uint64_t b[kMaxModulusLimbs] = {};
     uint64_t acc[kMaxModulusLimbs] = {};
+    uint64_t scratch[kScratchLimbs] = {};
     std::memcpy(b, base.LimbData(), n * sizeof(uint64_t));
-    MontMul(b, m_rr.LimbData(), b); // into Montgomery form
+    MontMul(b, m_rr.LimbData(), b, scratch); // into Montgomery form
     const size_t bits = exponent.BitLength();
     if (bits == 0) {
-        MontMul(one, m_rr.LimbData(), acc); // R mod n, the Montgomery form of 1
+        MontMul(one, m_rr.LimbData(), acc, scratch); // R mod n, the Montgomery form of 1
     } else if (bits <= 64) {
         // Public exponents are short: square-and-multiply from below the top bit, which is the base itself.
         std::memcpy(acc, b, sizeof acc);
         for (size_t i = bits - 1; i-- > 0;) {
-            MontMul(acc, acc, acc);
+            MontSquare(acc, acc, scratch);
             if (exponent.Bit(i)) {
-                MontMul(acc, b, acc);
+                MontMul(acc, b, acc, scratch);
             }
         }
     } else {
-        MontMul(one, m_rr.LimbData(), acc);
+        MontMul(one, m_rr.LimbData(), acc, scratch);
         // Fixed 4-bit windows: the private exponents and the primality tests have full-length exponents.
         uint64_t table[16][kMaxModulusLimbs] = {};
         std::memcpy(table[0], acc, sizeof acc);
         for (int i = 1; i < 16; ++i) {
-            MontMul(table[i - 1], b, table[i]);
+            MontMul(table[i - 1], b, table[i], scratch);
         }
         const size_t windows = (bits + 3) / 4;
         for (size_t w = windows; w-- > 0;) {
             for (int k = 0; k < 4; ++k) {
-                MontMul(acc, acc, acc);
+                MontSquare(acc, acc, scratch);
             }
             unsigned digit = 0;
             for (int k = 3; k >= 0; --k) {
                 digit = (digit << 1) | (exponent.Bit(4 * w + static_cast<size_t>(k)) ? 1u : 0u);
             }
-            MontMul(acc, table[digit], acc);
+            MontMul(acc, table[digit], acc, scratch);
         }
         SecureZero(table, sizeof table);
     }
-    MontMul(acc, one, acc); // out of Montgomery form
+    MontReduce(acc, acc, scratch);
     BigNum r;
     std::memcpy(r.LimbData(), acc, n * sizeof(uint64_t));
     r.Normalise(n);
     out = r;
     SecureZero(b, sizeof b);
     SecureZero(acc, sizeof acc);
+    SecureZero(scratch, sizeof scratch);
     return true;
 }
 

@@ -74,7 +74,14 @@ public:
     const BigNum& Modulus() const { return m_modulus; }
 
 private:
-    void MontMul(const uint64_t* a, const uint64_t* b, uint64_t* out) const;
+    // Scratch areas for the operations below: 2 * kMaxModulusLimbs + 1 limbs.
+    static constexpr size_t kScratchLimbs = 2 * kMaxModulusLimbs + 1;
+    // a * b / R mod n; `out` may be `a` or `b`.
+    void MontMul(const uint64_t* a, const uint64_t* b, uint64_t* out, uint64_t* scratch) const;
+    // a * a / R mod n.
+    void MontSquare(const uint64_t* a, uint64_t* out, uint64_t* scratch) const;
+    // a / R mod n: out of the Montgomery form.
+    void MontReduce(const uint64_t* a, uint64_t* out, uint64_t* scratch) const;
 
     BigNum m_modulus;
     BigNum m_rr; // R^2 mod n, R = 2^(64 * m_limbs)

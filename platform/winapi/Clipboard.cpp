@@ -25,6 +25,22 @@ struct GlobalHeap {
         auto it = blocks.find(static_cast<GlobalBlock*>(handle));
         return it == blocks.end() ? nullptr : *it;
     }
+    // As Find; an unknown handle is the caller's last error.
+    GlobalBlock* FindOrFail(HGLOBAL handle) {
+        GlobalBlock* block = Find(handle);
+        if (block == nullptr)
+            SetLastError(ERROR_INVALID_HANDLE);
+        return block;
+    }
+    void Delete(GlobalBlock* block) {
+        blocks.erase(block);
+        delete block;
+    }
+    // Deletes the block behind a handle the clipboard holds, when the heap knows it.
+    void DeleteIfKnown(HGLOBAL handle) {
+        if (GlobalBlock* block = Find(handle))
+            Delete(block);
+    }
 };
 
 GlobalHeap& Heap() {
@@ -43,13 +59,16 @@ ClipboardState& Clip() {
     return state;
 }
 
+// Every call but OpenClipboard needs the clipboard opened first; when it is not, that is the last error.
+bool IsOpenOrFail(const ClipboardState& clip) {
+    if (!clip.open)
+        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    return clip.open;
+}
+
 void ReleaseClipboardContent(GlobalHeap& heap, ClipboardState& clip) {
-    for (auto& [format, handle] : clip.formats) {
-        if (GlobalBlock* block = heap.Find(handle)) {
-            heap.blocks.erase(block);
-            delete block;
-        }
-    }
+    for (auto& [format, handle] : clip.formats)
+        heap.DeleteIfKnown(handle);
     clip.formats.clear();
 }
 
@@ -79,11 +98,9 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
 LPVOID GlobalLock(HGLOBAL handle) {
     GlobalHeap& heap = Heap();
     std::lock_guard lock(heap.mutex);
-    GlobalBlock* block = heap.Find(handle);
-    if (block == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    GlobalBlock* block = heap.FindOrFail(handle);
+    if (block == nullptr)
         return nullptr;
-    }
     ++block->locks;
     return block->data.get();
 }
@@ -91,11 +108,9 @@ LPVOID GlobalLock(HGLOBAL handle) {
 BOOL GlobalUnlock(HGLOBAL handle) {
     GlobalHeap& heap = Heap();
     std::lock_guard lock(heap.mutex);
-    GlobalBlock* block = heap.Find(handle);
-    if (block == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    GlobalBlock* block = heap.FindOrFail(handle);
+    if (block == nullptr)
         return FALSE;
-    }
     if (block->locks > 0)
         --block->locks;
     SetLastError(ERROR_SUCCESS);
@@ -113,8 +128,7 @@ HGLOBAL GlobalFree(HGLOBAL handle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return handle;
     }
-    heap.blocks.erase(block);
-    delete block;
+    heap.Delete(block);
     return nullptr;
 }
 
@@ -145,10 +159,8 @@ BOOL EmptyClipboard() {
     GlobalHeap& heap = Heap();
     std::lock_guard lock(heap.mutex);
     ClipboardState& clip = Clip();
-    if (!clip.open) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!IsOpenOrFail(clip))
         return FALSE;
-    }
     ReleaseClipboardContent(heap, clip);
     return TRUE;
 }
@@ -157,22 +169,15 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
     GlobalHeap& heap = Heap();
     std::lock_guard lock(heap.mutex);
     ClipboardState& clip = Clip();
-    if (!clip.open) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!IsOpenOrFail(clip))
         return nullptr;
-    }
     GlobalBlock* block = heap.Find(data);
     if (block == nullptr || block->ownedByClipboard) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    auto old = clip.formats.find(format);
-    if (old != clip.formats.end()) {
-        if (GlobalBlock* previous = heap.Find(old->second)) {
-            heap.blocks.erase(previous);
-            delete previous;
-        }
-    }
+    if (auto old = clip.formats.find(format); old != clip.formats.end())
+        heap.DeleteIfKnown(old->second);
     block->ownedByClipboard = true;
     clip.formats[format] = data;
     return data;
@@ -182,10 +187,8 @@ HANDLE GetClipboardData(UINT format) {
     GlobalHeap& heap = Heap();
     std::lock_guard lock(heap.mutex);
     ClipboardState& clip = Clip();
-    if (!clip.open) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!IsOpenOrFail(clip))
         return nullptr;
-    }
     auto it = clip.formats.find(format);
     return it == clip.formats.end() ? nullptr : it->second;
 }
@@ -194,10 +197,8 @@ BOOL CloseClipboard() {
     GlobalHeap& heap = Heap();
     std::lock_guard lock(heap.mutex);
     ClipboardState& clip = Clip();
-    if (!clip.open) {
-        SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+    if (!IsOpenOrFail(clip))
         return FALSE;
-    }
     clip.open = false;
     return TRUE;
 }

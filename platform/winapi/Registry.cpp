@@ -61,6 +61,13 @@ LONG Resolve(Registry& reg, HKEY key, OpenKey& out) {
     return ERROR_SUCCESS;
 }
 
+// The open key behind a handle, when the handle was opened with the right the call needs.
+LONG ResolveFor(Registry& reg, HKEY key, REGSAM right, OpenKey& out) {
+    if (LONG code = Resolve(reg, key, out); code != ERROR_SUCCESS)
+        return code;
+    return (out.access & right) == 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+}
+
 HKEY NewHandle(Registry& reg, OpenKey key) {
     uintptr_t id = reg.nextHandle;
     reg.nextHandle += 4;
@@ -123,6 +130,14 @@ template <typename Change> LONG Mutate(Registry& reg, Change change) {
         return ERROR_CANTWRITE;
     }
     return ERROR_SUCCESS;
+}
+
+// Changes the key that an open handle names, which another handle may have deleted in the meantime.
+template <typename Change> LONG MutateKey(Registry& reg, const OpenKey& open, Change change) {
+    return Mutate(reg, [&] {
+        RegistryKey* key = reg.tree.Find(open.root, open.path);
+        return key == nullptr ? ERROR_KEY_DELETED : change(*key);
+    });
 }
 
 std::string_view NameOf(LPCSTR name) {
@@ -190,10 +205,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR name, LPDWORD reserved, LPDWORD type, LP
     Registry& reg = TheRegistry();
     std::lock_guard lock(reg.mutex);
     OpenKey open;
-    if (LONG code = Resolve(reg, hKey, open); code != ERROR_SUCCESS)
+    if (LONG code = ResolveFor(reg, hKey, KEY_QUERY_VALUE, open); code != ERROR_SUCCESS)
         return code;
-    if ((open.access & KEY_QUERY_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
     RegistryKey* key = reg.tree.Find(open.root, open.path);
     RegistryKey* sessionKey = reg.session.Find(open.root, open.path);
     if (key == nullptr && sessionKey == nullptr)
@@ -247,15 +260,10 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR name, DWORD /*reserved*/, DWORD type, cons
     Registry& reg = TheRegistry();
     std::lock_guard lock(reg.mutex);
     OpenKey open;
-    if (LONG code = Resolve(reg, hKey, open); code != ERROR_SUCCESS)
+    if (LONG code = ResolveFor(reg, hKey, KEY_SET_VALUE, open); code != ERROR_SUCCESS)
         return code;
-    if ((open.access & KEY_SET_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    return Mutate(reg, [&] {
-        RegistryKey* key = reg.tree.Find(open.root, open.path);
-        if (key == nullptr)
-            return ERROR_KEY_DELETED;
-        key->SetValue(std::move(value));
+    return MutateKey(reg, open, [&](RegistryKey& key) {
+        key.SetValue(std::move(value));
         return ERROR_SUCCESS;
     });
 }
@@ -264,15 +272,10 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR name) {
     Registry& reg = TheRegistry();
     std::lock_guard lock(reg.mutex);
     OpenKey open;
-    if (LONG code = Resolve(reg, hKey, open); code != ERROR_SUCCESS)
+    if (LONG code = ResolveFor(reg, hKey, KEY_SET_VALUE, open); code != ERROR_SUCCESS)
         return code;
-    if ((open.access & KEY_SET_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    return Mutate(reg, [&] {
-        RegistryKey* key = reg.tree.Find(open.root, open.path);
-        if (key == nullptr)
-            return ERROR_KEY_DELETED;
-        return key->RemoveValue(NameOf(name)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return MutateKey(reg, open, [&](RegistryKey& key) {
+        return key.RemoveValue(NameOf(name)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
 }
 

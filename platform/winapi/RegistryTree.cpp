@@ -1,12 +1,11 @@
 #include "platform/winapi/RegistryTree.h"
+#include "platform/winapi/AsciiText.h"
 
 #include <cstdio>
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using winapitext::Trim;
 
 constexpr std::string_view kHeader = "REGEDIT4";
 
@@ -18,14 +17,6 @@ int HexDigit(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
 }
 
 std::string EscapeQuoted(std::string_view s) {
@@ -436,12 +427,7 @@ RegistryKey* RegistryTree::Find(RegistryRoot root, const std::vector<std::string
 }
 
 bool RegistryNameEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
+    return winapitext::EqualsNoCase(a, b);
 }
 
 std::vector<std::string> SplitRegistryPath(std::string_view path) {

@@ -1,4 +1,5 @@
 // Temporary file names and profile (INI) strings.
+#include "platform/winapi/AsciiText.h"
 #include "platform/winapi/FailureInjection.h"
 #include "platform/winapi/WinApi.h"
 
@@ -18,28 +19,8 @@
 
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+using winapitext::EqualsNoCase;
+using winapitext::Trim;
 
 struct ProfileEntry {
     std::string key;

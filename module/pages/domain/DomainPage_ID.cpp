@@ -5,23 +5,10 @@
 #include "module/directory/AttrAccess.h"
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
-#include "platform/ui/MessageBox.h"
 #include "platform/ui/window/Dc.h"
 
-CSystemPage_ID::CSystemPage_ID(UINT templateId, int descriptionId, int nameId, UINT helpContext)
-    : CSnapinPage(kIdsIdentificationTitle, templateId, static_cast<CDialog*>(this)),
-      m_descriptionId(descriptionId), m_nameId(nameId), m_helpContext(helpContext) {}
-
-void CSystemPage_ID::DoDataExchange(CDataExchange* dx) {
-    DDX_Text(dx, m_descriptionId, m_description);
-    DDX_Text(dx, m_nameId, m_objectName);
-}
-
 BOOL CSystemPage_ID::OnInitDialog() {
-    // The page serves sheet after sheet: nothing of the previous object may be shown or written.
-    m_modified = FALSE;
-    m_description.Empty();
-    m_objectName.Empty();
+    ForgetLoaded();
     CDialog::OnInitDialog();
 
     char context[kQueryContextBufferSize] = {};
@@ -46,11 +33,9 @@ BOOL CSystemPage_ID::OnInitDialog() {
 }
 
 void CSystemPage_ID::OnDescriptionChange() {
-    if (m_modified) {
-        return;
+    if (!m_modified) {
+        NotifyModified();
     }
-    m_modified = TRUE;
-    SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);
 }
 
 LONG CSystemPage_ID::WriteChanges(const char* objectName) {
@@ -65,16 +50,7 @@ LONG CSystemPage_ID::WriteChanges(const char* objectName) {
         m_modified = FALSE;
         return 0;
     }
-    CDirContext dir;
-    if (!dir.IsOpen() || SetAttrValue(dir.Get(), objectName, kAttrDescription, kSyntaxCaseIgnoreString,
-                                      static_cast<const char*>(m_description)) != 1) {
-        // The typed text must not vanish with the sheet: it stays, modified, for the next apply.
-        FormatMessageBox(kFmtDescriptionNotStored, MB_OK | MB_ICONEXCLAMATION,
-                         {objectName, static_cast<int64_t>(dir.IsOpen() ? GetLastAttrError() : dir.Get())});
-        return kDescriptionNotStored;
-    }
-    m_modified = FALSE;
-    return 0;
+    return StoreDescription(objectName);
 }
 
 BEGIN_MESSAGE_MAP(CDomainPage_ID, CSystemPage_ID)

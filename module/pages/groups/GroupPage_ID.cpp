@@ -5,17 +5,6 @@
 #include "module/directory/AttrAccess.h"
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
-#include "module/pages/domain/DomainPage_ID.h"
-#include "platform/ui/MessageBox.h"
-
-CGroupPage_ID::CGroupPage_ID(UINT templateId, int descriptionId, int nameId, UINT helpContext)
-    : CSnapinPage(kIdsIdentificationTitle, templateId, static_cast<CDialog*>(this)),
-      m_descriptionId(descriptionId), m_nameId(nameId), m_helpContext(helpContext) {}
-
-void CGroupPage_ID::DoDataExchange(CDataExchange* dx) {
-    DDX_Text(dx, m_descriptionId, m_description);
-    DDX_Text(dx, m_nameId, m_objectName);
-}
 
 void CGroupPage_ID::SetDescriptionWritable(BOOL writable) {
     m_descriptionWritable = writable;
@@ -25,11 +14,8 @@ void CGroupPage_ID::SetDescriptionWritable(BOOL writable) {
 }
 
 BOOL CGroupPage_ID::OnInitDialog() {
-    // The page serves sheet after sheet: nothing of the previous group may be shown or written.
-    m_modified = FALSE;
+    ForgetLoaded();
     m_descriptionWritable = TRUE;
-    m_description.Empty();
-    m_objectName.Empty();
     CDialog::OnInitDialog();
 
     char context[kQueryContextBufferSize] = {};
@@ -55,11 +41,9 @@ BOOL CGroupPage_ID::OnInitDialog() {
 }
 
 void CGroupPage_ID::OnDescriptionChange() {
-    if (!m_descriptionWritable) {
-        return;
+    if (m_descriptionWritable) {
+        NotifyModified();
     }
-    m_modified = TRUE;
-    SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);
 }
 
 LONG CGroupPage_ID::WriteChanges(const char* /*objectName*/) {
@@ -67,17 +51,7 @@ LONG CGroupPage_ID::WriteChanges(const char* /*objectName*/) {
         return 0;
     }
     UpdateData(TRUE);
-    CDirContext dir;
-    if (!dir.IsOpen() || SetAttrValue(dir.Get(), m_objectName, kAttrDescription, kSyntaxCaseIgnoreString,
-                                      static_cast<const char*>(m_description)) != 1) {
-        // The typed text must not vanish with the sheet: it stays, modified, for the next apply.
-        FormatMessageBox(kFmtDescriptionNotStored, MB_OK | MB_ICONEXCLAMATION,
-                         {static_cast<const char*>(m_objectName),
-                          static_cast<int64_t>(dir.IsOpen() ? GetLastAttrError() : dir.Get())});
-        return kDescriptionNotStored;
-    }
-    m_modified = FALSE;
-    return 0;
+    return StoreDescription(m_objectName);
 }
 
 BEGIN_MESSAGE_MAP(CGlobalGroupPage_ID, CGroupPage_ID)

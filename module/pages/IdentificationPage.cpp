@@ -1,0 +1,38 @@
+#include "module/pages/IdentificationPage.h"
+
+#include "module/directory/AttrAccess.h"
+#include "module/directory/DirContext.h"
+#include "module/directory/Schema.h"
+#include "platform/ui/MessageBox.h"
+
+CIdentificationPage::CIdentificationPage(UINT templateId, int descriptionId, int nameId, UINT helpContext)
+    : CSnapinPage(kIdsIdentificationTitle, templateId, static_cast<CDialog*>(this)),
+      m_descriptionId(descriptionId), m_nameId(nameId), m_helpContext(helpContext) {}
+
+void CIdentificationPage::DoDataExchange(CDataExchange* dx) {
+    DDX_Text(dx, m_descriptionId, m_description);
+    DDX_Text(dx, m_nameId, m_objectName);
+}
+
+void CIdentificationPage::ForgetLoaded() {
+    m_modified = FALSE;
+    m_description.Empty();
+    m_objectName.Empty();
+}
+
+void CIdentificationPage::NotifyModified() {
+    m_modified = TRUE;
+    SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);
+}
+
+LONG CIdentificationPage::StoreDescription(const char* objectName) {
+    CDirContext dir;
+    if (!dir.IsOpen() || SetAttrValue(dir.Get(), objectName, kAttrDescription, kSyntaxCaseIgnoreString,
+                                      static_cast<const char*>(m_description)) != 1) {
+        FormatMessageBox(kFmtDescriptionNotStored, MB_OK | MB_ICONEXCLAMATION,
+                         {objectName, static_cast<int64_t>(dir.IsOpen() ? GetLastAttrError() : dir.Get())});
+        return kDescriptionNotStored;
+    }
+    m_modified = FALSE;
+    return 0;
+}

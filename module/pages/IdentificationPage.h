@@ -1,0 +1,47 @@
+// What every identification page shares: the object's name, shown for reference, and its "Description",
+// written back when the person changed it. Who may edit the description, and when a change counts, is each
+// page's own rule.
+#pragma once
+
+#include "module/core/SnapinPage.h"
+#include "platform/ui/window/Dialog.h"
+
+// Tab title of every identification page.
+constexpr UINT kIdsIdentificationTitle = 57382;
+// A description the directory did not take: the object's name and the directory's code.
+constexpr UINT kFmtDescriptionNotStored = 57501;
+// WriteChanges of an identification page whose write the directory refused: the handler stops there and the
+// host keeps the sheet open with the text the person typed.
+constexpr LONG kDescriptionNotStored = -1;
+
+class CIdentificationPage : public CDialog, public CSnapinPage {
+public:
+    BOOL Help() override { return ShowHelp(m_helpContext); }
+
+    [[nodiscard]] BOOL IsModified() const { return m_modified; }
+
+protected:
+    CIdentificationPage(UINT templateId, int descriptionId, int nameId, UINT helpContext);
+    void DoDataExchange(CDataExchange* dx) override;
+    // A page stays open on Enter and Escape; the sheet's buttons decide.
+    void OnOK() override { DefWindowProc(WM_COMMAND, IDOK, 0); }
+    void OnCancel() override { DefWindowProc(WM_COMMAND, IDCANCEL, 0); }
+
+    // The page serves sheet after sheet: nothing of the previous object may be shown or written.
+    void ForgetLoaded();
+    // Sets the modified flag and tells the sheet, so that it enables its apply button.
+    void NotifyModified();
+    // Writes the description to `objectName`. Answers 0 and clears the modified flag; or, when the directory
+    // refuses the write, shows why and answers kDescriptionNotStored: the typed text must not vanish with the
+    // sheet, so it stays, modified, for the next apply.
+    LONG StoreDescription(const char* objectName);
+
+    BOOL m_modified = FALSE;
+    CString m_description;
+    CString m_objectName;
+    const int m_descriptionId;
+
+private:
+    int m_nameId;
+    UINT m_helpContext;
+};

@@ -327,8 +327,61 @@ namespace {
 
 enum class MontOp { Multiply, Square, Reduce };
 
+// A three-limb column accumulator.
+struct Column {
+    uint64_t lo = 0;
+    uint64_t hi = 0;
+    uint64_t top = 0;
+
+    // Adds x * y. On x86-64 this is the four instructions the carry chain needs; compilers otherwise spill
+    // the carry into a byte register and back at every product.
+    void MulAdd(uint64_t x, uint64_t y) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(KELNT_PORTABLE_ARITHMETIC)
+        uint64_t high;
+        asm("mulq %[y]\n\t"
+            "addq %%rax, %[lo]\n\t"
+            "adcq %%rdx, %[hi]\n\t"
+            "adcq $0, %[top]"
+            : [lo] "+r"(lo), [hi] "+r"(hi), [top] "+r"(top), "+a"(x), "=&d"(high)
+            : [y] "rm"(y)
+            : "cc");
+#else
+        const U128 p = static_cast<U128>(x) * y;
+        const U128 sum = ((static_cast<U128>(hi) << 64) | lo) + p;
+        top += sum < p ? 1 : 0;
+        lo = static_cast<uint64_t>(sum);
+        hi = static_cast<uint64_t>(sum >> 64);
+#endif
+    }
+    void Add(uint64_t x) {
+        const U128 sum = ((static_cast<U128>(hi) << 64) | lo) + x;
+        top += sum < x ? 1 : 0;
+        lo = static_cast<uint64_t>(sum);
+        hi = static_cast<uint64_t>(sum >> 64);
+    }
+    void Add(const Column& other) {
+        const U128 mine = (static_cast<U128>(hi) << 64) | lo;
+        const U128 theirs = (static_cast<U128>(other.hi) << 64) | other.lo;
+        const U128 sum = mine + theirs;
+        top += other.top + (sum < theirs ? 1 : 0);
+        lo = static_cast<uint64_t>(sum);
+        hi = static_cast<uint64_t>(sum >> 64);
+    }
+    void Double() {
+        top = (top << 1) | (hi >> 63);
+        hi = (hi << 1) | (lo >> 63);
+        lo <<= 1;
+    }
+    // Moves on to the next column: the low limb is done.
+    void Shift() {
+        lo = hi;
+        hi = top;
+        top = 0;
+    }
+};
+
 // Montgomery multiplication in product-scanning form (the "finely integrated product scanning" method):
-// each result column gathers its products of a * b and of m * n in a three-limb accumulator held in
+// each result column gathers its products of a * b and of m * n in three-limb accumulators held in
 // registers, so no intermediate row goes through memory. Written for a fixed limb count so that the
 // compiler can unroll it for each modulus size.
 //
@@ -340,74 +393,55 @@ void MontFixed(const uint64_t* a, const uint64_t* b, const uint64_t* mod, uint64
                uint64_t* scratch) {
     uint64_t* m = scratch;
     uint64_t* t = scratch + N;
-    U128 acc = 0;
-    uint64_t top = 0;
-    const auto add = [&acc, &top](uint64_t x, uint64_t y) {
-        const U128 p = static_cast<U128>(x) * y;
-        acc += p;
-        top += acc < p ? 1 : 0;
-    };
-    const auto shift = [&acc, &top]() {
-        acc = (acc >> 64) | (static_cast<U128>(top) << 64);
-        top = 0;
-    };
+    Column acc;
     // The a * b products of column i, for i - N < j <= i.
     const auto products = [&](size_t i) {
         const size_t low = i >= N ? i - N + 1 : 0;
         if constexpr (kOp == MontOp::Multiply) {
-            for (size_t j = low; j <= i && j < N; ++j) {
-                add(a[j], b[i - j]);
+            const size_t high = i < N ? i : N - 1;
+            _Pragma("GCC unroll 16") for (size_t j = low; j <= high; ++j) {
+                acc.MulAdd(a[j], b[i - j]);
             }
         } else if constexpr (kOp == MontOp::Square) {
-            U128 cross = 0;
-            uint64_t crossTop = 0;
-            for (size_t j = low; j < i - j; ++j) {
-                const U128 p = static_cast<U128>(a[j]) * a[i - j];
-                cross += p;
-                crossTop += cross < p ? 1 : 0;
+            Column cross;
+            _Pragma("GCC unroll 16") for (size_t j = low; j < i - j; ++j) {
+                cross.MulAdd(a[j], a[i - j]);
             }
-            crossTop = (crossTop << 1) | static_cast<uint64_t>(cross >> 127);
-            cross <<= 1;
-            acc += cross;
-            top += crossTop + (acc < cross ? 1 : 0);
+            cross.Double();
+            acc.Add(cross);
             if (i % 2 == 0) {
-                add(a[i / 2], a[i / 2]);
+                acc.MulAdd(a[i / 2], a[i / 2]);
             }
         } else {
             if (i < N) {
-                acc += a[i];
-                top += acc < a[i] ? 1 : 0;
+                acc.Add(a[i]);
             }
         }
     };
     // The m * n products of a column go to an accumulator of their own, so that the processor runs their
     // carry chain beside the one of the a * b products; the two meet once per column.
     const auto reduction = [&](size_t low, size_t high, size_t i) {
-        U128 racc = 0;
-        uint64_t rtop = 0;
-        for (size_t j = low; j < high; ++j) {
-            const U128 p = static_cast<U128>(m[j]) * mod[i - j];
-            racc += p;
-            rtop += racc < p ? 1 : 0;
+        Column column;
+        _Pragma("GCC unroll 16") for (size_t j = low; j < high; ++j) {
+            column.MulAdd(m[j], mod[i - j]);
         }
-        acc += racc;
-        top += rtop + (acc < racc ? 1 : 0);
+        acc.Add(column);
     };
-    for (size_t i = 0; i < N; ++i) {
+    _Pragma("GCC unroll 16") for (size_t i = 0; i < N; ++i) {
         products(i);
         reduction(0, i, i);
-        m[i] = static_cast<uint64_t>(acc) * n0Inv;
-        add(m[i], mod[0]); // clears the low limb
-        shift();
+        m[i] = acc.lo * n0Inv;
+        acc.MulAdd(m[i], mod[0]); // clears the low limb
+        acc.Shift();
     }
-    for (size_t i = N; i < 2 * N - 1; ++i) {
+    _Pragma("GCC unroll 16") for (size_t i = N; i < 2 * N - 1; ++i) {
         products(i);
         reduction(i - N + 1, N, i);
-        t[i - N] = static_cast<uint64_t>(acc);
-        shift();
+        t[i - N] = acc.lo;
+        acc.Shift();
     }
-    t[N - 1] = static_cast<uint64_t>(acc);
-    t[N] = static_cast<uint64_t>(acc >> 64);
+    t[N - 1] = acc.lo;
+    t[N] = acc.hi;
     // t < 2n here; one conditional subtraction brings it below n.
     bool geq = t[N] != 0;
     if (!geq) {

@@ -276,6 +276,15 @@ int32_t Directory::FullName(int64_t id, std::string* out) {
     return kDirOk;
 }
 
+int32_t Directory::RequireEntryRight(int64_t object, uint32_t right) {
+    uint32_t rights = 0;
+    const int32_t rc = Rights(m_identity, object, kEntryRights, &rights);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    return (rights & right) == 0 ? kDirErrNoRight : kDirOk;
+}
+
 int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr, uint32_t* rights) {
     *rights = 0;
     const bool entry = NamesEqual(attr, kEntryRights);
@@ -608,13 +617,9 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
     if (!IsContainer(parentRecord.className)) {
         return kDirErrNotContainer;
     }
-    uint32_t rights = 0;
-    rc = Rights(m_identity, parent, kEntryRights, &rights);
+    rc = RequireEntryRight(parent, kDirEntryCreate);
     if (rc != kDirOk) {
         return rc;
-    }
-    if ((rights & kDirEntryCreate) == 0) {
-        return kDirErrNoRight;
     }
     std::vector<Change> attrs;
     const ClassDef* classDef = nullptr;
@@ -647,12 +652,8 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
     if (classDef == nullptr) {
         return kDirErrMissingClass;
     }
-    ObjectRecord exists;
-    rc = m_store->FindChild(parent, FoldName(leaves.front()), &exists);
-    if (rc == kDirOk) {
-        return kDirErrObjectExists;
-    }
-    if (rc != kDirErrNoSuchObject) {
+    rc = RequireFreeLeaf(parent, leaves.front());
+    if (rc != kDirOk) {
         return rc;
     }
     Transaction transaction(*m_store);
@@ -679,13 +680,9 @@ int32_t Directory::Remove(int64_t object) {
     if (object == kRootId) {
         return kDirErrNotEmpty;
     }
-    uint32_t rights = 0;
-    int32_t rc = Rights(m_identity, object, kEntryRights, &rights);
+    int32_t rc = RequireEntryRight(object, kDirEntryDelete);
     if (rc != kDirOk) {
         return rc;
-    }
-    if ((rights & kDirEntryDelete) == 0) {
-        return kDirErrNoRight;
     }
     uint32_t children = 0;
     rc = m_store->CountChildren(object, &children);
@@ -716,6 +713,34 @@ int32_t Directory::Remove(int64_t object) {
     return rc;
 }
 
+int32_t Directory::CheckNamesFit(int64_t object, int64_t container, std::string_view leaf) {
+    std::string containerName;
+    int32_t rc = kDirOk;
+    if (container != kRootId) {
+        rc = FullName(container, &containerName);
+    }
+    size_t below = 0;
+    if (rc == kDirOk) {
+        rc = LongestBelow(object, &below);
+    }
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (leaf.size() + (containerName.empty() ? 0 : containerName.size() + 1) + below > kDirMaxNameBytes) {
+        return kDirErrNameTooLong;
+    }
+    return kDirOk;
+}
+
+int32_t Directory::RequireFreeLeaf(int64_t container, std::string_view leaf) {
+    ObjectRecord other;
+    const int32_t rc = m_store->FindChild(container, FoldName(leaf), &other);
+    if (rc == kDirOk) {
+        return kDirErrObjectExists;
+    }
+    return rc == kDirErrNoSuchObject ? kDirOk : rc;
+}
+
 int32_t Directory::LongestBelow(int64_t id, size_t* extra) {
     *extra = 0;
     std::vector<ChildSummary> children;
@@ -742,39 +767,20 @@ int32_t Directory::Rename(int64_t object, std::string_view newLeaf, bool removeO
     if (object == kRootId) {
         return kDirErrBadName;
     }
-    uint32_t rights = 0;
-    rc = Rights(m_identity, object, kEntryRights, &rights);
+    rc = RequireEntryRight(object, kDirEntryRename);
     if (rc != kDirOk) {
         return rc;
-    }
-    if ((rights & kDirEntryRename) == 0) {
-        return kDirErrNoRight;
     }
     ObjectRecord record;
     rc = m_store->GetObject(object, &record);
-    std::string container;
-    if (rc == kDirOk && record.parent != kRootId) {
-        rc = FullName(record.parent, &container);
-    }
-    size_t below = 0;
     if (rc == kDirOk) {
-        rc = LongestBelow(object, &below);
+        rc = CheckNamesFit(object, record.parent, newLeaf);
+    }
+    if (rc == kDirOk && FoldName(newLeaf) != FoldName(record.leaf)) {
+        rc = RequireFreeLeaf(record.parent, newLeaf);
     }
     if (rc != kDirOk) {
         return rc;
-    }
-    if (newLeaf.size() + (container.empty() ? 0 : container.size() + 1) + below > kDirMaxNameBytes) {
-        return kDirErrNameTooLong;
-    }
-    if (FoldName(newLeaf) != FoldName(record.leaf)) {
-        ObjectRecord other;
-        rc = m_store->FindChild(record.parent, FoldName(newLeaf), &other);
-        if (rc == kDirOk) {
-            return kDirErrObjectExists;
-        }
-        if (rc != kDirErrNoSuchObject) {
-            return rc;
-        }
     }
     Transaction transaction(*m_store);
     rc = transaction.Begin();
@@ -843,30 +849,12 @@ int32_t Directory::Move(int64_t object, int64_t container) {
     if ((rights & kDirEntryRename) == 0 || (createRights & kDirEntryCreate) == 0) {
         return kDirErrNoRight;
     }
-    std::string containerName;
-    size_t below = 0;
-    if (container != kRootId) {
-        rc = FullName(container, &containerName);
-    }
-    if (rc == kDirOk) {
-        rc = LongestBelow(object, &below);
-    }
-    if (rc != kDirOk) {
+    rc = CheckNamesFit(object, container, record.leaf);
+    if (rc != kDirOk || record.parent == container) {
         return rc;
     }
-    if (record.leaf.size() + (containerName.empty() ? 0 : containerName.size() + 1) + below >
-        kDirMaxNameBytes) {
-        return kDirErrNameTooLong;
-    }
-    if (record.parent == container) {
-        return kDirOk;
-    }
-    ObjectRecord other;
-    rc = m_store->FindChild(container, FoldName(record.leaf), &other);
-    if (rc == kDirOk) {
-        return kDirErrObjectExists;
-    }
-    if (rc != kDirErrNoSuchObject) {
+    rc = RequireFreeLeaf(container, record.leaf);
+    if (rc != kDirOk) {
         return rc;
     }
     Transaction transaction(*m_store);

@@ -67,7 +67,14 @@ private:
     [[nodiscard]] int32_t FillInfo(const ObjectRecord& record, uint32_t subordinates, uint32_t flags,
                                    DirObjectInfo* info);
     [[nodiscard]] int32_t LongestBelow(int64_t id, size_t* extra);
+    // kDirErrNameTooLong when the object, with the leaf `leaf` in `container`, or any object below it would
+    // get a full name longer than the limit.
+    [[nodiscard]] int32_t CheckNamesFit(int64_t object, int64_t container, std::string_view leaf);
+    // kDirErrObjectExists when the container already holds an object of that leaf (in any letter case).
+    [[nodiscard]] int32_t RequireFreeLeaf(int64_t container, std::string_view leaf);
     [[nodiscard]] int32_t Touch(int64_t object);
+    // kDirErrNoRight unless the signed-in identity holds the entry right on the object.
+    [[nodiscard]] int32_t RequireEntryRight(int64_t object, uint32_t right);
 
     std::unique_ptr<DirStore> m_store;
     int64_t m_identity = kPublicSubject;

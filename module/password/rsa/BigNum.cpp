@@ -258,11 +258,14 @@ bool BigNum::DivMod(const BigNum& a, const BigNum& m, BigNum* quotient, BigNum* 
                 break;
             }
         }
+        // The test above leaves qhat below 2^64 (Knuth's step D3), so the row product needs one 64-bit
+        // multiplication per limb.
+        uint64_t digit = static_cast<uint64_t>(qhat);
         // Multiply and subtract.
         uint64_t borrow = 0;
         uint64_t carry = 0;
         for (size_t i = 0; i < n; ++i) {
-            const U128 p = qhat * v[i] + carry;
+            const U128 p = static_cast<U128>(digit) * v[i] + carry;
             carry = static_cast<uint64_t>(p >> 64);
             const uint64_t pl = static_cast<uint64_t>(p);
             const uint64_t t = u[i + j] - pl - borrow;
@@ -273,7 +276,7 @@ bool BigNum::DivMod(const BigNum& a, const BigNum& m, BigNum* quotient, BigNum* 
         const bool negative = u[j + n] < carry || (u[j + n] == carry && borrow != 0);
         u[j + n] = t;
         if (negative) {
-            --qhat;
+            --digit;
             uint64_t c = 0;
             for (size_t i = 0; i < n; ++i) {
                 const U128 sum = static_cast<U128>(u[i + j]) + v[i] + c;
@@ -282,7 +285,7 @@ bool BigNum::DivMod(const BigNum& a, const BigNum& m, BigNum* quotient, BigNum* 
             }
             u[j + n] += c;
         }
-        q.m_limbs[j] = static_cast<uint64_t>(qhat);
+        q.m_limbs[j] = digit;
     }
     q.Normalise(mm + 1);
     if (remainder != nullptr) {

@@ -28,7 +28,12 @@ using SnapinClassFactory = CSnapinClass* (*)();
 using SnapinToolFactory = CSnapinTool* (*)();
 void SetSnapinClassFactory(SnapinClassSlot slot, SnapinClassFactory factory);
 void SetSnapinToolFactory(SnapinToolFactory factory);
-// For a namespace-scope constant in the file of the handler: `const SnapinClassRegistrar kReg(slot, &Make);`
+// The factory of a handler class with a default constructor.
+template <class THandler> CSnapinClass* MakeSnapinClass() {
+    return new THandler();
+}
+// For a namespace-scope constant in the file of the handler:
+// `const SnapinClassRegistrar kReg(slot, &MakeSnapinClass<CHandler>);`
 struct SnapinClassRegistrar {
     SnapinClassRegistrar(SnapinClassSlot slot, SnapinClassFactory factory) {
         SetSnapinClassFactory(slot, factory);

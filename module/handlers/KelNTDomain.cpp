@@ -5,10 +5,7 @@
 #include "module/pages/domain/DomainPage_ID.h"
 
 namespace {
-CSnapinClass* Make() {
-    return new CKelNTDomain();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTDomain, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTDomain, &MakeSnapinClass<CKelNTDomain>);
 } // namespace
 
 CKelNTDomain::CKelNTDomain()

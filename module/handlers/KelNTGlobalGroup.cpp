@@ -5,10 +5,7 @@
 #include "module/pages/groups/GroupPage_ID.h"
 
 namespace {
-CSnapinClass* Make() {
-    return new CKelNTGlobalGroup();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTGlobalGroup, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTGlobalGroup, &MakeSnapinClass<CKelNTGlobalGroup>);
 } // namespace
 
 CKelNTGlobalGroup::CKelNTGlobalGroup()

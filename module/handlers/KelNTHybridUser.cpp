@@ -5,10 +5,7 @@
 #include "module/handlers/AccountMove.h"
 
 namespace {
-CSnapinClass* Make() {
-    return new CKelNTHybridUser();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTHybridUser, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTHybridUser, &MakeSnapinClass<CKelNTHybridUser>);
 } // namespace
 
 CKelNTHybridUser::CKelNTHybridUser()

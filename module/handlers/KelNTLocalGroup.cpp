@@ -5,10 +5,7 @@
 #include "module/pages/groups/GroupPage_ID.h"
 
 namespace {
-CSnapinClass* Make() {
-    return new CKelNTLocalGroup();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTLocalGroup, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTLocalGroup, &MakeSnapinClass<CKelNTLocalGroup>);
 } // namespace
 
 CKelNTLocalGroup::CKelNTLocalGroup()

@@ -7,10 +7,7 @@
 
 namespace {
 constexpr LONG kClassFlagsNtUser = 221;
-CSnapinClass* Make() {
-    return new CKelNTUser();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTUser, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTUser, &MakeSnapinClass<CKelNTUser>);
 } // namespace
 
 CKelNTUser::CKelNTUser()

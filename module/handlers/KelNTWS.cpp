@@ -5,10 +5,7 @@
 #include "module/pages/domain/DomainPage_ID.h"
 
 namespace {
-CSnapinClass* Make() {
-    return new CKelNTWS();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTWS, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTWS, &MakeSnapinClass<CKelNTWS>);
 } // namespace
 
 CKelNTWS::CKelNTWS()

@@ -4,10 +4,7 @@
 #include "module/directory/Schema.h"
 
 namespace {
-CSnapinClass* Make() {
-    return new CTemplateExt();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::TemplateExt, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::TemplateExt, &MakeSnapinClass<CTemplateExt>);
 } // namespace
 
 CTemplateExt::CTemplateExt() : CSnapinClass("DS", kClassTemplate, nullptr, nullptr, nullptr, nullptr) {}

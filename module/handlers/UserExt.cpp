@@ -5,10 +5,7 @@
 #include "module/handlers/TemplateAccounts.h"
 
 namespace {
-CSnapinClass* Make() {
-    return new CUserExt();
-}
-const SnapinClassRegistrar kReg(SnapinClassSlot::UserExt, &Make);
+const SnapinClassRegistrar kReg(SnapinClassSlot::UserExt, &MakeSnapinClass<CUserExt>);
 } // namespace
 
 CUserExt::CUserExt() : CSnapinClass("DS", kClassUser, nullptr, nullptr, nullptr, nullptr) {}

@@ -30,6 +30,18 @@ int32_t CopyString(const char* text, size_t limit, std::string* out) {
     return kDirOk;
 }
 
+// A caller's byte block: never longer than any value may be, never missing when it has a length, and within
+// what the request has left.
+int32_t CheckClientBytes(const void* data, size_t length, size_t limit) {
+    if (length > kMaxValueBytes) {
+        return kDirErrValueTooLarge;
+    }
+    if (length > 0 && data == nullptr) {
+        return kDirErrBadArgument;
+    }
+    return length > limit ? kDirErrBufferFull : kDirOk;
+}
+
 } // namespace
 
 int32_t ValueFromClient(uint32_t syntax, const void* client, size_t limit, Value* out) {
@@ -62,28 +74,16 @@ int32_t ValueFromClient(uint32_t syntax, const void* client, size_t limit, Value
         return kDirOk;
     case kDirSyntaxOctetString: {
         const auto* octets = static_cast<const DirOctetString*>(client);
-        if (octets->length > kMaxValueBytes) {
-            return kDirErrValueTooLarge;
-        }
-        if (octets->length > 0 && octets->data == nullptr) {
-            return kDirErrBadArgument;
-        }
-        if (octets->length > limit) {
-            return kDirErrBufferFull;
+        if (const int32_t rc = CheckClientBytes(octets->data, octets->length, limit); rc != kDirOk) {
+            return rc;
         }
         out->bytes.assign(reinterpret_cast<const char*>(octets->data), octets->length);
         return kDirOk;
     }
     case kDirSyntaxNetAddress: {
         const auto* address = static_cast<const DirNetAddress*>(client);
-        if (address->length > kMaxValueBytes) {
-            return kDirErrValueTooLarge;
-        }
-        if (address->length > 0 && address->address == nullptr) {
-            return kDirErrBadArgument;
-        }
-        if (address->length > limit) {
-            return kDirErrBufferFull;
+        if (const int32_t rc = CheckClientBytes(address->address, address->length, limit); rc != kDirOk) {
+            return rc;
         }
         out->number = address->type;
         out->bytes.assign(reinterpret_cast<const char*>(address->address), address->length);

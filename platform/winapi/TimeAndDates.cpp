@@ -253,26 +253,28 @@ void TimeZoneClearInjection() {
     inj.fail = false;
 }
 
-void GetSystemTime(LPSYSTEMTIME out) {
+namespace {
+
+// The clock now, broken down by `breakDown` (gmtime_r or localtime_r).
+void CurrentTime(LPSYSTEMTIME out, tm* (*breakDown)(const time_t*, tm*)) {
     if (out == nullptr)
         return;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm t{};
-    gmtime_r(&now.tv_sec, &t);
+    breakDown(&now.tv_sec, &t);
     *out = FromTm(t);
     out->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
 }
 
+} // namespace
+
+void GetSystemTime(LPSYSTEMTIME out) {
+    CurrentTime(out, &gmtime_r);
+}
+
 void GetLocalTime(LPSYSTEMTIME out) {
-    if (out == nullptr)
-        return;
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm t{};
-    localtime_r(&now.tv_sec, &t);
-    *out = FromTm(t);
-    out->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
+    CurrentTime(out, &localtime_r);
 }
 
 BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* tz, const SYSTEMTIME* universal,

@@ -104,28 +104,28 @@ std::span<const SchemaClass> SchemaClasses() {
     return kClasses;
 }
 
-const SchemaAttribute* FindSchemaAttribute(const char* name) {
+namespace {
+
+template <typename Entry> const Entry* FindByName(std::span<const Entry> table, const char* name) {
     if (name == nullptr) {
         return nullptr;
     }
-    for (const auto& attribute : kAttributes) {
-        if (NamesEqualNoCase(attribute.name, name)) {
-            return &attribute;
+    for (const Entry& entry : table) {
+        if (NamesEqualNoCase(entry.name, name)) {
+            return &entry;
         }
     }
     return nullptr;
 }
 
+} // namespace
+
+const SchemaAttribute* FindSchemaAttribute(const char* name) {
+    return FindByName<SchemaAttribute>(kAttributes, name);
+}
+
 const SchemaClass* FindSchemaClass(const char* name) {
-    if (name == nullptr) {
-        return nullptr;
-    }
-    for (const auto& schemaClass : kClasses) {
-        if (NamesEqualNoCase(schemaClass.name, name)) {
-            return &schemaClass;
-        }
-    }
-    return nullptr;
+    return FindByName<SchemaClass>(kClasses, name);
 }
 
 uint32_t SchemaSyntaxOf(const char* name) {

@@ -180,6 +180,43 @@ TEST(BigNumTest, SmallValuesAgreeWithNativeArithmetic) {
     }
 }
 
+// Operands with every bit set fill each column's three-limb accumulator to its limit, where a lost carry
+// in the squaring, the multiplication or the reduction would show.
+TEST(BigNumTest, ExtremeOperandsAgreeWithGmpAtEveryLimbCount) {
+    for (size_t limbs = 1; limbs <= rsa::CMontgomery::kMaxModulusLimbs; ++limbs) {
+        Mpz allOnes;
+        mpz_setbit(allOnes.v, 64 * limbs);
+        mpz_sub_ui(allOnes.v, allOnes.v, 1);
+        Mpz topAndBottom; // 2^(64 limbs - 1) + 1: the smallest modulus of this length
+        mpz_setbit(topAndBottom.v, 64 * limbs - 1);
+        mpz_add_ui(topAndBottom.v, topAndBottom.v, 1);
+        for (const Mpz* modulus : {&allOnes, &topAndBottom}) {
+            if (mpz_cmp_ui(modulus->v, 3) < 0) {
+                continue;
+            }
+            rsa::CMontgomery mont;
+            ASSERT_TRUE(mont.Init(FromMpz(*modulus)));
+            for (const unsigned long below : {1ul, 2ul}) {
+                Mpz base;
+                mpz_sub_ui(base.v, modulus->v, below);
+                Mpz longExponent;
+                mpz_sub_ui(longExponent.v, modulus->v, 2);
+                Mpz three("3");
+                Mpz f4("10001");
+                for (const Mpz* exponent : {&three, &f4, &longExponent}) {
+                    SCOPED_TRACE("limbs=" + std::to_string(limbs) + " m=" + Hex(*modulus) +
+                                 " e=" + Hex(*exponent));
+                    Mpz expected;
+                    mpz_powm(expected.v, base.v, exponent->v, modulus->v);
+                    BigNum result;
+                    ASSERT_TRUE(mont.PowMod(FromMpz(base), FromMpz(*exponent), result));
+                    EXPECT_EQ(Hex(result), Hex(expected));
+                }
+            }
+        }
+    }
+}
+
 TEST(BigNumTest, BytesRoundTripAndRefuseWhatDoesNotFit) {
     const uint8_t bytes[5] = {0x01, 0x02, 0x03, 0x00, 0x00};
     BigNum n;

@@ -2,6 +2,7 @@
 // exponentiations it needs, done by GMP on the same modulus; the closing lines print the ratio.
 
 #include "module/password/SealPassword.h"
+#include "module/password/rsa/BigNum.h"
 
 #include <benchmark/benchmark.h>
 #include <gmp.h>
@@ -115,8 +116,30 @@ void BM_GmpPowm(benchmark::State& state) {
     mpz_clears(n, e, base, result, nullptr);
 }
 
+// The fixed part of each sealing's arithmetic: the Montgomery constants of the modulus, R^2 mod n among them.
+void BM_ModulusSetup(benchmark::State& state) {
+    const FixtureKey& key = Key(static_cast<unsigned>(state.range(0)), 65537);
+    mpz_t n;
+    mpz_init_set_str(n, key.modulusHex.c_str(), 16);
+    std::vector<uint8_t> bytes((mpz_sizeinbase(n, 2) + 7) / 8, 0);
+    size_t count = 0;
+    mpz_export(bytes.data(), &count, -1, 1, 0, 0, n);
+    mpz_clear(n);
+    rsa::BigNum modulus;
+    if (!modulus.SetBytesLE(bytes.data(), count)) {
+        state.SkipWithError("modulus does not fit");
+        return;
+    }
+    for (auto _ : state) {
+        rsa::CMontgomery mont;
+        const bool ok = mont.Init(modulus);
+        benchmark::DoNotOptimize(ok);
+    }
+}
+
 BENCHMARK(BM_SealPassword)->Args({848, 65537})->Args({848, 3})->Args({424, 65537});
 BENCHMARK(BM_GmpPowm)->Args({848, 65537})->Args({848, 3})->Args({424, 65537});
+BENCHMARK(BM_ModulusSetup)->Arg(848)->Arg(424);
 
 // Prints the table as usual, then one ratio line for each key.
 class RatioReporter : public benchmark::ConsoleReporter {

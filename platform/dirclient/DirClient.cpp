@@ -234,6 +234,7 @@ int32_t PutOwner(DirBuffer* buf, const char* attr, RequestItem item) {
 }
 
 // The value that DirComputeValueSize and DirGetAttrValue look at: the next one of the attribute named last.
+// The caller has made sure that the reply is one of DirRead.
 int32_t CurrentValue(DirBuffer* reply, uint32_t syntax, const Value** value) {
     if (reply->nextAttr == 0) {
         return kDirErrNoMoreItems;

@@ -477,59 +477,54 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     return nullptr;
 }
 
-int SetROP2(HDC dc, int mode) {
+namespace {
+
+// The DC setters all answer the earlier value, or `failed` for a handle that is no DC.
+template <typename T> T ExchangeState(HDC dc, T DeviceContext::*member, T value, T failed) {
     DeviceContext* context = FindDC(dc);
     if (context == nullptr) {
-        return 0;
+        return failed;
     }
-    int old = context->rop2;
-    context->rop2 = mode;
+    T old = context->*member;
+    context->*member = value;
     return old;
+}
+
+template <typename T> T ReadState(HDC dc, T DeviceContext::*member) {
+    DeviceContext* context = FindDC(dc);
+    return context ? context->*member : T{};
+}
+
+constexpr COLORREF kInvalidColor = 0xFFFFFFFF;
+
+} // namespace
+
+int SetROP2(HDC dc, int mode) {
+    return ExchangeState(dc, &DeviceContext::rop2, mode, 0);
 }
 
 int GetROP2(HDC dc) {
-    DeviceContext* context = FindDC(dc);
-    return context ? context->rop2 : 0;
+    return ReadState(dc, &DeviceContext::rop2);
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF color) {
-    DeviceContext* context = FindDC(dc);
-    if (context == nullptr) {
-        return 0xFFFFFFFF;
-    }
-    COLORREF old = context->textColor;
-    context->textColor = color;
-    return old;
+    return ExchangeState(dc, &DeviceContext::textColor, color, kInvalidColor);
 }
 
 COLORREF GetTextColor(HDC dc) {
-    DeviceContext* context = FindDC(dc);
-    return context ? context->textColor : 0;
+    return ReadState(dc, &DeviceContext::textColor);
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF color) {
-    DeviceContext* context = FindDC(dc);
-    if (context == nullptr) {
-        return 0xFFFFFFFF;
-    }
-    COLORREF old = context->bkColor;
-    context->bkColor = color;
-    return old;
+    return ExchangeState(dc, &DeviceContext::bkColor, color, kInvalidColor);
 }
 
 COLORREF GetBkColor(HDC dc) {
-    DeviceContext* context = FindDC(dc);
-    return context ? context->bkColor : 0;
+    return ReadState(dc, &DeviceContext::bkColor);
 }
 
 int SetBkMode(HDC dc, int mode) {
-    DeviceContext* context = FindDC(dc);
-    if (context == nullptr) {
-        return 0;
-    }
-    int old = context->bkMode;
-    context->bkMode = mode;
-    return old;
+    return ExchangeState(dc, &DeviceContext::bkMode, mode, 0);
 }
 
 BOOL MoveToEx(HDC dc, int x, int y, LPPOINT previous) {

@@ -22,6 +22,20 @@ UiActionError Reachable(HWND control) {
     return UiActionError::None;
 }
 
+// The control `id` as a person reaches it: there, visible and enabled, and (when `kinds` names any) of one
+// of those kinds.
+UiActionError ReachControl(HWND container, int id, HWND& control,
+                           std::initializer_list<RcControlKind> kinds = {}) {
+    control = FindUiControl(container, id);
+    if (UiActionError error = Reachable(control); error != UiActionError::None) {
+        return error;
+    }
+    if (kinds.size() != 0 && std::find(kinds.begin(), kinds.end(), GetControlKind(control)) == kinds.end()) {
+        return UiActionError::WrongKind;
+    }
+    return UiActionError::None;
+}
+
 // Code points of UTF-8 text; a malformed byte stands for itself.
 std::vector<uint32_t> CodePoints(std::string_view text) {
     std::vector<uint32_t> out;
@@ -97,9 +111,8 @@ HWND FindUiControl(HWND container, int id) {
 }
 
 UiActionError TypeText(HWND container, int id, std::string_view text) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
-    if (error != UiActionError::None) {
+    HWND control = nullptr;
+    if (UiActionError error = ReachControl(container, id, control); error != UiActionError::None) {
         return error;
     }
     RcControlKind kind = GetControlKind(control);
@@ -126,15 +139,12 @@ UiActionError TypeText(HWND container, int id, std::string_view text) {
 }
 
 UiActionError ClearText(HWND container, int id) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
-    if (error != UiActionError::None) {
+    HWND control = nullptr;
+    if (UiActionError error = ReachControl(container, id, control, {kRcEdit, kRcComboBox});
+        error != UiActionError::None) {
         return error;
     }
     RcControlKind kind = GetControlKind(control);
-    if (kind != kRcEdit && kind != kRcComboBox) {
-        return UiActionError::WrongKind;
-    }
     GiveFocus(control);
     if (kind == kRcEdit) {
         SendMessageA(control, EM_SETSEL, 0, -1);
@@ -150,14 +160,10 @@ UiActionError ClearText(HWND container, int id) {
 }
 
 UiActionError Click(HWND container, int id) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
-    if (error != UiActionError::None) {
+    HWND control = nullptr;
+    if (UiActionError error = ReachControl(container, id, control, {kRcButton, kRcCheckBox, kRcRadio});
+        error != UiActionError::None) {
         return error;
-    }
-    RcControlKind kind = GetControlKind(control);
-    if (kind != kRcButton && kind != kRcCheckBox && kind != kRcRadio) {
-        return UiActionError::WrongKind;
     }
     GiveFocus(control);
     SendMessageA(control, BM_CLICK, 0, 0);
@@ -165,13 +171,10 @@ UiActionError Click(HWND container, int id) {
 }
 
 UiActionError DoubleClickItem(HWND container, int id, std::string_view item) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
+    HWND control = nullptr;
+    UiActionError error = ReachControl(container, id, control, {kRcListBox});
     if (error != UiActionError::None) {
         return error;
-    }
-    if (GetControlKind(control) != kRcListBox) {
-        return UiActionError::WrongKind;
     }
     int row = FindRow(control, item);
     if (row < 0) {
@@ -186,13 +189,10 @@ UiActionError DoubleClickItem(HWND container, int id, std::string_view item) {
 }
 
 UiActionError SelectItems(HWND container, int id, const std::vector<std::string>& items) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
+    HWND control = nullptr;
+    UiActionError error = ReachControl(container, id, control, {kRcListBox});
     if (error != UiActionError::None) {
         return error;
-    }
-    if (GetControlKind(control) != kRcListBox) {
-        return UiActionError::WrongKind;
     }
     bool several = (GetControlStyles(control) & kRcStyleMultiple) != 0;
     if (!several && items.size() != 1) {
@@ -224,13 +224,10 @@ UiActionError SelectItems(HWND container, int id, const std::vector<std::string>
 }
 
 UiActionError ChooseItem(HWND container, int id, std::string_view item) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
+    HWND control = nullptr;
+    UiActionError error = ReachControl(container, id, control, {kRcComboBox});
     if (error != UiActionError::None) {
         return error;
-    }
-    if (GetControlKind(control) != kRcComboBox) {
-        return UiActionError::WrongKind;
     }
     int row = FindRow(control, item);
     if (row < 0) {
@@ -246,9 +243,8 @@ UiActionError ChooseItem(HWND container, int id, std::string_view item) {
 }
 
 UiActionError FocusControl(HWND container, int id) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
-    if (error != UiActionError::None) {
+    HWND control = nullptr;
+    if (UiActionError error = ReachControl(container, id, control); error != UiActionError::None) {
         return error;
     }
     GiveFocus(control);
@@ -283,9 +279,8 @@ UiActionError PressKey(HWND container, UiKey key) {
 }
 
 UiActionError MouseAction(HWND container, int id, UiMouse action, int x, int y) {
-    HWND control = FindUiControl(container, id);
-    UiActionError error = Reachable(control);
-    if (error != UiActionError::None) {
+    HWND control = nullptr;
+    if (UiActionError error = ReachControl(container, id, control); error != UiActionError::None) {
         return error;
     }
     POINT screen{x, y};

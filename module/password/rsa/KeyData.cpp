@@ -147,6 +147,9 @@ int32_t ParseKeyData(const CKeyObject& key, CKeyData& out) {
     }
 
     if (isPrivate) {
+        // The primes and their exponents take the same 106 bytes as the public numbers: the primes of an
+        // 848-bit key are 53 bytes each, so a tighter limit would refuse every private key that the sealing
+        // accepts the public half of.
         if (!ReadNumber(data, dataLength, "PN", out.primeP) ||
             !ReadNumber(data, dataLength, "QN", out.primeQ) ||
             !ReadNumber(data, dataLength, "DP", out.exponentP) ||

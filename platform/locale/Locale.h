@@ -25,7 +25,8 @@ extern "C" {
 #define LOC_ERR_CODE_PAGE 7    /* LocCheckVersion: code page not supported */
 
 // Ordinal 1. Fills the 128-byte record (32-bit little-endian fields): its size (128) at byte 0, the target
-// code page at byte 56, LOC_INTERFACE_VERSION at 60, the rest zero. Answers non-zero on success, 0 on failure.
+// code page at byte 56, LOC_INTERFACE_VERSION at 60, the rest zero. Answers non-zero on success, 0 on
+// failure.
 int32_t LocInitialize(void* record);
 // Ordinal 63. 0 when the version (field at 60) has this library's major number and the code page (field
 // at 56) is one it converts to; LOC_ERR_VERSION or LOC_ERR_CODE_PAGE otherwise.

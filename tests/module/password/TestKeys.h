@@ -86,12 +86,14 @@ inline std::vector<uint8_t> BuildBlob(const TestKey& key, const BlobSpec& shape)
     writer.AddText("BV", shape.version);
     writer.AddByte("BC", shape.fieldKind >= 0 ? static_cast<uint8_t>(shape.fieldKind) : shape.kind);
     writer.AddByte("BA", shape.variant);
-    writer.AddU16("BL", static_cast<uint16_t>(shape.fieldBits >= 0 ? shape.fieldBits : static_cast<int>(bits)));
+    writer.AddU16("BL",
+                  static_cast<uint16_t>(shape.fieldBits >= 0 ? shape.fieldBits : static_cast<int>(bits)));
     writer.AddNumber("NN", n,
                      shape.modulusBytes >= 0 ? static_cast<size_t>(shape.modulusBytes) : (key.bits + 7) / 8);
     if (!shape.dropExponent) {
-        writer.AddNumber("EN", rsa::BigNum::FromU64(shape.exponent >= 0 ? static_cast<uint64_t>(shape.exponent)
-                                                                       : key.exponent));
+        writer.AddNumber(
+            "EN",
+            rsa::BigNum::FromU64(shape.exponent >= 0 ? static_cast<uint64_t>(shape.exponent) : key.exponent));
     }
     if (shape.withReduction) {
         writer.AddField("NI", shape.reduction.data(), shape.reduction.size());

@@ -234,6 +234,36 @@ DirOutcome DirectoryOps::Remove(const std::string& object) {
     return {};
 }
 
+DirOutcome DirectoryOps::BaseClass(const std::string& object, std::string& out) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    char name[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    if (int32_t code = DirReadObjectInfo(ctx.Handle(), object.c_str(), name, &info); code != 0)
+        return Failed(code, object);
+    out = info.baseClass;
+    return {};
+}
+
+DirOutcome DirectoryOps::Rename(const std::string& object, const std::string& newLeaf) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    if (int32_t code = DirRenameObject(ctx.Handle(), object.c_str(), newLeaf.c_str(), 1); code != 0)
+        return Failed(code, "rename " + object);
+    return {};
+}
+
+DirOutcome DirectoryOps::Move(const std::string& object, const std::string& newContainer) {
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    if (int32_t code = DirMoveObject(ctx.Handle(), object.c_str(), newContainer.c_str()); code != 0)
+        return Failed(code, "move " + object);
+    return {};
+}
+
 DirOutcome DirectoryOps::Grant(const std::string& object, const std::string& subject,
                                const std::string& protectedAttr, uint32_t rights) {
     Context ctx;

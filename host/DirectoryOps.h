@@ -45,6 +45,11 @@ public:
     static DirOutcome AddValue(const std::string& object, const std::string& attribute,
                                const std::string& value);
     static DirOutcome Remove(const std::string& object);
+    // The object's base class as the directory reports it.
+    static DirOutcome BaseClass(const std::string& object, std::string& out);
+    static DirOutcome Rename(const std::string& object, const std::string& newLeaf);
+    // The directory's own move: attributes, rights and the names that refer to the object go along.
+    static DirOutcome Move(const std::string& object, const std::string& newContainer);
     static DirOutcome Grant(const std::string& object, const std::string& subject,
                             const std::string& protectedAttr, uint32_t rights);
     static DirOutcome SetPassword(const std::string& user, const std::string& password);

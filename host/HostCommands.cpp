@@ -39,20 +39,12 @@ void PrintAnswer(unsigned short message, long answer) {
 
 // The object's base class as the directory reports it, without following an alias.
 std::optional<std::string> BaseClassOf(const std::string& object, std::string& error) {
-    int32_t ctx = DirCreateContext();
-    if (ctx <= 0) {
-        error = std::string("no directory context: ") + DirErrorText(ctx);
+    std::string baseClass;
+    if (DirOutcome read = DirectoryOps::BaseClass(object, baseClass); !read.Ok()) {
+        error = read.error;
         return std::nullopt;
     }
-    char name[kDirMaxNameBytes + 1] = {};
-    DirObjectInfo info{};
-    int32_t code = DirReadObjectInfo(ctx, object.c_str(), name, &info);
-    (void)DirFreeContext(ctx);
-    if (code != 0) {
-        error = object + ": " + DirErrorText(code) + " (" + std::to_string(code) + ")";
-        return std::nullopt;
-    }
-    return std::string(info.baseClass);
+    return baseClass;
 }
 
 // Sends a host message to the object's class and prints the answer; empty when the snap-in does not
@@ -87,19 +79,6 @@ std::string LeafOf(const std::string& fullName) {
 
 std::string Join(const std::string& leaf, const std::string& container) {
     return container == "[Root]" ? leaf : leaf + "." + container;
-}
-
-int32_t WithContext(const std::function<int32_t(int32_t)>& act) {
-    int32_t ctx = DirCreateContext();
-    if (ctx <= 0)
-        return ctx;
-    int32_t code = act(ctx);
-    (void)DirFreeContext(ctx);
-    return code;
-}
-
-CommandResult DirError(const std::string& what, int32_t code) {
-    return CommandResult::Error(what + ": " + DirErrorText(code) + " (" + std::to_string(code) + ")");
 }
 
 CommandResult Details(const Args& args) {
@@ -186,10 +165,8 @@ CommandResult Rename(const Args& args) {
     if (answer && buffer[0] != '\0')
         return CommandResult::Ok(); // the snap-in renamed the object itself
     const std::string newName = Join(args[1], ContainerOf(object));
-    if (int32_t code = WithContext(
-            [&](int32_t ctx) { return DirRenameObject(ctx, object.c_str(), args[1].c_str(), 1); });
-        code != 0)
-        return DirError("rename " + object, code);
+    if (DirOutcome renamed = DirectoryOps::Rename(object, args[1]); !renamed.Ok())
+        return CommandResult::Error(renamed.error);
     std::string oldName = object;
     (void)SendToObjectClass(*className, newName, 276, reinterpret_cast<unsigned long>(oldName.data()));
     return CommandResult::Ok();
@@ -208,10 +185,8 @@ CommandResult Move(const Args& args) {
         return CommandResult::Ok();
     std::string from = ContainerOf(object);
     std::string to = args[1];
-    if (int32_t code =
-            WithContext([&](int32_t ctx) { return DirMoveObject(ctx, object.c_str(), to.c_str()); });
-        code != 0)
-        return DirError("move " + object, code);
+    if (DirOutcome moved = DirectoryOps::Move(object, to); !moved.Ok())
+        return CommandResult::Error(moved.error);
     (void)SendToObjectClass(*className, Join(LeafOf(object), to), 275,
                             reinterpret_cast<unsigned long>(from.data()),
                             reinterpret_cast<unsigned long>(to.data()));

@@ -72,6 +72,20 @@ extern "C" const char* DirErrorText(int32_t code) {
         return "out of memory";
     case kDirErrLoop:
         return "the object would be below itself";
+    case kDirErrLoginDisabled:
+        return "the user's login is disabled";
+    case kDirErrLoginExpired:
+        return "the user's login has expired";
+    case kDirErrIntruderLocked:
+        return "the user is locked out after too many failed sign-ins";
+    case kDirErrIdentityGone:
+        return "the user signed in is gone; sign in again";
+    case kDirErrContainment:
+        return "an object of this class cannot be placed in that container";
+    case kDirErrLastSupervisor:
+        return "nobody else would hold Supervisor over [Root]";
+    case kDirErrReadOnlyStore:
+        return "the directory store is open for reading only";
     default:
         return "unknown error";
     }

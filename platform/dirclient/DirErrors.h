@@ -41,6 +41,13 @@ inline constexpr int32_t kDirErrNoIdentity = -727;        // nobody is signed in
 inline constexpr int32_t kDirErrValueTooLarge = -728;     // a value larger than any buffer can carry
 inline constexpr int32_t kDirErrOutOfMemory = -729;
 inline constexpr int32_t kDirErrLoop = -730; // moving a container below itself, or an alias chain loop
+inline constexpr int32_t kDirErrLoginDisabled = -731;  // sign-in refused: "Login Disabled" is true
+inline constexpr int32_t kDirErrLoginExpired = -732;   // sign-in refused: "Login Expiration Time" has passed
+inline constexpr int32_t kDirErrIntruderLocked = -733; // sign-in refused: locked after failed attempts
+inline constexpr int32_t kDirErrIdentityGone = -734;   // the signed-in user was deleted or renamed away
+inline constexpr int32_t kDirErrContainment = -735;    // the class may not live in that container
+inline constexpr int32_t kDirErrLastSupervisor = -736; // would leave nobody with Supervisor over "[Root]"
+inline constexpr int32_t kDirErrReadOnlyStore = -737;  // the store file is open for reading only
 
 extern "C" {
 // A short English text for a code; never NULL ("unknown error" for a code that is not ours).

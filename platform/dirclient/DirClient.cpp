@@ -181,6 +181,10 @@ int32_t OpenWith(std::unique_ptr<DirStore> store, bool initialize) {
     return kDirOk;
 }
 
+int32_t FillNewStore(DirStore& store, void*) {
+    return Directory(store).Initialize();
+}
+
 // Every call that acts in a context holds the session's lock for its whole length and refuses an unknown
 // context before it looks at any other argument.
 template <typename Body> int32_t InContext(int32_t ctx, Body&& body) {
@@ -250,6 +254,23 @@ int32_t CurrentValue(DirBuffer* reply, uint32_t syntax, const Value** value) {
     return kDirOk;
 }
 
+// The new password's slow hash is made before the request, so that the write lock is not held for it.
+int32_t SetPasswordIn(Directory& directory, const Context& context, const std::string& name,
+                      const char* oldPassword, const char* newPassword) {
+    std::string hash;
+    int32_t rc = Directory::HashPassword(newPassword, &hash);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    rc = directory.Request(true, [&] {
+        int64_t id = 0;
+        const int32_t found = directory.ResolveForRead(name, context.flags, &id);
+        return found != kDirOk ? found : directory.SetPassword(id, oldPassword, newPassword, hash);
+    });
+    sodium_memzero(hash.data(), hash.size());
+    return rc;
+}
+
 } // namespace
 
 extern "C" {
@@ -266,17 +287,17 @@ int32_t DirOpenStore(const char* path, int32_t create) {
     session.contexts.clear();
     session.directory.reset();
     std::unique_ptr<DirStore> store;
-    bool created = false;
-    int32_t rc = OpenSqliteStore(path, create != 0, &store, &created);
+    int32_t rc = OpenSqliteStore(path, &store);
+    if (rc == kDirErrNoSuchObject && create != 0) {
+        rc = CreateSqliteStore(path, FillNewStore, nullptr);
+        if (rc == kDirOk || rc == kDirErrObjectExists) {
+            rc = OpenSqliteStore(path, &store); // ours, or the one another process made first
+        }
+    }
     if (rc != kDirOk) {
         return rc;
     }
-    rc = OpenWith(std::move(store), created);
-    if (rc != kDirOk && created) {
-        std::error_code error;
-        std::filesystem::remove(path, error); // a half-made store of ours, never a file we were given
-    }
-    return rc;
+    return OpenWith(std::move(store), /*initialize=*/false);
 }
 
 int32_t DirOpenMemoryStore(void) {
@@ -409,7 +430,7 @@ int32_t DirSetContextKey(int32_t ctx, uint32_t key, const void* value) {
             int32_t rc = TakeName(static_cast<const char*>(value), &name);
             int64_t id = 0;
             if (rc == kDirOk) {
-                rc = session.directory->Resolve(name, &id);
+                rc = session.directory->Request(false, [&] { return session.directory->Resolve(name, &id); });
             }
             if (rc == kDirOk) {
                 context.nameContext = name;
@@ -558,12 +579,14 @@ int32_t DirRead(int32_t ctx, const char* object, uint32_t infoType, uint32_t all
         return Iterate(
             context, iteration, reply,
             [&](Iteration* fresh) {
-                int64_t id = 0;
-                int32_t found = directory.ResolveForRead(name, flags, &id);
-                if (found == kDirOk) {
-                    found = directory.Read(id, allAttrs != 0, attrNames, &fresh->attrs);
-                }
-                return found;
+                return directory.Request(false, [&] {
+                    int64_t id = 0;
+                    int32_t found = directory.ResolveForRead(name, flags, &id);
+                    if (found == kDirOk) {
+                        found = directory.Read(id, allAttrs != 0, attrNames, &fresh->attrs);
+                    }
+                    return found;
+                });
             },
             FillReadReply);
     });
@@ -631,20 +654,23 @@ int32_t DirGetAttrValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, void* ou
 }
 
 int32_t DirModifyObject(int32_t ctx, const char* object, int32_t, int32_t, DirBuffer* buf) {
-    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
-        int32_t rc = CheckBuffer(session, buf, /*othersGiven=*/true, {kDirOpModify});
-        int64_t id = 0;
-        if (rc == kDirOk) {
-            rc = session.directory->Resolve(name, &id);
-        }
-        return rc != kDirOk ? rc : session.directory->Modify(id, buf->items);
+    return OnObject(ctx, object, [&](Session& session, Context& context, const std::string& name) {
+        const int32_t rc = CheckBuffer(session, buf, /*othersGiven=*/true, {kDirOpModify});
+        Directory& directory = *session.directory;
+        // A context that reads through aliases writes through them too, so it changes what it showed.
+        return rc != kDirOk ? rc : directory.Request(true, [&] {
+            int64_t id = 0;
+            const int32_t found = directory.ResolveForRead(name, context.flags, &id);
+            return found != kDirOk ? found : directory.Modify(id, buf->items);
+        });
     });
 }
 
 int32_t DirAddObject(int32_t ctx, const char* object, int32_t, int32_t, DirBuffer* buf) {
     return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
         const int32_t rc = CheckBuffer(session, buf, /*othersGiven=*/true, {kDirOpAdd});
-        return rc != kDirOk ? rc : session.directory->Add(name, buf->items);
+        Directory& directory = *session.directory;
+        return rc != kDirOk ? rc : directory.Request(true, [&] { return directory.Add(name, buf->items); });
     });
 }
 
@@ -658,12 +684,13 @@ int32_t DirCompare(int32_t ctx, const char* object, DirBuffer* buf, uint8_t* mat
         if (buf->operation != kDirOpCompare) {
             return kDirErrWrongBuffer;
         }
-        int64_t id = 0;
         bool found = false;
-        int32_t rc = session.directory->ResolveForRead(name, context.flags, &id);
-        if (rc == kDirOk) {
-            rc = session.directory->Compare(id, buf->items, &found);
-        }
+        Directory& directory = *session.directory;
+        const int32_t rc = directory.Request(false, [&] {
+            int64_t id = 0;
+            const int32_t resolved = directory.ResolveForRead(name, context.flags, &id);
+            return resolved != kDirOk ? resolved : directory.Compare(id, buf->items, &found);
+        });
         *matched = found ? 1 : 0;
         return rc;
     });
@@ -694,12 +721,14 @@ int32_t DirList(int32_t ctx, const char* container, int32_t* iteration, DirBuffe
             context, iteration, reply,
             [&](Iteration* fresh) {
                 fresh->list = true;
-                int64_t id = 0;
-                int32_t found = directory.ResolveForRead(name, flags, &id);
-                if (found == kDirOk) {
-                    found = directory.List(id, flags, &fresh->objects);
-                }
-                return found;
+                return directory.Request(false, [&] {
+                    int64_t id = 0;
+                    int32_t found = directory.ResolveForRead(name, flags, &id);
+                    if (found == kDirOk) {
+                        found = directory.List(id, flags, &fresh->objects);
+                    }
+                    return found;
+                });
             },
             FillListReply);
     });
@@ -751,12 +780,13 @@ int32_t DirCloseIteration(int32_t ctx, int32_t iteration, int32_t) {
 int32_t DirRenameObject(int32_t ctx, const char* object, const char* newLeaf, int32_t removeOld) {
     return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
         std::string leaf;
-        int32_t rc = TakeName(newLeaf, &leaf);
-        int64_t id = 0;
-        if (rc == kDirOk) {
-            rc = session.directory->Resolve(name, &id);
-        }
-        return rc != kDirOk ? rc : session.directory->Rename(id, leaf, removeOld != 0);
+        const int32_t rc = TakeName(newLeaf, &leaf);
+        Directory& directory = *session.directory;
+        return rc != kDirOk ? rc : directory.Request(true, [&] {
+            int64_t id = 0;
+            const int32_t found = directory.Resolve(name, &id);
+            return found != kDirOk ? found : directory.Rename(id, leaf, removeOld != 0);
+        });
     });
 }
 
@@ -765,13 +795,14 @@ int32_t DirReadObjectInfo(int32_t ctx, const char* object, char* name512, DirObj
         if (name512 == nullptr || info == nullptr) {
             return kDirErrBadArgument;
         }
-        int64_t id = 0;
         std::string fullName;
         DirObjectInfo result{};
-        int32_t rc = session.directory->ResolveForRead(name, context.flags, &id);
-        if (rc == kDirOk) {
-            rc = session.directory->ObjectInfo(id, context.flags, &fullName, &result);
-        }
+        Directory& directory = *session.directory;
+        const int32_t rc = directory.Request(false, [&] {
+            int64_t id = 0;
+            const int32_t found = directory.ResolveForRead(name, context.flags, &id);
+            return found != kDirOk ? found : directory.ObjectInfo(id, context.flags, &fullName, &result);
+        });
         if (rc == kDirOk) {
             CopyOut(fullName, name512, kDirMaxNameBytes + 1);
             *info = result;
@@ -782,9 +813,12 @@ int32_t DirReadObjectInfo(int32_t ctx, const char* object, char* name512, DirObj
 
 int32_t DirRemoveObject(int32_t ctx, const char* object) {
     return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
-        int64_t id = 0;
-        const int32_t rc = session.directory->Resolve(name, &id);
-        return rc != kDirOk ? rc : session.directory->Remove(id);
+        Directory& directory = *session.directory;
+        return directory.Request(true, [&] {
+            int64_t id = 0;
+            const int32_t found = directory.Resolve(name, &id);
+            return found != kDirOk ? found : directory.Remove(id);
+        });
     });
 }
 
@@ -800,18 +834,19 @@ int32_t DirGetEffectiveRights(int32_t ctx, const char* subject, const char* obje
             return rc;
         }
         *rights = 0;
-        int64_t subjectId = kPublicSubject;
-        if (!NamesEqual(subjectName, kPublicName)) {
-            rc = session.directory->Resolve(subjectName, &subjectId);
-        }
-        int64_t id = 0;
-        if (rc == kDirOk) {
-            rc = session.directory->Resolve(name, &id);
-        }
-        if (rc == kDirOk) {
-            rc = session.directory->Rights(subjectId, id, AttrName(attr), rights);
-        }
-        return rc;
+        Directory& directory = *session.directory;
+        return directory.Request(false, [&] {
+            int64_t subjectId = kPublicSubject;
+            int32_t found = kDirOk;
+            if (!NamesEqual(subjectName, kPublicName)) {
+                found = directory.Resolve(subjectName, &subjectId);
+            }
+            int64_t id = 0;
+            if (found == kDirOk) {
+                found = directory.Resolve(name, &id);
+            }
+            return found != kDirOk ? found : directory.Rights(subjectId, id, AttrName(attr), rights);
+        });
     });
 }
 
@@ -820,12 +855,12 @@ int32_t DirWhoAmI(int32_t ctx, char* name512) {
         if (name512 == nullptr) {
             return kDirErrBadArgument;
         }
-        if (session.directory->Identity() == kPublicSubject) {
-            return kDirErrNoIdentity;
-        }
+        Directory& directory = *session.directory;
         std::string name;
-        session.directory->Forget();
-        const int32_t rc = session.directory->FullName(session.directory->Identity(), &name);
+        const int32_t rc = directory.Request(false, [&] {
+            return directory.Identity() == kPublicSubject ? kDirErrNoIdentity
+                                                          : directory.FullName(directory.Identity(), &name);
+        });
         if (rc == kDirOk) {
             CopyOut(name, name512, kDirMaxNameBytes + 1);
         }
@@ -835,37 +870,50 @@ int32_t DirWhoAmI(int32_t ctx, char* name512) {
 
 int32_t DirPasswordCallA(int32_t ctx, int32_t, const char* object, const char* oldPassword,
                          const char* newPassword) {
-    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
+    return OnObject(ctx, object, [&](Session& session, Context& context, const std::string& name) {
         if (oldPassword == nullptr) {
             return kDirErrBadArgument;
         }
-        int64_t id = 0;
-        const int32_t rc = session.directory->Resolve(name, &id);
-        return rc != kDirOk ? rc : session.directory->SetPassword(id, oldPassword, newPassword);
+        return SetPasswordIn(*session.directory, context, name, oldPassword, newPassword);
     });
 }
 
 int32_t DirPasswordCallB(int32_t ctx, const char* object, const char* newPassword, int32_t) {
-    return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
-        int64_t id = 0;
-        const int32_t rc = session.directory->Resolve(name, &id);
-        return rc != kDirOk ? rc : session.directory->SetPassword(id, nullptr, newPassword);
+    return OnObject(ctx, object, [&](Session& session, Context& context, const std::string& name) {
+        return SetPasswordIn(*session.directory, context, name, nullptr, newPassword);
     });
+}
+
+int32_t DirCheckStore(int32_t repair, DirCheckLine line, void* user) {
+    Session& session = TheSession();
+    Lock lock(session.mutex);
+    if (!session.directory) {
+        return kDirErrNoStore;
+    }
+    std::vector<std::string> report;
+    const int32_t rc = session.directory->Check(repair != 0, &report);
+    if (line != nullptr) {
+        for (const auto& text : report) {
+            line(text.c_str(), user);
+        }
+    }
+    return rc;
 }
 
 int32_t DirMoveObject(int32_t ctx, const char* object, const char* newContainer) {
     return OnObject(ctx, object, [&](Session& session, Context&, const std::string& name) {
         std::string containerName;
-        int32_t rc = TakeName(newContainer, &containerName);
-        int64_t id = 0;
-        int64_t container = 0;
-        if (rc == kDirOk) {
-            rc = session.directory->Resolve(name, &id);
-        }
-        if (rc == kDirOk) {
-            rc = session.directory->Resolve(containerName, &container);
-        }
-        return rc != kDirOk ? rc : session.directory->Move(id, container);
+        const int32_t rc = TakeName(newContainer, &containerName);
+        Directory& directory = *session.directory;
+        return rc != kDirOk ? rc : directory.Request(true, [&] {
+            int64_t id = 0;
+            int64_t container = 0;
+            int32_t found = directory.Resolve(name, &id);
+            if (found == kDirOk) {
+                found = directory.Resolve(containerName, &container);
+            }
+            return found != kDirOk ? found : directory.Move(id, container);
+        });
     });
 }
 

@@ -72,10 +72,29 @@ int32_t CheckLeaf(std::string_view leaf) {
     if (rc != kDirOk) {
         return rc;
     }
-    if (leaves.size() != 1 || leaves[0].size() != leaf.size()) {
+    if (leaves.size() != 1 || leaves[0].size() != leaf.size() || NamesEqual(leaf, kPublicName)) {
         return kDirErrBadName;
     }
-    return kDirOk;
+    // The leaf must also come back whole when a container's name follows it: a trailing backslash would
+    // escape the dot before the container, and a trailing lead byte would take that dot as its trail byte.
+    // Such an object could be named by nobody afterwards.
+    // The walk pairs bytes exactly as SplitName does.
+    size_t i = 0;
+    bool danglingEscape = false;
+    while (i < leaf.size()) {
+        const auto byte = static_cast<uint8_t>(leaf[i]);
+        danglingEscape = false;
+        if (IsLeadByte(byte)) {
+            danglingEscape = i + 1 == leaf.size();
+            i += 2;
+        } else if (byte == '\\' && i + 1 < leaf.size() && leaf[i + 1] == '.') {
+            i += 2;
+        } else {
+            danglingEscape = byte == '\\' && i + 1 == leaf.size();
+            ++i;
+        }
+    }
+    return danglingEscape ? kDirErrBadName : kDirOk;
 }
 
 std::string FoldName(std::string_view name) {

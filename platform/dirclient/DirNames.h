@@ -17,7 +17,8 @@ bool IsLeadByte(uint8_t byte);
 // accepted and dropped. Answers kDirErrBadName for "", a leading, doubled or trailing dot, or "[Root]" in
 // the middle; kDirErrNameTooLong past 511 bytes.
 [[nodiscard]] int32_t SplitName(std::string_view name, std::vector<std::string>* leaves);
-// Checks one leaf (no unescaped dot, not empty, not "[Root]").
+// Checks one leaf: not empty, no unescaped dot, not "[Root]" or "[Public]", and whole again when it is
+// followed by a container's name (no trailing backslash, no trailing lead byte).
 [[nodiscard]] int32_t CheckLeaf(std::string_view leaf);
 // The comparison key: ASCII letters folded to lower case, other bytes as they are. A trail byte of a
 // double-byte character is never folded, since it is not a letter of its own.

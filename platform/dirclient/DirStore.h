@@ -41,8 +41,10 @@ class DirStore {
 public:
     virtual ~DirStore() = default;
 
-    // Every write happens between Begin and Commit; Rollback undoes all of it.
-    [[nodiscard]] virtual int32_t Begin() = 0;
+    // Every request runs between Begin and Commit; Rollback undoes all of it. A write transaction takes the
+    // store's write lock at once, so that every check made inside it still holds when it commits; a read
+    // transaction sees one state of the store from its first read to its end.
+    [[nodiscard]] virtual int32_t Begin(bool write) = 0;
     [[nodiscard]] virtual int32_t Commit() = 0;
     virtual void Rollback() = 0;
 
@@ -73,11 +75,23 @@ public:
 
     [[nodiscard]] virtual int32_t GetMeta(const std::string& key, std::string* value) = 0;
     [[nodiscard]] virtual int32_t SetMeta(const std::string& key, const std::string& value) = 0;
+
+    // Every object, in the order of their ids: for the whole-store check, which must also find objects that
+    // no walk from the root reaches.
+    [[nodiscard]] virtual int32_t ListAllObjects(std::vector<ObjectRecord>* out) = 0;
+    // The storage's own whole-file check; problem is empty when it found nothing.
+    [[nodiscard]] virtual int32_t CheckFile(std::string* problem) = 0;
+    virtual bool ReadOnly() const { return false; }
 };
 
 std::unique_ptr<DirStore> MakeMemoryStore();
-// Opens (or, with create, makes when missing) the SQLite store file; *created tells which happened.
-[[nodiscard]] int32_t OpenSqliteStore(const std::string& path, bool create, std::unique_ptr<DirStore>* out,
-                                      bool* created);
+// Opens an existing SQLite store file: for reading only when the file cannot be written. Opening costs the
+// same whatever the size of the store (no whole-file check; damage is answered where SQLite meets it).
+[[nodiscard]] int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out);
+// Makes a new, empty SQLite store file (owner-only) at path, which must not exist; fill runs on it before
+// it appears under its name, so that no other process ever sees a half-made store. Answers
+// kDirErrObjectExists when another process made the file first.
+[[nodiscard]] int32_t CreateSqliteStore(const std::string& path,
+                                        int32_t (*fill)(DirStore& store, void* user), void* user);
 
 } // namespace dirclient

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <set>
+#include <unordered_map>
 
 #include "platform/dirclient/DirNames.h"
 
@@ -91,31 +92,42 @@ bool VerifyPassword(const std::string& hash, const char* password, size_t length
     return crypto_pwhash_str_verify(hash.c_str(), password == nullptr ? "" : password, length) == 0;
 }
 
-// Every write goes through one of these: the transaction is rolled back unless it was committed.
-class Transaction {
-public:
-    explicit Transaction(DirStore& store) : m_store(store) {}
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    ~Transaction() {
-        if (m_open) {
-            m_store.Rollback();
+bool IsNtAccountClass(const std::string& className) {
+    return NamesEqual(className, "KEL:NT User") || NamesEqual(className, "KEL:Hybrid User") ||
+           NamesEqual(className, "KEL:NT Global Group") || NamesEqual(className, "KEL:NT Local Group");
+}
+
+bool IsNtSystemClass(const std::string& className) {
+    return NamesEqual(className, "KEL:NT Domain") || NamesEqual(className, "KEL:NT Workgroup System");
+}
+
+bool IsNtGroupClass(const std::string& className) {
+    return NamesEqual(className, "KEL:NT Global Group") || NamesEqual(className, "KEL:NT Local Group");
+}
+
+bool IsUserClass(const std::string& className) {
+    return NamesEqual(className, kClassUser);
+}
+
+// The hash that a sign-in checks a password against when there is no hash to check it against, so that a
+// wrong password costs the same whether or not the user exists or has a password.
+const std::string& StandInHash() {
+    static std::string hash;
+    static uint64_t ops = 0;
+    static uint64_t mem = 0;
+    if (hash.empty() || ops != g_opsLimit || mem != g_memLimit) {
+        std::string made(crypto_pwhash_STRBYTES, '\0');
+        static const char kNothing[] = "no such user";
+        if (crypto_pwhash_str(made.data(), kNothing, sizeof kNothing - 1, g_opsLimit,
+                              static_cast<size_t>(g_memLimit)) == 0) {
+            made.resize(std::strlen(made.c_str()));
+            hash = made;
+            ops = g_opsLimit;
+            mem = g_memLimit;
         }
     }
-    [[nodiscard]] int32_t Begin() {
-        const int32_t rc = m_store.Begin();
-        m_open = rc == kDirOk;
-        return rc;
-    }
-    [[nodiscard]] int32_t Commit() {
-        m_open = false;
-        return m_store.Commit();
-    }
-
-private:
-    DirStore& m_store;
-    bool m_open = false;
-};
+    return hash;
+}
 
 } // namespace
 
@@ -124,10 +136,90 @@ void SetHashCost(uint64_t opsLimit, uint64_t memLimit) {
     g_memLimit = memLimit;
 }
 
+int32_t Directory::BeginScope(bool write) {
+    if (m_depth > 0) {
+        // A read request cannot turn into a write halfway: what it read may already be stale.
+        if (write && !m_writing) {
+            return kDirErrStoreFailed;
+        }
+        ++m_depth;
+        return kDirOk;
+    }
+    const int32_t rc = m_store->Begin(write);
+    if (rc == kDirOk) {
+        m_depth = 1;
+        m_writing = write;
+        m_doomed = false;
+    }
+    return rc;
+}
+
+int32_t Directory::EndScope(bool commit) {
+    if (m_depth == 0) {
+        return kDirErrStoreFailed;
+    }
+    if (!commit) {
+        m_doomed = true;
+    }
+    if (--m_depth > 0) {
+        return kDirOk;
+    }
+    if (m_doomed) {
+        m_store->Rollback();
+        return commit ? kDirErrStoreFailed : kDirOk;
+    }
+    return m_store->Commit();
+}
+
+int32_t Directory::CheckIdentity() {
+    if (m_identityGone) {
+        return kDirErrIdentityGone;
+    }
+    if (m_identity == kPublicSubject) {
+        return kDirOk;
+    }
+    ObjectRecord record;
+    int32_t rc = m_store->GetObject(m_identity, &record);
+    if (rc == kDirErrNoSuchObject) {
+        m_identityGone = true;
+        return kDirErrIdentityGone;
+    }
+    // Renamed away is still the same user; renamed away and replaced by another object under the name it
+    // signed in with is not.
+    int64_t holder = 0;
+    rc = Resolve(m_identityName, &holder);
+    if (rc == kDirOk && holder != m_identity) {
+        m_identityGone = true;
+        return kDirErrIdentityGone;
+    }
+    if (rc != kDirOk && rc != kDirErrNoSuchObject && rc != kDirErrBadName && rc != kDirErrNameTooLong) {
+        return rc;
+    }
+    return FullName(m_identity, &m_identityName);
+}
+
+int32_t Directory::HashPassword(const char* password, std::string* hash) {
+    hash->clear();
+    size_t length = 0;
+    if (password == nullptr || !BoundedPassword(password, &length)) {
+        return kDirErrBadArgument;
+    }
+    if (length == 0) {
+        return kDirOk;
+    }
+    hash->assign(crypto_pwhash_STRBYTES, '\0');
+    if (crypto_pwhash_str(hash->data(), password, length, g_opsLimit, static_cast<size_t>(g_memLimit)) != 0) {
+        hash->clear();
+        return kDirErrOutOfMemory;
+    }
+    hash->resize(std::strlen(hash->c_str()));
+    return kDirOk;
+}
+
 int32_t Directory::Initialize() {
     Forget();
-    Transaction transaction(*m_store);
-    int32_t rc = transaction.Begin();
+    Scope scope(*this);
+    int32_t rc = scope.Begin(/*write=*/true);
     ObjectRecord root{0, 0, std::string(kRootName), std::string(kClassRoot), Now(), {}};
     if (rc == kDirOk) {
         rc = m_store->InsertObject(&root);
@@ -157,35 +249,184 @@ int32_t Directory::Initialize() {
     if (rc == kDirOk) {
         rc = AddValue(kRootId, *FindAttribute(kAttrAcl), acl);
     }
+    // Anyone may see which objects there are; reading their values takes a grant.
+    acl.subject = kPublicName;
+    acl.number = kDirEntryBrowse;
+    if (rc == kDirOk) {
+        rc = AddValue(kRootId, *FindAttribute(kAttrAcl), acl);
+    }
     if (rc == kDirOk) {
         rc = m_store->SetMeta(std::string(kTreeNameKey), std::string(kDefaultTreeName));
     }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = scope.Commit();
     }
     return rc;
 }
 
-int32_t Directory::Login(std::string_view name, const char* password) {
-    int64_t id = 0;
-    int32_t rc = Resolve(name, &id);
+int32_t Directory::ReadNumber(int64_t object, std::string_view attr, uint32_t* number, bool* present) {
+    std::vector<StoredValue> values;
+    const int32_t rc = m_store->ReadValues(object, std::string(attr), &values);
+    *present = rc == kDirOk && !values.empty();
+    *number = *present ? ReadWord(values.front().data, 0) : 0;
+    return rc;
+}
+
+int32_t Directory::WriteNumber(int64_t object, std::string_view attr, uint32_t number) {
+    const AttributeDef* def = FindAttribute(attr);
+    if (def == nullptr) {
+        return kDirErrNoSuchAttribute;
+    }
+    int32_t rc = m_store->DeleteAllValues(object, std::string(def->name));
+    Value value;
+    value.syntax = def->syntax;
+    value.number = number;
+    if (rc == kDirOk) {
+        rc = AddValue(object, *def, value);
+    }
+    return rc;
+}
+
+// The user's own switches first, then intruder detection by the policy of the user's container: after
+// "Login Intruder Limit" failed attempts within "Intruder Attempt Reset Interval" the user is locked for
+// "Intruder Lockout Reset Interval". The count, the end of the counting window (or of the lock) and the
+// lock itself are kept on the user, where an administrator sees them and can clear the lock.
+int32_t Directory::LoginChecks(const ObjectRecord& user, const char* password, size_t length) {
+    uint32_t number = 0;
+    bool present = false;
+    int32_t rc = ReadNumber(user.id, kAttrLoginDisabled, &number, &present);
     if (rc != kDirOk) {
         return rc;
     }
-    ObjectRecord user;
-    rc = m_store->GetObject(id, &user);
+    if (present && number != 0) {
+        return kDirErrLoginDisabled;
+    }
+    const uint32_t now = Now();
+    rc = ReadNumber(user.id, kAttrLoginExpirationTime, &number, &present);
     if (rc != kDirOk) {
         return rc;
     }
-    if (!NamesEqual(user.className, kClassUser)) {
-        return kDirErrNotAUser;
+    if (present && number != 0 && number <= now) {
+        return kDirErrLoginExpired;
     }
-    size_t length = 0;
-    if (!BoundedPassword(password, &length) || !VerifyPassword(user.passwordHash, password, length)) {
+    uint32_t limit = 0;
+    uint32_t attemptWindow = 0;
+    uint32_t lockout = 0;
+    bool limited = false;
+    rc = ReadNumber(user.parent, kAttrLoginIntruderLimit, &limit, &limited);
+    if (rc == kDirOk) {
+        rc = ReadNumber(user.parent, kAttrIntruderAttemptResetInterval, &attemptWindow, &present);
+    }
+    if (rc == kDirOk) {
+        rc = ReadNumber(user.parent, kAttrIntruderLockoutResetInterval, &lockout, &present);
+    }
+    uint32_t attempts = 0;
+    uint32_t resetTime = 0;
+    uint32_t locked = 0;
+    if (rc == kDirOk) {
+        rc = ReadNumber(user.id, kAttrLoginIntruderAttempts, &attempts, &present);
+    }
+    if (rc == kDirOk) {
+        rc = ReadNumber(user.id, kAttrLoginIntruderResetTime, &resetTime, &present);
+    }
+    if (rc == kDirOk) {
+        rc = ReadNumber(user.id, kAttrLockedByIntruder, &locked, &present);
+    }
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (locked != 0 && now < resetTime) {
+        return kDirErrIntruderLocked;
+    }
+    const bool canRecord = !m_store->ReadOnly();
+    bool right = false;
+    if (user.passwordHash.empty()) {
+        right = length == 0;
+        if (!right) {
+            (void)VerifyPassword(StandInHash(), password, length); // as long as a wrong password takes
+        }
+    } else {
+        right = VerifyPassword(user.passwordHash, password, length);
+    }
+    if (right) {
+        if (canRecord && (attempts != 0 || locked != 0)) {
+            rc = WriteNumber(user.id, kAttrLoginIntruderAttempts, 0);
+            if (rc == kDirOk) {
+                rc = WriteNumber(user.id, kAttrLockedByIntruder, 0);
+            }
+        }
+        return rc;
+    }
+    if (!limited || limit == 0 || !canRecord) {
         return kDirErrBadPassword;
     }
-    m_identity = id;
-    return kDirOk;
+    if (locked != 0 || now >= resetTime) {
+        attempts = 0; // the last lock or counting window is over
+        locked = 0;
+    }
+    if (attempts == 0) {
+        resetTime = now + attemptWindow;
+    }
+    ++attempts;
+    if (attempts >= limit) {
+        locked = 1;
+        resetTime = now + lockout;
+    }
+    rc = WriteNumber(user.id, kAttrLoginIntruderAttempts, attempts);
+    if (rc == kDirOk) {
+        rc = WriteNumber(user.id, kAttrLoginIntruderResetTime, resetTime);
+    }
+    if (rc == kDirOk) {
+        rc = WriteNumber(user.id, kAttrLockedByIntruder, locked);
+    }
+    // The failed attempt must be kept although the sign-in is refused: the refusal is the answer, the
+    // count is committed.
+    return rc == kDirOk ? kDirErrBadPassword : rc;
+}
+
+int32_t Directory::Login(std::string_view name, const char* password) {
+    Forget();
+    size_t length = 0;
+    if (!BoundedPassword(password, &length)) {
+        return kDirErrBadPassword;
+    }
+    Scope scope(*this);
+    int32_t rc = scope.Begin(/*write=*/!m_store->ReadOnly());
+    int64_t id = 0;
+    if (rc == kDirOk) {
+        rc = Resolve(name, &id);
+    }
+    ObjectRecord user;
+    if (rc == kDirOk) {
+        rc = m_store->GetObject(id, &user);
+    }
+    if (rc == kDirOk && !NamesEqual(user.className, kClassUser)) {
+        rc = kDirErrNotAUser;
+    }
+    if (rc == kDirErrNoSuchObject || rc == kDirErrNotAUser) {
+        (void)VerifyPassword(StandInHash(), password, length); // as long as a wrong password takes
+        return rc;
+    }
+    if (rc == kDirOk) {
+        rc = LoginChecks(user, password, length);
+    }
+    std::string fullName;
+    if (rc == kDirOk) {
+        rc = FullName(id, &fullName);
+    }
+    if (rc == kDirOk || rc == kDirErrBadPassword) {
+        // A refused password still commits the count of failed attempts.
+        const int32_t committed = scope.Commit();
+        if (committed != kDirOk) {
+            return committed;
+        }
+    }
+    if (rc == kDirOk) {
+        m_identity = id;
+        m_identityName = fullName;
+        m_identityGone = false;
+    }
+    return rc;
 }
 
 int32_t Directory::Resolve(std::string_view name, int64_t* id) {
@@ -253,47 +494,67 @@ int32_t Directory::FullName(int64_t id, std::string* out) {
         *out = cached->second;
         return kDirOk;
     }
-    ObjectRecord record;
-    int32_t rc = m_store->GetObject(id, &record);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    std::string name;
     if (id == kRootId) {
-        name = kRootName;
-    } else if (record.parent == kRootId) {
-        name = record.leaf;
-    } else {
-        std::string container;
-        rc = FullName(record.parent, &container);
+        *out = kRootName;
+        return kDirOk;
+    }
+    // Walked upwards rather than by recursion, and bounded: a name holds at most 511 bytes, so a longer
+    // walk can only be a damaged store.
+    std::string name;
+    for (int64_t current = id; current != kRootId;) {
+        if (!name.empty()) {
+            name += '.';
+        }
+        if (const auto known = m_names.find(current); known != m_names.end()) {
+            name += known->second;
+            break;
+        }
+        ObjectRecord record;
+        const int32_t rc = m_store->GetObject(current, &record);
         if (rc != kDirOk) {
             return rc;
         }
-        name = record.leaf + "." + container;
+        name += record.leaf;
+        if (name.size() > 2 * kDirMaxNameBytes || record.parent == 0) {
+            return kDirErrStoreDamaged;
+        }
+        current = record.parent;
     }
     m_names.emplace(id, name);
     *out = std::move(name);
     return kDirOk;
 }
 
-int32_t Directory::RequireEntryRight(int64_t object, uint32_t right) {
-    uint32_t rights = 0;
-    const int32_t rc = Rights(m_identity, object, kEntryRights, &rights);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    return (rights & right) == 0 ? kDirErrNoRight : kDirOk;
+namespace {
+constexpr uint32_t kAllEntry =
+    kDirEntryBrowse | kDirEntryCreate | kDirEntryDelete | kDirEntryRename | kDirEntrySupervisor;
+constexpr uint32_t kAllAttr =
+    kDirRightCompare | kDirRightRead | kDirRightWrite | kDirRightAddSelf | kDirRightAttrSupervisor;
+} // namespace
+
+uint32_t Directory::Grants::EntryRights() const {
+    return (entry & kDirEntrySupervisor) != 0 ? kAllEntry : entry & kAllEntry;
 }
 
-int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr, uint32_t* rights) {
-    *rights = 0;
-    const bool entry = NamesEqual(attr, kEntryRights);
-    if (!entry && !NamesEqual(attr, kAllAttributesRights) && FindAttribute(attr) == nullptr) {
-        return kDirErrNoSuchAttribute;
+uint32_t Directory::Grants::AttributeRights(std::string_view attr) const {
+    uint32_t bits = allAttributes;
+    const std::string key = FoldName(attr);
+    for (const auto& [name, privileges] : attributes) {
+        if (name == key) {
+            bits |= privileges;
+        }
     }
+    if ((entry & kDirEntrySupervisor) != 0 || (bits & kDirRightAttrSupervisor) != 0) {
+        bits |= kAllAttr;
+    }
+    return bits & kAllAttr;
+}
+
+int32_t Directory::CollectGrants(int64_t subject, int64_t object, Grants* grants) {
+    *grants = Grants{};
     // The subject stands for itself and for every container that holds it.
     std::set<int64_t> subjects;
-    for (int64_t id = subject; id != 0;) {
+    for (int64_t id = subject; id != 0 && subjects.size() <= kDirMaxNameBytes;) {
         subjects.insert(id);
         ObjectRecord record;
         const int32_t rc = m_store->GetObject(id, &record);
@@ -302,11 +563,12 @@ int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr
         }
         id = record.parent;
     }
-    uint32_t entryBits = 0;
-    uint32_t attrBits = 0;
     const std::string aclName(kAttrAcl);
-    for (int64_t id = object; id != 0;) {
-        std::vector<StoredValue> acls;
+    std::vector<StoredValue> acls;
+    // A name holds at most 511 bytes, so no object lies deeper than 256 levels: the bound keeps a damaged
+    // store from looping here.
+    int depth = 0;
+    for (int64_t id = object; id != 0 && depth <= static_cast<int>(kDirMaxNameBytes); ++depth) {
         int32_t rc = m_store->ReadValues(id, aclName, &acls);
         if (rc != kDirOk) {
             return rc;
@@ -319,10 +581,11 @@ int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr
                 continue;
             }
             if (NamesEqual(parts.protectedAttr, kEntryRights)) {
-                entryBits |= parts.privileges;
-            } else if (!entry && (NamesEqual(parts.protectedAttr, kAllAttributesRights) ||
-                                  NamesEqual(parts.protectedAttr, attr))) {
-                attrBits |= parts.privileges;
+                grants->entry |= parts.privileges;
+            } else if (NamesEqual(parts.protectedAttr, kAllAttributesRights)) {
+                grants->allAttributes |= parts.privileges;
+            } else {
+                grants->attributes.emplace_back(FoldName(parts.protectedAttr), parts.privileges);
             }
         }
         ObjectRecord record;
@@ -332,18 +595,39 @@ int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr
         }
         id = record.parent;
     }
-    constexpr uint32_t kAllEntry =
-        kDirEntryBrowse | kDirEntryCreate | kDirEntryDelete | kDirEntryRename | kDirEntrySupervisor;
-    constexpr uint32_t kAllAttr =
-        kDirRightCompare | kDirRightRead | kDirRightWrite | kDirRightAddSelf | kDirRightAttrSupervisor;
-    if (entry) {
-        *rights = (entryBits & kDirEntrySupervisor) != 0 ? kAllEntry : entryBits & kAllEntry;
-        return kDirOk;
+    return kDirOk;
+}
+
+int32_t Directory::RequireEntryRight(int64_t object, uint32_t right) {
+    Grants grants;
+    const int32_t rc = CollectGrants(m_identity, object, &grants);
+    if (rc != kDirOk) {
+        return rc;
     }
-    if ((entryBits & kDirEntrySupervisor) != 0 || (attrBits & kDirRightAttrSupervisor) != 0) {
-        attrBits |= kAllAttr;
+    return (grants.EntryRights() & right) == 0 ? kDirErrNoRight : kDirOk;
+}
+
+int32_t Directory::RequireAttributeRight(int64_t object, std::string_view attr, uint32_t right) {
+    Grants grants;
+    const int32_t rc = CollectGrants(m_identity, object, &grants);
+    if (rc != kDirOk) {
+        return rc;
     }
-    *rights = attrBits & kAllAttr;
+    return (grants.AttributeRights(attr) & right) == 0 ? kDirErrNoRight : kDirOk;
+}
+
+int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr, uint32_t* rights) {
+    *rights = 0;
+    const bool entry = NamesEqual(attr, kEntryRights);
+    if (!entry && !NamesEqual(attr, kAllAttributesRights) && FindAttribute(attr) == nullptr) {
+        return kDirErrNoSuchAttribute;
+    }
+    Grants grants;
+    const int32_t rc = CollectGrants(subject, object, &grants);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    *rights = entry ? grants.EntryRights() : grants.AttributeRights(attr);
     return kDirOk;
 }
 
@@ -498,7 +782,10 @@ int32_t Directory::Touch(int64_t object) {
 }
 
 int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items) {
-    Forget();
+    // Every check below must run inside the write transaction that commits what it allowed.
+    if (m_depth == 0 || !m_writing) {
+        return kDirErrStoreFailed;
+    }
     std::vector<Change> changes;
     for (const auto& item : items) {
         if (item.kind == RequestItemKind::Change) {
@@ -553,8 +840,8 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             return kDirErrNoRight;
         }
     }
-    Transaction transaction(*m_store);
-    rc = transaction.Begin();
+    Scope scope(*this);
+    rc = scope.Begin(/*write=*/true);
     for (const auto& change : changes) {
         if (rc != kDirOk) {
             break;
@@ -584,14 +871,24 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
     if (rc == kDirOk) {
         rc = Touch(object);
     }
+    if (rc == kDirOk && object == kRootId) {
+        for (const auto& change : changes) {
+            if (rc == kDirOk && NamesEqual(change.def->name, kAttrAcl) && change.change != kDirChangeAddValue) {
+                rc = RequireSupervisorLeft();
+            }
+        }
+    }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = scope.Commit();
     }
     return rc;
 }
 
 int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& items) {
-    Forget();
+    // Every check below must run inside the write transaction that commits what it allowed.
+    if (m_depth == 0 || !m_writing) {
+        return kDirErrStoreFailed;
+    }
     std::vector<std::string> leaves;
     int32_t rc = SplitName(name, &leaves);
     if (rc != kDirOk) {
@@ -599,6 +896,10 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
     }
     if (leaves.empty()) {
         return kDirErrObjectExists; // "[Root]"
+    }
+    rc = CheckLeaf(leaves.front());
+    if (rc != kDirOk) {
+        return rc;
     }
     int64_t parent = kRootId;
     for (size_t i = leaves.size(); i-- > 1;) {
@@ -652,12 +953,16 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
     if (classDef == nullptr) {
         return kDirErrMissingClass;
     }
+    rc = CheckContainment(std::string(classDef->name), parent);
+    if (rc != kDirOk) {
+        return rc;
+    }
     rc = RequireFreeLeaf(parent, leaves.front());
     if (rc != kDirOk) {
         return rc;
     }
-    Transaction transaction(*m_store);
-    rc = transaction.Begin();
+    Scope scope(*this);
+    rc = scope.Begin(/*write=*/true);
     ObjectRecord record{0, parent, leaves.front(), std::string(classDef->name), Now(), {}};
     if (rc == kDirOk) {
         rc = m_store->InsertObject(&record);
@@ -670,13 +975,16 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
         }
     }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = scope.Commit();
     }
     return rc;
 }
 
 int32_t Directory::Remove(int64_t object) {
-    Forget();
+    // Every check below must run inside the write transaction that commits what it allowed.
+    if (m_depth == 0 || !m_writing) {
+        return kDirErrStoreFailed;
+    }
     if (object == kRootId) {
         return kDirErrNotEmpty;
     }
@@ -694,9 +1002,9 @@ int32_t Directory::Remove(int64_t object) {
     }
     ObjectRecord record;
     rc = m_store->GetObject(object, &record);
-    Transaction transaction(*m_store);
+    Scope scope(*this);
     if (rc == kDirOk) {
-        rc = transaction.Begin();
+        rc = scope.Begin(/*write=*/true);
     }
     if (rc == kDirOk) {
         rc = m_store->DeleteObject(object);
@@ -705,10 +1013,13 @@ int32_t Directory::Remove(int64_t object) {
         rc = Touch(record.parent);
     }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = RequireSupervisorLeft();
+    }
+    if (rc == kDirOk) {
+        rc = scope.Commit();
     }
     if (rc == kDirOk && object == m_identity) {
-        m_identity = kPublicSubject;
+        m_identityGone = true; // as for a user deleted by another session: only a new sign-in goes on
     }
     return rc;
 }
@@ -759,7 +1070,10 @@ int32_t Directory::LongestBelow(int64_t id, size_t* extra) {
 }
 
 int32_t Directory::Rename(int64_t object, std::string_view newLeaf, bool removeOld) {
-    Forget();
+    // Every check below must run inside the write transaction that commits what it allowed.
+    if (m_depth == 0 || !m_writing) {
+        return kDirErrStoreFailed;
+    }
     int32_t rc = CheckLeaf(newLeaf);
     if (rc != kDirOk) {
         return rc;
@@ -782,8 +1096,8 @@ int32_t Directory::Rename(int64_t object, std::string_view newLeaf, bool removeO
     if (rc != kDirOk) {
         return rc;
     }
-    Transaction transaction(*m_store);
-    rc = transaction.Begin();
+    Scope scope(*this);
+    rc = scope.Begin(/*write=*/true);
     const std::string oldLeaf = record.leaf;
     record.leaf = newLeaf;
     record.modTime = Now();
@@ -803,13 +1117,16 @@ int32_t Directory::Rename(int64_t object, std::string_view newLeaf, bool removeO
         }
     }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = scope.Commit();
     }
     return rc;
 }
 
 int32_t Directory::Move(int64_t object, int64_t container) {
-    Forget();
+    // Every check below must run inside the write transaction that commits what it allowed.
+    if (m_depth == 0 || !m_writing) {
+        return kDirErrStoreFailed;
+    }
     if (object == kRootId) {
         return kDirErrBadName;
     }
@@ -824,6 +1141,11 @@ int32_t Directory::Move(int64_t object, int64_t container) {
     }
     if (!IsContainer(target.className)) {
         return kDirErrNotContainer;
+    }
+    // A leaf stored before leaves had to stand anywhere may not be able to stand below a container.
+    rc = CheckLeaf(record.leaf);
+    if (rc != kDirOk) {
+        return rc;
     }
     for (int64_t id = container; id != 0;) {
         if (id == object) {
@@ -853,12 +1175,16 @@ int32_t Directory::Move(int64_t object, int64_t container) {
     if (rc != kDirOk || record.parent == container) {
         return rc;
     }
+    rc = CheckMoveContainment(record, container);
+    if (rc != kDirOk) {
+        return rc;
+    }
     rc = RequireFreeLeaf(container, record.leaf);
     if (rc != kDirOk) {
         return rc;
     }
-    Transaction transaction(*m_store);
-    rc = transaction.Begin();
+    Scope scope(*this);
+    rc = scope.Begin(/*write=*/true);
     const int64_t oldParent = record.parent;
     record.parent = container;
     record.modTime = Now();
@@ -872,13 +1198,20 @@ int32_t Directory::Move(int64_t object, int64_t container) {
         rc = Touch(container);
     }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = RequireSupervisorLeft(); // a user moved out of the container that holds the right
+    }
+    if (rc == kDirOk) {
+        rc = scope.Commit();
     }
     return rc;
 }
 
-int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char* newPassword) {
-    Forget();
+int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char* newPassword,
+                               const std::string& newHash) {
+    // Every check below must run inside the write transaction that commits what it allowed.
+    if (m_depth == 0 || !m_writing) {
+        return kDirErrStoreFailed;
+    }
     size_t oldLength = 0;
     size_t newLength = 0;
     if (newPassword == nullptr || !BoundedPassword(newPassword, &newLength) ||
@@ -922,49 +1255,56 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
     if (!record.passwordHash.empty() && VerifyPassword(record.passwordHash, newPassword, newLength)) {
         return kDirErrPasswordRepeated;
     }
-    std::string hash;
-    if (newLength != 0) {
-        hash.assign(crypto_pwhash_STRBYTES, '\0');
-        if (crypto_pwhash_str(hash.data(), newPassword, newLength, g_opsLimit,
-                              static_cast<size_t>(g_memLimit)) != 0) {
-            return kDirErrOutOfMemory;
-        }
-        hash.resize(std::strlen(hash.c_str()));
-    }
-    Transaction transaction(*m_store);
-    rc = transaction.Begin();
-    record.passwordHash = hash;
+    Scope scope(*this);
+    rc = scope.Begin(/*write=*/true);
+    record.passwordHash = newHash;
     record.modTime = Now();
     if (rc == kDirOk) {
         rc = m_store->UpdateObject(record);
     }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = scope.Commit();
     }
     return rc;
 }
 
 int32_t Directory::Read(int64_t object, bool all, const std::vector<std::string>& names,
                         std::vector<ReplyAttr>* out) {
-    Forget();
     out->clear();
+    ObjectRecord record;
+    int32_t rc = m_store->GetObject(object, &record);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    Grants grants;
+    rc = CollectGrants(m_identity, object, &grants);
+    if (rc != kDirOk) {
+        return rc;
+    }
     std::vector<StoredValue> stored;
     std::vector<StoredValue> some;
     if (all) {
-        const int32_t rc = m_store->ReadValues(object, std::string(), &stored);
+        rc = m_store->ReadValues(object, std::string(), &stored);
         if (rc != kDirOk) {
             return rc;
+        }
+        // As an LDAP server does, a read of every attribute gives those the identity may read; one that
+        // may read none of them is refused rather than answered with nothing.
+        const size_t held = stored.size();
+        std::erase_if(stored, [&](const StoredValue& value) {
+            return (grants.AttributeRights(value.attr) & kDirRightRead) == 0;
+        });
+        if (held != 0 && stored.empty()) {
+            return kDirErrNoRight;
         }
     } else {
-        ObjectRecord record;
-        int32_t rc = m_store->GetObject(object, &record);
-        if (rc != kDirOk) {
-            return rc;
-        }
         for (const auto& name : names) {
             const AttributeDef* def = FindAttribute(name);
             if (def == nullptr) {
                 return kDirErrNoSuchAttribute;
+            }
+            if ((grants.AttributeRights(def->name) & kDirRightRead) == 0) {
+                return kDirErrNoRight;
             }
             rc = m_store->ReadValues(object, std::string(def->name), &some);
             if (rc != kDirOk) {
@@ -978,7 +1318,7 @@ int32_t Directory::Read(int64_t object, bool all, const std::vector<std::string>
             out->push_back(ReplyAttr{value.attr, value.syntax, {}});
         }
         Value client;
-        const int32_t rc = FromStored(value, &client);
+        rc = FromStored(value, &client);
         if (rc != kDirOk) {
             return rc;
         }
@@ -1002,6 +1342,9 @@ int32_t Directory::Compare(int64_t object, const std::vector<RequestItem>& items
     }
     ObjectRecord record;
     int32_t rc = m_store->GetObject(object, &record);
+    if (rc == kDirOk) {
+        rc = RequireAttributeRight(object, def->name, kDirRightCompare);
+    }
     if (rc != kDirOk) {
         return rc;
     }
@@ -1042,9 +1385,11 @@ int32_t Directory::FillInfo(const ObjectRecord& record, uint32_t subordinates, u
 }
 
 int32_t Directory::ObjectInfo(int64_t id, uint32_t flags, std::string* name, DirObjectInfo* info) {
-    Forget();
     ObjectRecord record;
     int32_t rc = m_store->GetObject(id, &record);
+    if (rc == kDirOk) {
+        rc = RequireEntryRight(id, kDirEntryBrowse);
+    }
     if (rc != kDirOk) {
         return rc;
     }
@@ -1060,10 +1405,12 @@ int32_t Directory::ObjectInfo(int64_t id, uint32_t flags, std::string* name, Dir
 }
 
 int32_t Directory::List(int64_t container, uint32_t flags, std::vector<ReplyObject>* out) {
-    Forget();
     out->clear();
     ObjectRecord record;
     int32_t rc = m_store->GetObject(container, &record);
+    if (rc == kDirOk) {
+        rc = RequireEntryRight(container, kDirEntryBrowse);
+    }
     if (rc != kDirOk) {
         return rc;
     }
@@ -1101,15 +1448,299 @@ int32_t Directory::TreeName(std::string* out) {
 }
 
 int32_t Directory::SetTreeName(const std::string& name) {
-    Transaction transaction(*m_store);
-    int32_t rc = transaction.Begin();
+    Scope scope(*this);
+    int32_t rc = scope.Begin(/*write=*/true);
     if (rc == kDirOk) {
         rc = m_store->SetMeta(std::string(kTreeNameKey), name);
     }
     if (rc == kDirOk) {
-        rc = transaction.Commit();
+        rc = scope.Commit();
     }
     return rc;
+}
+
+// NT accounts and groups live directly in an NT system; an NT system never lives anywhere below another NT
+// system (the NT side has no such thing). Other classes are not restricted: an NT system also holds the
+// aliases its member pages list.
+int32_t Directory::CheckContainment(const std::string& className, int64_t container) {
+    ObjectRecord parent;
+    int32_t rc = m_store->GetObject(container, &parent);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (IsNtAccountClass(className)) {
+        return IsNtSystemClass(parent.className) ? kDirOk : kDirErrContainment;
+    }
+    if (!IsNtSystemClass(className)) {
+        return kDirOk;
+    }
+    int depth = 0;
+    for (int64_t id = container; id != 0 && depth <= static_cast<int>(kDirMaxNameBytes); ++depth) {
+        ObjectRecord step;
+        rc = m_store->GetObject(id, &step);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        if (IsNtSystemClass(step.className) || IsNtAccountClass(step.className)) {
+            return kDirErrContainment;
+        }
+        id = step.parent;
+    }
+    return kDirOk;
+}
+
+int32_t Directory::CheckMoveContainment(const ObjectRecord& object, int64_t container) {
+    int32_t rc = CheckContainment(object.className, container);
+    if (rc != kDirOk || !IsContainer(object.className) || IsNtSystemClass(object.className)) {
+        return rc;
+    }
+    // A container moved below an NT system may not carry an NT system along.
+    bool belowSystem = false;
+    int depth = 0;
+    for (int64_t id = container; id != 0 && !belowSystem && depth <= static_cast<int>(kDirMaxNameBytes);
+         ++depth) {
+        ObjectRecord step;
+        rc = m_store->GetObject(id, &step);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        belowSystem = IsNtSystemClass(step.className);
+        id = step.parent;
+    }
+    if (!belowSystem) {
+        return kDirOk;
+    }
+    bool found = false;
+    rc = SubtreeHolds(object.id, IsNtSystemClass, &found);
+    return rc != kDirOk ? rc : found ? kDirErrContainment : kDirOk;
+}
+
+int32_t Directory::SubtreeHolds(int64_t root, bool (*wanted)(const std::string& className), bool* found) {
+    *found = false;
+    std::vector<int64_t> pending{root};
+    std::vector<ChildSummary> children;
+    while (!pending.empty() && !*found) {
+        const int64_t id = pending.back();
+        pending.pop_back();
+        const int32_t rc = m_store->ListChildren(id, &children);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        for (const auto& child : children) {
+            if (wanted(child.record.className)) {
+                *found = true;
+                break;
+            }
+            if (child.subordinateCount != 0) {
+                pending.push_back(child.record.id);
+            }
+        }
+    }
+    return kDirOk;
+}
+
+// Somebody must be able to sign in and administer the tree: a user named by a Supervisor entry right on
+// "[Root]", a user below a container so named, or everybody through "[Public]".
+int32_t Directory::RequireSupervisorLeft() {
+    std::vector<StoredValue> acls;
+    int32_t rc = m_store->ReadValues(kRootId, std::string(kAttrAcl), &acls);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    for (const auto& value : acls) {
+        const AclParts parts = DecodeAcl(value.data);
+        if (!NamesEqual(parts.protectedAttr, kEntryRights) || (parts.privileges & kDirEntrySupervisor) == 0) {
+            continue;
+        }
+        if (value.ref == 0) {
+            return kDirOk; // "[Public]"
+        }
+        ObjectRecord subject;
+        rc = m_store->GetObject(value.ref, &subject);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        if (IsUserClass(subject.className)) {
+            return kDirOk;
+        }
+        bool found = false;
+        rc = IsContainer(subject.className) ? SubtreeHolds(subject.id, IsUserClass, &found) : kDirOk;
+        if (rc != kDirOk || found) {
+            return rc;
+        }
+    }
+    return kDirErrLastSupervisor;
+}
+
+int32_t Directory::Check(bool repair, std::vector<std::string>* report) {
+    report->clear();
+    std::string problem;
+    int32_t rc = m_store->CheckFile(&problem);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    if (!problem.empty()) {
+        report->push_back("damaged | " + problem);
+        return kDirErrStoreDamaged;
+    }
+    const bool writing = repair && !m_store->ReadOnly();
+    return Request(writing, [&]() -> int32_t {
+        if (writing) {
+            Grants grants;
+            int32_t status = CollectGrants(m_identity, kRootId, &grants);
+            if (status != kDirOk) {
+                return status;
+            }
+            if ((grants.EntryRights() & kDirEntrySupervisor) == 0) {
+                return kDirErrNoRight; // repairs write anywhere in the tree
+            }
+        }
+        std::vector<ObjectRecord> objects;
+        int32_t status = m_store->ListAllObjects(&objects);
+        if (status != kDirOk) {
+            return status;
+        }
+        size_t problems = 0;
+        // Every object must reach the root: a store written only through requests cannot hold a cycle or an
+        // orphan, so one found here is damage that no repair may guess at.
+        std::unordered_map<int64_t, int64_t> parents;
+        for (const auto& record : objects) {
+            parents.emplace(record.id, record.parent);
+        }
+        for (const auto& record : objects) {
+            if (record.id == kRootId) {
+                continue;
+            }
+            int64_t id = record.id;
+            size_t steps = 0;
+            while (id != kRootId && steps <= parents.size()) {
+                const auto up = parents.find(id);
+                if (up == parents.end()) {
+                    break;
+                }
+                id = up->second;
+                ++steps;
+            }
+            if (id != kRootId) {
+                report->push_back("damaged | object " + std::to_string(record.id) + " (" + record.leaf +
+                                  ") is not reachable from [Root]");
+                ++problems;
+            }
+        }
+        if (problems != 0) {
+            return kDirErrStoreDamaged;
+        }
+        status = CheckLinks(writing, report, &problems);
+        if (status != kDirOk) {
+            return status;
+        }
+        report->push_back(problems == 0 ? "ok" : std::to_string(problems) + " found");
+        return kDirOk;
+    });
+}
+
+// Group memberships are kept on both sides ("Member" on the group, "KEL:Group Membership" on the account),
+// in two requests. What an interruption can leave is one side: the other side is added, since the writer
+// meant the link (a leave takes the account's side away first, so an interrupted leave is completed as a
+// stay). A primary group must be one of the account's groups.
+int32_t Directory::CheckLinks(bool repair, std::vector<std::string>* report, size_t* problems) {
+    std::vector<ObjectRecord> objects;
+    int32_t rc = m_store->ListAllObjects(&objects);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    std::unordered_map<int64_t, const ObjectRecord*> byId;
+    for (const auto& record : objects) {
+        byId.emplace(record.id, &record);
+    }
+    const AttributeDef& member = *FindAttribute(kAttrMember);
+    const AttributeDef& membership = *FindAttribute(kAttrGroupMembership);
+    const AttributeDef& primary = *FindAttribute(kAttrPrimaryGroup);
+    auto note = [&](int64_t id, std::string_view attr, const std::string& what, int64_t other) -> int32_t {
+        std::string name;
+        std::string otherName;
+        int32_t status = FullName(id, &name);
+        if (status == kDirOk) {
+            status = FullName(other, &otherName);
+        }
+        if (status != kDirOk) {
+            return status;
+        }
+        report->push_back(std::string(repair ? "repaired | " : "found | ") + name + " | " + std::string(attr) +
+                          " | " + what + " " + otherName);
+        ++*problems;
+        return kDirOk;
+    };
+    auto addLink = [&](int64_t object, const AttributeDef& def, int64_t target) -> int32_t {
+        StoredValue value{std::string(def.name), def.syntax, IdKey(target), {}, target};
+        const int32_t status = m_store->InsertValue(object, value);
+        return status == kDirOk ? Touch(object) : status;
+    };
+    auto holds = [&](int64_t object, const AttributeDef& def, int64_t target, bool* found) {
+        return m_store->HasValue(object, std::string(def.name), IdKey(target), found);
+    };
+    std::vector<StoredValue> values;
+    for (const auto& record : objects) {
+        const bool group = IsNtGroupClass(record.className);
+        const bool account = IsNtAccountClass(record.className) && !group;
+        if (!group && !account) {
+            continue;
+        }
+        rc = m_store->ReadValues(record.id, std::string(group ? member.name : membership.name), &values);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        for (const auto& value : values) {
+            const auto other = byId.find(value.ref);
+            if (other == byId.end()) {
+                continue;
+            }
+            const bool otherFits = group ? IsNtAccountClass(other->second->className) &&
+                                               !IsNtGroupClass(other->second->className)
+                                         : IsNtGroupClass(other->second->className);
+            if (!otherFits) {
+                continue; // an alias or a directory object: not a link this check keeps
+            }
+            const AttributeDef& otherSide = group ? membership : member;
+            bool found = false;
+            rc = holds(value.ref, otherSide, record.id, &found);
+            if (rc == kDirOk && !found) {
+                rc = note(value.ref, otherSide.name, "added", record.id);
+                if (rc == kDirOk && repair) {
+                    rc = addLink(value.ref, otherSide, record.id);
+                }
+            }
+            if (rc != kDirOk) {
+                return rc;
+            }
+        }
+    }
+    for (const auto& record : objects) {
+        if (!IsNtAccountClass(record.className) || IsNtGroupClass(record.className)) {
+            continue;
+        }
+        rc = m_store->ReadValues(record.id, std::string(primary.name), &values);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        for (const auto& value : values) {
+            bool found = false;
+            rc = holds(record.id, membership, value.ref, &found);
+            if (rc == kDirOk && !found) {
+                rc = note(record.id, primary.name, "removed", value.ref);
+                if (rc == kDirOk && repair) {
+                    rc = m_store->DeleteAllValues(record.id, std::string(primary.name));
+                }
+                if (rc == kDirOk && repair) {
+                    rc = Touch(record.id);
+                }
+            }
+            if (rc != kDirOk) {
+                return rc;
+            }
+        }
+    }
+    return kDirOk;
 }
 
 } // namespace dirclient

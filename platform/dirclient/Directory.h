@@ -1,5 +1,7 @@
-// The directory over a store: name resolution, schema checks, references, rights and passwords. Every write
-// is one store transaction, checked completely before it is committed, so a refused request changes nothing.
+// The directory over a store: name resolution, schema checks, references, rights and passwords. Every request
+// is one store transaction that begins before its first read: a write holds the store's write lock from its
+// first check to its commit, so another process cannot change what a check saw, and a refused request
+// changes nothing.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +21,40 @@ inline constexpr int64_t kPublicSubject = 0; // the identity of nobody signed in
 
 class Directory {
 public:
-    explicit Directory(std::unique_ptr<DirStore> store) : m_store(std::move(store)) {}
+    explicit Directory(std::unique_ptr<DirStore> store) : m_owned(std::move(store)), m_store(m_owned.get()) {}
+    // Works on a store that someone else owns (a new store being filled before it is opened).
+    explicit Directory(DirStore& store) : m_store(&store) {}
 
     // Fills a new store: "[Root]", the user "Admin" with the Supervisor entry right on "[Root]".
     [[nodiscard]] int32_t Initialize();
 
     int64_t Identity() const { return m_identity; }
     [[nodiscard]] int32_t Login(std::string_view name, const char* password);
+
+    // Runs body as one request: inside one transaction (a write one when write), after making sure that the
+    // identity signed in is still there. body answers a code; the transaction commits only on kDirOk.
+    template <typename Body> [[nodiscard]] int32_t Request(bool write, Body&& body) {
+        Forget();
+        Scope scope(*this);
+        int32_t rc = scope.Begin(write);
+        if (rc == kDirOk) {
+            rc = CheckIdentity();
+        }
+        if (rc == kDirOk) {
+            rc = body();
+        }
+        if (rc == kDirOk) {
+            rc = scope.Commit();
+        }
+        return rc;
+    }
+    // The slow hash of a new password, made before the request's transaction so that the write lock is
+    // not held for it. An empty password gives an empty hash.
+    [[nodiscard]] static int32_t HashPassword(const char* password, std::string* hash);
+    // The whole-store check: the storage's own check, the tree, references, and links kept on both sides.
+    // With repair (and the Supervisor right over "[Root]") one-sided links are made whole. Each finding is
+    // one line of report.
+    [[nodiscard]] int32_t Check(bool repair, std::vector<std::string>* report);
 
     [[nodiscard]] int32_t Resolve(std::string_view name, int64_t* id);
     // As Resolve, then to the aliased object when flags hold kDirFlagDerefAliases.
@@ -36,13 +65,15 @@ public:
     // subject kPublicSubject is "[Public]"; attr an attribute, "[All Attributes Rights]" or "[Entry Rights]".
     [[nodiscard]] int32_t Rights(int64_t subject, int64_t object, std::string_view attr, uint32_t* rights);
 
+    // The writes below run only inside Request(/*write=*/true, ...).
     [[nodiscard]] int32_t Modify(int64_t object, const std::vector<RequestItem>& items);
     [[nodiscard]] int32_t Add(std::string_view name, const std::vector<RequestItem>& items);
     [[nodiscard]] int32_t Remove(int64_t object);
     [[nodiscard]] int32_t Rename(int64_t object, std::string_view newLeaf, bool removeOld);
     [[nodiscard]] int32_t Move(int64_t object, int64_t container);
-    // oldPassword nullptr sets the password without the old one.
-    [[nodiscard]] int32_t SetPassword(int64_t user, const char* oldPassword, const char* newPassword);
+    // oldPassword nullptr sets the password without the old one; newHash is HashPassword's of newPassword.
+    [[nodiscard]] int32_t SetPassword(int64_t user, const char* oldPassword, const char* newPassword,
+                                      const std::string& newHash);
 
     [[nodiscard]] int32_t Read(int64_t object, bool all, const std::vector<std::string>& names,
                                std::vector<ReplyAttr>* out);
@@ -54,6 +85,59 @@ public:
     [[nodiscard]] int32_t SetTreeName(const std::string& name);
 
 private:
+    // Nested scopes share the outermost one's store transaction; an inner scope that ends without a commit
+    // dooms the whole request.
+    class Scope {
+    public:
+        explicit Scope(Directory& directory) : m_directory(directory) {}
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+        ~Scope() {
+            if (m_open) {
+                (void)m_directory.EndScope(/*commit=*/false);
+            }
+        }
+        [[nodiscard]] int32_t Begin(bool write) {
+            const int32_t rc = m_directory.BeginScope(write);
+            m_open = rc == kDirOk;
+            return rc;
+        }
+        [[nodiscard]] int32_t Commit() {
+            m_open = false;
+            return m_directory.EndScope(/*commit=*/true);
+        }
+
+    private:
+        Directory& m_directory;
+        bool m_open = false;
+    };
+    // What the ACL values on an object and its containers grant one subject.
+    struct Grants {
+        uint32_t entry = 0;
+        uint32_t allAttributes = 0;
+        std::vector<std::pair<std::string, uint32_t>> attributes; // folded name, privileges
+        uint32_t EntryRights() const;
+        uint32_t AttributeRights(std::string_view attr) const;
+    };
+
+    [[nodiscard]] int32_t BeginScope(bool write);
+    [[nodiscard]] int32_t EndScope(bool commit);
+    [[nodiscard]] int32_t CheckIdentity();
+    [[nodiscard]] int32_t CollectGrants(int64_t subject, int64_t object, Grants* grants);
+    // kDirErrNoRight unless the signed-in identity holds the attribute right on the object.
+    [[nodiscard]] int32_t RequireAttributeRight(int64_t object, std::string_view attr, uint32_t right);
+    // kDirErrContainment when an object of className may not live directly in container.
+    [[nodiscard]] int32_t CheckContainment(const std::string& className, int64_t container);
+    // kDirErrContainment when object (with everything below it) may not move into container.
+    [[nodiscard]] int32_t CheckMoveContainment(const ObjectRecord& object, int64_t container);
+    // kDirErrLastSupervisor unless some user still holds the Supervisor entry right over "[Root]".
+    [[nodiscard]] int32_t RequireSupervisorLeft();
+    [[nodiscard]] int32_t SubtreeHolds(int64_t root, bool (*wanted)(const std::string& className), bool* found);
+    [[nodiscard]] int32_t CheckLinks(bool repair, std::vector<std::string>* report, size_t* problems);
+    [[nodiscard]] int32_t LoginChecks(const ObjectRecord& user, const char* password, size_t length);
+    [[nodiscard]] int32_t ReadNumber(int64_t object, std::string_view attr, uint32_t* number, bool* present);
+    [[nodiscard]] int32_t WriteNumber(int64_t object, std::string_view attr, uint32_t number);
+
     struct Change {
         int32_t change = 0;
         const AttributeDef* def = nullptr;
@@ -76,8 +160,14 @@ private:
     // kDirErrNoRight unless the signed-in identity holds the entry right on the object.
     [[nodiscard]] int32_t RequireEntryRight(int64_t object, uint32_t right);
 
-    std::unique_ptr<DirStore> m_store;
+    std::unique_ptr<DirStore> m_owned;
+    DirStore* m_store;
+    int m_depth = 0;
+    bool m_writing = false;
+    bool m_doomed = false;
     int64_t m_identity = kPublicSubject;
+    std::string m_identityName; // the full name it was last seen under
+    bool m_identityGone = false;
     std::unordered_map<int64_t, std::string> m_names; // full names, valid within one call
 };
 

@@ -23,7 +23,7 @@ using ChildKey = std::pair<int64_t, std::string>; // (parent, folded leaf)
 
 class MemoryStore final : public DirStore {
 public:
-    int32_t Begin() override {
+    int32_t Begin(bool) override {
         if (m_inTransaction) {
             return kDirErrStoreFailed;
         }
@@ -256,6 +256,18 @@ public:
             Undo([this, key, old = it->second] { m_meta[key] = old; });
         }
         m_meta[key] = value;
+        return kDirOk;
+    }
+
+    int32_t ListAllObjects(std::vector<ObjectRecord>* out) override {
+        out->clear();
+        for (const auto& [id, record] : m_objects) {
+            out->push_back(record);
+        }
+        return kDirOk;
+    }
+    int32_t CheckFile(std::string* problem) override {
+        problem->clear(); // nothing lies between this store and its maps
         return kDirOk;
     }
 

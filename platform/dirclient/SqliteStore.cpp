@@ -1,8 +1,12 @@
 // The SQLite store: one file in WAL mode with synchronous=FULL, so a committed request is durable after a
 // single sync of the log. Values sit in their own indexed table: adding one value writes one row, whatever
 // the number of values the attribute already holds.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -98,7 +102,7 @@ std::string ColumnText(sqlite3_stmt* stmt, int index) {
 
 class SqliteStore final : public DirStore {
 public:
-    explicit SqliteStore(sqlite3* db) : m_db(db) {}
+    SqliteStore(sqlite3* db, bool readOnly) : m_db(db), m_readOnly(readOnly) {}
     ~SqliteStore() override {
         m_statements.clear();
         sqlite3_close_v2(m_db);
@@ -107,6 +111,7 @@ public:
     int32_t Prepare() {
         const char* sql[kCount] = {
             "BEGIN IMMEDIATE",
+            "BEGIN",
             "COMMIT",
             "SELECT id,parent,leaf,class,mod_time,password FROM objects WHERE id=?1",
             "SELECT id,parent,leaf,class,mod_time,password FROM objects WHERE parent=?1 AND leaf_key=?2",
@@ -115,7 +120,12 @@ public:
             " (SELECT count(DISTINCT attr) FROM vals v WHERE v.object=o.id)"
             " FROM objects o WHERE o.parent=?1 ORDER BY o.leaf_key",
             "SELECT count(*) FROM objects WHERE parent=?1",
-            "INSERT INTO objects(parent,leaf,leaf_key,class,mod_time,password) VALUES(?1,?2,?3,?4,?5,?6)",
+            // An id is never handed out twice: the highest one ever given is kept, since SQLite alone would
+            // give the id of the newest object again once that object is deleted.
+            "INSERT INTO objects(id,parent,leaf,leaf_key,class,mod_time,password) VALUES("
+            " max(coalesce((SELECT CAST(value AS INTEGER) FROM meta WHERE key='last id'),0),"
+            "     coalesce((SELECT max(id) FROM objects),0))+1,?1,?2,?3,?4,?5,?6)",
+            "INSERT OR REPLACE INTO meta(key,value) VALUES('last id',CAST(?1 AS TEXT))",
             "UPDATE objects SET parent=?2,leaf=?3,leaf_key=?4,class=?5,mod_time=?6,password=?7 WHERE id=?1",
             "UPDATE objects SET mod_time=?2 WHERE id=?1",
             "DELETE FROM objects WHERE id=?1",
@@ -130,6 +140,7 @@ public:
             "DELETE FROM vals WHERE object=?1 AND attr=?2",
             "SELECT value FROM meta WHERE key=?1",
             "INSERT OR REPLACE INTO meta(key,value) VALUES(?1,?2)",
+            "SELECT id,parent,leaf,class,mod_time,password FROM objects ORDER BY id",
         };
         for (int i = 0; i < kCount; ++i) {
             m_statements.emplace_back(std::make_unique<Statement>());
@@ -141,7 +152,13 @@ public:
         return kDirOk;
     }
 
-    int32_t Begin() override { return Step(Use(kBegin)); }
+    int32_t Begin(bool write) override {
+        if (write && m_readOnly) {
+            return kDirErrReadOnlyStore;
+        }
+        return Step(Use(write ? kBegin : kBeginRead));
+    }
+    bool ReadOnly() const override { return m_readOnly; }
     int32_t Commit() override {
         const int32_t rc = Step(Use(kCommit));
         if (rc != kDirOk) {
@@ -194,9 +211,12 @@ public:
         BindText(stmt, 4, record->className);
         sqlite3_bind_int64(stmt, 5, record->modTime);
         BindText(stmt, 6, record->passwordHash);
-        const int32_t rc = Step(stmt);
+        int32_t rc = Step(stmt);
         if (rc == kDirOk) {
             record->id = sqlite3_last_insert_rowid(m_db);
+            stmt = Use(kKeepLastId);
+            sqlite3_bind_int64(stmt, 1, record->id);
+            rc = Step(stmt);
         }
         return rc;
     }
@@ -320,15 +340,52 @@ public:
         return Step(stmt);
     }
 
+    int32_t ListAllObjects(std::vector<ObjectRecord>* out) override {
+        out->clear();
+        sqlite3_stmt* stmt = Use(kAllObjects);
+        int rc = SQLITE_OK;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            out->emplace_back();
+            FillObject(stmt, &out->back());
+        }
+        sqlite3_reset(stmt);
+        return CodeOf(rc);
+    }
+    int32_t CheckFile(std::string* problem) override {
+        problem->clear();
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(m_db, "PRAGMA integrity_check", -1, &stmt, nullptr);
+        while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+            rc = sqlite3_step(stmt);
+            if (rc == SQLITE_ROW) {
+                const std::string line = ColumnText(stmt, 0);
+                if (line != "ok") {
+                    *problem += (problem->empty() ? "" : "; ") + line;
+                }
+            }
+        }
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE) {
+            const int32_t code = CodeOf(rc);
+            if (code == kDirErrStoreDamaged && problem->empty()) {
+                *problem = sqlite3_errstr(rc);
+            }
+            return code == kDirErrStoreDamaged ? kDirOk : code;
+        }
+        return kDirOk;
+    }
+
 private:
     enum Index {
         kBegin,
+        kBeginRead,
         kCommit,
         kGetObject,
         kFindChild,
         kListChildren,
         kCountChildren,
         kInsertObject,
+        kKeepLastId,
         kUpdateObject,
         kSetModTime,
         kDeleteObject,
@@ -343,6 +400,7 @@ private:
         kDeleteAllValues,
         kGetMeta,
         kSetMeta,
+        kAllObjects,
         kCount
     };
 
@@ -380,6 +438,7 @@ private:
     }
 
     sqlite3* m_db;
+    bool m_readOnly;
     std::vector<std::unique_ptr<Statement>> m_statements;
 };
 
@@ -397,7 +456,8 @@ int32_t QueryInt(sqlite3* db, const char* sql, int64_t* out) {
     return CodeOf(rc);
 }
 
-// The checks that run before anything may write to an existing file.
+// The checks that run before anything may write to an existing file. They read a few pages whatever the
+// size of the store: a whole-file check belongs to `check`, run on purpose.
 int32_t CheckExisting(sqlite3* db) {
     int64_t applicationId = 0;
     int32_t rc = QueryInt(db, "PRAGMA application_id", &applicationId);
@@ -415,23 +475,12 @@ int32_t CheckExisting(sqlite3* db) {
     if (version != kSchemaVersion) {
         return kDirErrNotAStore;
     }
-    sqlite3_stmt* stmt = nullptr;
-    int step = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
-    bool healthy = false;
-    if (step == SQLITE_OK) {
-        step = sqlite3_step(stmt);
-        healthy = step == SQLITE_ROW && ColumnText(stmt, 0) == "ok";
-    }
-    sqlite3_finalize(stmt);
-    if (!healthy) {
-        return kDirErrStoreDamaged;
-    }
     int64_t roots = 0;
     rc = QueryInt(db, "SELECT count(*) FROM objects WHERE id=1 AND parent=0", &roots);
-    if (rc != kDirOk || roots != 1) {
-        return kDirErrStoreDamaged;
+    if (rc != kDirOk) {
+        return rc == kDirErrNotAStore ? kDirErrStoreDamaged : rc;
     }
-    return kDirOk;
+    return roots == 1 ? kDirOk : kDirErrStoreDamaged;
 }
 
 bool HasSqliteHeader(const std::string& path) {
@@ -441,52 +490,110 @@ bool HasSqliteHeader(const std::string& path) {
     return file.gcount() == sizeof header && std::memcmp(header, "SQLite format 3", 16) == 0;
 }
 
+// The store holds password hashes: it and its side files are for their owner's eyes only. A file of
+// ours that an earlier version left readable to others is tightened when it is opened.
+void KeepToOwner(const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const std::string file = path + suffix;
+        struct stat info {};
+        if (::stat(file.c_str(), &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) != 0) {
+            (void)::chmod(file.c_str(), info.st_mode & 0700);
+        }
+    }
+}
+
+int32_t OpenDatabase(const std::string& path, bool readOnly, sqlite3** db) {
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+    int32_t rc = CodeOf(sqlite3_open_v2(path.c_str(), db, flags, nullptr));
+    if (*db != nullptr) {
+        sqlite3_extended_result_codes(*db, 0);
+        sqlite3_busy_timeout(*db, 10000);
+    }
+    return rc;
+}
+
+int32_t Finish(sqlite3* db, bool readOnly, std::unique_ptr<DirStore>* out) {
+    auto store = std::make_unique<SqliteStore>(db, readOnly);
+    const int32_t rc = store->Prepare();
+    if (rc != kDirOk) {
+        return rc;
+    }
+    *out = std::move(store);
+    return kDirOk;
+}
+
 } // namespace
 
-int32_t OpenSqliteStore(const std::string& path, bool create, std::unique_ptr<DirStore>* out, bool* created) {
+int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out) {
     std::error_code error;
-    const bool exists = std::filesystem::exists(path, error);
-    *created = false;
-    if (!exists && !create) {
+    if (!std::filesystem::exists(path, error)) {
         return kDirErrNoSuchObject;
     }
-    if (exists && (!std::filesystem::is_regular_file(path, error) || !HasSqliteHeader(path))) {
+    if (!std::filesystem::is_regular_file(path, error) || !HasSqliteHeader(path)) {
         return kDirErrNotAStore;
     }
+    KeepToOwner(path);
+    const bool readOnly = ::access(path.c_str(), W_OK) != 0;
     sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_NOMUTEX;
-    int32_t rc = CodeOf(sqlite3_open_v2(path.c_str(), &db, flags, nullptr));
+    int32_t rc = OpenDatabase(path, readOnly, &db);
     if (rc == kDirOk) {
-        sqlite3_extended_result_codes(db, 0);
-        sqlite3_busy_timeout(db, 5000);
-        rc = exists ? CheckExisting(db) : kDirOk;
+        rc = CheckExisting(db);
     }
-
-    if (rc == kDirOk) {
+    if (rc == kDirOk && !readOnly) {
         rc = CodeOf(
             sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr));
     }
-    if (rc == kDirOk && !exists) {
-        const std::string script = std::string("BEGIN;") + kSchema +
-                                   "PRAGMA application_id=" + std::to_string(kApplicationId) +
+    if (rc != kDirOk) {
+        sqlite3_close_v2(db);
+        return rc;
+    }
+    return Finish(db, readOnly, out);
+}
+
+int32_t CreateSqliteStore(const std::string& path, int32_t (*fill)(DirStore& store, void* user), void* user) {
+    // Built aside under a name of its own and linked into place only when complete: a crash leaves at most
+    // a stray file beside the store, and of two processes making the same store, one makes it and the other
+    // finds it made.
+    std::string aside = path + ".new-XXXXXX";
+    const int fd = ::mkstemp(aside.data());
+    if (fd < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? kDirErrNoSuchObject : kDirErrStoreFailed;
+    }
+    ::close(fd); // mkstemp made it owner-only; SQLite gives its side files the same mode
+    sqlite3* db = nullptr;
+    int32_t rc = OpenDatabase(aside, /*readOnly=*/false, &db);
+    if (rc == kDirOk) {
+        const std::string script = std::string("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;") +
+                                   kSchema + "PRAGMA application_id=" + std::to_string(kApplicationId) +
                                    "; PRAGMA user_version=" + std::to_string(kSchemaVersion) + "; COMMIT;";
         rc = CodeOf(sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr));
     }
-    if (rc != kDirOk) {
+    std::unique_ptr<DirStore> store;
+    if (rc == kDirOk) {
+        rc = Finish(db, /*readOnly=*/false, &store);
+        db = nullptr; // the store owns it now, also when preparing failed
+    }
+    if (rc == kDirOk) {
+        rc = fill(*store, user);
+    }
+    store.reset();
+    if (db != nullptr) {
         sqlite3_close_v2(db);
-        if (!exists) {
-            std::filesystem::remove(path, error);
+    }
+    if (rc == kDirOk && ::link(aside.c_str(), path.c_str()) != 0) {
+        rc = errno == EEXIST ? kDirErrObjectExists : kDirErrStoreFailed;
+    }
+    if (rc == kDirOk) {
+        // The new name must survive a crash as the content did.
+        const std::string folder = std::filesystem::path(path).parent_path().string();
+        const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (dirFd >= 0) {
+            (void)::fsync(dirFd);
+            ::close(dirFd);
         }
-        return rc;
     }
-    auto store = std::make_unique<SqliteStore>(db);
-    rc = store->Prepare();
-    if (rc != kDirOk) {
-        return rc;
-    }
-    *created = !exists;
-    *out = std::move(store);
-    return kDirOk;
+    ::unlink(aside.c_str());
+    return rc;
 }
 
 } // namespace dirclient

@@ -21,10 +21,21 @@ TEST_F(DirectoryTest, EveryAttributeHasTheDirectorysSyntax) {
 TEST_F(DirectoryTest, EveryClassCanBeCreated) {
     ASSERT_EQ(AddObject("Corp", "Organization"), kDirOk);
     ASSERT_EQ(AddObject("Dom.Corp", kClassNtDomain), kDirOk);
+    // NT accounts and groups live only in an NT system; everything else is made in the organisation.
+    const std::set<std::string> accountClasses{kClassNtUser, kClassNtGlobalGroup, kClassNtLocalGroup,
+                                               kClassHybridUser};
     for (const auto& schemaClass : SchemaClasses()) {
+        const bool account = accountClasses.count(schemaClass.name) != 0;
         const std::string name = std::string("Sample") + std::to_string(schemaClass.ownClass) +
-                                 std::to_string(&schemaClass - SchemaClasses().data()) + ".Corp";
+                                 std::to_string(&schemaClass - SchemaClasses().data()) +
+                                 (account ? ".Dom.Corp" : ".Corp");
         EXPECT_EQ(AddObject(name.c_str(), schemaClass.name), kDirOk) << schemaClass.name;
+        if (account) {
+            const std::string misplaced = "Misplaced" + name;
+            EXPECT_EQ(AddObject(("Misplaced." + std::string("Corp")).c_str(), schemaClass.name),
+                      kDirErrContainment)
+                << schemaClass.name;
+        }
     }
 }
 

@@ -56,9 +56,12 @@ TEST_P(DirConformance, NewStoreHoldsRootAndAdminWithSupervisor) {
     char who[512] = {};
     EXPECT_EQ(DirWhoAmI(client.Ctx(), who), kDirOk);
     EXPECT_STREQ(who, "Admin");
-    EXPECT_EQ(client.Values("[Root]", "ACL"), std::vector<TestValue>{Acl("[Entry Rights]", "Admin", 0x10)});
+    EXPECT_EQ(client.Values("[Root]", "ACL"), (std::vector<TestValue>{Acl("[Entry Rights]", "Admin", 0x10),
+                                                                      Acl("[Entry Rights]", "[Public]", 0x1)}));
     EXPECT_EQ(client.Rights("Admin", "[Root]", "[Entry Rights]"), 0x1Fu);
     EXPECT_EQ(client.Rights("Admin", "[Root]", "Full Name"), 0x2Fu);
+    // Nobody signed in may see which objects there are, and read nothing of them.
+    EXPECT_EQ(client.Rights("[Public]", "[Root]", "[Entry Rights]"), 0x1u);
     EXPECT_EQ(client.Rights("[Public]", "[Root]", "Full Name"), 0u);
 
     std::vector<Entry> entries;
@@ -480,7 +483,7 @@ TEST_P(DirConformance, RightsAreTheUnionOfMatchingAclValuesAndAreEnforced) {
     ASSERT_EQ(admin.Grant("Corp", "Bob.Sales.Corp", "[Entry Rights]", 0x2), kDirOk);
     EXPECT_EQ(admin.Rights("Bob.Sales.Corp", "Ann.Corp", "Full Name"), 0x7u);
     EXPECT_EQ(admin.Rights("Bob.Sales.Corp", "Ann.Corp", "Description"), 0x1u);
-    EXPECT_EQ(admin.Rights("Bob.Sales.Corp", "Ann.Corp", "[Entry Rights]"), 0x2u);
+    EXPECT_EQ(admin.Rights("Bob.Sales.Corp", "Ann.Corp", "[Entry Rights]"), 0x3u); // with [Public]'s Browse
     EXPECT_EQ(admin.Rights("[Public]", "Ann.Corp", "Full Name"), 0x1u);
     int32_t rc = kDirOk;
     admin.Rights("Ghost", "Ann.Corp", "Full Name", &rc);

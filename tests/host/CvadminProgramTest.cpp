@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -43,13 +44,19 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    RunResult Run(const std::vector<std::string>& args) {
+    // Standard input is empty unless `input` gives what it holds.
+    RunResult Run(const std::vector<std::string>& args, const std::optional<std::string>& input = std::nullopt) {
         std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
                               " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
                               Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
         for (const std::string& a : args)
             command += " " + Quote(a);
-        command += " 2>" + Quote((m_dir / "stderr").string()) + " </dev/null";
+        std::string in = "/dev/null";
+        if (input) {
+            in = (m_dir / "stdin").string();
+            std::ofstream(in, std::ios::binary) << *input;
+        }
+        command += " 2>" + Quote((m_dir / "stderr").string()) + " <" + Quote(in);
         RunResult result;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr)
@@ -336,6 +343,43 @@ TEST_F(CvadminProgramTest, WithoutAStoreTheHostKeepsItsOwnDirectory) {
     EXPECT_TRUE(fs::exists(m_dir / "cvadmin" / "directory.db"));
     RunResult again = Run({"--registry", "r.reg", "-c", "ls"});
     EXPECT_EQ(again.out, "Admin | User\nCorp | Organization\n");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CvadminProgramTest, ALineWithANulOrBrokenUtf8RunsNothing) {
+    using namespace std::string_literals;
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c", "dir add Corp Organization; dir add Op.Corp User"})
+                  .status,
+              0);
+    std::ofstream(m_dir / "nul.cvs", std::ios::binary) << "ls Corp\ndir del 'Op.Corp\0.Nothing'\nls\n"s;
+    std::ofstream(m_dir / "utf8.cvs", std::ios::binary) << "ls Corp\ndir set Op.Corp surname 'Caf\xe9'\n";
+    const std::string nul = "error | 2 | the line holds a NUL byte, which no name or value may hold\n";
+    const std::string utf8 = "error | 2 | the line is not valid UTF-8 (byte 0xe9); scripts are read as UTF-8\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> input;
+        std::string out; // a script runs nothing when one line is bad; standard input runs the lines before it
+        std::string err;
+    } cases[] = {
+        {{"--script", "nul.cvs"}, std::nullopt, "", nul},
+        {{"--script", "utf8.cvs"}, std::nullopt, "", utf8},
+        {{}, "ls Corp\ndir del 'Op.Corp\0.Nothing'\nls\n"s, "Op.Corp | User\n", nul},
+        {{}, "ls Corp\ndir set Op.Corp surname 'Caf\xe9'\n", "Op.Corp | User\n", utf8},
+        {{"-c", "ls Corp; dir set Op.Corp surname 'Caf\xe9'"}, std::nullopt, "", utf8},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--store", "s.db", "--registry", "r.reg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = Run(args, c.input);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+    RunResult after = Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls Corp; dump Op.Corp surname"});
+    EXPECT_EQ(after.out, "Op.Corp | User\n") << "nothing was deleted or stored";
 }
 
 } // namespace

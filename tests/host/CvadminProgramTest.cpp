@@ -383,3 +383,65 @@ TEST_F(CvadminProgramTest, ALineWithANulOrBrokenUtf8RunsNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CvadminProgramTest, ThePasswordComesFromTheCommandLineOrStandardInput) {
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls"}).status, 0)
+        << "a new store's Admin has no password, and without a terminal none is asked";
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c", "dir password Admin 'pw 1'"}).status, 0);
+    const std::string refused = "error | 0 | cannot sign in as Admin: wrong password (-712)";
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> input;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{"--password-stdin"}, "pw 1\nls\n", 0, "Admin | User\n", ""},
+        {{"--password-stdin", "-c", "ls"}, "pw 1\r\nthis is no command\n", 0, "Admin | User\n", ""},
+        {{"--password-stdin", "--script", "s.cvs"}, "pw 1", 0, "Admin | User\n", ""},
+        {{"--password", "pw 1", "-c", "ls"}, std::nullopt, 0, "Admin | User\n", ""},
+        {{"--password-stdin", "-c", "ls"}, "pw 2\n", 2, "", refused + "\n"},
+        {{"--password-stdin", "-c", "ls"}, "", 2, "", "error | 0 | --password-stdin: standard input holds no password\n"},
+        {{"--password-stdin", "-c", "ls"}, "pw\xff\n", 2, "", "error | 0 | the password is not valid UTF-8\n"},
+        {{"-c", "ls"}, std::nullopt, 2, "",
+         refused + " (give the password with --password or --password-stdin)\n"},
+    };
+    std::ofstream(m_dir / "s.cvs") << "ls\n";
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--store", "s.db", "--registry", "r.reg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = Run(args, c.input);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_EQ(r.out, c.out) << c.args[0];
+        EXPECT_EQ(r.err, c.err) << c.args[0];
+    }
+}
+
+TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {
+    fs::create_directories(m_dir / "folder");
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"--script", "folder"}, "error | 0 | the script folder is a folder, not a file\n"},
+        {{"--script", "none.cvs"}, "error | 0 | cannot read the script none.cvs: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--store", "s.db", "--registry", "r.reg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = Run(args);
+        EXPECT_EQ(r.status, 2) << c.args[1];
+        EXPECT_EQ(r.out, "") << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "s.db")) << "no store is made for a script that cannot run";
+
+    RunResult emptyStore = Run({"--store", "", "--registry", "r.reg", "-c", "ls"});
+    EXPECT_EQ(emptyStore.status, 2);
+    EXPECT_EQ(emptyStore.err.rfind("cvadmin: --store needs a file name\nusage: ", 0), 0u) << emptyStore.err;
+    EXPECT_FALSE(fs::exists(m_dir / "cvadmin")) << "the default store is left alone";
+}
+
+} // namespace

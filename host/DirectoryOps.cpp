@@ -14,8 +14,10 @@ namespace {
 // Room for the largest request the host sends (a `dir set` with many values) and for replies.
 constexpr uint32_t kHostBufferBytes = 65536;
 
+std::string g_signedInName;
+
 DirOutcome Failed(int32_t code, const std::string& what) {
-    return DirOutcome{code, what + ": " + DirErrorText(code) + " (" + std::to_string(code) + ")"};
+    return DirOutcome{code, DirectoryOps::FailureText(code, what)};
 }
 
 class Context {
@@ -61,9 +63,18 @@ int32_t NextValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, ClientValue& o
 
 } // namespace
 
+std::string DirectoryOps::FailureText(int32_t code, const std::string& what) {
+    std::string text = DirErrorText(code);
+    if (code == kDirErrIdentityGone)
+        text = "the user " + (g_signedInName.empty() ? std::string() : g_signedInName + " ") +
+               "you signed in as is gone; sign in again with login";
+    return what + ": " + text + " (" + std::to_string(code) + ")";
+}
+
 DirOutcome DirectoryOps::Login(const std::string& name, const std::string& password) {
     if (int32_t code = DirLogin(name.c_str(), password.c_str()); code != 0)
         return Failed(code, "cannot sign in as " + name);
+    g_signedInName = name;
     return {};
 }
 

@@ -30,7 +30,12 @@ struct DumpedValue {
 // request, so it happens whole or not at all.
 class DirectoryOps {
 public:
+    // Signs in; on success the name is kept for error texts (see FailureText).
     static DirOutcome Login(const std::string& name, const std::string& password);
+    // The sentence for a failed operation: `what` was tried, then the client's text and code. When the
+    // signed-in user is gone, it names that user as given to the last successful Login, since the
+    // client's text cannot know who it was.
+    static std::string FailureText(int32_t code, const std::string& what);
     static DirOutcome List(const std::string& container, std::vector<ListedObject>& out);
     // Every value of the named attributes (of all attributes when `attributes` is empty), in the store's
     // order.

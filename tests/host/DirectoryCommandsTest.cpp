@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "host/DirectoryOps.h"
 #include "host/Sample.h"
 #include "platform/dirclient/DirClient.h"
 
@@ -111,6 +112,28 @@ TEST_F(DirectoryCommandsTest, SignInAndRightsHold) {
     EXPECT_NE(m_err.str().find(std::to_string(kDirErrNoRight)), std::string::npos) << m_err.str();
     ASSERT_EQ(Run("login Admin; dump NTDOM.Corp Description"), 0) << m_err.str();
     EXPECT_EQ(m_out.str(), "");
+}
+
+TEST_F(DirectoryCommandsTest, AGoneIdentityIsNamedAsTheLastLoginGaveIt) {
+    using cvadmin::DirectoryOps;
+    ASSERT_EQ(Run("dir add Corp Organization\ndir add Bob.Corp User\ndir password Bob.Corp pw-bob\n"
+                  "login Bob.Corp pw-bob\nlogin Admin wrong"),
+              1)
+        << "the refused sign-in leaves Bob signed in";
+    struct Case {
+        int32_t code;
+        const char* text;
+    } cases[] = {
+        {kDirErrIdentityGone,
+         "dump X: the user Bob.Corp you signed in as is gone; sign in again with login (-734)"},
+        {kDirErrNoSuchObject, "dump X: no such object (-701)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DirectoryOps::FailureText(c.code, "dump X"), c.text);
+
+    ASSERT_EQ(Run("login Admin"), 0) << m_err.str();
+    EXPECT_EQ(DirectoryOps::FailureText(kDirErrIdentityGone, "ls Corp"),
+              "ls Corp: the user Admin you signed in as is gone; sign in again with login (-734)");
 }
 
 TEST_F(DirectoryCommandsTest, SampleTreeKeepsBothSidesOfEveryLink) {

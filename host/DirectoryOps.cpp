@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "host/ValueText.h"
@@ -107,54 +108,73 @@ DirOutcome DirectoryOps::List(const std::string& container, std::vector<ListedOb
     return {};
 }
 
-DirOutcome DirectoryOps::Dump(const std::string& object, const std::vector<std::string>& attributes,
-                              std::vector<DumpedValue>& out) {
+namespace {
+
+// Hands every value of the named attributes (of all attributes when `attributes` is empty) to `take`, in
+// client form, in the store's order. Only "the attribute has no value" for named attributes is no
+// failure; any other refusal, at any step of the reply, is one, so that a refused read is never silence.
+DirOutcome ReadValues(const std::string& what, const std::string& object,
+                      const std::vector<std::string>& attributes,
+                      const std::function<void(const char* attr, uint32_t syntax, ClientValue value)>& take) {
     Context ctx;
     if (!ctx.Ok())
         return Failed(ctx.Handle(), "no directory context");
     Buffer names;
     if (!attributes.empty()) {
         if (int32_t code = MakeBuffer(ctx.Handle(), kDirOpRead, names); code != 0)
-            return Failed(code, "dump " + object);
+            return Failed(code, what);
         for (const std::string& attribute : attributes) {
             uint32_t syntax = 0;
             if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0)
-                return Failed(code, "dump " + object + " " + attribute);
+                return Failed(code, what + " " + attribute);
             if (int32_t code = DirPutAttrName(ctx.Handle(), names.get(), attribute.c_str()); code != 0)
-                return Failed(code, "dump " + object);
+                return Failed(code, what);
         }
     }
     Buffer reply;
     if (int32_t code = MakeBuffer(ctx.Handle(), kDirOpRead, reply); code != 0)
-        return Failed(code, "dump " + object);
+        return Failed(code, what);
     int32_t iteration = -1;
+    bool first = true;
     do {
         int32_t code = DirRead(ctx.Handle(), object.c_str(), 1, attributes.empty() ? 1 : 0, names.get(),
                                &iteration, reply.get());
-        if (code == kDirErrNoSuchAttribute && !attributes.empty())
-            return {}; // none of the named attributes holds a value: nothing to print
+        // Only the first reply can say that none of the named attributes holds a value.
+        if (code == kDirErrNoSuchAttribute && !attributes.empty() && first)
+            return {};
+        first = false;
         if (code != 0) {
             (void)DirCloseIteration(ctx.Handle(), iteration, kDirOpRead);
-            return Failed(code, "dump " + object);
+            return Failed(code, what);
         }
         uint32_t attrCount = 0;
         if (code = DirGetAttrCount(ctx.Handle(), reply.get(), &attrCount); code != 0)
-            return Failed(code, "dump " + object);
+            return Failed(code, what);
         for (uint32_t a = 0; a < attrCount; ++a) {
             char attrName[kDirClassNameBytes + 1] = {};
             uint32_t valueCount = 0;
             uint32_t syntax = 0;
             if (code = DirGetAttrName(ctx.Handle(), reply.get(), attrName, &valueCount, &syntax); code != 0)
-                return Failed(code, "dump " + object);
+                return Failed(code, what);
             for (uint32_t v = 0; v < valueCount; ++v) {
                 ClientValue value;
                 if (code = NextValue(ctx.Handle(), reply.get(), syntax, value); code != 0)
-                    return Failed(code, "dump " + object + " " + attrName);
-                out.push_back({attrName, syntax, FormatValue(syntax, value.get())});
+                    return Failed(code, what + " " + attrName);
+                take(attrName, syntax, std::move(value));
             }
         }
     } while (iteration != -1);
     return {};
+}
+
+} // namespace
+
+DirOutcome DirectoryOps::Dump(const std::string& object, const std::vector<std::string>& attributes,
+                              std::vector<DumpedValue>& out) {
+    return ReadValues("dump " + object, object, attributes,
+                      [&out](const char* attr, uint32_t syntax, ClientValue value) {
+                          out.push_back({attr, syntax, FormatValue(syntax, value.get())});
+                      });
 }
 
 // Creates object in one add request: its class and, for an alias, the object it names.

@@ -65,7 +65,7 @@ public:
 
 private:
     bool m_active = false;
-    struct sigaction m_previous[std::size(kEndingSignals)] {};
+    struct sigaction m_previous[std::size(kEndingSignals)]{};
 };
 
 } // namespace

@@ -179,7 +179,8 @@ int main(int argc, char** argv) {
     cvadmin::WipeSecret(*password);
     if (!login.Ok()) {
         (void)DirCloseStore();
-        return Fail(login.error + (passwordGiven ? "" : " (give the password with --password or --password-stdin)"));
+        return Fail(login.error +
+                    (passwordGiven ? "" : " (give the password with --password or --password-stdin)"));
     }
 
     cvadmin::Interpreter interpreter(std::cout, std::cerr);

@@ -45,7 +45,8 @@ protected:
     void TearDown() override { fs::remove_all(m_dir); }
 
     // Standard input is empty unless `input` gives what it holds.
-    RunResult Run(const std::vector<std::string>& args, const std::optional<std::string>& input = std::nullopt) {
+    RunResult Run(const std::vector<std::string>& args,
+                  const std::optional<std::string>& input = std::nullopt) {
         std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
                               " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
                               Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
@@ -351,17 +352,20 @@ namespace {
 
 TEST_F(CvadminProgramTest, ALineWithANulOrBrokenUtf8RunsNothing) {
     using namespace std::string_literals;
-    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c", "dir add Corp Organization; dir add Op.Corp User"})
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c",
+                   "dir add Corp Organization; dir add Op.Corp User"})
                   .status,
               0);
     std::ofstream(m_dir / "nul.cvs", std::ios::binary) << "ls Corp\ndir del 'Op.Corp\0.Nothing'\nls\n"s;
     std::ofstream(m_dir / "utf8.cvs", std::ios::binary) << "ls Corp\ndir set Op.Corp surname 'Caf\xe9'\n";
     const std::string nul = "error | 2 | the line holds a NUL byte, which no name or value may hold\n";
-    const std::string utf8 = "error | 2 | the line is not valid UTF-8 (byte 0xe9); scripts are read as UTF-8\n";
+    const std::string utf8 =
+        "error | 2 | the line is not valid UTF-8 (byte 0xe9); scripts are read as UTF-8\n";
     struct Case {
         std::vector<std::string> args;
         std::optional<std::string> input;
-        std::string out; // a script runs nothing when one line is bad; standard input runs the lines before it
+        std::string
+            out; // a script runs nothing when one line is bad; standard input runs the lines before it
         std::string err;
     } cases[] = {
         {{"--script", "nul.cvs"}, std::nullopt, "", nul},
@@ -403,9 +407,20 @@ TEST_F(CvadminProgramTest, ThePasswordComesFromTheCommandLineOrStandardInput) {
         {{"--password-stdin", "--script", "s.cvs"}, "pw 1", 0, "Admin | User\n", ""},
         {{"--password", "pw 1", "-c", "ls"}, std::nullopt, 0, "Admin | User\n", ""},
         {{"--password-stdin", "-c", "ls"}, "pw 2\n", 2, "", refused + "\n"},
-        {{"--password-stdin", "-c", "ls"}, "", 2, "", "error | 0 | --password-stdin: standard input holds no password\n"},
-        {{"--password-stdin", "-c", "ls"}, "pw\xff\n", 2, "", "error | 0 | the password is not valid UTF-8\n"},
-        {{"-c", "ls"}, std::nullopt, 2, "",
+        {{"--password-stdin", "-c", "ls"},
+         "",
+         2,
+         "",
+         "error | 0 | --password-stdin: standard input holds no password\n"},
+        {{"--password-stdin", "-c", "ls"},
+         "pw\xff\n",
+         2,
+         "",
+         "error | 0 | the password is not valid UTF-8\n"},
+        {{"-c", "ls"},
+         std::nullopt,
+         2,
+         "",
          refused + " (give the password with --password or --password-stdin)\n"},
     };
     std::ofstream(m_dir / "s.cvs") << "ls\n";
@@ -426,7 +441,8 @@ TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {
         std::string err;
     } cases[] = {
         {{"--script", "folder"}, "error | 0 | the script folder is a folder, not a file\n"},
-        {{"--script", "none.cvs"}, "error | 0 | cannot read the script none.cvs: No such file or directory\n"},
+        {{"--script", "none.cvs"},
+         "error | 0 | cannot read the script none.cvs: No such file or directory\n"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"--store", "s.db", "--registry", "r.reg"};

@@ -25,7 +25,8 @@ TEST(OptionsTest, ReadsEveryForm) {
     EXPECT_FALSE(defaults.options.password.has_value());
     EXPECT_FALSE(defaults.options.passwordStdin);
 
-    cvadmin::ParseResult fromStdin = ParseCommandLine({"--login", "Op.Corp", "--password-stdin", "--script", "s"});
+    cvadmin::ParseResult fromStdin =
+        ParseCommandLine({"--login", "Op.Corp", "--password-stdin", "--script", "s"});
     ASSERT_EQ(fromStdin.error, "");
     EXPECT_TRUE(fromStdin.options.passwordStdin);
     EXPECT_FALSE(fromStdin.options.password.has_value());

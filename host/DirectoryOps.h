@@ -42,6 +42,11 @@ public:
     static DirOutcome Dump(const std::string& object, const std::vector<std::string>& attributes,
                            std::vector<DumpedValue>& out);
     static DirOutcome Add(const std::string& object, const std::string& className);
+    // Makes `newName` an object of `className` with every value of `object` but its "Object Class" and
+    // "ACL", in one add request: the copy is made whole or not at all. A copy whose values one request
+    // cannot carry is refused before anything is made.
+    static DirOutcome Copy(const std::string& object, const std::string& newName,
+                           const std::string& className);
     static DirOutcome MakeAlias(const std::string& object, const std::string& target);
     // Replaces every value of the attribute by the values given in their text forms (none: removes the
     // attribute).

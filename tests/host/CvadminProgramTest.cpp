@@ -461,3 +461,26 @@ TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CvadminProgramTest, ACopyIsMadeWholeOrNotAtAll) {
+    RunResult r =
+        Run({"--store", "s.db", "--registry", "r.reg", "-c",
+             "dir add Corp Organization; dir add Op.Corp User; dir set Op.Corp surname Op; "
+             "dir set Op.Corp 'KEL:Enabled Workstation List' A B; dir grant Op.Corp Op.Corp surname 2; "
+             "copy Op.Corp Op2.Corp; dump Op2.Corp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 264 | 0\n"
+                     "Op2.Corp | KEL:Enabled Workstation List | 3 | A\n"
+                     "Op2.Corp | KEL:Enabled Workstation List | 3 | B\n"
+                     "Op2.Corp | Object Class | 20 | User\n"
+                     "Op2.Corp | surname | 3 | Op\n");
+
+    r = Run({"--store", "s.db", "--registry", "r.reg", "-c", "copy Op.Corp Op2.Corp; ls Corp"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "-> 264 | 0\n");
+    EXPECT_EQ(r.err, "error | 1 | cannot copy Op.Corp to Op2.Corp: the object exists already (-709)\n");
+}
+
+} // namespace

@@ -1,7 +1,9 @@
 #include "host/DirectoryOps.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "host/ValueText.h"
@@ -13,9 +15,14 @@ namespace {
 
 // Room for the largest request the host sends (a `dir set` with many values) and for replies.
 constexpr uint32_t kHostBufferBytes = 65536;
+// The smallest and largest request buffers the directory client makes.
+constexpr uint32_t kMinRequestBytes = 64;
+constexpr uint32_t kMaxRequestBytes = 1u << 20;
+
+std::string g_signedInName;
 
 DirOutcome Failed(int32_t code, const std::string& what) {
-    return DirOutcome{code, what + ": " + DirErrorText(code) + " (" + std::to_string(code) + ")"};
+    return DirOutcome{code, DirectoryOps::FailureText(code, what)};
 }
 
 class Context {
@@ -49,8 +56,7 @@ int32_t MakeBuffer(int32_t ctx, int32_t operation, Buffer& out) {
 }
 
 // Reads the next value of the reply's current attribute into a new block.
-int32_t NextValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, ClientValue& out) {
-    uint32_t size = 0;
+int32_t NextValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, ClientValue& out, uint32_t& size) {
     if (int32_t code = DirComputeValueSize(ctx, reply, syntax, &size); code != 0)
         return code;
     out.reset(std::calloc(1, size == 0 ? 1 : size));
@@ -61,9 +67,18 @@ int32_t NextValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, ClientValue& o
 
 } // namespace
 
+std::string DirectoryOps::FailureText(int32_t code, const std::string& what) {
+    std::string text = DirErrorText(code);
+    if (code == kDirErrIdentityGone)
+        text = "the user " + (g_signedInName.empty() ? std::string() : g_signedInName + " ") +
+               "you signed in as is gone; sign in again with login";
+    return what + ": " + text + " (" + std::to_string(code) + ")";
+}
+
 DirOutcome DirectoryOps::Login(const std::string& name, const std::string& password) {
     if (int32_t code = DirLogin(name.c_str(), password.c_str()); code != 0)
         return Failed(code, "cannot sign in as " + name);
+    g_signedInName = name;
     return {};
 }
 
@@ -96,54 +111,74 @@ DirOutcome DirectoryOps::List(const std::string& container, std::vector<ListedOb
     return {};
 }
 
-DirOutcome DirectoryOps::Dump(const std::string& object, const std::vector<std::string>& attributes,
-                              std::vector<DumpedValue>& out) {
+namespace {
+
+// Hands every value of the named attributes (of all attributes when `attributes` is empty) to `take`, in
+// client form, in the store's order. Only "the attribute has no value" for named attributes is no
+// failure; any other refusal, at any step of the reply, is one, so that a refused read is never silence.
+DirOutcome ReadValues(
+    const std::string& what, const std::string& object, const std::vector<std::string>& attributes,
+    const std::function<void(const char* attr, uint32_t syntax, ClientValue value, uint32_t size)>& take) {
     Context ctx;
     if (!ctx.Ok())
         return Failed(ctx.Handle(), "no directory context");
     Buffer names;
     if (!attributes.empty()) {
         if (int32_t code = MakeBuffer(ctx.Handle(), kDirOpRead, names); code != 0)
-            return Failed(code, "dump " + object);
+            return Failed(code, what);
         for (const std::string& attribute : attributes) {
             uint32_t syntax = 0;
             if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0)
-                return Failed(code, "dump " + object + " " + attribute);
+                return Failed(code, what + " " + attribute);
             if (int32_t code = DirPutAttrName(ctx.Handle(), names.get(), attribute.c_str()); code != 0)
-                return Failed(code, "dump " + object);
+                return Failed(code, what);
         }
     }
     Buffer reply;
     if (int32_t code = MakeBuffer(ctx.Handle(), kDirOpRead, reply); code != 0)
-        return Failed(code, "dump " + object);
+        return Failed(code, what);
     int32_t iteration = -1;
+    bool first = true;
     do {
         int32_t code = DirRead(ctx.Handle(), object.c_str(), 1, attributes.empty() ? 1 : 0, names.get(),
                                &iteration, reply.get());
-        if (code == kDirErrNoSuchAttribute && !attributes.empty())
-            return {}; // none of the named attributes holds a value: nothing to print
+        // Only the first reply can say that none of the named attributes holds a value.
+        if (code == kDirErrNoSuchAttribute && !attributes.empty() && first)
+            return {};
+        first = false;
         if (code != 0) {
             (void)DirCloseIteration(ctx.Handle(), iteration, kDirOpRead);
-            return Failed(code, "dump " + object);
+            return Failed(code, what);
         }
         uint32_t attrCount = 0;
         if (code = DirGetAttrCount(ctx.Handle(), reply.get(), &attrCount); code != 0)
-            return Failed(code, "dump " + object);
+            return Failed(code, what);
         for (uint32_t a = 0; a < attrCount; ++a) {
             char attrName[kDirClassNameBytes + 1] = {};
             uint32_t valueCount = 0;
             uint32_t syntax = 0;
             if (code = DirGetAttrName(ctx.Handle(), reply.get(), attrName, &valueCount, &syntax); code != 0)
-                return Failed(code, "dump " + object);
+                return Failed(code, what);
             for (uint32_t v = 0; v < valueCount; ++v) {
                 ClientValue value;
-                if (code = NextValue(ctx.Handle(), reply.get(), syntax, value); code != 0)
-                    return Failed(code, "dump " + object + " " + attrName);
-                out.push_back({attrName, syntax, FormatValue(syntax, value.get())});
+                uint32_t size = 0;
+                if (code = NextValue(ctx.Handle(), reply.get(), syntax, value, size); code != 0)
+                    return Failed(code, what + " " + attrName);
+                take(attrName, syntax, std::move(value), size);
             }
         }
     } while (iteration != -1);
     return {};
+}
+
+} // namespace
+
+DirOutcome DirectoryOps::Dump(const std::string& object, const std::vector<std::string>& attributes,
+                              std::vector<DumpedValue>& out) {
+    return ReadValues("dump " + object, object, attributes,
+                      [&out](const char* attr, uint32_t syntax, ClientValue value, uint32_t) {
+                          out.push_back({attr, syntax, FormatValue(syntax, value.get())});
+                      });
 }
 
 // Creates object in one add request: its class and, for an alias, the object it names.
@@ -203,6 +238,74 @@ DirOutcome ModifyValues(const std::string& object, const std::string& attribute,
     if (code != 0)
         return Failed(code, failure);
     return {};
+}
+
+DirOutcome DirectoryOps::Copy(const std::string& object, const std::string& newName,
+                              const std::string& className) {
+    struct Copied {
+        std::string attribute;
+        uint32_t syntax = 0;
+        ClientValue value;
+    };
+    std::vector<Copied> values;
+    // What the request needs, counted generously: each name and value with room for the buffer's own
+    // bookkeeping of an item.
+    constexpr uint64_t kItemRoom = 64;
+    uint64_t need = 2 * kItemRoom + sizeof "Object Class" + className.size() + 1;
+    DirOutcome read =
+        ReadValues("copy " + object, object, {},
+                   [&](const char* attr, uint32_t syntax, ClientValue value, uint32_t size) {
+                       // The copy takes the attributes, not the rights: those belong to the object that was
+                       // copied.
+                       if (std::strcmp(attr, "Object Class") == 0 || std::strcmp(attr, "ACL") == 0)
+                           return;
+                       if (values.empty() || values.back().attribute != attr)
+                           need += kItemRoom + std::strlen(attr) + 1;
+                       need += kItemRoom + size;
+                       values.push_back({attr, syntax, std::move(value)});
+                   });
+    if (!read.Ok())
+        return read;
+
+    const std::string failure = "cannot copy " + object + " to " + newName;
+    Context ctx;
+    if (!ctx.Ok())
+        return Failed(ctx.Handle(), "no directory context");
+    // One add request carries the class and every value, so the directory makes the copy whole or refuses
+    // it whole; a buffer too small for the guess grows up to the largest a request may have.
+    uint32_t capacity = static_cast<uint32_t>(std::clamp<uint64_t>(need, kMinRequestBytes, kMaxRequestBytes));
+    for (;;) {
+        Buffer request;
+        DirBuffer* raw = nullptr;
+        int32_t code = DirAllocBuffer(capacity, &raw);
+        if (code == 0) {
+            request.reset(raw);
+            code = DirInitBuffer(ctx.Handle(), kDirOpAdd, raw);
+        }
+        if (code == 0)
+            code = DirPutAttrName(ctx.Handle(), raw, "Object Class");
+        if (code == 0)
+            code = DirPutAttrValue(ctx.Handle(), raw, kDirSyntaxClassName, className.c_str());
+        for (std::size_t i = 0; code == 0 && i < values.size(); ++i) {
+            if (i == 0 || values[i].attribute != values[i - 1].attribute)
+                code = DirPutAttrName(ctx.Handle(), raw, values[i].attribute.c_str());
+            if (code == 0)
+                code = DirPutAttrValue(ctx.Handle(), raw, values[i].syntax, values[i].value.get());
+        }
+        if (code == kDirErrBufferFull && capacity < kMaxRequestBytes) {
+            capacity = capacity > kMaxRequestBytes / 2 ? kMaxRequestBytes : capacity * 2;
+            continue;
+        }
+        if (code == kDirErrBufferFull)
+            return DirOutcome{code, failure + ": its values need more than the " +
+                                        std::to_string(kMaxRequestBytes / 1024 / 1024) +
+                                        " MiB that one request can carry, so nothing was made"};
+        if (code == 0)
+            code = DirAddObject(ctx.Handle(), newName.c_str(), 0, 0, raw);
+        if (code != 0)
+            return Failed(code, failure);
+        return {};
+    }
 }
 
 DirOutcome DirectoryOps::Add(const std::string& object, const std::string& className) {

@@ -30,13 +30,23 @@ struct DumpedValue {
 // request, so it happens whole or not at all.
 class DirectoryOps {
 public:
+    // Signs in; on success the name is kept for error texts (see FailureText).
     static DirOutcome Login(const std::string& name, const std::string& password);
+    // The sentence for a failed operation: `what` was tried, then the client's text and code. When the
+    // signed-in user is gone, it names that user as given to the last successful Login, since the
+    // client's text cannot know who it was.
+    static std::string FailureText(int32_t code, const std::string& what);
     static DirOutcome List(const std::string& container, std::vector<ListedObject>& out);
     // Every value of the named attributes (of all attributes when `attributes` is empty), in the store's
     // order.
     static DirOutcome Dump(const std::string& object, const std::vector<std::string>& attributes,
                            std::vector<DumpedValue>& out);
     static DirOutcome Add(const std::string& object, const std::string& className);
+    // Makes `newName` an object of `className` with every value of `object` but its "Object Class" and
+    // "ACL", in one add request: the copy is made whole or not at all. A copy whose values one request
+    // cannot carry is refused before anything is made.
+    static DirOutcome Copy(const std::string& object, const std::string& newName,
+                           const std::string& className);
     static DirOutcome MakeAlias(const std::string& object, const std::string& target);
     // Replaces every value of the attribute by the values given in their text forms (none: removes the
     // attribute).

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <deque>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -217,24 +216,8 @@ CommandResult Copy(const Args& args) {
     std::optional<long> answer = SendToObjectClass(*className, args[0], 264);
     if (answer && *answer == -1)
         return CommandResult::Ok();
-    std::vector<DumpedValue> values;
-    if (DirOutcome read = DirectoryOps::Dump(args[0], {}, values); !read.Ok())
-        return CommandResult::Error(read.error);
-    if (DirOutcome added = DirectoryOps::Add(args[1], *className); !added.Ok())
-        return CommandResult::Error(added.error);
-    // The copy takes the attributes, not the rights: those belong to the object that was copied.
-    std::map<std::string, std::vector<std::string>> byAttribute;
-    std::vector<std::string> order;
-    for (const DumpedValue& value : values) {
-        if (value.attribute == "Object Class" || value.attribute == "ACL")
-            continue;
-        if (byAttribute.find(value.attribute) == byAttribute.end())
-            order.push_back(value.attribute);
-        byAttribute[value.attribute].push_back(value.text);
-    }
-    for (const std::string& attribute : order)
-        if (DirOutcome set = DirectoryOps::Set(args[1], attribute, byAttribute[attribute]); !set.Ok())
-            return CommandResult::Error(set.error);
+    if (DirOutcome copied = DirectoryOps::Copy(args[0], args[1], *className); !copied.Ok())
+        return CommandResult::Error(copied.error);
     return CommandResult::Ok();
 }
 

@@ -20,10 +20,13 @@ std::string XdgPath(const char* variable, const char* fallbackBelowHome, const c
 } // namespace
 
 const char* UsageText() {
-    return "usage: cvadmin [--store FILE | --memory] [--registry FILE] [--lang NAME] [--login NAME "
-           "[--password PW]]\n"
+    return "usage: cvadmin [--store FILE | --memory] [--registry FILE] [--lang NAME]\n"
+           "               [--login NAME [--password PW | --password-stdin]]\n"
            "               [--script FILE | -c 'COMMAND; COMMAND ...']\n"
-           "       cvadmin sample FILE\n";
+           "       cvadmin sample FILE\n"
+           "Without --password or --password-stdin the password is asked at a terminal (without echo);\n"
+           "without a terminal the sign-in is tried with no password. --password-stdin takes the first\n"
+           "line of standard input; the commands then come from --script, -c or the rest of it.\n";
 }
 
 std::string DefaultStorePath() {
@@ -59,6 +62,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         if (a == "--store") {
             if (!value(o.storeFile))
                 return result;
+            // An empty word would otherwise read as no --store at all and open the default store.
+            if (o.storeFile.empty()) {
+                result.error = "--store needs a file name";
+                return result;
+            }
         } else if (a == "--memory") {
             o.memory = true;
         } else if (a == "--registry") {
@@ -74,9 +82,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             if (!value(text))
                 return result;
             o.password = text;
+        } else if (a == "--password-stdin") {
+            o.passwordStdin = true;
         } else if (a == "--script") {
             if (!value(o.scriptFile))
                 return result;
+            // An empty word would otherwise read as no --script and take commands from standard input.
+            if (o.scriptFile.empty()) {
+                result.error = "--script needs a file name";
+                return result;
+            }
         } else if (a == "-c") {
             if (!value(text))
                 return result;
@@ -88,6 +103,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (o.memory && !o.storeFile.empty())
         result.error = "--store and --memory exclude each other";
+    else if (o.password && o.passwordStdin)
+        result.error = "--password and --password-stdin exclude each other";
     else if (!o.scriptFile.empty() && o.commands)
         result.error = "--script and -c exclude each other";
     else if (o.language.find('/') != std::string::npos || o.language == "." || o.language == "..")

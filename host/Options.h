@@ -18,6 +18,7 @@ struct Options {
     std::string language;     // empty: the registry's choice
     std::string loginName = "Admin";
     std::optional<std::string> password;
+    bool passwordStdin = false; // the password is the first line of standard input
 
     std::string scriptFile;
     std::optional<std::string> commands; // -c

@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "host/Interpreter.h"
 #include "host/ModuleCommands.h"
 #include "host/Options.h"
+#include "host/PasswordEntry.h"
 #include "host/Sample.h"
 #include "host/UiCommands.h"
 #include "host/services/HostServices.h"
@@ -67,6 +71,53 @@ int RunInteractive(cvadmin::Interpreter& interpreter) {
     return splitFailed ? 1 : status;
 }
 
+// Reads the whole script file, or says why it cannot.
+bool ReadScriptFile(const std::string& path, std::string& text, std::string& error) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        error = "the script " + path + " is a folder, not a file";
+        return false;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot read the script " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::stringstream content;
+    content << file.rdbuf();
+    if (file.bad()) {
+        error = "cannot read the script " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    text = content.str();
+    return true;
+}
+
+// The password to sign in with: from the command line, from standard input, asked at a terminal, or none.
+// Empty when it could not be had, with the reason in `error`.
+std::optional<std::string> TakePassword(const cvadmin::Options& options, std::string& error) {
+    std::string password;
+    if (options.password) {
+        password = *options.password;
+    } else if (options.passwordStdin) {
+        if (!cvadmin::ReadPasswordLine(std::cin, password)) {
+            error = "--password-stdin: standard input holds no password";
+            return std::nullopt;
+        }
+    } else if (isatty(STDIN_FILENO) != 0) {
+        if (!cvadmin::AskPasswordOnTerminal(options.loginName, password)) {
+            error = "no password was typed for " + options.loginName;
+            return std::nullopt;
+        }
+    }
+    if (std::string problem = cvadmin::PasswordTextProblem(password); !problem.empty()) {
+        cvadmin::WipeSecret(password);
+        error = problem;
+        return std::nullopt;
+    }
+    return password;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -84,6 +135,13 @@ int main(int argc, char** argv) {
             return Fail(error);
         std::cout << "sample directory made in " << options.sampleFile << "\n";
         return 0;
+    }
+
+    // A script that cannot be read stops the program before it opens or changes anything.
+    std::string scriptText;
+    if (!options.scriptFile.empty()) {
+        if (std::string error; !ReadScriptFile(options.scriptFile, scriptText, error))
+            return Fail(error);
     }
 
     std::string registryFile =
@@ -108,11 +166,21 @@ int main(int argc, char** argv) {
     if (opened != 0)
         return Fail("cannot open the directory store " + storeFile + ": " + DirErrorText(opened));
 
-    if (cvadmin::DirOutcome login =
-            cvadmin::DirectoryOps::Login(options.loginName, options.password.value_or(""));
-        !login.Ok()) {
+    std::string passwordError;
+    std::optional<std::string> password = TakePassword(options, passwordError);
+    if (!password) {
         (void)DirCloseStore();
-        return Fail(login.error + (options.password ? "" : " (give the password with --password)"));
+        return Fail(passwordError);
+    }
+    // Without a terminal to ask at, and with no password given, the sign-in is tried without one: a new
+    // store's Admin has none.
+    const bool passwordGiven = options.password || options.passwordStdin || isatty(STDIN_FILENO) != 0;
+    cvadmin::DirOutcome login = cvadmin::DirectoryOps::Login(options.loginName, *password);
+    cvadmin::WipeSecret(*password);
+    if (!login.Ok()) {
+        (void)DirCloseStore();
+        return Fail(login.error +
+                    (passwordGiven ? "" : " (give the password with --password or --password-stdin)"));
     }
 
     cvadmin::Interpreter interpreter(std::cout, std::cerr);
@@ -148,15 +216,7 @@ int main(int argc, char** argv) {
             text = *options.commands;
             commandsAsLines = true;
         } else {
-            std::ifstream file(options.scriptFile);
-            if (!file) {
-                (void)module.Unload();
-                (void)DirCloseStore();
-                return Fail("cannot read the script " + options.scriptFile);
-            }
-            std::stringstream content;
-            content << file.rdbuf();
-            text = content.str();
+            text = std::move(scriptText);
         }
         cvadmin::SplitResult split = cvadmin::SplitScript(text, 1, commandsAsLines);
         if (!split.error.empty()) {

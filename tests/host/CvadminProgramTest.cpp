@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -43,13 +44,20 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    RunResult Run(const std::vector<std::string>& args) {
+    // Standard input is empty unless `input` gives what it holds.
+    RunResult Run(const std::vector<std::string>& args,
+                  const std::optional<std::string>& input = std::nullopt) {
         std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
                               " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
                               Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
         for (const std::string& a : args)
             command += " " + Quote(a);
-        command += " 2>" + Quote((m_dir / "stderr").string()) + " </dev/null";
+        std::string in = "/dev/null";
+        if (input) {
+            in = (m_dir / "stdin").string();
+            std::ofstream(in, std::ios::binary) << *input;
+        }
+        command += " 2>" + Quote((m_dir / "stderr").string()) + " <" + Quote(in);
         RunResult result;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr)
@@ -336,6 +344,143 @@ TEST_F(CvadminProgramTest, WithoutAStoreTheHostKeepsItsOwnDirectory) {
     EXPECT_TRUE(fs::exists(m_dir / "cvadmin" / "directory.db"));
     RunResult again = Run({"--registry", "r.reg", "-c", "ls"});
     EXPECT_EQ(again.out, "Admin | User\nCorp | Organization\n");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CvadminProgramTest, ALineWithANulOrBrokenUtf8RunsNothing) {
+    using namespace std::string_literals;
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c",
+                   "dir add Corp Organization; dir add Op.Corp User"})
+                  .status,
+              0);
+    std::ofstream(m_dir / "nul.cvs", std::ios::binary) << "ls Corp\ndir del 'Op.Corp\0.Nothing'\nls\n"s;
+    std::ofstream(m_dir / "utf8.cvs", std::ios::binary) << "ls Corp\ndir set Op.Corp surname 'Caf\xe9'\n";
+    const std::string nul = "error | 2 | the line holds a NUL byte, which no name or value may hold\n";
+    const std::string utf8 =
+        "error | 2 | the line is not valid UTF-8 (byte 0xe9); scripts are read as UTF-8\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> input;
+        std::string
+            out; // a script runs nothing when one line is bad; standard input runs the lines before it
+        std::string err;
+    } cases[] = {
+        {{"--script", "nul.cvs"}, std::nullopt, "", nul},
+        {{"--script", "utf8.cvs"}, std::nullopt, "", utf8},
+        {{}, "ls Corp\ndir del 'Op.Corp\0.Nothing'\nls\n"s, "Op.Corp | User\n", nul},
+        {{}, "ls Corp\ndir set Op.Corp surname 'Caf\xe9'\n", "Op.Corp | User\n", utf8},
+        {{"-c", "ls Corp; dir set Op.Corp surname 'Caf\xe9'"}, std::nullopt, "", utf8},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--store", "s.db", "--registry", "r.reg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = Run(args, c.input);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+    RunResult after = Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls Corp; dump Op.Corp surname"});
+    EXPECT_EQ(after.out, "Op.Corp | User\n") << "nothing was deleted or stored";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CvadminProgramTest, ThePasswordComesFromTheCommandLineOrStandardInput) {
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls"}).status, 0)
+        << "a new store's Admin has no password, and without a terminal none is asked";
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c", "dir password Admin 'pw 1'"}).status, 0);
+    const std::string refused = "error | 0 | cannot sign in as Admin: wrong password (-712)";
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> input;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{"--password-stdin"}, "pw 1\nls\n", 0, "Admin | User\n", ""},
+        {{"--password-stdin", "-c", "ls"}, "pw 1\r\nthis is no command\n", 0, "Admin | User\n", ""},
+        {{"--password-stdin", "--script", "s.cvs"}, "pw 1", 0, "Admin | User\n", ""},
+        {{"--password", "pw 1", "-c", "ls"}, std::nullopt, 0, "Admin | User\n", ""},
+        {{"--password-stdin", "-c", "ls"}, "pw 2\n", 2, "", refused + "\n"},
+        {{"--password-stdin", "-c", "ls"},
+         "",
+         2,
+         "",
+         "error | 0 | --password-stdin: standard input holds no password\n"},
+        {{"--password-stdin", "-c", "ls"},
+         "pw\xff\n",
+         2,
+         "",
+         "error | 0 | the password is not valid UTF-8\n"},
+        {{"-c", "ls"},
+         std::nullopt,
+         2,
+         "",
+         refused + " (give the password with --password or --password-stdin)\n"},
+    };
+    std::ofstream(m_dir / "s.cvs") << "ls\n";
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--store", "s.db", "--registry", "r.reg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = Run(args, c.input);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_EQ(r.out, c.out) << c.args[0];
+        EXPECT_EQ(r.err, c.err) << c.args[0];
+    }
+}
+
+TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {
+    fs::create_directories(m_dir / "folder");
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"--script", "folder"}, "error | 0 | the script folder is a folder, not a file\n"},
+        {{"--script", "none.cvs"},
+         "error | 0 | cannot read the script none.cvs: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--store", "s.db", "--registry", "r.reg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = Run(args);
+        EXPECT_EQ(r.status, 2) << c.args[1];
+        EXPECT_EQ(r.out, "") << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "s.db")) << "no store is made for a script that cannot run";
+
+    RunResult emptyStore = Run({"--store", "", "--registry", "r.reg", "-c", "ls"});
+    EXPECT_EQ(emptyStore.status, 2);
+    EXPECT_EQ(emptyStore.err.rfind("cvadmin: --store needs a file name\nusage: ", 0), 0u) << emptyStore.err;
+    EXPECT_FALSE(fs::exists(m_dir / "cvadmin")) << "the default store is left alone";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CvadminProgramTest, ACopyIsMadeWholeOrNotAtAll) {
+    RunResult r =
+        Run({"--store", "s.db", "--registry", "r.reg", "-c",
+             "dir add Corp Organization; dir add Op.Corp User; dir set Op.Corp surname Op; "
+             "dir set Op.Corp 'KEL:Enabled Workstation List' A B; dir grant Op.Corp Op.Corp surname 2; "
+             "copy Op.Corp Op2.Corp; dump Op2.Corp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 264 | 0\n"
+                     "Op2.Corp | KEL:Enabled Workstation List | 3 | A\n"
+                     "Op2.Corp | KEL:Enabled Workstation List | 3 | B\n"
+                     "Op2.Corp | Object Class | 20 | User\n"
+                     "Op2.Corp | surname | 3 | Op\n");
+
+    r = Run({"--store", "s.db", "--registry", "r.reg", "-c", "copy Op.Corp Op2.Corp; ls Corp"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "-> 264 | 0\n");
+    EXPECT_EQ(r.err, "error | 1 | cannot copy Op.Corp to Op2.Corp: the object exists already (-709)\n");
 }
 
 } // namespace

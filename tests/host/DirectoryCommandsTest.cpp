@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "host/DirectoryOps.h"
 #include "host/Sample.h"
 #include "platform/dirclient/DirClient.h"
 
@@ -97,6 +98,31 @@ TEST_F(DirectoryCommandsTest, ErrorsStopTheScriptAndChangeNothing) {
     EXPECT_EQ(m_out.str(), "NTDOM.Corp | KEL:Port Number | 8 | 524\n");
 }
 
+TEST_F(DirectoryCommandsTest, AReadTheDirectoryRefusesIsAnErrorLineNeverSilence) {
+    ASSERT_EQ(Run("dir add Corp Organization\ndir add Op.Corp User"), 0) << m_err.str();
+    const std::string longName(600, 'a');
+    struct Case {
+        std::string command;
+        std::string err; // empty: no error, and nothing to print
+    } cases[] = {
+        {"ls Nowhere.Corp", "error | 1 | ls Nowhere.Corp: no such object (-701)\n"},
+        {"ls .Corp", "error | 1 | ls .Corp: malformed name (-707)\n"},
+        {"ls " + longName, "error | 1 | ls " + longName + ": name too long (-708)\n"},
+        {"dump Nowhere.Corp", "error | 1 | dump Nowhere.Corp: no such object (-701)\n"},
+        {"dump Nowhere.Corp Description", "error | 1 | dump Nowhere.Corp: no such object (-701)\n"},
+        {"dump .Corp", "error | 1 | dump .Corp: malformed name (-707)\n"},
+        {"dump Corp 'No Such' Description", "error | 1 | dump Corp No Such: no such attribute (-702)\n"},
+        // Only these two are no refusal: a leaf has no children, and the named attribute has no value.
+        {"ls Op.Corp", ""},
+        {"dump Corp Description", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.command + "\nls Corp"), c.err.empty() ? 0 : 1) << c.command;
+        EXPECT_EQ(m_err.str(), c.err) << c.command;
+        EXPECT_EQ(m_out.str(), c.err.empty() ? "Op.Corp | User\n" : "") << "the script stops: " << c.command;
+    }
+}
+
 TEST_F(DirectoryCommandsTest, SignInAndRightsHold) {
     ASSERT_EQ(Run("dir add Corp Organization\ndir add Op.Corp User\ndir set Op.Corp surname Op\n"
                   "dir password Op.Corp pw-op\ndir grant Corp Op.Corp '[All Attributes Rights]' 3\n"
@@ -111,6 +137,28 @@ TEST_F(DirectoryCommandsTest, SignInAndRightsHold) {
     EXPECT_NE(m_err.str().find(std::to_string(kDirErrNoRight)), std::string::npos) << m_err.str();
     ASSERT_EQ(Run("login Admin; dump NTDOM.Corp Description"), 0) << m_err.str();
     EXPECT_EQ(m_out.str(), "");
+}
+
+TEST_F(DirectoryCommandsTest, AGoneIdentityIsNamedAsTheLastLoginGaveIt) {
+    using cvadmin::DirectoryOps;
+    ASSERT_EQ(Run("dir add Corp Organization\ndir add Bob.Corp User\ndir password Bob.Corp pw-bob\n"
+                  "login Bob.Corp pw-bob\nlogin Admin wrong"),
+              1)
+        << "the refused sign-in leaves Bob signed in";
+    struct Case {
+        int32_t code;
+        const char* text;
+    } cases[] = {
+        {kDirErrIdentityGone,
+         "dump X: the user Bob.Corp you signed in as is gone; sign in again with login (-734)"},
+        {kDirErrNoSuchObject, "dump X: no such object (-701)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DirectoryOps::FailureText(c.code, "dump X"), c.text);
+
+    ASSERT_EQ(Run("login Admin"), 0) << m_err.str();
+    EXPECT_EQ(DirectoryOps::FailureText(kDirErrIdentityGone, "ls Corp"),
+              "ls Corp: the user Admin you signed in as is gone; sign in again with login (-734)");
 }
 
 TEST_F(DirectoryCommandsTest, SampleTreeKeepsBothSidesOfEveryLink) {

@@ -23,6 +23,13 @@ TEST(OptionsTest, ReadsEveryForm) {
     EXPECT_TRUE(defaults.options.memory);
     EXPECT_EQ(defaults.options.loginName, "Admin");
     EXPECT_FALSE(defaults.options.password.has_value());
+    EXPECT_FALSE(defaults.options.passwordStdin);
+
+    cvadmin::ParseResult fromStdin =
+        ParseCommandLine({"--login", "Op.Corp", "--password-stdin", "--script", "s"});
+    ASSERT_EQ(fromStdin.error, "");
+    EXPECT_TRUE(fromStdin.options.passwordStdin);
+    EXPECT_FALSE(fromStdin.options.password.has_value());
 
     cvadmin::ParseResult sample = ParseCommandLine({"sample", "x.db"});
     ASSERT_EQ(sample.error, "");
@@ -31,12 +38,24 @@ TEST(OptionsTest, ReadsEveryForm) {
 }
 
 TEST(OptionsTest, RefusesBadCommandLines) {
-    std::vector<std::vector<std::string>> bad = {
-        {"--store"}, {"--store", "a", "--memory"}, {"--script", "s", "-c", "ls"}, {"--bogus"},
-        {"sample"},  {"sample", "a", "b"},         {"--lang", "../etc"},          {"--lang", ".."},
+    struct Case {
+        std::vector<std::string> args;
+        const char* error;
+    } cases[] = {
+        {{"--store"}, "--store needs a value"},
+        {{"--store", ""}, "--store needs a file name"},
+        {{"--script", ""}, "--script needs a file name"},
+        {{"--store", "a", "--memory"}, "--store and --memory exclude each other"},
+        {{"--script", "s", "-c", "ls"}, "--script and -c exclude each other"},
+        {{"--password", "pw", "--password-stdin"}, "--password and --password-stdin exclude each other"},
+        {{"--bogus"}, "unknown argument --bogus"},
+        {{"sample"}, "sample takes one file name"},
+        {{"sample", "a", "b"}, "sample takes one file name"},
+        {{"--lang", "../etc"}, "--lang takes a language name, not a path"},
+        {{"--lang", ".."}, "--lang takes a language name, not a path"},
     };
-    for (const auto& args : bad)
-        EXPECT_NE(ParseCommandLine(args).error, "") << args[0];
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseCommandLine(c.args).error, c.error) << c.args[0];
 }
 
 } // namespace

@@ -55,4 +55,57 @@ TEST(ScriptReaderTest, RefusesUnclosedQuotes) {
     }
 }
 
+TEST(ScriptReaderTest, ANulOrABrokenUtf8ByteIsAnErrorOfItsLine) {
+    using namespace std::string_literals;
+    const std::string nul = "the line holds a NUL byte, which no name or value may hold";
+    struct Case {
+        std::string text;
+        bool commandsAsLines;
+        int line;
+        std::string error;
+    } cases[] = {
+        {"ls\ndir del 'Operator.Sales.Corp\0.Nothing'\nls\n"s, false, 2, nul},
+        {"ls\ndir set a b \"x\0y\"\n"s, false, 2, nul},
+        {"ls\ndir set a b x\0y\n"s, false, 2, nul},
+        {"ls\ndir set a b x\\\0\n"s, false, 2, nul},
+        {"ls\nls # note \0\n"s, false, 2, nul},
+        {"ls\ndir set a b 'one\ntwo\0'\n"s, false, 3, nul},
+        {"ls\ntype 1 'caf\xe9'\n", false, 2,
+         "the line is not valid UTF-8 (byte 0xe9); scripts are read as UTF-8"},
+        {"ls; ls; type 1 \xff", true, 3,
+         "the line is not valid UTF-8 (byte 0xff); scripts are read as UTF-8"},
+        // The first bad byte is the one reported, even inside a quote that is never closed.
+        {"ls\nls '\xc0\xaf\n"s, false, 2,
+         "the line is not valid UTF-8 (byte 0xc0); scripts are read as UTF-8"},
+    };
+    for (const Case& c : cases) {
+        cvadmin::SplitResult result = SplitScript(c.text, 1, c.commandsAsLines);
+        EXPECT_EQ(result.error, c.error) << c.text;
+        EXPECT_EQ(result.errorLine, c.line) << c.text;
+    }
+}
+
+TEST(ScriptReaderTest, FindsTheFirstByteThatIsNotUtf8) {
+    constexpr std::size_t kNone = std::string_view::npos;
+    struct Case {
+        const char* text;
+        std::size_t offset;
+    } cases[] = {
+        {"plain ASCII", kNone},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf", kNone}, // 2, 3, 4 bytes, U+10FFFF
+        {"a\x80", 1},            // a continuation byte with no lead
+        {"a\xc3", 1},            // cut short at the end
+        {"a\xc3(", 1},           // cut short by another character
+        {"\xc0\xaf", 0},         // overlong "/"
+        {"\xe0\x80\xaf", 0},     // overlong "/" in three bytes
+        {"\xf0\x80\x80\xaf", 0}, // overlong in four
+        {"\xed\xa0\x80", 0},     // a surrogate
+        {"\xf4\x90\x80\x80", 0}, // past U+10FFFF
+        {"ok \xf5\x80\x80\x80", 3},
+        {"\xfe", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(cvadmin::FirstInvalidUtf8(c.text), c.offset) << c.text;
+}
+
 } // namespace

@@ -20,6 +20,17 @@ void CIdentificationPage::ForgetLoaded() {
     m_objectName.Empty();
 }
 
+BOOL CIdentificationPage::LoadDescription(int32_t ctx) {
+    if (ReadStringAttr(ctx, m_objectName, kAttrDescription, kSyntaxCaseIgnoreString, &m_description) == 1) {
+        return TRUE;
+    }
+    m_description.Empty();
+    // A value too large for the page's read stays editable: the person sees the field empty and may
+    // replace it on purpose, as with a description the object does not have.
+    const int32_t code = GetLastAttrError();
+    return code == kDirErrNoRight || code == kDirErrIdentityGone ? FALSE : TRUE;
+}
+
 void CIdentificationPage::NotifyModified() {
     m_modified = TRUE;
     SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);

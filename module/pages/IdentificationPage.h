@@ -29,6 +29,10 @@ protected:
 
     // The page serves sheet after sheet: nothing of the previous object may be shown or written.
     void ForgetLoaded();
+    // Reads the description into m_description. Answers FALSE when the directory refused the read: the field
+    // then shows nothing and must not be editable, since writing it would put a text the person never saw
+    // over the stored one. Any other failed read shows the field empty and answers TRUE.
+    BOOL LoadDescription(int32_t ctx);
     // Sets the modified flag and tells the sheet, so that it enables its apply button.
     void NotifyModified();
     // Writes the description to `objectName`. Answers 0 and clears the modified flag; or, when the directory

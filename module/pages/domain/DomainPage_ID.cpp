@@ -19,14 +19,13 @@ BOOL CSystemPage_ID::OnInitDialog() {
     if (dir.IsOpen()) {
         m_objectName = GetCurrentObjectName();
         char identity[kDirMaxNameBytes + 1] = {};
-        if (DirWhoAmI(dir.Get(), identity) == kDirOk &&
+        const BOOL readable = LoadDescription(dir.Get());
+        if (readable && DirWhoAmI(dir.Get(), identity) == kDirOk &&
             CanWriteAttribute(dir.Get(), identity, m_objectName, kAttrDescription) == 1) {
             if (CWnd* field = GetDlgItem(m_descriptionId)) {
                 field->EnableWindow(TRUE);
             }
         }
-        static_cast<void>(ReadStringAttr(dir.Get(), m_objectName, kAttrDescription, kSyntaxCaseIgnoreString,
-                                         &m_description));
     }
     UpdateData(FALSE);
     return TRUE;

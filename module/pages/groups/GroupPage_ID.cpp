@@ -26,10 +26,9 @@ BOOL CGroupPage_ID::OnInitDialog() {
         uint32_t rights = 0;
         bool mayWrite = false;
         if (dir.IsOpen()) {
-            bool known = DirWhoAmI(dir.Get(), identity) == kDirOk;
-            static_cast<void>(ReadStringAttr(dir.Get(), m_objectName, kAttrDescription,
-                                             kSyntaxCaseIgnoreString, &m_description));
-            mayWrite = known &&
+            const bool known = DirWhoAmI(dir.Get(), identity) == kDirOk;
+            const bool readable = LoadDescription(dir.Get()) == TRUE;
+            mayWrite = known && readable &&
                        DirGetEffectiveRights(dir.Get(), identity, m_objectName, kAttrDescription, &rights) ==
                            kDirOk &&
                        (rights & kRightWrite) != 0;

@@ -191,6 +191,27 @@ TEST_F(IdentificationPageTest, WithoutTheWriteRightTheFieldIsDisabledAndADirectW
     }
 }
 
+TEST_F(IdentificationPageTest, WithoutTheReadRightTheFieldIsEmptyDisabledAndNeverWritten) {
+    // A grant to write without one to read: the person would overwrite a text never shown.
+    const std::string writer = "Writer.Corp";
+    AddObject(writer.c_str(), kClassUser);
+    Grant(kCorp, writer, kAclEntryRights, kDirEntryBrowse);
+    for (const PageCase& page : kPages) {
+        SCOPED_TRACE(page.className);
+        SetDescription(page.object, "Hidden");
+        Grant(page.object, writer, kAttrDescription, kDirRightWrite);
+        SignIn(writer);
+        OpenDetails(page.className, page.object);
+        HWND window = m_sheet->Page(0);
+        EXPECT_EQ(Text(window, page.descriptionId), "");
+        EXPECT_FALSE(Enabled(window, page.descriptionId));
+        EXPECT_EQ(TypeText(window, page.descriptionId, "x"), UiActionError::Disabled);
+        ASSERT_TRUE(m_sheet->Ok());
+        SignIn("Admin");
+        EXPECT_EQ(Description(page.object), "Hidden");
+    }
+}
+
 TEST_F(IdentificationPageTest, WithoutAHostContextNothingIsReadOrWritten) {
     HostServices::Instance().SetQueryContextAnswer(-1);
     for (const PageCase& page : kPages) {

@@ -502,9 +502,26 @@ void KeepToOwner(const std::string& path) {
     }
 }
 
-int32_t OpenDatabase(const std::string& path, bool readOnly, sqlite3** db) {
-    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-    int32_t rc = CodeOf(sqlite3_open_v2(path.c_str(), db, flags, nullptr));
+// A "file:" URI for path, with the characters that a URI gives a meaning escaped.
+std::string FileUri(const std::string& path, const char* query) {
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + query;
+}
+
+int32_t OpenDatabase(const std::string& path, bool readOnly, sqlite3** db, bool immutable = false) {
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
+                      (immutable ? SQLITE_OPEN_URI : 0);
+    const std::string name = immutable ? FileUri(path, "?immutable=1") : path;
+    int32_t rc = CodeOf(sqlite3_open_v2(name.c_str(), db, flags, nullptr));
     if (*db != nullptr) {
         sqlite3_extended_result_codes(*db, 0);
         sqlite3_busy_timeout(*db, 10000);
@@ -538,6 +555,16 @@ int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out)
     int32_t rc = OpenDatabase(path, readOnly, &db);
     if (rc == kDirOk) {
         rc = CheckExisting(db);
+    }
+    if (rc == kDirErrStoreFailed && readOnly) {
+        // Reading a store in WAL mode takes a shared-memory file beside it; where none can be made (a folder
+        // the reader may not write), the store is read as a file nobody changes while it is open.
+        sqlite3_close_v2(db);
+        db = nullptr;
+        rc = OpenDatabase(path, readOnly, &db, /*immutable=*/true);
+        if (rc == kDirOk) {
+            rc = CheckExisting(db);
+        }
     }
     if (rc == kDirOk && !readOnly) {
         rc = CodeOf(

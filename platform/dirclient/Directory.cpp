@@ -1634,7 +1634,7 @@ int32_t Directory::Check(bool repair, std::vector<std::string>* report) {
         if (status != kDirOk) {
             return status;
         }
-        report->push_back(problems == 0 ? "ok" : std::to_string(problems) + " found");
+        report->push_back(problems == 0 ? "ok" : std::to_string(problems) + (writing ? " repaired" : " found"));
         return kDirOk;
     });
 }

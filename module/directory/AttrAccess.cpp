@@ -3,10 +3,15 @@
 #include "module/directory/DirectoryMessages.h"
 #include "module/directory/Schema.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/winapi/WinApi.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <span>
+#include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -207,39 +212,137 @@ int32_t ModifyOneValue(int32_t ctx, const char* object, const char* attr, uint32
     return Finish(rc);
 }
 
-// Puts "remove all values" (when asked) and one "add value" per string of [first, last) into a fresh
-// modify request.
+// Puts "remove all values" (when asked) and one "add value" per string of values into a fresh modify
+// request.
 int32_t FillBatch(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax, bool removeAll,
-                  const CStringArray& values, int first, int last) {
+                  std::span<const char* const> values) {
     int32_t rc = DirInitBuffer(ctx, kDirOpModify, request);
     if (rc == kDirOk && removeAll) {
         rc = DirPutChange(ctx, request, kDirChangeRemoveAllValues, attr);
     }
-    for (int i = first; rc == kDirOk && i < last; ++i) {
+    for (size_t i = 0; rc == kDirOk && i < values.size(); ++i) {
         rc = DirPutChange(ctx, request, kDirChangeAddValue, attr);
         if (rc == kDirOk) {
-            rc = DirPutAttrValue(ctx, request, syntax, static_cast<const char*>(values[i]));
+            rc = DirPutAttrValue(ctx, request, syntax, values[i]);
         }
     }
     return rc;
 }
 
-// Every value must fit an empty request on its own; otherwise no number of flushes would ever send it.
-// Checked before anything is sent, so that a refused list changes nothing. Only long values are tried: a
-// short one costs a few header bytes more than its text, far below what an empty request holds.
-int32_t CheckEachValueFits(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax,
-                           const CStringArray& values) {
-    for (int i = 0; i < values.GetSize(); ++i) {
-        if (values[i].GetLength() < kSurelyFittingValueBytes) {
+// A value must fit an empty request on its own; otherwise no number of flushes would ever send it. Only
+// long values are tried: a short one costs a few header bytes more than its text, far below what an empty
+// request holds.
+int32_t CheckValueFits(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax, const char* value,
+                       size_t length) {
+    if (length < kSurelyFittingValueBytes) {
+        return kDirOk;
+    }
+    const char* const one[] = {value};
+    const int32_t rc = FillBatch(ctx, request, attr, syntax, /*removeAll=*/false, one);
+    return rc == kDirErrBufferFull ? kDirErrValueTooLarge : rc;
+}
+
+// The key under which the directory tells two string values apart: ASCII letters folded, the trail byte of
+// a double-byte character kept as it is (it may look like a letter without being one).
+std::string FoldedKey(std::string_view text) {
+    std::string key;
+    key.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (IsDBCSLeadByte(byte) && i + 1 < text.size()) {
+            key.push_back(text[i]);
+            key.push_back(text[++i]);
             continue;
         }
-        const int32_t rc = FillBatch(ctx, request, attr, syntax, /*removeAll=*/false, values, i, i + 1);
-        if (rc == kDirErrBufferFull) {
-            return kDirErrValueTooLarge;
+        key.push_back(byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a')
+                                                 : static_cast<char>(byte));
+    }
+    return key;
+}
+
+// A Distinguished Name value must name an object, as the directory stores the object rather than the text.
+// The object's own name is the value's key, so that two spellings of one name ("Ann.Corp.[Root]",
+// "ann.corp") count as one value. Read without following aliases: an alias is a value of its own.
+int32_t NamedObjectKey(int32_t altCtx, const char* value, std::string* key) {
+    char stored[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    const int32_t rc = DirReadObjectInfo(altCtx, value, stored, &info);
+    if (rc == kDirErrNoSuchObject) {
+        return kDirErrDanglingReference; // what the write itself would answer
+    }
+    if (rc == kDirOk) {
+        *key = FoldedKey(stored);
+    }
+    return rc;
+}
+
+// Frees a context made here on every path.
+class OwnedContext {
+public:
+    OwnedContext() = default;
+    ~OwnedContext() {
+        if (m_handle > 0) {
+            static_cast<void>(DirFreeContext(m_handle));
+        }
+    }
+    OwnedContext(const OwnedContext&) = delete;
+    OwnedContext& operator=(const OwnedContext&) = delete;
+
+    // Makes the context on first use; the handle, or the failure code.
+    int32_t Alt() {
+        if (m_handle == 0) {
+            m_handle = MakeContext(kContextFlagsCommon, kContextFlagsAliasAware);
+        }
+        return m_handle;
+    }
+
+private:
+    int32_t m_handle = 0;
+};
+
+// Works out what a list write sends before its first request goes, so that a write the directory would
+// refuse for one of its values refuses before anything changed: the attribute's syntax from the vocabulary,
+// each value's form and size, and repeats. A repeat (as the directory compares values: letter case ignored
+// for strings, names compared as the objects they name) is dropped and the first spelling kept: the list
+// is a set, and refusing a whole edit for a value the caller already gave would lose the rest of it.
+// On kDirOk, kept holds the values to send, in the caller's order; they point into values.
+int32_t PrepareList(int32_t ctx, DirBuffer* probe, const char* attr, uint32_t syntax,
+                    const CStringArray& values, std::vector<const char*>* kept) {
+    const SchemaAttribute* schema = FindSchemaAttribute(attr);
+    if (schema == nullptr) {
+        return kDirErrNoSuchAttribute;
+    }
+    if (schema->syntax != syntax) {
+        return kDirErrWrongSyntax;
+    }
+    OwnedContext altCtx;
+    std::unordered_set<std::string> seen;
+    kept->clear();
+    kept->reserve(static_cast<size_t>(values.GetSize()));
+    for (int i = 0; i < values.GetSize(); ++i) {
+        const char* value = values[i];
+        std::string key;
+        int32_t rc = kDirOk;
+        if (syntax == kSyntaxDistinguishedName) {
+            const int32_t alt = altCtx.Alt();
+            rc = alt > 0 ? NamedObjectKey(alt, value, &key) : alt;
+        } else {
+            key = FoldedKey(value);
         }
         if (rc != kDirOk) {
             return rc;
         }
+        if (!seen.insert(std::move(key)).second) {
+            continue;
+        }
+        rc = CheckValueFits(ctx, probe, attr, syntax, value, static_cast<size_t>(values[i].GetLength()));
+        if (rc != kDirOk) {
+            return rc;
+        }
+        kept->push_back(value);
+    }
+    if (!schema->multiValued && kept->size() > 1) {
+        return kDirErrSingleValued;
     }
     return kDirOk;
 }
@@ -395,21 +498,22 @@ int32_t SetAttrValues(int32_t ctx, const char* object, const char* attr, uint32_
     if (!request.Ok()) {
         return Finish(request.AllocCode());
     }
-    int32_t rc = CheckEachValueFits(ctx, request.Get(), attr, syntax, *values);
+    std::vector<const char*> kept;
+    int32_t rc = PrepareList(ctx, request.Get(), attr, syntax, *values, &kept);
     if (rc != kDirOk) {
         return Finish(rc);
     }
     // The request in hand holds "remove all" while removeAll is set, and the values [batchStart, next).
     bool removeAll = true;
-    int batchStart = 0;
-    rc = FillBatch(ctx, request.Get(), attr, syntax, removeAll, *values, 0, 0);
-    int next = 0;
-    while (rc == kDirOk && next < values->GetSize()) {
+    size_t batchStart = 0;
+    rc = FillBatch(ctx, request.Get(), attr, syntax, removeAll, {});
+    size_t next = 0;
+    while (rc == kDirOk && next < kept.size()) {
         rc = DirPutChange(ctx, request.Get(), kDirChangeAddValue, attr);
         bool changePut = false;
         if (rc == kDirOk) {
             changePut = true;
-            rc = DirPutAttrValue(ctx, request.Get(), syntax, static_cast<const char*>((*values)[next]));
+            rc = DirPutAttrValue(ctx, request.Get(), syntax, kept[next]);
         }
         if (rc == kDirOk) {
             ++next;
@@ -421,7 +525,8 @@ int32_t SetAttrValues(int32_t ctx, const char* object, const char* attr, uint32_
         // The request is full. A change whose value did not fit must not travel alone, so the request is
         // rebuilt without it before it is sent.
         if (changePut) {
-            rc = FillBatch(ctx, request.Get(), attr, syntax, removeAll, *values, batchStart, next);
+            rc = FillBatch(ctx, request.Get(), attr, syntax, removeAll,
+                           std::span<const char* const>(kept).subspan(batchStart, next - batchStart));
             if (rc != kDirOk) {
                 break;
             }

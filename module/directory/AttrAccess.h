@@ -49,8 +49,14 @@ int32_t RemoveAttrValue(int32_t ctx, const char* object, const char* attr, uint3
 int32_t SetAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t syntax, const void* value);
 // Replaces every value of attr by the strings of values, in order (string syntaxes only); an empty array
 // removes all values. As many values as fit go into one 16384-byte request; more are sent in further
-// requests. A value too large for any request is refused before anything is changed. Answers 1 only when
-// every request succeeded; on a failed request it stops at once (values of earlier requests stay stored).
+// requests. Before the first request every value is checked, so that a list the directory would refuse
+// changes nothing: syntax must be attr's syntax in the vocabulary (kDirErrWrongSyntax; an attribute outside
+// it kDirErrNoSuchAttribute), a name must name an object (kDirErrDanglingReference, kDirErrBadName,
+// kDirErrNameTooLong), a value must fit an empty request (kDirErrValueTooLarge), and a single-valued
+// attribute takes one value (kDirErrSingleValued). A repeat of an earlier value, as the directory compares
+// them (letter case ignored; names as the objects they name), is dropped. Answers 1 only when every request
+// succeeded; a request that fails all the same (the store itself) stops the write, and the values of
+// earlier requests stay stored.
 int32_t SetAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
                       const CStringArray* values);
 

@@ -45,11 +45,11 @@ long MoveAccountMemberships(const char* name, const char* from, const char* to) 
         defaultName.IsEmpty()) {
         FormatMessageBox(kFmtNoDefaultGroup, MB_OK, {to});
     } else {
+        // The new primary group is joined and set before any old group is left (GroupLinks.h has the order
+        // of each step), so an interruption leaves the account with a primary group among its groups.
         const CString defaultGroup = MakeFullName(defaultName, to);
-        if (JoinGroup(ctx, name, defaultGroup, kFmtMemberFailed, kFmtMembershipFailed) !=
-            GroupJoin::MemberRefused) {
-            static_cast<void>(SetPrimaryGroup(ctx, name, defaultGroup));
-        }
+        const GroupJoin joined = JoinGroup(ctx, name, defaultGroup, kFmtMemberFailed, kFmtMembershipFailed);
+        static_cast<void>(SetPrimaryGroupAfterJoin(ctx, name, defaultGroup, joined));
     }
 
     CStringArray groups;
@@ -62,6 +62,8 @@ long MoveAccountMemberships(const char* name, const char* from, const char* to) 
         if (SameDirName(container, to)) {
             continue; // joined above, or a member there already
         }
+        // Left before its namesake is joined, the order in which the messages have always come. LeaveGroup
+        // takes the group off the primary group first; that matters only when no default group replaced it.
         static_cast<void>(LeaveGroup(ctx, name, oldGroup, kFmtMemberFailed, kFmtMembershipFailed));
 
         // Global groups are known across the NT systems by name; a local group belongs to its own system.
@@ -70,8 +72,8 @@ long MoveAccountMemberships(const char* name, const char* from, const char* to) 
             continue;
         }
         const GroupJoin joined = JoinGroup(ctx, name, newGroup, kFmtMemberFailed, kFmtMembershipFailed);
-        if (joined != GroupJoin::MemberRefused && SameDirName(oldGroup, oldPrimary)) {
-            static_cast<void>(SetPrimaryGroup(ctx, name, newGroup));
+        if (SameDirName(oldGroup, oldPrimary)) {
+            static_cast<void>(SetPrimaryGroupAfterJoin(ctx, name, newGroup, joined));
         }
     }
     return 0;

@@ -48,6 +48,10 @@ GroupJoin JoinGroup(int32_t ctx, const char* account, const char* group, unsigne
 
 bool LeaveGroup(int32_t ctx, const char* account, const char* group, unsigned memberFormat,
                 unsigned membershipFormat) {
+    // Removing this one value needs no read first: a primary group that is another group stays, answered
+    // "no such value". A refusal is not shown here: the account's own list below fails the same way and
+    // says so, and a primary group left behind outside the groups is what the check removes.
+    static_cast<void>(RemoveAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, group));
     bool clear = true;
     if (!Written(RemoveAttrValue(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, group),
                  kDirErrNoSuchValue)) {
@@ -70,6 +74,19 @@ bool SetPrimaryGroup(int32_t ctx, const char* account, const char* group) {
         return false;
     }
     return true;
+}
+
+bool SetPrimaryGroupAfterJoin(int32_t ctx, const char* account, const char* group, GroupJoin joined) {
+    switch (joined) {
+    case GroupJoin::Joined:
+        return SetPrimaryGroup(ctx, account, group);
+    case GroupJoin::MembershipRefused:
+        AfxMessageBox(kMsgStepFailed);
+        return false;
+    case GroupJoin::MemberRefused:
+        break;
+    }
+    return false;
 }
 
 bool SameDirName(const char* a, const char* b) {

@@ -1,6 +1,14 @@
-// The two sides of an NT group membership: the group's "Member" and the account's "KEL:Group Membership".
-// They are written together so that neither side names a link the other lacks, and every failure is shown
-// with the two names.
+// The two sides of an NT group membership: the group's "Member" and the account's "KEL:Group Membership",
+// and the account's "KEL:Primary Group", which must name one of its groups. Every failure is shown with the
+// two names.
+//
+// A link takes one request on each object, so an interruption between them leaves it one-sided. The
+// writes are ordered so that whatever is left is what the directory's check repairs: a one-sided pair
+// gets its missing side, a primary group that is not among the account's groups is removed.
+//   join:  the group's "Member", then the account's "KEL:Group Membership", then "KEL:Primary Group";
+//   leave: "KEL:Primary Group", then the account's "KEL:Group Membership", then the group's "Member".
+// The group's side comes first in a join because a group that refuses the member (no right on it) must not
+// be named by the account: the check would then add the member the operator was refused.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +27,17 @@ GroupJoin JoinGroup(int32_t ctx, const char* account, const char* group, unsigne
 // As above, one format for either side, shown with (account, group).
 GroupJoin JoinGroup(int32_t ctx, const char* account, const char* group, unsigned failureFormat);
 
-// Removes group from account's "KEL:Group Membership" and account from group's "Member"; a side that no
-// longer holds the link is not a failure. Answers true when both sides are clear.
+// Takes group off account's "KEL:Primary Group" when it is the primary group, then removes group from
+// account's "KEL:Group Membership" and account from group's "Member"; a side that no longer holds the link
+// is not a failure. Answers true when both sides are clear.
 bool LeaveGroup(int32_t ctx, const char* account, const char* group, unsigned memberFormat,
                 unsigned membershipFormat);
 
 // Sets account's "KEL:Primary Group" to group; a failure shows message 57346. Answers true on success.
 bool SetPrimaryGroup(int32_t ctx, const char* account, const char* group);
+// The last step of a join: the primary group, written only once both sides hold the link. A join whose
+// account side was refused shows 57346, as the write refused on that account would have.
+bool SetPrimaryGroupAfterJoin(int32_t ctx, const char* account, const char* group, GroupJoin joined);
 
 // Directory names match without regard to ASCII letter case.
 bool SameDirName(const char* a, const char* b);

@@ -104,9 +104,8 @@ void JoinDefaultGroup(int32_t ctx, const char* account, const char* server) {
         return;
     }
     const CString group = MakeFullName(defaultName, server);
-    if (JoinGroup(ctx, account, group, kFmtMemberFailed, kFmtMembershipFailed) != GroupJoin::MemberRefused) {
-        static_cast<void>(SetPrimaryGroup(ctx, account, group));
-    }
+    const GroupJoin joined = JoinGroup(ctx, account, group, kFmtMemberFailed, kFmtMembershipFailed);
+    static_cast<void>(SetPrimaryGroupAfterJoin(ctx, account, group, joined));
 }
 
 // Each setting is written only when the template holds it, so the account keeps the NT side's default for
@@ -148,11 +147,14 @@ void JoinTemplateGroups(int32_t ctx, const char* templateName, const char* accou
             continue;
         }
         const CString group = MakeFullName(groupName, server);
-        if (JoinGroup(ctx, account, group, kFmtTemplateGroupFailed) == GroupJoin::MemberRefused) {
+        const GroupJoin joined = JoinGroup(ctx, account, group, kFmtTemplateGroupFailed);
+        // The template names its primary group as the group list shows it: by name, without the prefix.
+        if (joined == GroupJoin::MemberRefused || !SameDirName(groupName, primaryName)) {
             continue;
         }
-        // The template names its primary group as the group list shows it: by name, without the prefix.
-        if (SameDirName(groupName, primaryName) &&
+        // The primary group is the join's last step, written only once both sides name each other; a join
+        // whose account side was refused is shown again for it, as the refused write would be.
+        if (joined != GroupJoin::Joined ||
             SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
                          static_cast<const char*>(group)) != 1) {
             FormatMessageBox(kFmtTemplateGroupFailed, MB_OK, {account, static_cast<const char*>(group)});
@@ -215,6 +217,9 @@ long CreateAccountsFromTemplate(const char* user, const char* templateName) {
         if (!ServerTakesAccounts(server)) {
             continue;
         }
+        // The account's "KEL:QDS User" travels in its add request, so the account never exists without
+        // naming its user; the user's "KEL:Application Server List" can only follow, as a name must name
+        // an object. An interruption in between leaves an account its user does not list yet.
         AddRequest request;
         const int32_t created = request.CreateHybridUser(ctx, account, user);
         if (created != kDirOk) {

@@ -54,9 +54,10 @@ protected:
         ASSERT_EQ(AddObject("Joe.Dom.Corp", kClassNtUser), kDirOk);
     }
 
-    std::vector<std::string> StoredList(const char* object, const char* attr) const {
+    std::vector<std::string> StoredList(const char* object, const char* attr,
+                                        uint32_t syntax = kSyntaxCaseIgnoreString) const {
         CStringArray values;
-        static_cast<void>(ReadAttrValues(m_ctx, object, attr, kSyntaxCaseIgnoreString, &values));
+        static_cast<void>(ReadAttrValues(m_ctx, object, attr, syntax, &values));
         return ToVector(values);
     }
 };
@@ -404,19 +405,122 @@ TEST_F(AttrAccessTest, ValueLargerThanAnyRequestIsRefusedBeforeAnythingChanges) 
     EXPECT_THAT(StoredList("Joe.Dom.Corp", attr), ElementsAre("WS1", "WS2"));
 }
 
-TEST_F(AttrAccessTest, FailedEarlierRequestIsReportedEvenWhenTheLastOneSucceeds) {
-    // The first request empties the list and stores values 0..; the second one repeats value 0, which the
-    // directory refuses; the third would succeed on its own.
-    const auto attr = kAttrEnabledWorkstationList;
-    std::vector<std::string> values = NumberedValues(600, 60);
-    values[300] = values[0];
-    const CStringArray array = ToArray(values);
-    EXPECT_EQ(SetAttrValues(m_ctx, "Joe.Dom.Corp", attr, kSyntaxCaseIgnoreString, &array), 0);
-    EXPECT_EQ(GetLastAttrError(), kDirErrValueExists);
-    const auto stored = StoredList("Joe.Dom.Corp", attr);
-    ASSERT_FALSE(stored.empty());
-    ASSERT_LT(stored.size(), 300u);
-    EXPECT_EQ(stored, std::vector<std::string>(values.begin(), values.begin() + stored.size()));
+TEST_F(AttrAccessTest, RefusedValueNearTheEndOfALongRewriteLeavesTheListAsItWas) {
+    // 10,000 values take many 16 KiB requests, so every earlier request would have gone (and the first one
+    // emptied the list) by the time the bad value was reached.
+    constexpr int kCount = 10000;
+    constexpr int kBadAt = 9990;
+    std::vector<std::string> users;
+    for (int i = 0; i < kCount; ++i) {
+        users.push_back("U" + std::to_string(i) + ".Dom.Corp");
+        ASSERT_EQ(AddObject(users.back().c_str(), kClassNtUser), kDirOk);
+    }
+    ASSERT_EQ(AddObject("Staff.Dom.Corp", kClassNtGlobalGroup), kDirOk);
+    const std::vector<std::string> workstationsBefore{"WS1", "WS2"};
+    const std::vector<std::string> membersBefore{"Joe.Dom.Corp"};
+    struct Case {
+        const char* label;
+        const char* attr;
+        std::string bad;
+        int32_t code;
+    };
+    const Case cases[] = {
+        {"too large", kAttrEnabledWorkstationList, std::string(kDirBufferLarge, 'h'), kDirErrValueTooLarge},
+        {"no such object", kAttrMember, "Nobody.Dom.Corp", kDirErrDanglingReference},
+        {"malformed name", kAttrMember, "U1..Dom.Corp", kDirErrBadName},
+        {"name too long", kAttrMember, std::string(kDirMaxNameBytes + 1, 'n'), kDirErrNameTooLong},
+    };
+    for (const auto& c : cases) {
+        const uint32_t syntax = SchemaSyntaxOf(c.attr);
+        const bool names = syntax == kSyntaxDistinguishedName;
+        const char* object = names ? "Staff.Dom.Corp" : "Joe.Dom.Corp";
+        const std::vector<std::string>& before = names ? membersBefore : workstationsBefore;
+        const CStringArray beforeArray = ToArray(before);
+        ASSERT_EQ(SetAttrValues(m_ctx, object, c.attr, syntax, &beforeArray), 1) << c.label;
+        std::vector<std::string> values = names ? users : NumberedValues(kCount, 60);
+        values[kBadAt] = c.bad;
+        const CStringArray array = ToArray(values);
+        EXPECT_EQ(SetAttrValues(m_ctx, object, c.attr, syntax, &array), 0) << c.label;
+        EXPECT_EQ(GetLastAttrError(), c.code) << c.label;
+        EXPECT_EQ(StoredList(object, c.attr, syntax), before) << c.label;
+    }
+}
+
+TEST_F(AttrAccessTest, ListTheVocabularyRefusesChangesNothing) {
+    ASSERT_EQ(AddObject("Staff.Dom.Corp", kClassNtGlobalGroup), kDirOk);
+    const CStringArray members = ToArray({"Joe.Dom.Corp"});
+    ASSERT_EQ(SetAttrValues(m_ctx, "Staff.Dom.Corp", kAttrMember, kSyntaxDistinguishedName, &members), 1);
+    const CStringArray defaults = ToArray({"Users"});
+    ASSERT_EQ(SetAttrValues(m_ctx, "Dom.Corp", kAttrNtDefaultGroupName, kSyntaxCaseIgnoreString, &defaults),
+              1);
+    struct Case {
+        const char* object;
+        const char* attr;
+        uint32_t syntax;
+        std::vector<std::string> values;
+        int32_t code;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        // An empty list would otherwise remove every member before any value was looked at.
+        {"Staff.Dom.Corp", kAttrMember, kSyntaxCaseIgnoreString, {}, kDirErrWrongSyntax, {"Joe.Dom.Corp"}},
+        // The directory knows this attribute; the module keeps to its own vocabulary.
+        {"Joe.Dom.Corp",
+         "Aliased Object Name",
+         kSyntaxDistinguishedName,
+         {"Dom.Corp"},
+         kDirErrNoSuchAttribute,
+         {}},
+        {"Dom.Corp",
+         kAttrNtDefaultGroupName,
+         kSyntaxCaseIgnoreString,
+         {"A", "B"},
+         kDirErrSingleValued,
+         {"Users"}},
+    };
+    for (const auto& c : cases) {
+        const CStringArray array = ToArray(c.values);
+        EXPECT_EQ(SetAttrValues(m_ctx, c.object, c.attr, c.syntax, &array), 0) << c.attr;
+        EXPECT_EQ(GetLastAttrError(), c.code) << c.attr;
+        uint32_t storedSyntax = 0;
+        ASSERT_EQ(DirGetSyntaxId(m_ctx, c.attr, &storedSyntax), kDirOk) << c.attr;
+        EXPECT_EQ(StoredList(c.object, c.attr, storedSyntax), c.after) << c.attr;
+    }
+}
+
+TEST_F(AttrAccessTest, RepeatsThatDifferOnlyInLetterCaseAreStoredOnce) {
+    ASSERT_EQ(AddObject("Ann.Dom.Corp", kClassNtUser), kDirOk);
+    ASSERT_EQ(AddObject("Staff.Dom.Corp", kClassNtGlobalGroup), kDirOk);
+    // A repeat far from its first spelling lands in a later request than the first.
+    std::vector<std::string> longList = NumberedValues(600, 60);
+    std::vector<std::string> longListStored = longList;
+    longList[300] = "WS0-" + std::string(56, 'X');
+    longListStored.erase(longListStored.begin() + 300);
+    struct Case {
+        const char* object;
+        const char* attr;
+        std::vector<std::string> values;
+        std::vector<std::string> stored;
+    };
+    const Case cases[] = {
+        {"Joe.Dom.Corp",
+         kAttrEnabledWorkstationList,
+         {"WS1", "ws1", "WS2", "Ws2", "WS3"},
+         {"WS1", "WS2", "WS3"}},
+        {"Joe.Dom.Corp", kAttrEnabledWorkstationList, longList, longListStored},
+        // Names come back as the directory stores them, whichever spelling was kept.
+        {"Staff.Dom.Corp",
+         kAttrMember,
+         {"joe.dom.corp", "Ann.Dom.Corp", "JOE.DOM.CORP", "ann.dom.corp.[Root]"},
+         {"Joe.Dom.Corp", "Ann.Dom.Corp"}},
+        {"Dom.Corp", kAttrNtDefaultGroupName, {"Users", "USERS"}, {"Users"}},
+    };
+    for (const auto& c : cases) {
+        const uint32_t syntax = SchemaSyntaxOf(c.attr);
+        const CStringArray array = ToArray(c.values);
+        EXPECT_EQ(SetAttrValues(m_ctx, c.object, c.attr, syntax, &array), 1) << c.values.size();
+        EXPECT_EQ(StoredList(c.object, c.attr, syntax), c.stored) << c.values.size();
+    }
 }
 
 TEST_F(AttrAccessTest, ListOperationsTakeStringSyntaxesOnly) {

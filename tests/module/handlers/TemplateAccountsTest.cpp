@@ -3,12 +3,14 @@
 #include "AccountOpsWorld.h"
 
 #include "module/directory/Schema.h"
+#include "module/handlers/AccountOpsIds.h"
 #include "module/handlers/TemplateAccounts.h"
 #include "platform/winapi/Prompter.h"
 
 #include <gmock/gmock.h>
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
@@ -184,6 +186,74 @@ TEST_F(TemplateAccountsTest, AnAccountTheDirectoryRefusesIsShownWithItsCode) {
     EXPECT_THAT(ShownTexts()[0], HasSubstr("(error -706)"));
     EXPECT_FALSE(Exists("Alice.DomA.Corp"));
     EXPECT_THAT(Accounts("Alice.Corp"), ElementsAre("Alice.DomB.Corp"));
+}
+
+TEST_F(TemplateAccountsTest, AWriteRefusedPartWayLeavesTheAccountNamingItsUserAndTheGroupItsMember) {
+    // Each case has an NT domain and a user of its own; the operator may make accounts there and write
+    // their "ACL", and the attributes listed.
+    AddObject("Operator.Corp", kClassUser);
+    Grant("Corp", "Operator.Corp", kAclAllAttributesRights, kDirRightRead | kDirRightCompare);
+    Grant("Corp", "Operator.Corp", kAclEntryRights, kDirEntryBrowse);
+    struct Case {
+        std::vector<std::string> writable; // in the domain, for the account and the default group
+        bool userListWritable;
+        std::vector<std::string> listed; // the user's "KEL:Application Server List"
+        std::vector<std::string> member; // the default group's "Member"
+        std::vector<std::string> membership;
+        std::vector<std::string> primary;
+        std::vector<int> shown;
+    };
+    const Case cases[] = {
+        // The account names its user from its add request on; the user's list cannot name it before it
+        // exists, and is what the check adds.
+        {{kAttrMember, kAttrGroupMembership, kAttrPrimaryGroup},
+         false,
+         {},
+         {"U0.Dom0.Corp"},
+         {"Domain Users.Dom0.Corp"},
+         {"Domain Users.Dom0.Corp"},
+         {kFmtServerListFailed}},
+        {{kAttrMember, kAttrPrimaryGroup},
+         true,
+         {"U1.Dom1.Corp"},
+         {"U1.Dom1.Corp"},
+         {},
+         {},
+         {kFmtMembershipFailed, kMsgStepFailed}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const std::string n = std::to_string(i);
+        const std::string domain = "Dom" + n + ".Corp";
+        const std::string user = "U" + n + ".Corp";
+        const std::string account = "U" + n + "." + domain;
+        const std::string templateName = "T" + n + ".Corp";
+        SCOPED_TRACE(account);
+        AddNtSystem(domain, kClassNtDomain, "Domain Users");
+        AddObject(user, kClassUser);
+        AddObject(templateName, kClassTemplate);
+        AddValue(templateName, kAttrApplicationServerList, domain);
+        Grant(domain, "Operator.Corp", kAclEntryRights, kDirEntryCreate);
+        Grant(domain, "Operator.Corp", kAttrAcl, kDirRightWrite);
+        for (const std::string& attr : c.writable) {
+            Grant(domain, "Operator.Corp", attr, kDirRightWrite);
+        }
+        if (c.userListWritable) {
+            Grant(user, "Operator.Corp", kAttrApplicationServerList, kDirRightWrite);
+        }
+        Prompter::Instance().Reset();
+        ASSERT_EQ(DirLogin("Operator.Corp", ""), kDirOk);
+
+        EXPECT_EQ(CreateAccountsFromTemplate(user.c_str(), templateName.c_str()), 0);
+
+        ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
+        EXPECT_THAT(Values(account, kAttrQdsUser), ElementsAre(user));
+        EXPECT_THAT(Accounts(user), ElementsAreArray(c.listed));
+        EXPECT_THAT(Values("Domain Users." + domain, kAttrMember), ElementsAreArray(c.member));
+        EXPECT_THAT(Values(account, kAttrGroupMembership), ElementsAreArray(c.membership));
+        EXPECT_THAT(Values(account, kAttrPrimaryGroup), ElementsAreArray(c.primary));
+        EXPECT_THAT(ShownIds(), ElementsAreArray(c.shown));
+    }
 }
 
 TEST(TemplateGroupNameTest, TheNameFollowsTheTypePrefix) {

@@ -1639,10 +1639,10 @@ int32_t Directory::Check(bool repair, std::vector<std::string>* report) {
     });
 }
 
-// Group memberships are kept on both sides ("Member" on the group, "KEL:Group Membership" on the account),
-// in two requests. What an interruption can leave is one side: the other side is added, since the writer
-// meant the link (a leave takes the account's side away first, so an interrupted leave is completed as a
-// stay). A primary group must be one of the account's groups.
+// Links kept on both sides, each written in two requests, so that an interruption can leave one side only.
+// Group memberships ("Member" on the group, "KEL:Group Membership" on the account): the missing side is
+// added, since the writer meant the link (a leave takes the account's side away first, so an interrupted
+// leave is completed as a stay). A primary group must be one of the account's groups, or it is removed.
 int32_t Directory::CheckLinks(bool repair, std::vector<std::string>* report, size_t* problems) {
     std::vector<ObjectRecord> objects;
     int32_t rc = m_store->ListAllObjects(&objects);
@@ -1713,6 +1713,33 @@ int32_t Directory::CheckLinks(bool repair, std::vector<std::string>* report, siz
             if (rc != kDirOk) {
                 return rc;
             }
+        }
+    }
+    // An NT account names its directory user in its own add request ("KEL:QDS User"); the user's list of
+    // its accounts ("KEL:Application Server List") can only follow, since a name must name an object.
+    const AttributeDef& qdsUser = *FindAttribute(kAttrQdsUser);
+    const AttributeDef& accounts = *FindAttribute(kAttrApplicationServerList);
+    for (const auto& record : objects) {
+        if (!IsNtAccountClass(record.className) || IsNtGroupClass(record.className)) {
+            continue;
+        }
+        rc = m_store->ReadValues(record.id, std::string(qdsUser.name), &values);
+        for (const auto& value : values) {
+            const auto user = byId.find(value.ref);
+            if (rc != kDirOk || user == byId.end() || !IsUserClass(user->second->className)) {
+                continue;
+            }
+            bool found = false;
+            rc = holds(value.ref, accounts, record.id, &found);
+            if (rc == kDirOk && !found) {
+                rc = note(value.ref, accounts.name, "added", record.id);
+                if (rc == kDirOk && repair) {
+                    rc = addLink(value.ref, accounts, record.id);
+                }
+            }
+        }
+        if (rc != kDirOk) {
+            return rc;
         }
     }
     for (const auto& record : objects) {

@@ -293,21 +293,28 @@ TEST_P(DirConformance, CheckMakesOneSidedMembershipsWhole) {
     ASSERT_EQ(admin.AddValue("Staff.NT.Corp", "Member", Dn("jdoe.NT.Corp")), kDirOk);
     ASSERT_EQ(admin.AddValue("ann.NT.Corp", "KEL:Group Membership", Dn("Ops.NT.Corp")), kDirOk);
     ASSERT_EQ(admin.Set("ann.NT.Corp", "KEL:Primary Group", Dn("Staff.NT.Corp")), kDirOk);
+    ASSERT_EQ(admin.Add("mary.NT.Corp", "KEL:Hybrid User",
+                        {{"KEL:QDS User", kDirSyntaxDistinguishedName, {Dn("Bob.Sales.Corp")}}}),
+              kDirOk);
 
     CheckRun report = RunCheck(/*repair=*/0);
     EXPECT_EQ(report.code, kDirOk);
     EXPECT_EQ(report.lines, (std::vector<std::string>{
                                 "found | jdoe.NT.Corp | KEL:Group Membership | added Staff.NT.Corp",
                                 "found | Ops.NT.Corp | Member | added ann.NT.Corp",
+                                "found | Bob.Sales.Corp | KEL:Application Server List | added mary.NT.Corp",
                                 "found | ann.NT.Corp | KEL:Primary Group | removed Staff.NT.Corp",
-                                "3 found",
+                                "4 found",
                             }));
     EXPECT_EQ(admin.Values("jdoe.NT.Corp", "KEL:Group Membership"), std::vector<TestValue>{});
 
     report = RunCheck(/*repair=*/1);
     EXPECT_EQ(report.code, kDirOk);
-    ASSERT_EQ(report.lines.size(), 4u);
+    ASSERT_EQ(report.lines.size(), 5u);
     EXPECT_EQ(report.lines[0], "repaired | jdoe.NT.Corp | KEL:Group Membership | added Staff.NT.Corp");
+    EXPECT_EQ(report.lines[4], "4 repaired");
+    EXPECT_EQ(admin.Values("Bob.Sales.Corp", "KEL:Application Server List"),
+              std::vector<TestValue>{Dn("mary.NT.Corp")});
     EXPECT_EQ(admin.Values("jdoe.NT.Corp", "KEL:Group Membership"),
               std::vector<TestValue>{Dn("Staff.NT.Corp")});
     EXPECT_EQ(admin.Values("Ops.NT.Corp", "Member"), std::vector<TestValue>{Dn("ann.NT.Corp")});

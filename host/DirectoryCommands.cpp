@@ -87,6 +87,15 @@ void RegisterDirectoryCommands(Interpreter& interpreter) {
                               << " | " << OutputField(value.text) << "\n";
         return FromOutcome(outcome);
     });
+    interpreter.Register("check", [&interpreter](const Args& args) {
+        if (!args.empty())
+            return Usage("check");
+        std::vector<std::string> lines;
+        DirOutcome outcome = DirectoryOps::Check(lines);
+        for (const std::string& line : lines)
+            interpreter.Out() << "check | " << line << "\n";
+        return FromOutcome(outcome);
+    });
     interpreter.Register("dir", Dir);
 }
 

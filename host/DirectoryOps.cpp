@@ -337,6 +337,24 @@ DirOutcome DirectoryOps::Remove(const std::string& object) {
     return {};
 }
 
+DirOutcome DirectoryOps::Check(std::vector<std::string>& lines) {
+    auto collect = [](const char* line, void* user) {
+        static_cast<std::vector<std::string>*>(user)->push_back(line);
+    };
+    lines.clear();
+    int32_t code = DirCheckStore(/*repair=*/1, collect, &lines);
+    if (code == kDirErrNoRight) {
+        lines.clear();
+        code = DirCheckStore(/*repair=*/0, collect, &lines);
+        if (code == 0 && !lines.empty() && lines.back() != "ok")
+            return {kDirErrNoRight, "check: " + lines.back() +
+                                        "; repairing them takes the Supervisor right over [Root]"};
+    }
+    if (code != 0)
+        return Failed(code, "check");
+    return {};
+}
+
 DirOutcome DirectoryOps::BaseClass(const std::string& object, std::string& out) {
     Context ctx;
     if (!ctx.Ok())

@@ -484,3 +484,68 @@ TEST_F(CvadminProgramTest, ACopyIsMadeWholeOrNotAtAll) {
 }
 
 } // namespace
+
+TEST_F(CvadminProgramTest, TheDirectorysRefusalsSayWhy) {
+    RunResult build = Run({"--store", "tree.db", "--registry", "r.reg", "-c",
+                           "dir add Corp Organization; dir add NT.Corp 'KEL:NT Domain'; "
+                           "dir add Bob.Corp User; dir password Bob.Corp bob-pw; "
+                           "dir add Off.Corp User; dir set Off.Corp 'Login Disabled' true; "
+                           "dir add Old.Corp User; dir set Old.Corp 'Login Expiration Time' 1000; "
+                           "dir add Gone.Corp User; dir grant Gone.Corp Gone.Corp '[Entry Rights]' 4"});
+    ASSERT_EQ(build.status, 0) << build.err;
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string error; // the start of standard error
+    } cases[] = {
+        {{"--login", "Off.Corp", "-c", "ls"}, 2,
+         "error | 0 | cannot sign in as Off.Corp: the user's login is disabled (-731)"},
+        {{"--login", "Old.Corp", "-c", "ls"}, 2,
+         "error | 0 | cannot sign in as Old.Corp: the user's login has expired (-732)"},
+        {{"--login", "Bob.Corp", "--password", "bob-pw", "-c", "ls Corp; dump NT.Corp"}, 1,
+         "error | 2 | dump NT.Corp: no right to do this (-706)"},
+        {{"-c", "dir add jdoe.Corp 'KEL:NT User'"}, 1,
+         "error | 1 | cannot add jdoe.Corp of class KEL:NT User: an object of this class cannot be placed in "
+         "that container (-735)"},
+        {{"-c", "dir del Admin"}, 1,
+         "error | 1 | cannot delete Admin: nobody else would hold Supervisor over [Root] (-736)"},
+        {{"-c", "dir add 'Bad\\.Corp' Organization; dir add 'X\\' Organization"}, 1,
+         "error | 2 | cannot add X\\ of class Organization: malformed name (-707)"},
+        {{"-c", "login Bob.Corp bob-pw; dir del Bob.Corp"}, 1, "error | 2 | cannot delete Bob.Corp: no right"},
+        {{"-c", "login Gone.Corp; dir del Gone.Corp; ls Corp"}, 1,
+         "error | 3 | ls Corp: the user Gone.Corp you signed in as is gone; sign in again with login (-734)"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--store", "tree.db", "--registry", "r.reg"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        RunResult r = Run(args);
+        EXPECT_EQ(r.status, c.status) << c.args.back() << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind(c.error, 0), 0u) << c.args.back() << "\n" << r.err;
+    }
+    // Whoever signs in reads only what is granted; ls still lists, since anyone may browse.
+    RunResult bob = Run({"--store", "tree.db", "--registry", "r.reg", "--login", "Bob.Corp", "--password",
+                         "bob-pw", "-c", "ls Corp"});
+    EXPECT_EQ(bob.status, 0) << bob.err;
+    EXPECT_EQ(bob.out, "Bob.Corp | User\nNT.Corp | KEL:NT Domain\nOff.Corp | User\nOld.Corp | User\n");
+}
+
+TEST_F(CvadminProgramTest, CheckRepairsOneSidedLinksAndSaysWhat) {
+    RunResult build =
+        Run({"--store", "tree.db", "--registry", "r.reg", "-c",
+             "dir add Corp Organization; dir add NT.Corp 'KEL:NT Domain'; dir add Staff.NT.Corp 'KEL:NT Global "
+             "Group'; dir add jdoe.NT.Corp 'KEL:NT User'; dir set Staff.NT.Corp Member jdoe.NT.Corp; "
+             "dir add Bob.Corp User; dir password Bob.Corp bob-pw"});
+    ASSERT_EQ(build.status, 0) << build.err;
+    RunResult asBob = Run({"--store", "tree.db", "--registry", "r.reg", "--login", "Bob.Corp", "--password",
+                           "bob-pw", "-c", "check"});
+    EXPECT_EQ(asBob.status, 1);
+    EXPECT_EQ(asBob.out, "check | found | jdoe.NT.Corp | KEL:Group Membership | added Staff.NT.Corp\n"
+                         "check | 1 found\n");
+    EXPECT_NE(asBob.err.find("repairing them takes the Supervisor right over [Root]"), std::string::npos)
+        << asBob.err;
+    RunResult repaired = Run({"--store", "tree.db", "--registry", "r.reg", "-c", "check; check"});
+    EXPECT_EQ(repaired.status, 0) << repaired.err;
+    EXPECT_EQ(repaired.out, "check | repaired | jdoe.NT.Corp | KEL:Group Membership | added Staff.NT.Corp\n"
+                            "check | 1 repaired\n"
+                            "check | ok\n");
+}

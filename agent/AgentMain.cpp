@@ -402,7 +402,7 @@ public:
 private:
     int m_terminal;
     struct termios m_saved {};
-    struct sigaction m_previous[std::size(kEchoSignals)] {};
+    struct sigaction m_previous[std::size(kEchoSignals)]{};
     bool m_active = false;
 };
 

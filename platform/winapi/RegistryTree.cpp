@@ -30,7 +30,8 @@ struct Utf16Fault {
 };
 
 uint32_t Utf16Unit(std::string_view bytes, size_t unit) {
-    return static_cast<uint8_t>(bytes[2 * unit]) | (static_cast<uint32_t>(static_cast<uint8_t>(bytes[2 * unit + 1])) << 8);
+    return static_cast<uint8_t>(bytes[2 * unit]) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[2 * unit + 1])) << 8);
 }
 
 void AppendUtf8(std::string& out, uint32_t c) {
@@ -120,7 +121,8 @@ std::optional<std::string> EncodeUtf16Le(std::string_view text) {
 }
 
 bool IsUtf8(const std::vector<BYTE>& bytes) {
-    return EncodeUtf16Le(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())).has_value();
+    return EncodeUtf16Le(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
+        .has_value();
 }
 
 // In a Version 5.00 file these types hold UTF-16LE text; in a REGEDIT4 file, bytes of the code page.
@@ -205,8 +207,8 @@ struct Writer {
             if (value.type == REG_SZ || value.type == REG_EXPAND_SZ)
                 bytes.push_back(0); // the hex form of a string carries its NUL, as regedit writes it
             if (HoldsUtf16Text(header, value.type)) {
-                const auto wide =
-                    EncodeUtf16Le(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+                const auto wide = EncodeUtf16Le(
+                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
                 if (!wide) {
                     ok = false;
                     return;
@@ -364,7 +366,8 @@ struct Parser {
             value.data.assign(text.begin(), text.end());
             // Its strings are Unicode; one that is not would have no form when the file is written back.
             if (header == RegFileHeader::Version5 && !IsUtf8(value.data))
-                return Fail(number, "a string of a Version 5.00 file is Unicode text, and this one is not UTF-8");
+                return Fail(number,
+                            "a string of a Version 5.00 file is Unicode text, and this one is not UTF-8");
         } else if (s.substr(0, 6) == "dword:") {
             std::string_view digits = s.substr(6);
             if (digits.empty() || digits.size() > 8)
@@ -403,9 +406,9 @@ struct Parser {
                 if (auto fault = DecodeUtf16Le(
                         std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size()),
                         text))
-                    return Fail(number, "a hex(" + std::to_string(value.type) +
-                                            ") value of a Version 5.00 file holds UTF-16 text: " +
-                                            fault->message);
+                    return Fail(number,
+                                "a hex(" + std::to_string(value.type) +
+                                    ") value of a Version 5.00 file holds UTF-16 text: " + fault->message);
                 value.data.assign(text.begin(), text.end());
             }
             if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
@@ -675,8 +678,8 @@ std::string WriteRegFile(const RegistryTree& tree) {
 
 std::optional<std::string> WriteRegFile(const RegistryTree& tree, RegFileFormat format) {
     // regedit exports UTF-16 with CRLF lines; a UTF-8 file keeps the line ends of this system.
-    Writer writer{format.header, format.encoding,
-                  format.encoding == RegFileEncoding::Utf16Le ? "\r\n" : "\n", {}};
+    Writer writer{
+        format.header, format.encoding, format.encoding == RegFileEncoding::Utf16Le ? "\r\n" : "\n", {}};
     writer.out = format.header == RegFileHeader::Version5 ? kHeaderVersion5 : kHeader;
     writer.out += writer.newline;
     writer.out += writer.newline;

@@ -224,8 +224,10 @@ TEST_F(AgentCliTest, FoldersAndUnusablePathsAreNamedInTheMessage) {
         {"seal --key " + Path("pub") + " --password x --out " + folder, folder + " is a folder, not a file"},
         {"unseal --key " + folder + " --hex 00", folder + " is a folder, not a file"},
         {"unseal --key " + Path("priv") + " --in " + folder, folder + " is a folder, not a file"},
-        {"keygen --bits 424 --public " + folder + " --private " + Path("q"), folder + " is a folder, not a file"},
-        {"keygen --bits 424 --public " + Path("p") + " --private " + folder, folder + " is a folder, not a file"},
+        {"keygen --bits 424 --public " + folder + " --private " + Path("q"),
+         folder + " is a folder, not a file"},
+        {"keygen --bits 424 --public " + Path("p") + " --private " + folder,
+         folder + " is a folder, not a file"},
         {"inspect " + inFile, "cannot read " + inFile + ": Not a directory"},
         {"unseal --key " + Path("priv") + " --in " + inFile, "cannot read " + inFile + ": Not a directory"},
         {"seal --key " + Path("pub") + " --password x --out " + inFile,
@@ -246,8 +248,8 @@ TEST_F(AgentCliTest, KeygenWritesThePrivateKeyForItsOwnerOnly) {
     ASSERT_EQ(chmod(Path("old-priv").c_str(), 0644), 0);
     for (const std::string name : {"new-priv", "old-priv"}) {
         SCOPED_TRACE(name);
-        const Outcome made = Shell("umask 000 && " + Program() + " keygen --bits 424 --public " + Path("pub") +
-                                   " --private " + Path(name));
+        const Outcome made = Shell("umask 000 && " + Program() + " keygen --bits 424 --public " +
+                                   Path("pub") + " --private " + Path(name));
         ASSERT_EQ(made.status, 0) << made.output;
         struct stat status {};
         ASSERT_EQ(stat(Path(name).c_str(), &status), 0);
@@ -287,8 +289,8 @@ TEST_F(AgentCliTest, PasswordStdinTakesOneLineAsGiven) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
         std::filesystem::remove(Path("sealed"));
-        const Outcome sealed = Shell("printf '" + c.input + "' | " + Program() + " seal --key " + Path("pub") +
-                                     " --password-stdin --out " + Path("sealed"));
+        const Outcome sealed = Shell("printf '" + c.input + "' | " + Program() + " seal --key " +
+                                     Path("pub") + " --password-stdin --out " + Path("sealed"));
         ASSERT_EQ(sealed.status, c.status) << sealed.output;
         if (c.status != 0) {
             EXPECT_EQ(sealed.output, c.output);

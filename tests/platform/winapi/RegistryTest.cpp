@@ -28,6 +28,12 @@ std::string DeepSection(const std::string& prefix, size_t levels) {
     return section + "]\n";
 }
 
+std::string LevelName(size_t level) {
+    std::string name(1, 'L');
+    name += std::to_string(level);
+    return name;
+}
+
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override { RegistryUseMemory(); }
@@ -525,7 +531,7 @@ TEST_F(RegistryTest, ADeepTreeIsCopiedAndFreedInALoop) {
     auto tree = std::make_unique<RegistryTree>();
     RegistryKey* key = &tree->currentUser;
     for (size_t i = 0; i < kLevels; ++i)
-        key = &key->SubkeyOrNew("L" + std::to_string(i));
+        key = &key->SubkeyOrNew(LevelName(i));
     key->SetValue(RegistryValue{"Bottom", REG_DWORD, {7, 0, 0, 0}});
     const RegistryTree copy = *tree;
     tree.reset();
@@ -537,7 +543,7 @@ TEST_F(RegistryTest, ADeepTreeIsCopiedAndFreedInALoop) {
         ++depth;
     }
     EXPECT_EQ(depth, kLevels);
-    EXPECT_EQ(walk->name, "L" + std::to_string(kLevels - 1));
+    EXPECT_EQ(walk->name, LevelName(kLevels - 1));
     ASSERT_NE(walk->FindValue("Bottom"), nullptr);
     EXPECT_EQ(walk->FindValue("Bottom")->data, (std::vector<BYTE>{7, 0, 0, 0}));
 }

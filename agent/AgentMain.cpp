@@ -10,15 +10,19 @@
 #endif
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <exception>
+#include <fcntl.h>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,11 +35,15 @@ constexpr uint32_t kConvertBufferSize = 512;
 const char kUsage[] =
     "usage:\n"
     "  kelnt-agent keygen --bits N --public FILE --private FILE [--exponent E] [--hex]\n"
-    "  kelnt-agent seal --key PUBLIC --password TEXT [--convert] [--out FILE] [--known-answer TIME] [--hex]\n"
+    "  kelnt-agent seal --key PUBLIC [--password TEXT | --password-stdin] [--convert] [--out FILE]\n"
+    "                   [--known-answer TIME] [--hex]\n"
     "  kelnt-agent unseal --key PRIVATE (--in FILE | --hex HEX)\n"
     "  kelnt-agent inspect FILE\n"
     "Files are read as binary, or as hex text when they hold only hex digits and white space.\n"
-    "--hex writes hex text instead of binary; seal without --out prints hex.\n";
+    "--hex writes hex text instead of binary; seal without --out prints hex.\n"
+    "seal reads the password from --password, or one line of standard input with --password-stdin, or\n"
+    "asks for it without echo when standard input is a terminal.\n"
+    "keygen writes the private key readable by its owner only.\n";
 
 int Fail(const std::string& message, int status = kExitFailed) {
     std::cerr << "kelnt-agent: " << message << "\n";
@@ -129,13 +137,69 @@ std::string EncodeHex(const uint8_t* data, size_t length) {
     return out;
 }
 
+// An error text for a file that could not be opened or read: a folder gets a plain sentence, since
+// "Is a directory" alone does not tell an operator which of the paths was wrong.
+std::string FileError(const std::string& what, const std::string& path, int error) {
+    if (error == EISDIR) {
+        return path + " is a folder, not a file";
+    }
+    return "cannot " + what + " " + path + ": " + std::strerror(error);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    [[nodiscard]] int Get() const { return m_fd; }
+    // Closes now, so that a failing close (a full disk on some file systems) is seen.
+    [[nodiscard]] bool Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
 std::optional<std::vector<uint8_t>> ReadInput(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) {
+        error = FileError("read", path, errno);
         return std::nullopt;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A folder opens for reading on Linux; only the first read would fail.
+    struct stat status {};
+    if (fstat(file.Get(), &status) != 0) {
+        error = FileError("read", path, errno);
+        return std::nullopt;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        error = FileError("read", path, EISDIR);
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[4096];
+    while (true) {
+        const ssize_t got = read(file.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            error = FileError("read", path, errno);
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
     if (bytes.empty()) {
         error = path + " is empty";
         return std::nullopt;
@@ -148,20 +212,70 @@ std::optional<std::vector<uint8_t>> ReadInput(const std::string& path, std::stri
     return bytes;
 }
 
+bool WriteAll(int fd, const std::string& content) {
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string FileContent(const uint8_t* data, size_t length, bool hex) {
+    if (hex) {
+        return EncodeHex(data, length) + "\n";
+    }
+    return std::string(reinterpret_cast<const char*>(data), length);
+}
+
 bool WriteOutput(const std::string& path, const uint8_t* data, size_t length, bool hex, std::string& error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    FileDescriptor file(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.Get() < 0) {
+        error = FileError("write", path, errno);
         return false;
     }
-    if (hex) {
-        out << EncodeHex(data, length) << "\n";
-    } else {
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(length));
+    if (!WriteAll(file.Get(), FileContent(data, length, hex)) || !file.Close()) {
+        error = FileError("write", path, errno);
+        return false;
     }
-    out.close();
-    if (!out) {
-        error = "cannot write " + path;
+    return true;
+}
+
+// A private key is readable by its owner only, whatever the umask and whatever mode an earlier file had:
+// it is written to a new owner-only file beside the target and renamed over it, so that no reader ever
+// sees the key in a file that others may open, or half a key.
+bool WritePrivateOutput(const std::string& path, const uint8_t* data, size_t length, bool hex,
+                        std::string& error) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        error = FileError("write", path, EISDIR);
+        return false;
+    }
+    std::string temp = path + ".XXXXXX";
+    FileDescriptor file(mkostemp(temp.data(), O_CLOEXEC));
+    if (file.Get() < 0) {
+        error = FileError("write", path, errno);
+        return false;
+    }
+    std::string content = FileContent(data, length, hex);
+    const bool written =
+        fchmod(file.Get(), 0600) == 0 && WriteAll(file.Get(), content) && fsync(file.Get()) == 0;
+    const int writeError = errno;
+    std::fill(content.begin(), content.end(), '\0');
+    if (!written || !file.Close()) {
+        error = FileError("write", path, written ? errno : writeError);
+        unlink(temp.c_str());
+        return false;
+    }
+    if (rename(temp.c_str(), path.c_str()) != 0) {
+        error = FileError("write", path, errno);
+        unlink(temp.c_str());
         return false;
     }
     return true;
@@ -207,8 +321,8 @@ int Keygen(const Options& options) {
     std::string error;
     if (!WriteOutput(options.values.at("public"), pair.publicBlob.data(), pair.publicBlob.size(), hex,
                      error) ||
-        !WriteOutput(options.values.at("private"), pair.privateBlob.data(), pair.privateBlob.size(), hex,
-                     error)) {
+        !WritePrivateOutput(options.values.at("private"), pair.privateBlob.data(), pair.privateBlob.size(),
+                            hex, error)) {
         return Fail(error);
     }
     return kExitOk;
@@ -240,16 +354,146 @@ bool ConvertPassword(const std::string& text, std::string& converted, std::strin
 #endif
 }
 
+// The terminal's settings while echo is off, for the signal handler that puts them back.
+int g_echoTerminal = -1;
+struct termios g_echoSettings {};
+const int kEchoSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+
+extern "C" void RestoreEchoAndRaise(int signalNumber) {
+    tcsetattr(g_echoTerminal, TCSAFLUSH, &g_echoSettings);
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+// Turns echo off for its lifetime; echo comes back when it ends, and also when a signal ends the program
+// while the person is typing (Ctrl-C would otherwise leave the shell without echo).
+class EchoOff {
+public:
+    explicit EchoOff(int terminal) : m_terminal(terminal) {
+        if (tcgetattr(terminal, &m_saved) != 0) {
+            return;
+        }
+        g_echoTerminal = terminal;
+        g_echoSettings = m_saved;
+        struct sigaction action {};
+        action.sa_handler = RestoreEchoAndRaise;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kEchoSignals); ++i) {
+            sigaction(kEchoSignals[i], &action, &m_previous[i]);
+        }
+        struct termios quiet = m_saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHOE | ECHOK | ECHONL));
+        m_active = tcsetattr(terminal, TCSAFLUSH, &quiet) == 0;
+    }
+    ~EchoOff() {
+        if (m_active) {
+            tcsetattr(m_terminal, TCSAFLUSH, &m_saved);
+        }
+        if (g_echoTerminal == m_terminal) {
+            for (size_t i = 0; i < std::size(kEchoSignals); ++i) {
+                sigaction(kEchoSignals[i], &m_previous[i], nullptr);
+            }
+            g_echoTerminal = -1;
+        }
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+
+private:
+    int m_terminal;
+    struct termios m_saved {};
+    struct sigaction m_previous[std::size(kEchoSignals)]{};
+    bool m_active = false;
+};
+
+// One line from fd, without its line end ("\n" or "\r\n"); nullopt when the input ends before any byte
+// or cannot be read.
+std::optional<std::string> ReadLine(int fd) {
+    std::string line;
+    bool any = false;
+    while (true) {
+        char c;
+        const ssize_t got = read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            std::fill(line.begin(), line.end(), '\0');
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        any = true;
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            break;
+        }
+        line += c;
+    }
+    if (!any) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+// The password from --password, --password-stdin, or else the person at the terminal on standard input
+// (the caller has refused to go on without one: sealing an empty password by accident would lock the
+// account holder out).
+std::optional<std::string> TakePassword(const Options& options, std::string& error) {
+    if (options.values.count("password") != 0) {
+        return options.values.at("password");
+    }
+    if (options.flags.count("password-stdin") != 0) {
+        auto line = ReadLine(STDIN_FILENO);
+        if (!line) {
+            error = "--password-stdin found no password on standard input";
+        }
+        return line;
+    }
+    static const char kPrompt[] = "Password: ";
+    std::optional<std::string> line;
+    {
+        EchoOff quiet(STDIN_FILENO);
+        // The prompt goes to the terminal that reads the answer, not to a redirected standard error.
+        if (write(STDIN_FILENO, kPrompt, sizeof kPrompt - 1) < 0) {
+            (void)!write(STDERR_FILENO, kPrompt, sizeof kPrompt - 1);
+        }
+        line = ReadLine(STDIN_FILENO);
+        // The person's Enter was not echoed either.
+        (void)!write(STDIN_FILENO, "\n", 1);
+    }
+    if (!line) {
+        error = "no password was typed";
+    }
+    return line;
+}
+
 int Seal(const Options& options) {
-    if (options.values.count("key") == 0 || options.values.count("password") == 0) {
+    if (options.values.count("key") == 0) {
         return Fail("seal needs --key and --password", kExitUsage);
+    }
+    if (options.values.count("password") != 0 && options.flags.count("password-stdin") != 0) {
+        return Fail("give only one of --password and --password-stdin", kExitUsage);
+    }
+    if (options.values.count("password") == 0 && options.flags.count("password-stdin") == 0 &&
+        !isatty(STDIN_FILENO)) {
+        return Fail("seal needs --key and --password, or --password-stdin (standard input is not a terminal "
+                    "to ask at)",
+                    kExitUsage);
     }
     std::string error;
     const auto blob = ReadInput(options.values.at("key"), error);
     if (!blob) {
         return Fail(error);
     }
-    std::string password = options.values.at("password");
+    auto typed = TakePassword(options, error);
+    if (!typed) {
+        return Fail(error);
+    }
+    std::string password = std::move(*typed);
     if (options.flags.count("convert") != 0) {
         std::string converted;
         if (!ConvertPassword(password, converted, error)) {
@@ -341,9 +585,7 @@ int InspectCommand(const Options& options) {
     return kExitOk;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) {
         std::cerr << kUsage;
         return kExitUsage;
@@ -353,7 +595,8 @@ int main(int argc, char** argv) {
     if (command == "keygen") {
         options = ParseOptions(argc, argv, 2, {"bits", "public", "private", "exponent"}, {"hex"});
     } else if (command == "seal") {
-        options = ParseOptions(argc, argv, 2, {"key", "password", "out", "known-answer"}, {"convert", "hex"});
+        options = ParseOptions(argc, argv, 2, {"key", "password", "out", "known-answer"},
+                               {"convert", "hex", "password-stdin"});
     } else if (command == "unseal") {
         options = ParseOptions(argc, argv, 2, {"key", "in", "hex"}, {});
     } else if (command == "inspect") {
@@ -381,4 +624,18 @@ int main(int argc, char** argv) {
         return Unseal(options);
     }
     return InspectCommand(options);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Every failure the tool knows of is reported where it happens; this is for the ones it cannot foresee
+    // (memory running out), which must still end with a message and a failing status, not an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        return Fail(std::string("internal error: ") + e.what());
+    } catch (...) {
+        return Fail("internal error");
+    }
 }

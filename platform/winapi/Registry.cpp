@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@ struct Registry {
     // Values for this run only (the host's --lang): read before the tree's, never written to the file.
     RegistryTree session;
     std::string filePath; // empty: in memory
+    RegFileFormat fileFormat; // the file is written back in the form it was read in
     std::map<uintptr_t, OpenKey> handles;
     uintptr_t nextHandle = 0x1000;
 };
@@ -125,7 +127,10 @@ template <typename Change> LONG Mutate(Registry& reg, Change change) {
     LONG code = change();
     if (code != ERROR_SUCCESS)
         return code;
-    if (!WriteFileAtomically(reg.filePath, WriteRegFile(reg.tree))) {
+    // A name or string that the file's encoding cannot carry is refused like a full disk: memory keeps
+    // only what the file holds.
+    const std::optional<std::string> content = WriteRegFile(reg.tree, reg.fileFormat);
+    if (!content || !WriteFileAtomically(reg.filePath, *content)) {
         reg.tree = std::move(before);
         return ERROR_CANTWRITE;
     }
@@ -177,6 +182,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*class
     if (reg.tree.Find(base.root, base.path) == nullptr)
         return ERROR_KEY_DELETED;
     std::vector<std::string> levels = SplitRegistryPath(NameOf(subKey));
+    if (base.path.size() + levels.size() > kMaxRegistryDepth)
+        return ERROR_INVALID_PARAMETER;
     for (const std::string& level : levels)
         base.path.push_back(level);
     bool existed = reg.tree.Find(base.root, base.path) != nullptr;
@@ -317,6 +324,7 @@ void RegistryUseMemory() {
     reg.tree = RegistryTree();
     reg.session = RegistryTree();
     reg.filePath.clear();
+    reg.fileFormat = RegFileFormat();
     reg.handles.clear();
 }
 
@@ -326,8 +334,11 @@ LONG RegistrySetSessionString(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR valu
         return ERROR_INVALID_PARAMETER;
     Registry& reg = TheRegistry();
     std::lock_guard lock(reg.mutex);
+    const std::vector<std::string> levels = SplitRegistryPath(NameOf(subKey));
+    if (levels.size() > kMaxRegistryDepth)
+        return ERROR_INVALID_PARAMETER;
     RegistryKey* key = &reg.session.Root(which);
-    for (const std::string& level : SplitRegistryPath(NameOf(subKey)))
+    for (const std::string& level : levels)
         key = &key->SubkeyOrNew(level);
     RegistryValue entry;
     entry.name = std::string(NameOf(name));
@@ -339,6 +350,7 @@ LONG RegistrySetSessionString(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR valu
 
 RegistryResult RegistryUseFile(const std::string& path) {
     RegistryTree tree;
+    RegFileFormat format;
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         std::string content;
@@ -360,6 +372,7 @@ RegistryResult RegistryUseFile(const std::string& path) {
         RegFileParseResult parsed = ParseRegFile(content, tree);
         if (!parsed.ok)
             return {ERROR_BADDB, path + ":" + std::to_string(parsed.line) + ": " + parsed.message};
+        format = parsed.format;
     } else if (errno != ENOENT) {
         return {ERROR_CANTREAD, path + ": cannot be read: " + std::strerror(errno)};
     }
@@ -367,6 +380,7 @@ RegistryResult RegistryUseFile(const std::string& path) {
     std::lock_guard lock(reg.mutex);
     reg.tree = std::move(tree);
     reg.filePath = path;
+    reg.fileFormat = format;
     reg.session = RegistryTree();
     reg.handles.clear();
     return {};
@@ -386,5 +400,7 @@ std::string RegistryDefaultFilePath() {
 std::string RegistryExportText() {
     Registry& reg = TheRegistry();
     std::lock_guard lock(reg.mutex);
-    return WriteRegFile(reg.tree);
+    std::optional<std::string> content = WriteRegFile(reg.tree, reg.fileFormat);
+    // Every change that reached the tree was written in this format, so it always has a form here.
+    return content ? std::move(*content) : WriteRegFile(reg.tree);
 }

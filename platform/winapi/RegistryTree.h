@@ -4,11 +4,16 @@
 #include "platform/winapi/WinApi.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 enum class RegistryRoot { CurrentUser, LocalMachine };
+
+// Windows refuses keys nested deeper than this many levels below a root, so no file it imports holds
+// one; a tree here never does either.
+inline constexpr size_t kMaxRegistryDepth = 512;
 
 struct RegistryValue {
     std::string name; // "" is the key's default value
@@ -25,8 +30,13 @@ struct RegistryKey {
 
     RegistryKey() = default;
     explicit RegistryKey(std::string keyName) : name(std::move(keyName)) {}
+    // Copying and destroying walk the tree in a loop, not in nested calls, so that no tree's depth
+    // decides how much stack they need.
     RegistryKey(const RegistryKey& other);
     RegistryKey& operator=(const RegistryKey& other);
+    RegistryKey(RegistryKey&& other) noexcept = default;
+    RegistryKey& operator=(RegistryKey&& other) noexcept = default;
+    ~RegistryKey();
 
     [[nodiscard]] RegistryKey* FindSubkey(std::string_view keyName) const;
     RegistryKey& SubkeyOrNew(std::string_view keyName);
@@ -51,12 +61,28 @@ bool RegistryNameEquals(std::string_view a, std::string_view b);
 // "Software\\A\\\\B" -> {"Software", "A", "B"}
 std::vector<std::string> SplitRegistryPath(std::string_view path);
 
+// How a .reg file was written: regedit's old header (text in the local code page) or the Version 5.00
+// one, whose hex(1), hex(2) and hex(7) strings are UTF-16LE; in UTF-8, or in UTF-16LE with a BOM and
+// CRLF lines as regedit exports it. A file is written back the way it was read, so that Windows can
+// still import it.
+enum class RegFileHeader { Regedit4, Version5 };
+enum class RegFileEncoding { Utf8, Utf16Le };
+struct RegFileFormat {
+    RegFileHeader header = RegFileHeader::Regedit4;
+    RegFileEncoding encoding = RegFileEncoding::Utf8;
+};
+
 struct RegFileParseResult {
     bool ok = false;
     size_t line = 0;     // of the first fault, counting from 1
     std::string message; // what is wrong there
+    RegFileFormat format; // the file's, when ok
 };
-// Reads .reg text (REGEDIT4) into tree, which starts empty. On a fault the tree is left unspecified.
-[[nodiscard]] RegFileParseResult ParseRegFile(std::string_view text, RegistryTree& tree);
-// Writes the tree as .reg text: header, then one section per key (empty keys too), depth first.
+// Reads the bytes of a .reg file into tree, which starts empty. Names and strings of a UTF-16 file, and
+// the UTF-16 strings of a Version 5.00 file, are kept in UTF-8. On a fault the tree is left unspecified.
+[[nodiscard]] RegFileParseResult ParseRegFile(std::string_view bytes, RegistryTree& tree);
+// Writes the tree as REGEDIT4 text: header, then one section per key (empty keys too), depth first.
 std::string WriteRegFile(const RegistryTree& tree);
+// The same in the given format, as the bytes of the file; nullopt when a name or string that the format
+// carries as UTF-16 is not UTF-8, and so has no form there.
+[[nodiscard]] std::optional<std::string> WriteRegFile(const RegistryTree& tree, RegFileFormat format);

@@ -131,7 +131,9 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 // Opens an existing key below hKey (a root or an open key). subKey NULL or "" opens hKey itself anew.
 // KEY_READ handles refuse writes with ERROR_ACCESS_DENIED. The caller closes *result with RegCloseKey.
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR subKey, DWORD options, REGSAM samDesired, PHKEY result);
-// Opens or creates (with every missing level) a key; *disposition tells which happened.
+// Opens or creates (with every missing level) a key; *disposition tells which happened. A key more than
+// kMaxRegistryDepth (512) levels below its root, which Windows cannot hold, is refused with
+// ERROR_INVALID_PARAMETER.
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                      REGSAM samDesired, void* securityAttributes, PHKEY result, LPDWORD disposition);
 // name NULL or "" is the key's default value. With data NULL only *dataSize (needed size) is reported;
@@ -154,15 +156,18 @@ struct RegistryResult {
 // Drops all keys and uses an empty in-memory registry (open handles become invalid).
 void RegistryUseMemory();
 // Reads the .reg file (a missing file is an empty registry, created on the first change) and writes it
-// back after every change, atomically. A malformed file is refused, left untouched, and the registry
-// keeps its earlier backend and content.
+// back after every change, atomically, in the header and encoding it was read in (REGEDIT4, or Windows
+// Registry Editor Version 5.00 in UTF-8 or in UTF-16LE with a BOM). A malformed file is refused, left
+// untouched, and the registry keeps its earlier backend and content. With a UTF-16 file, a change whose
+// names or strings are not UTF-8 cannot be written and fails with ERROR_CANTWRITE, changing nothing.
 [[nodiscard]] RegistryResult RegistryUseFile(const std::string& path);
 // A string value for this run only: reads see it (and its key) before the stored one; it is never written
 // to the file and a backend change forgets it. The host's choice of language for one run uses it.
 LONG RegistrySetSessionString(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR value);
 // $XDG_CONFIG_HOME/cvadmin/registry.reg, or ~/.config/cvadmin/registry.reg.
 std::string RegistryDefaultFilePath();
-// The whole registry in .reg text form, exactly as the file backend writes it.
+// The whole registry in .reg form, exactly as the file backend writes it (in the header and encoding of
+// the file in use; REGEDIT4 text in memory).
 std::string RegistryExportText();
 
 // ---- Message boxes, help, beep (see Prompter.h for the answerer and the log) ---------------------------

@@ -3,10 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -30,8 +36,15 @@ protected:
 
     std::string Path(const std::string& name) const { return m_dir + "/" + name; }
 
-    Outcome Agent(const std::string& arguments) const {
-        const std::string command = std::string(KELNT_BINARY_DIR) + "/bin/kelnt-agent " + arguments + " 2>&1";
+    // Standard input is empty, so that a run from a terminal never waits for a password.
+    static Outcome Agent(const std::string& arguments) {
+        return Shell(Program() + " " + arguments + " < /dev/null");
+    }
+
+    static std::string Program() { return std::string(KELNT_BINARY_DIR) + "/bin/kelnt-agent"; }
+
+    static Outcome Shell(const std::string& line) {
+        const std::string command = "(" + line + ") 2>&1";
         Outcome outcome;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) {
@@ -169,7 +182,11 @@ TEST_F(AgentCliTest, ErrorsExitNonZeroWithAClearMessage) {
         {"keygen --bits 1024 --public P --private Q", 2, "--bits must be a number from 80 to 848"},
         {"keygen --bits 424 --public P --private Q --exponent 4", 2, "--exponent must be an odd number"},
         {"keygen --bits 424 --public P", 2, "keygen needs --private"},
-        {"seal --key " + Path("pub"), 2, "seal needs --key and --password"},
+        {"seal --password x", 2, "seal needs --key and --password"},
+        {"seal --key " + Path("pub"), 2,
+         "seal needs --key and --password, or --password-stdin (standard input is not a terminal"},
+        {"seal --key " + Path("pub") + " --password x --password-stdin", 2,
+         "give only one of --password and --password-stdin"},
         {"seal --key " + Path("missing") + " --password x", 1, "cannot read"},
         {"seal --key " + Path("priv") + " --password x", 1, "sealing failed with code 7"},
         {"seal --key " + Path("damaged") + " --password x", 1, "sealing failed with code 7"},
@@ -187,6 +204,151 @@ TEST_F(AgentCliTest, ErrorsExitNonZeroWithAClearMessage) {
         EXPECT_EQ(outcome.status, c.status) << c.arguments << "\n" << outcome.output;
         EXPECT_NE(outcome.output.find(c.message), std::string::npos) << c.arguments << "\n" << outcome.output;
     }
+}
+
+// Every place that takes a file says plainly when it was given a folder, or a path it cannot use.
+TEST_F(AgentCliTest, FoldersAndUnusablePathsAreNamedInTheMessage) {
+    const auto& key = testkeys::Key(424, 3);
+    Write("pub", key.publicBlob);
+    Write("priv", key.privateBlob);
+    ASSERT_EQ(Agent("seal --key " + Path("pub") + " --password x --out " + Path("sealed")).status, 0);
+    const std::string folder = m_dir;
+    const std::string inFile = Path("pub") + "/x"; // a file where a folder should be
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"inspect " + folder, folder + " is a folder, not a file"},
+        {"seal --key " + folder + " --password x", folder + " is a folder, not a file"},
+        {"seal --key " + Path("pub") + " --password x --out " + folder, folder + " is a folder, not a file"},
+        {"unseal --key " + folder + " --hex 00", folder + " is a folder, not a file"},
+        {"unseal --key " + Path("priv") + " --in " + folder, folder + " is a folder, not a file"},
+        {"keygen --bits 424 --public " + folder + " --private " + Path("q"),
+         folder + " is a folder, not a file"},
+        {"keygen --bits 424 --public " + Path("p") + " --private " + folder,
+         folder + " is a folder, not a file"},
+        {"inspect " + inFile, "cannot read " + inFile + ": Not a directory"},
+        {"unseal --key " + Path("priv") + " --in " + inFile, "cannot read " + inFile + ": Not a directory"},
+        {"seal --key " + Path("pub") + " --password x --out " + inFile,
+         "cannot write " + inFile + ": Not a directory"},
+        {"keygen --bits 424 --public " + Path("p") + " --private " + inFile,
+         "cannot write " + inFile + ": Not a directory"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Agent(c.arguments);
+        EXPECT_EQ(outcome.status, 1) << c.arguments;
+        EXPECT_EQ(outcome.output, "kelnt-agent: " + c.message + "\n") << c.arguments;
+    }
+}
+
+// Under any umask, and over an earlier file that others could read, the private key ends up owner-only.
+TEST_F(AgentCliTest, KeygenWritesThePrivateKeyForItsOwnerOnly) {
+    Write("old-priv", {1, 2, 3});
+    ASSERT_EQ(chmod(Path("old-priv").c_str(), 0644), 0);
+    for (const std::string name : {"new-priv", "old-priv"}) {
+        SCOPED_TRACE(name);
+        const Outcome made = Shell("umask 000 && " + Program() + " keygen --bits 424 --public " +
+                                   Path("pub") + " --private " + Path(name));
+        ASSERT_EQ(made.status, 0) << made.output;
+        struct stat status {};
+        ASSERT_EQ(stat(Path(name).c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0600u);
+        EXPECT_EQ(stat(Path("pub").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0666u) << "a public key follows the umask";
+        const Outcome sealed = Agent("seal --key " + Path("pub") + " --password owner --out " + Path("v"));
+        ASSERT_EQ(sealed.status, 0) << sealed.output;
+        EXPECT_EQ(Agent("unseal --key " + Path(name) + " --in " + Path("v")).output, "owner\n");
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir)) {
+        names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"new-priv", "old-priv", "pub", "v"}))
+        << "no temporary file stays behind";
+}
+
+TEST_F(AgentCliTest, PasswordStdinTakesOneLineAsGiven) {
+    const auto& key = testkeys::Key(424, 65537);
+    Write("pub", key.publicBlob);
+    Write("priv", key.privateBlob);
+    struct Case {
+        std::string input; // printf format, piped to standard input
+        int status;
+        std::string output; // what unseal prints, or the error
+    };
+    const Case cases[] = {
+        {"Sommer 2026\\n", 0, "Sommer 2026\n"},
+        {" spaced \\tout \\r\\n", 0, " spaced \tout \n"},
+        {"first\\nsecond\\n", 0, "first\n"},
+        {"no line end", 0, "no line end\n"},
+        {"\\n", 0, "\n"},
+        {"", 1, "kelnt-agent: --password-stdin found no password on standard input\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        std::filesystem::remove(Path("sealed"));
+        const Outcome sealed = Shell("printf '" + c.input + "' | " + Program() + " seal --key " +
+                                     Path("pub") + " --password-stdin --out " + Path("sealed"));
+        ASSERT_EQ(sealed.status, c.status) << sealed.output;
+        if (c.status != 0) {
+            EXPECT_EQ(sealed.output, c.output);
+            EXPECT_FALSE(std::filesystem::exists(Path("sealed")));
+            continue;
+        }
+        EXPECT_EQ(sealed.output, "");
+        EXPECT_EQ(Agent("unseal --key " + Path("priv") + " --in " + Path("sealed")).output, c.output);
+    }
+}
+
+// A person at a terminal is asked, types without echo, and gets the terminal back as it was.
+TEST_F(AgentCliTest, AtATerminalThePasswordIsAskedWithoutEcho) {
+    const auto& key = testkeys::Key(424, 65537);
+    Write("pub", key.publicBlob);
+    Write("priv", key.privateBlob);
+    const std::string program = Program();
+    const std::string keyPath = Path("pub");
+    const std::string outPath = Path("sealed");
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(program.c_str(), program.c_str(), "seal", "--key", keyPath.c_str(), "--out", outPath.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string shown;
+    const auto readUntil = [&](const std::string& wanted) {
+        char buffer[256];
+        while (shown.find(wanted) == std::string::npos) {
+            const ssize_t got = read(terminal, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return; // the program has ended and closed the terminal
+            }
+            shown.append(buffer, static_cast<size_t>(got));
+        }
+    };
+    readUntil("Password: ");
+    EXPECT_EQ(shown, "Password: ");
+    const std::string typed = "Geheim 1\n";
+    ASSERT_EQ(write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    int status = 0;
+    readUntil("\n");
+    struct termios after {};
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const bool readable = tcgetattr(terminal, &after) == 0;
+    close(terminal);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << shown;
+    EXPECT_EQ(shown.find("Geheim"), std::string::npos) << "the password was echoed: " << shown;
+    if (readable) {
+        EXPECT_NE(after.c_lflag & ECHO, 0u) << "echo is back on";
+    }
+    EXPECT_EQ(Agent("unseal --key " + Path("priv") + " --in " + outPath).output, "Geheim 1\n");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -47,9 +48,9 @@ std::vector<uint8_t> HandSealed(const testkeys::TestKey& key, std::vector<uint8_
 }
 
 std::vector<uint8_t> Stream(const std::string& password, size_t padding) {
-    std::vector<uint8_t> stream(kSealPlaintextSize, 0);
+    std::vector<uint8_t> stream(kSealPlaintextSize + padding, static_cast<uint8_t>(padding));
+    std::fill(stream.begin(), stream.begin() + kSealPlaintextSize, 0);
     std::memcpy(stream.data(), password.data(), password.size());
-    stream.insert(stream.end(), padding, static_cast<uint8_t>(padding));
     return stream;
 }
 

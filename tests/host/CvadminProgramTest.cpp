@@ -50,8 +50,10 @@ protected:
         std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
                               " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
                               Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
-        for (const std::string& a : args)
-            command += " " + Quote(a);
+        for (const std::string& a : args) {
+            command += ' ';
+            command += Quote(a);
+        }
         std::string in = "/dev/null";
         if (input) {
             in = (m_dir / "stdin").string();

@@ -342,7 +342,9 @@ std::string ListRowText(HWND list, int row) {
             item.cchTextMax = sizeof buffer;
             buffer[0] = '\0';
             SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-            text += (column == 0 ? "" : "\t") + std::string(buffer);
+            if (column > 0)
+                text += '\t';
+            text += buffer;
         }
         return text;
     }

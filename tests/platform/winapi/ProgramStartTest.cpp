@@ -39,8 +39,10 @@ TEST(QuoteCommandLineArgTest, SplittingGivesTheWordBack) {
         "plain",         "",         "with space",        "tab\there", "quote\"inside",   "\"", "trailing\\",
         "trail space\\", "a\\\\\"b", "\\\\server\\share", "end\\\\\"", "/f:/tmp/~AI1.tmp"};
     std::string line = "prog";
-    for (const std::string& w : words)
-        line += " " + QuoteCommandLineArg(w);
+    for (const std::string& w : words) {
+        line += ' ';
+        line += QuoteCommandLineArg(w);
+    }
     Words expected = {"prog"};
     expected.insert(expected.end(), words.begin(), words.end());
     EXPECT_EQ(SplitCommandLine(line), expected) << line;

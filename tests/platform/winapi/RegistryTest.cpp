@@ -1,3 +1,4 @@
+#include "platform/winapi/RegistryTree.h"
 #include "platform/winapi/WinApi.h"
 #include "tests/platform/winapi/TestFolder.h"
 
@@ -8,6 +9,30 @@
 #include <filesystem>
 
 namespace {
+
+// The bytes of a file that regedit exports: UTF-16LE after its byte order mark.
+std::string Utf16File(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// "[HKEY_CURRENT_USER\\L\\L...]" with levels levels.
+std::string DeepSection(const std::string& prefix, size_t levels) {
+    std::string section = "[" + prefix + "HKEY_CURRENT_USER";
+    for (size_t i = 0; i < levels; ++i)
+        section += "\\L";
+    return section + "]\n";
+}
+
+std::string LevelName(size_t level) {
+    std::string name(1, 'L');
+    name += std::to_string(level);
+    return name;
+}
 
 class RegistryTest : public ::testing::Test {
 protected:
@@ -322,7 +347,7 @@ TEST_F(RegistryTest, MalformedFilesAreRefusedAndLeftAlone) {
         const char* what;
     } cases[] = {
         {"", ":1:", "REGEDIT4"},
-        {"Windows Registry Editor Version 5.00\n", ":1:", "REGEDIT4"},
+        {"Windows Registry Editor Version 4.00\n", ":1:", "REGEDIT4 or Windows Registry Editor Version 5.00"},
         {"REGEDIT4\n\n\"Name\"=\"x\"\n", ":3:", "before the first [key]"},
         {"REGEDIT4\n\n[HKEY_CLASSES_ROOT\\x]\n", ":3:", "unknown root key"},
         {"REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\n", ":3:", "closing ']'"},
@@ -336,6 +361,30 @@ TEST_F(RegistryTest, MalformedFilesAreRefusedAndLeftAlone) {
         {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\n\n\"N\"=number\n", ":6:", "unknown value form"},
         {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"N\"\n", ":4:", "'='"},
         {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"N\"=\"a\0b\"\n"s, ":4:", "NUL byte"},
+        {"REGEDIT4\n\n" + DeepSection("", 513),
+         ":3:", "key nested 513 levels deep (at most 512 are allowed)"},
+        {"REGEDIT4\n\n" + DeepSection("", 100000),
+         ":3:", "key nested 100000 levels deep (at most 512 are allowed)"},
+        {"REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n" + DeepSection("-", 100000),
+         ":4:", "key nested 100000 levels deep"},
+        {Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\\xD800"
+                   u"A]\r\n"),
+         ":3:", "unpaired UTF-16 surrogate d800"},
+        {Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n\xDC01"),
+         ":3:", "unpaired UTF-16 surrogate dc01"},
+        {Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n\xD83D"),
+         ":3:", "unpaired UTF-16 surrogate d83d"},
+        {Utf16File(u"Windows Registry Editor Version 5.00\r\n") + "\n",
+         ":2:", "odd number of bytes, which UTF-16 cannot have"},
+        {"\xFE\xFF\0R\0E", ":1:", "UTF-16 big-endian"},
+        {Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"
+                   u"\"P\"=hex(2):00,d8,41,00,00,00\r\n"),
+         ":4:", "a hex(2) value of a Version 5.00 file holds UTF-16 text: unpaired UTF-16 surrogate d800"},
+        {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"M\"=hex(7):41,00,00\n",
+         ":4:", "a hex(7) value of a Version 5.00 file holds UTF-16 text: odd number of bytes"},
+        {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"L\"=\"Stra\xDF"
+         "e\"\n",
+         ":4:", "a string of a Version 5.00 file is Unicode text, and this one is not UTF-8"},
     };
     TestFolder folder;
     const std::string good = folder.File("good.reg");
@@ -440,6 +489,164 @@ TEST_F(RegistryTest, SessionValuesAreReadFirstAndNeverWritten) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tandry\\SessionSettings", 0, KEY_READ, &session),
               ERROR_FILE_NOT_FOUND)
         << "a new backend forgets the session";
+}
+
+TEST_F(RegistryTest, KeysNestAtMost512LevelsDeep) {
+    TestFolder folder;
+    const std::string path = folder.File("deep.reg");
+    std::string deepest;
+    for (int i = 0; i < 512; ++i)
+        deepest += "L\\";
+    // A deleted tree as deep as a tree may be.
+    WriteWholeFile(path, "REGEDIT4\n\n" + DeepSection("", 512) + "\"At512\"=dword:00000001\n\n" +
+                             "[HKEY_CURRENT_USER\\Gone\\" + deepest.substr(2, deepest.size() - 3) + "]\n\n" +
+                             "[-HKEY_CURRENT_USER\\Gone]\n");
+    RegistryResult result = RegistryUseFile(path);
+    ASSERT_TRUE(result.Ok()) << result.message;
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, deepest.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    HKEY gone = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Gone", 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegCreateKeyExA(key, "One more", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (deepest + "One more").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegistrySetSessionString(HKEY_CURRENT_USER, (deepest + "One more").c_str(), "V", "x"),
+              ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
+    RegCloseKey(Create(HKEY_CURRENT_USER, "New"));
+    const std::string written = ReadWholeFile(path);
+    EXPECT_NE(written.find(DeepSection("", 512) + "\"At512\"=dword:00000001\n"), std::string::npos);
+    EXPECT_NE(written.find("[HKEY_CURRENT_USER\\New]"), std::string::npos);
+    EXPECT_EQ(written.find("Gone"), std::string::npos);
+    ASSERT_TRUE(RegistryUseFile(path).Ok()) << "what was written reads back";
+    EXPECT_EQ(RegistryExportText(), written);
+}
+
+// However deep a tree is built in code, copying and freeing it do not nest a call per level.
+TEST_F(RegistryTest, ADeepTreeIsCopiedAndFreedInALoop) {
+    constexpr size_t kLevels = 200000;
+    auto tree = std::make_unique<RegistryTree>();
+    RegistryKey* key = &tree->currentUser;
+    for (size_t i = 0; i < kLevels; ++i)
+        key = &key->SubkeyOrNew(LevelName(i));
+    key->SetValue(RegistryValue{"Bottom", REG_DWORD, {7, 0, 0, 0}});
+    const RegistryTree copy = *tree;
+    tree.reset();
+    size_t depth = 0;
+    const RegistryKey* walk = &copy.currentUser;
+    while (!walk->subkeys.empty()) {
+        EXPECT_EQ(walk->subkeys.size(), 1u);
+        walk = walk->subkeys.front().get();
+        ++depth;
+    }
+    EXPECT_EQ(depth, kLevels);
+    EXPECT_EQ(walk->name, LevelName(kLevels - 1));
+    ASSERT_NE(walk->FindValue("Bottom"), nullptr);
+    EXPECT_EQ(walk->FindValue("Bottom")->data, (std::vector<BYTE>{7, 0, 0, 0}));
+}
+
+// A file exported by regedit on Windows is read, and written back in UTF-16 with its header and CRLF lines
+// so that Windows imports it again.
+TEST_F(RegistryTest, AWindowsUnicodeExportIsReadAndWrittenBackTheSameWay) {
+    TestFolder folder;
+    const std::string path = folder.File("export.reg");
+    WriteWholeFile(path, Utf16File(u"Windows Registry Editor Version 5.00\r\n"
+                                   u"\r\n"
+                                   u"[HKEY_CURRENT_USER\\Software\\Corvane\\Parameters\\KelNTIntegration]\r\n"
+                                   u"\"PgmName\"=\"C:\\\\Programme\\\\Grüße 𝄞\"\r\n"
+                                   u"\"ShowWindow\"=dword:00000001\r\n"
+                                   u"\"Path\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00,fc,00,00,00\r\n"
+                                   u"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+                                   u"\"Blob\"=hex:00,ff\r\n"
+                                   u"\r\n"));
+    RegistryResult result = RegistryUseFile(path);
+    ASSERT_TRUE(result.Ok()) << result.message;
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Corvane\\Parameters\\KelNTIntegration", 0,
+                            KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string data; // as RegQueryValueExA gives it
+    } cases[] = {
+        {"PgmName", REG_SZ,
+         "C:\\Programme\\Gr\xC3\xBC\xC3\x9F"
+         "e \xF0\x9D\x84\x9E" +
+             std::string(1, '\0')},
+        {"ShowWindow", REG_DWORD, std::string("\x01\0\0\0", 4)},
+        {"Path", REG_EXPAND_SZ, "%PATH%\xC3\xBC" + std::string(1, '\0')},
+        {"List", REG_MULTI_SZ, std::string("a\0b\0\0", 5)},
+        {"Blob", REG_BINARY, std::string("\0\xFF", 2)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BYTE data[64] = {};
+        DWORD type = 0;
+        DWORD size = sizeof data;
+        ASSERT_EQ(RegQueryValueExA(key, c.name, nullptr, &type, data, &size), ERROR_SUCCESS);
+        EXPECT_EQ(type, c.type);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), c.data);
+    }
+    SetString(key, "Added",
+              "Stra\xC3\x9F"
+              "e");
+    const std::string changed =
+        Utf16File(u"Windows Registry Editor Version 5.00\r\n"
+                  u"\r\n"
+                  u"[HKEY_CURRENT_USER\\Software]\r\n"
+                  u"\r\n"
+                  u"[HKEY_CURRENT_USER\\Software\\Corvane]\r\n"
+                  u"\r\n"
+                  u"[HKEY_CURRENT_USER\\Software\\Corvane\\Parameters]\r\n"
+                  u"\r\n"
+                  u"[HKEY_CURRENT_USER\\Software\\Corvane\\Parameters\\KelNTIntegration]\r\n"
+                  u"\"PgmName\"=\"C:\\\\Programme\\\\Grüße 𝄞\"\r\n"
+                  u"\"ShowWindow\"=dword:00000001\r\n"
+                  u"\"Path\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00,fc,00,00,00\r\n"
+                  u"\"List\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+                  u"\"Blob\"=hex:00,ff\r\n"
+                  u"\"Added\"=\"Straße\"\r\n"
+                  u"\r\n");
+    EXPECT_EQ(ReadWholeFile(path), changed);
+    EXPECT_EQ(RegistryExportText(), changed);
+
+    // A string that is not UTF-8 has no UTF-16 form: the change is refused and the file stays as it was.
+    const BYTE latin1[] = "Stra\xDF"
+                          "e";
+    EXPECT_EQ(RegSetValueExA(key, "Latin1", 0, REG_SZ, latin1, sizeof latin1), ERROR_CANTWRITE);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "Latin1", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadWholeFile(path), changed);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, AUtf8FileWithTheVersion5HeaderKeepsIt) {
+    TestFolder folder;
+    const std::string path = folder.File("utf8.reg");
+    WriteWholeFile(path,
+                   "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Gr\xC3\xBC\xC3\x9F"
+                   "e]\n"
+                   "\"Expand\"=hex(2):41,00,00,00\n");
+    RegistryResult result = RegistryUseFile(path);
+    ASSERT_TRUE(result.Ok()) << result.message;
+    HKEY key = Create(HKEY_LOCAL_MACHINE, "Software\\Gr\xC3\xBC\xC3\x9F"
+                                          "e");
+    SetString(key, "Lines", "one\r\n\xC3\xBC");
+    RegCloseKey(key);
+    EXPECT_EQ(ReadWholeFile(path), "Windows Registry Editor Version 5.00\n"
+                                   "\n"
+                                   "[HKEY_LOCAL_MACHINE\\Software]\n"
+                                   "\n"
+                                   "[HKEY_LOCAL_MACHINE\\Software\\Gr\xC3\xBC\xC3\x9F"
+                                   "e]\n"
+                                   "\"Expand\"=hex(2):41,00,00,00\n"
+                                   "\"Lines\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00,fc,00,00,00\n"
+                                   "\n");
 }
 
 } // namespace

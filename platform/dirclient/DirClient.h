@@ -4,6 +4,19 @@
 // module and tests all see the same one. Calls are serialised internally; every call answers 0 on success or
 // a negative code of DirErrors.h.
 //
+// What is enforced (the store enforces the rights it reports): every call that reads or writes is one store
+// transaction, begun before its first read, so that several processes may share one store file. Listing a
+// container (DirList) and reading an object's information take the Browse entry right on it; reading values
+// takes the Read right on each attribute (a read of every attribute gives those that may be read, and
+// answers kDirErrNoRight when none may); comparing takes Compare; adding takes Create on the container,
+// removing Delete, renaming Rename, moving Rename and Create on the new container; writing a value takes
+// Write on its attribute (or Add-Self for one's own name). Nobody signed in acts as "[Public]", which a new
+// store grants Browse over "[Root]" and nothing else. NT accounts and groups live only directly in an NT
+// domain or workgroup system, and NT systems never below another (kDirErrContainment). The last user with
+// the Supervisor entry right over "[Root]" keeps it (kDirErrLastSupervisor). Object ids are never reused; a
+// session whose user was deleted, or renamed away and replaced under the name it signed in with, answers
+// kDirErrIdentityGone to every call until it signs in again.
+//
 // Names are full names, leaf first ("Sales.Corp"); "[Root]" names the root and an object directly under it
 // is named by its leaf alone. A "." preceded by a backslash belongs to the leaf (unless that backslash is the
 // trail byte of a double-byte character); the backslash stays part of the stored leaf. Names match without
@@ -107,17 +120,27 @@ struct DirBuffer;
 // ---- Session and host calls (ours) ----
 
 // Opens the SQLite store at path. create=1 makes a new store when the file does not exist (holding "[Root]"
-// and the user "Admin" with Supervisor on "[Root]" through an "ACL" value, no password); an existing file is
-// opened, never overwritten. A file that is not a store answers kDirErrNotAStore, a damaged one
-// kDirErrStoreDamaged, a missing one with create=0 kDirErrNoSuchObject; in each case the file is left as
-// it was. Closes any store open before. Nobody is signed in afterwards.
+// and the user "Admin" with Supervisor on "[Root]" through an "ACL" value, no password, and "[Public]" with
+// Browse): it is made aside, owner-only, and moved into place whole; when another process made it first,
+// that one is opened. An existing file is opened, never overwritten, in constant time (no whole-file
+// check: see DirCheckStore); one the caller may not write opens for reading, and every write then answers
+// kDirErrReadOnlyStore. A file that is not a store answers kDirErrNotAStore, one whose first pages are
+// damaged kDirErrStoreDamaged (damage elsewhere is answered by the request that meets it), a missing one
+// with create=0 kDirErrNoSuchObject; in each case the file is left as it was. Closes any store open before.
+// Nobody is signed in afterwards.
 int32_t DirOpenStore(const char* path, int32_t create);
 // Opens a fresh in-memory store with the same initial content as a new file store.
 int32_t DirOpenMemoryStore(void);
 // Closes the store (frees every context and iteration). Answers 0 also when none is open.
 int32_t DirCloseStore(void);
 // Signs in as the user name (a full name). password NULL or "" for a user without one. A wrong password
-// answers kDirErrBadPassword and leaves the identity as it was.
+// answers kDirErrBadPassword (after as long as a right one takes, whether or not the user exists) and leaves
+// the identity as it was. A user whose "Login Disabled" is true answers kDirErrLoginDisabled, one whose
+// "Login Expiration Time" has passed kDirErrLoginExpired, one locked by intruder detection
+// kDirErrIntruderLocked. Intruder detection follows the policy of the user's container ("Login Intruder
+// Limit" failures within "Intruder Attempt Reset Interval" lock for "Intruder Lockout Reset Interval") and
+// keeps its count on the user ("Login Intruder Attempts", "Login Intruder Reset Time", "Locked By
+// Intruder"), also when the sign-in is refused.
 int32_t DirLogin(const char* name, const char* password);
 // Moves object below newContainer in one request: attributes, "ACL" values and every Distinguished Name
 // value naming it (they follow it) stay. Needs the Rename entry right on the object and Create on the
@@ -182,7 +205,8 @@ int32_t DirComputeValueSize(int32_t ctx, DirBuffer* reply, uint32_t syntax, uint
 int32_t DirGetAttrValue(int32_t ctx, DirBuffer* reply, uint32_t syntax, void* value);
 
 // Applies every change of the modify request (op 9) at once, or none. Needs Write on each attribute changed
-// (or Add-Self for adding or removing one's own name).
+// (or Add-Self for adding or removing one's own name). A context with flag 0x1 writes through an alias to
+// the aliased object, as it reads; so do the password calls.
 int32_t DirModifyObject(int32_t ctx, const char* object, int32_t reserved1, int32_t reserved2,
                         DirBuffer* buf);
 // Creates object from an add request (op 7) whose values include "Object Class". Needs Create on the

@@ -115,11 +115,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                   ? -1
                                   : static_cast<int>(input.Byte() % objects.size());
         if (op == 0 || objects.empty()) {
-            if (!OneLeaf(leaf)) {
-                continue;
-            }
             Known made{leaf, container, "mark " + std::to_string(objects.size())};
             const std::string name = container < 0 ? leaf : leaf + "." + NameOf(objects, container);
+            // Only an add whose name, as written, means this leaf in that container: a name whose dot a
+            // lead byte takes names something else, and that is the name's meaning, not a broken promise.
+            std::vector<std::string> leaves;
+            size_t depth = 1;
+            for (int at = container; at >= 0; at = objects[static_cast<size_t>(at)].parent) {
+                ++depth;
+            }
+            if (!OneLeaf(leaf) || dirclient::SplitName(name, &leaves) != kDirOk || leaves.size() != depth ||
+                leaves[0] != leaf) {
+                continue;
+            }
             DirBuffer* buf = nullptr;
             if (DirAllocBuffer(4096, &buf) == kDirOk && DirInitBuffer(ctx, kDirOpAdd, buf) == kDirOk &&
                 DirPutAttrName(ctx, buf, "Object Class") == kDirOk &&

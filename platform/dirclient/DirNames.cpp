@@ -97,25 +97,45 @@ int32_t CheckLeaf(std::string_view leaf) {
     return danglingEscape ? kDirErrBadName : kDirOk;
 }
 
+// Every value of a text attribute and every leaf passes here, so ASCII (the usual case) never asks the
+// code page: only a byte of 0x80 and above can lead a double-byte character.
 std::string FoldName(std::string_view name) {
-    std::string key;
-    key.reserve(name.size());
-    for (size_t i = 0; i < name.size(); ++i) {
-        const auto byte = static_cast<uint8_t>(name[i]);
-        if (IsLeadByte(byte) && i + 1 < name.size()) {
-            key.push_back(name[i]);
-            key.push_back(name[i + 1]);
-            ++i;
-            continue;
+    std::string key(name);
+    for (size_t i = 0; i < key.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(key[i]);
+        if (byte >= 'A' && byte <= 'Z') {
+            key[i] = static_cast<char>(byte - 'A' + 'a');
+        } else if (byte >= 0x80 && i + 1 < key.size() && IsLeadByte(byte)) {
+            ++i; // the trail byte stays as it is
         }
-        key.push_back(byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a')
-                                                 : static_cast<char>(byte));
     }
     return key;
 }
 
+// FoldName(a) == FoldName(b), without making either key.
 bool NamesEqual(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && FoldName(a) == FoldName(b);
+    if (a.size() != b.size()) {
+        return false;
+    }
+    bool trailA = false;
+    bool trailB = false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<uint8_t>(a[i]);
+        auto y = static_cast<uint8_t>(b[i]);
+        if (!trailA && x >= 'A' && x <= 'Z') {
+            x = static_cast<uint8_t>(x - 'A' + 'a');
+        }
+        if (!trailB && y >= 'A' && y <= 'Z') {
+            y = static_cast<uint8_t>(y - 'A' + 'a');
+        }
+        if (x != y) {
+            return false;
+        }
+        const bool last = i + 1 == a.size();
+        trailA = !trailA && x >= 0x80 && !last && IsLeadByte(x);
+        trailB = !trailB && y >= 0x80 && !last && IsLeadByte(y);
+    }
+    return true;
 }
 
 } // namespace dirclient

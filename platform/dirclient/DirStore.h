@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/dirclient/DirErrors.h"
+
 namespace dirclient {
 
 inline constexpr int64_t kRootId = 1;
@@ -68,6 +70,17 @@ public:
                                            bool* found) = 0;
     [[nodiscard]] virtual int32_t CountValues(int64_t object, const std::string& attr, uint32_t* count) = 0;
     [[nodiscard]] virtual int32_t InsertValue(int64_t object, const StoredValue& value) = 0;
+    // The values in their order, as InsertValue one after the other, with the code of the first refused.
+    // Values before a refused one may stay written: the request fails as a whole and is rolled back.
+    [[nodiscard]] virtual int32_t InsertValues(int64_t object, const std::vector<StoredValue>& values) {
+        for (const auto& value : values) {
+            const int32_t rc = InsertValue(object, value);
+            if (rc != kDirOk) {
+                return rc;
+            }
+        }
+        return kDirOk;
+    }
     // Answers kDirErrNoSuchValue when no value has the key.
     [[nodiscard]] virtual int32_t DeleteValue(int64_t object, const std::string& attr,
                                               const std::string& key) = 0;
@@ -91,7 +104,7 @@ std::unique_ptr<DirStore> MakeMemoryStore();
 // Makes a new, empty SQLite store file (owner-only) at path, which must not exist; fill runs on it before
 // it appears under its name, so that no other process ever sees a half-made store. Answers
 // kDirErrObjectExists when another process made the file first.
-[[nodiscard]] int32_t CreateSqliteStore(const std::string& path,
-                                        int32_t (*fill)(DirStore& store, void* user), void* user);
+[[nodiscard]] int32_t CreateSqliteStore(const std::string& path, int32_t (*fill)(DirStore& store, void* user),
+                                        void* user);
 
 } // namespace dirclient

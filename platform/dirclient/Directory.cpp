@@ -769,16 +769,35 @@ int32_t Directory::AddValue(int64_t object, const AttributeDef& def, const Value
     return m_store->InsertValue(object, stored);
 }
 
+// Values of a multi-valued attribute go to the store together. A value that cannot be stored is answered
+// only after those before it were written, so that a request fails with the code of its first bad value,
+// as it would one value at a time.
+int32_t Directory::AddValues(int64_t object, const AttributeDef& def,
+                             const std::vector<const Value*>& values) {
+    std::vector<StoredValue> stored(values.size());
+    int32_t rc = kDirOk;
+    size_t converted = 0;
+    for (; converted < values.size() && rc == kDirOk; ++converted) {
+        rc = ToStored(*values[converted], def, &stored[converted]);
+    }
+    if (rc != kDirOk) {
+        stored.resize(converted - 1);
+    }
+    const int32_t written = m_store->InsertValues(object, stored);
+    return written != kDirOk ? written : rc;
+}
+
 int32_t Directory::Touch(int64_t object) {
-    // The time has a resolution of a second: within the same second there is nothing to write, which spares
-    // a page in every request of a busy second.
     ObjectRecord record;
     const int32_t rc = m_store->GetObject(object, &record);
+    return rc != kDirOk ? rc : Touch(object, record.modTime);
+}
+
+int32_t Directory::Touch(int64_t object, uint32_t modTime) {
+    // The time has a resolution of a second: within the same second there is nothing to write, which spares
+    // a page in every request of a busy second.
     const uint32_t now = Now();
-    if (rc != kDirOk || record.modTime == now) {
-        return rc;
-    }
-    return m_store->SetModTime(object, now);
+    return modTime == now ? kDirOk : m_store->SetModTime(object, now);
 }
 
 int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items) {
@@ -822,12 +841,14 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             return rc;
         }
     }
+    // One walk over the object and its containers serves every change of the request.
+    Grants grants;
+    rc = CollectGrants(m_identity, object, &grants);
+    if (rc != kDirOk) {
+        return rc;
+    }
     for (const auto& change : changes) {
-        uint32_t rights = 0;
-        rc = Rights(m_identity, object, change.def->name, &rights);
-        if (rc != kDirOk) {
-            return rc;
-        }
+        const uint32_t rights = grants.AttributeRights(change.def->name);
         if ((rights & kDirRightWrite) != 0) {
             continue;
         }
@@ -850,6 +871,10 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             rc = m_store->DeleteAllValues(object, std::string(change.def->name));
             continue;
         }
+        if (change.change == kDirChangeAddValue && !change.def->singleValued) {
+            rc = AddValues(object, *change.def, change.values);
+            continue;
+        }
         for (const Value* value : change.values) {
             if (change.change == kDirChangeAddValue) {
                 rc = AddValue(object, *change.def, *value);
@@ -869,11 +894,12 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
         }
     }
     if (rc == kDirOk) {
-        rc = Touch(object);
+        rc = Touch(object, record.modTime); // read above, in this transaction
     }
     if (rc == kDirOk && object == kRootId) {
         for (const auto& change : changes) {
-            if (rc == kDirOk && NamesEqual(change.def->name, kAttrAcl) && change.change != kDirChangeAddValue) {
+            if (rc == kDirOk && NamesEqual(change.def->name, kAttrAcl) &&
+                change.change != kDirChangeAddValue) {
                 rc = RequireSupervisorLeft();
             }
         }
@@ -1634,7 +1660,8 @@ int32_t Directory::Check(bool repair, std::vector<std::string>* report) {
         if (status != kDirOk) {
             return status;
         }
-        report->push_back(problems == 0 ? "ok" : std::to_string(problems) + (writing ? " repaired" : " found"));
+        report->push_back(problems == 0 ? "ok"
+                                        : std::to_string(problems) + (writing ? " repaired" : " found"));
         return kDirOk;
     });
 }
@@ -1666,8 +1693,8 @@ int32_t Directory::CheckLinks(bool repair, std::vector<std::string>* report, siz
         if (status != kDirOk) {
             return status;
         }
-        report->push_back(std::string(repair ? "repaired | " : "found | ") + name + " | " + std::string(attr) +
-                          " | " + what + " " + otherName);
+        report->push_back(std::string(repair ? "repaired | " : "found | ") + name + " | " +
+                          std::string(attr) + " | " + what + " " + otherName);
         ++*problems;
         return kDirOk;
     };

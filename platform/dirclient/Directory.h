@@ -132,7 +132,8 @@ private:
     [[nodiscard]] int32_t CheckMoveContainment(const ObjectRecord& object, int64_t container);
     // kDirErrLastSupervisor unless some user still holds the Supervisor entry right over "[Root]".
     [[nodiscard]] int32_t RequireSupervisorLeft();
-    [[nodiscard]] int32_t SubtreeHolds(int64_t root, bool (*wanted)(const std::string& className), bool* found);
+    [[nodiscard]] int32_t SubtreeHolds(int64_t root, bool (*wanted)(const std::string& className),
+                                       bool* found);
     [[nodiscard]] int32_t CheckLinks(bool repair, std::vector<std::string>* report, size_t* problems);
     [[nodiscard]] int32_t LoginChecks(const ObjectRecord& user, const char* password, size_t length);
     [[nodiscard]] int32_t ReadNumber(int64_t object, std::string_view attr, uint32_t* number, bool* present);
@@ -156,7 +157,11 @@ private:
     [[nodiscard]] int32_t CheckNamesFit(int64_t object, int64_t container, std::string_view leaf);
     // kDirErrObjectExists when the container already holds an object of that leaf (in any letter case).
     [[nodiscard]] int32_t RequireFreeLeaf(int64_t container, std::string_view leaf);
+    [[nodiscard]] int32_t AddValues(int64_t object, const AttributeDef& def,
+                                    const std::vector<const Value*>& values);
     [[nodiscard]] int32_t Touch(int64_t object);
+    // As Touch, for an object whose modification time this request has read already.
+    [[nodiscard]] int32_t Touch(int64_t object, uint32_t modTime);
     // kDirErrNoRight unless the signed-in identity holds the entry right on the object.
     [[nodiscard]] int32_t RequireEntryRight(int64_t object, uint32_t right);
 

@@ -104,6 +104,7 @@ class SqliteStore final : public DirStore {
 public:
     SqliteStore(sqlite3* db, bool readOnly) : m_db(db), m_readOnly(readOnly) {}
     ~SqliteStore() override {
+        m_insertMany.reset();
         m_statements.clear();
         sqlite3_close_v2(m_db);
     }
@@ -289,21 +290,55 @@ public:
         return ReadCount(stmt, count);
     }
     int32_t InsertValue(int64_t object, const StoredValue& value) override {
-        // The hot path of every list write: value outlives the step, so SQLite need not copy its bytes.
         sqlite3_stmt* stmt = Use(kInsertValue);
-        sqlite3_bind_int64(stmt, 1, object);
-        sqlite3_bind_text(stmt, 2, value.attr.data(), static_cast<int>(value.attr.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(stmt, 3, value.syntax);
-        sqlite3_bind_blob(stmt, 4, value.key.data(), static_cast<int>(value.key.size()), SQLITE_STATIC);
-        sqlite3_bind_blob(stmt, 5, value.data.data(), static_cast<int>(value.data.size()), SQLITE_STATIC);
-        if (value.ref != 0) {
-            sqlite3_bind_int64(stmt, 6, value.ref);
-        } else {
-            sqlite3_bind_null(stmt, 6);
-        }
+        BindValue(stmt, 0, object, value);
         int32_t rc = Step(stmt);
         sqlite3_clear_bindings(stmt);
         return rc == kDirErrObjectExists ? kDirErrValueExists : rc;
+    }
+    // A list write adds hundreds of values in one request. One statement for many rows opens its cursors
+    // and ends once for all of them, which is most of what a row costs beyond the B-tree work itself.
+    int32_t InsertValues(int64_t object, const std::vector<StoredValue>& values) override {
+        size_t next = 0;
+        if (values.size() >= kValuesPerInsert) {
+            if (!m_insertMany) {
+                // Prepared on first use, so that opening a store (and every read-only run) does not pay
+                // for a statement it may never step.
+                std::string sql = "INSERT INTO vals(object,attr,syntax,key,data,ref) VALUES";
+                for (int i = 0; i < kValuesPerInsert; ++i) {
+                    const int at = i * kParamsPerValue;
+                    sql += (i == 0 ? "(?" : ",(?") + std::to_string(at + 1);
+                    for (int p = 2; p <= kParamsPerValue; ++p) {
+                        sql += ",?" + std::to_string(at + p);
+                    }
+                    sql += ')';
+                }
+                auto statement = std::make_unique<Statement>();
+                const int32_t rc = statement->Prepare(m_db, sql.c_str());
+                if (rc != kDirOk) {
+                    return rc;
+                }
+                m_insertMany = std::move(statement);
+            }
+            for (; values.size() - next >= kValuesPerInsert; next += kValuesPerInsert) {
+                sqlite3_stmt* stmt = m_insertMany->Use();
+                for (int i = 0; i < kValuesPerInsert; ++i) {
+                    BindValue(stmt, i * kParamsPerValue, object, values[next + static_cast<size_t>(i)]);
+                }
+                const int32_t rc = Step(stmt);
+                sqlite3_clear_bindings(stmt);
+                if (rc != kDirOk) {
+                    return rc == kDirErrObjectExists ? kDirErrValueExists : rc;
+                }
+            }
+        }
+        for (; next < values.size(); ++next) {
+            const int32_t rc = InsertValue(object, values[next]);
+            if (rc != kDirOk) {
+                return rc;
+            }
+        }
+        return kDirOk;
     }
     int32_t DeleteValue(int64_t object, const std::string& attr, const std::string& key) override {
         sqlite3_stmt* stmt = Use(kDeleteValue);
@@ -404,7 +439,25 @@ private:
         kCount
     };
 
+    static constexpr int kValuesPerInsert = 50;
+    static constexpr int kParamsPerValue = 6;
+
     sqlite3_stmt* Use(Index index) { return m_statements[index]->Use(); }
+    // The hot path of every list write: value outlives the step, so SQLite need not copy its bytes.
+    static void BindValue(sqlite3_stmt* stmt, int at, int64_t object, const StoredValue& value) {
+        sqlite3_bind_int64(stmt, at + 1, object);
+        sqlite3_bind_text(stmt, at + 2, value.attr.data(), static_cast<int>(value.attr.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_int64(stmt, at + 3, value.syntax);
+        sqlite3_bind_blob(stmt, at + 4, value.key.data(), static_cast<int>(value.key.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(stmt, at + 5, value.data.data(), static_cast<int>(value.data.size()),
+                          SQLITE_STATIC);
+        if (value.ref != 0) {
+            sqlite3_bind_int64(stmt, at + 6, value.ref);
+        } else {
+            sqlite3_bind_null(stmt, at + 6);
+        }
+    }
     static int32_t Step(sqlite3_stmt* stmt) {
         const int rc = sqlite3_step(stmt);
         sqlite3_reset(stmt);
@@ -440,6 +493,7 @@ private:
     sqlite3* m_db;
     bool m_readOnly;
     std::vector<std::unique_ptr<Statement>> m_statements;
+    std::unique_ptr<Statement> m_insertMany;
 };
 
 int32_t QueryInt(sqlite3* db, const char* sql, int64_t* out) {
@@ -590,9 +644,10 @@ int32_t CreateSqliteStore(const std::string& path, int32_t (*fill)(DirStore& sto
     sqlite3* db = nullptr;
     int32_t rc = OpenDatabase(aside, /*readOnly=*/false, &db);
     if (rc == kDirOk) {
-        const std::string script = std::string("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;") +
-                                   kSchema + "PRAGMA application_id=" + std::to_string(kApplicationId) +
-                                   "; PRAGMA user_version=" + std::to_string(kSchemaVersion) + "; COMMIT;";
+        const std::string script =
+            std::string("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; BEGIN;") + kSchema +
+            "PRAGMA application_id=" + std::to_string(kApplicationId) +
+            "; PRAGMA user_version=" + std::to_string(kSchemaVersion) + "; COMMIT;";
         rc = CodeOf(sqlite3_exec(db, script.c_str(), nullptr, nullptr, nullptr));
     }
     std::unique_ptr<DirStore> store;

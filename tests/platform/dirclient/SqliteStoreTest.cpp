@@ -98,8 +98,10 @@ TEST_F(SqliteStoreTest, FilesThatAreNoSoundStoreAreRefusedAndLeftAsTheyWere) {
         std::string path;
         int32_t code;
     } cases[] = {
-        {text, kDirErrNotAStore},         {empty, kDirErrNotAStore},
-        {other, kDirErrNotAStore},        {truncated, kDirErrStoreDamaged},
+        {text, kDirErrNotAStore},
+        {empty, kDirErrNotAStore},
+        {other, kDirErrNotAStore},
+        {truncated, kDirErrStoreDamaged},
         {m_dir.File("missing.db"), kDirErrNoSuchObject},
     };
     for (const auto& c : cases) {
@@ -152,6 +154,41 @@ TEST_F(SqliteStoreTest, ARequestIsAllOrNothingOnDisk) {
     ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
     Client client;
     EXPECT_EQ(client.Values("Bob.Corp", "Full Name"), std::vector<TestValue>{Text("Bob Builder")});
+}
+
+// A list write stores its values many to a statement; what a reader sees and which refusal a request meets
+// must be as if they went one at a time.
+TEST_F(SqliteStoreTest, ALongListKeepsItsOrderAndTheFirstBadValueDecides) {
+    const std::string path = MakeStore();
+    ASSERT_EQ(DirOpenStore(path.c_str(), 0), kDirOk);
+    ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
+    Client client;
+    std::vector<TestValue> list;
+    for (int i = 130; i-- > 0;) {
+        list.push_back(Text("Station-" + std::to_string(i)));
+    }
+    ASSERT_EQ(client.Modify("Bob.Corp", {{kDirChangeAddValue, "KEL:Enabled Workstation List", list}}, 65536),
+              kDirOk);
+    EXPECT_EQ(client.Values("Bob.Corp", "KEL:Enabled Workstation List"), list);
+
+    // Among names of objects, a repeat at value 52 comes before a name of no object at value 55: the repeat
+    // is answered; without it, the name of no object is. Either way nothing is written.
+    std::vector<TestValue> members;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "U" + std::to_string(i) + ".Corp";
+        ASSERT_EQ(client.Add(name, "User"), kDirOk);
+        members.push_back(Dn(name));
+    }
+    members[55] = Dn("Ghost.Corp");
+    const TestValue replaced = members[52];
+    members[52] = members[3];
+    EXPECT_EQ(client.Modify("Bob.Corp", {{kDirChangeAddValue, "Member", members}}, 65536),
+              kDirErrValueExists);
+    members[52] = replaced;
+    EXPECT_EQ(client.Modify("Bob.Corp", {{kDirChangeAddValue, "Member", members}}, 65536),
+              kDirErrDanglingReference);
+    EXPECT_TRUE(client.Values("Bob.Corp", "Member").empty());
+    EXPECT_EQ(client.Values("Bob.Corp", "KEL:Enabled Workstation List"), list);
 }
 
 TEST_F(SqliteStoreTest, ARequestIsCommittedWhenItAnswers) {

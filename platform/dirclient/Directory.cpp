@@ -1656,12 +1656,27 @@ int32_t Directory::Check(bool repair, std::vector<std::string>* report) {
         if (problems != 0) {
             return kDirErrStoreDamaged;
         }
+        // Earlier versions took leaves that no full name can reach below a container (a trailing backslash
+        // or lead byte). Nothing guesses a new name for them; the operator learns which they are.
+        size_t unnamed = 0;
+        for (const auto& record : objects) {
+            if (record.parent != kRootId && record.id != kRootId && CheckLeaf(record.leaf) != kDirOk) {
+                report->push_back("found | object " + std::to_string(record.id) + " (" + record.leaf +
+                                  ") | leaf | no full name reaches it");
+                ++unnamed;
+            }
+        }
         status = CheckLinks(writing, report, &problems);
         if (status != kDirOk) {
             return status;
         }
-        report->push_back(problems == 0 ? "ok"
-                                        : std::to_string(problems) + (writing ? " repaired" : " found"));
+        // Repairs are counted apart from what only an operator can settle.
+        const size_t found = unnamed + (writing ? 0 : problems);
+        std::string summary = writing && problems != 0 ? std::to_string(problems) + " repaired" : "";
+        if (found != 0) {
+            summary += (summary.empty() ? "" : ", ") + std::to_string(found) + " found";
+        }
+        report->push_back(summary.empty() ? "ok" : summary);
         return kDirOk;
     });
 }

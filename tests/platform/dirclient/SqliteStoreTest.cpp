@@ -213,4 +213,29 @@ TEST_F(SqliteStoreTest, ARequestIsCommittedWhenItAnswers) {
     sqlite3_close(db);
 }
 
+TEST_F(SqliteStoreTest, CheckNamesALeafThatNoFullNameReaches) {
+    // A leaf an earlier version took: "Bob\" below Corp makes "Bob\.Corp", which names something else.
+    const std::string path = MakeStore();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "UPDATE objects SET leaf='Bob\\', leaf_key='bob\\' WHERE leaf='Bob'", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    ASSERT_EQ(DirOpenStore(path.c_str(), 0), kDirOk);
+    ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
+    std::vector<std::string> lines;
+    EXPECT_EQ(DirCheckStore(/*repair=*/1,
+                            [](const char* line, void* user) {
+                                static_cast<std::vector<std::string>*>(user)->push_back(line);
+                            },
+                            &lines),
+              kDirOk);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("(Bob\\) | leaf | no full name reaches it"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "1 found");
+}
+
 } // namespace

@@ -36,3 +36,5 @@ constexpr unsigned kFmtNoDefaultGroup = 57354;
 constexpr unsigned kFmtRenameFailed = 57355;
 // Format: the new name (%s) is empty or holds a "." that is not escaped.
 constexpr unsigned kFmtRenameBadName = 57356;
+// Format: the new name, the most characters (%s, %d): the name is too long for an NT account.
+constexpr unsigned kFmtRenameTooLong = 57357;

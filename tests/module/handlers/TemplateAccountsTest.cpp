@@ -108,6 +108,9 @@ TEST_F(TemplateAccountsTest, AUserNameLongerThanAnNtNameMakesNothingAndIsShown) 
         {"ABCDEFGHIJKLMNOPQRSTU", false},   // 21
         {"ABCDEFGHI\\.KLMNOPQRST", true},   // 20 for the NT side: the escaping backslash does not count
         {"ABCDEFGHI\\.KLMNOPQRSTU", false}, // 21
+        {"Zoë Élodie Ñúñez", true},         // 16 characters in 19 bytes
+        {"ÀÉÎÕÜàéîõüÀÉÎÕÜàéîõü", true},     // 20 characters in 40 bytes
+        {"ÀÉÎÕÜàéîõüÀÉÎÕÜàéîõüx", false},   // 21
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.leaf);

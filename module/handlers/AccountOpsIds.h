@@ -38,3 +38,8 @@ constexpr unsigned kFmtRenameFailed = 57355;
 constexpr unsigned kFmtRenameBadName = 57356;
 // Format: the new name, the most characters (%s, %d): the name is too long for an NT account.
 constexpr unsigned kFmtRenameTooLong = 57357;
+// Format: group, account (%s, %s): after a move the group is no longer the account's primary group, since
+// the account is not its member in its NT system.
+constexpr unsigned kFmtPrimaryGroupRemoved = 57358;
+// Format: group, account (%s, %s): as above, but the directory refused to take it off.
+constexpr unsigned kFmtPrimaryGroupNotRemoved = 57359;

@@ -108,7 +108,11 @@ TEST_F(AccountMoveTest, APrimaryGroupThatNothingReplacesIsTakenOffAndTheMessageS
         {"Ann", "DomC.Corp", {57354, 57358}, "DomC.Corp", {}},
         {"Cy", "DomD.Corp", {57352, 57358}, "Nobody.DomD.Corp", {}},
         // Dot may not change its primary group at all: the old one stays, and the message says so.
-        {"Dot", "DomB.Corp", {kMsgStepFailed, 57359}, "", {"Domain Users.DomA.Corp"}},
+        {"Dot",
+         "DomB.Corp",
+         {kFmtPrimaryGroupFailed, 57359},
+         "Domain Users.DomB.Corp",
+         {"Domain Users.DomA.Corp"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.account);

@@ -292,6 +292,22 @@ CommandResult SheetCancel() {
     return CommandResult::Ok();
 }
 
+std::optional<CommandResult> SheetKey(UiKey key) {
+    if (!g_sheet || !g_sheet->IsOpen())
+        return std::nullopt;
+    switch (g_sheet->TargetOfKey(key)) {
+    case HostSheet::KeyTarget::SheetOk:
+        return SheetOk();
+    case HostSheet::KeyTarget::SheetCancel:
+        return SheetCancel();
+    case HostSheet::KeyTarget::PageHelp:
+        return Help({});
+    case HostSheet::KeyTarget::Page:
+        break;
+    }
+    return std::nullopt;
+}
+
 void CloseOpenSheet() {
     if (g_sheet && g_sheet->IsOpen())
         (void)g_sheet->Close(kEndPagesCancel);

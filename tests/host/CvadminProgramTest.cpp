@@ -249,6 +249,25 @@ TEST_F(CvadminSheetTest, WithoutTheWriteRightTheFieldIsDisabledAndTheStoreRefuse
     EXPECT_NE(r.out.find("WKS1.Corp | Description | 3 | Checked\n"), std::string::npos) << r.out;
 }
 
+TEST_F(CvadminSheetTest, EnterEscapeAndF1ActOnTheSheetWhereThePageHasNoButtonForThem) {
+    struct Case {
+        const char* keys;
+        const char* out;
+        const char* description; // what the store holds afterwards
+    } cases[] = {
+        {"key f1; key escape", "help 14\n-> 1337 | 0\n-> 273 | 0\n", "The head office NT domain"},
+        {"key enter", "-> 262 | 0\n-> 273 | 0\n", "Typed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        RunResult r = AsAdmin(std::string("details NTDOM.Corp; type 1030 Typed; ") + c.keys +
+                              "; dump NTDOM.Corp Description");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, std::string("-> 259 | 1\n-> 260 | 0\nchanged | 0\n") + c.out +
+                             "NTDOM.Corp | Description | 3 | " + c.description + "\n");
+    }
+}
+
 TEST_F(CvadminSheetTest, RenderDrawsTheOpenSheet) {
     RunResult r = AsAdmin("details WKS1.Corp; render wks.png");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -346,6 +346,29 @@ TEST_F(CvadminSheetTest, AUserMadeFromATemplateGetsItsNtAccounts) {
               "Paul.NTDOM.Corp | KEL:Must Change Password | 7 | true\n");
 }
 
+TEST_F(CvadminSheetTest, ACopiedAccountJoinsTheOriginalsGroupsOnBothSidesAndHoldsNoHalfLink) {
+    RunResult r = AsAdmin("copy jdoe.NTDOM.Corp jdoe2.NTDOM.Corp; copy Mary.NTDOM.Corp Mary2.NTDOM.Corp; "
+                          "copy Mary.Sales.Corp Mary2.Sales.Corp; copy jdoe.NTDOM.Corp jdoe3.BRANCH.Corp; "
+                          "dump jdoe2.NTDOM.Corp 'KEL:Group Membership' 'KEL:Primary Group'; "
+                          "dump 'Domain Admins.NTDOM.Corp' Member; "
+                          "dump Mary2.NTDOM.Corp 'KEL:QDS User' 'KEL:Primary Group'; "
+                          "dump Mary2.Sales.Corp 'KEL:Application Server List'; "
+                          "dump jdoe3.BRANCH.Corp 'KEL:Group Membership' 'KEL:Primary Group'; check");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 264 | 0\n-> 264 | 0\n-> 264 | 0\n-> 264 | 0\n"
+                     "copy | not joined | Domain Users.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
+                     "copy | not joined | Domain Admins.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
+                     "copy | not joined | Administrators.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Group Membership | 1 | Domain Users.NTDOM.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Group Membership | 1 | Domain Admins.NTDOM.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Group Membership | 1 | Administrators.NTDOM.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
+                     "Domain Admins.NTDOM.Corp | Member | 1 | jdoe.NTDOM.Corp\n"
+                     "Domain Admins.NTDOM.Corp | Member | 1 | jdoe2.NTDOM.Corp\n"
+                     "Mary2.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
+                     "check | ok\n");
+}
+
 TEST_F(CvadminSheetTest, DeletingAnAccountTakesItOutOfItsGroups) {
     RunResult r = AsAdmin("delete asmith.NTDOM.Corp; dump 'Domain Users.NTDOM.Corp' Member");
     ASSERT_EQ(r.status, 0) << r.err;

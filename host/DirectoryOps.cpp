@@ -5,9 +5,11 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <strings.h>
 
 #include "host/ValueText.h"
 #include "platform/dirclient/DirClient.h"
+#include "platform/dirclient/DirNames.h"
 
 namespace cvadmin {
 
@@ -240,6 +242,72 @@ DirOutcome ModifyValues(const std::string& object, const std::string& attribute,
     return {};
 }
 
+namespace {
+
+bool IsNtAccountClass(const std::string& className) {
+    return className == "KEL:NT User" || className == "KEL:Hybrid User";
+}
+
+// One side of a link that takes a request on each of two objects: a copy never holds it alone.
+bool IsOneSideOfALink(const std::string& className, const char* attr) {
+    if (IsNtAccountClass(className))
+        return std::strcmp(attr, "KEL:Group Membership") == 0 ||
+               std::strcmp(attr, "KEL:Primary Group") == 0 || std::strcmp(attr, "KEL:QDS User") == 0;
+    return className == "User" && std::strcmp(attr, "KEL:Application Server List") == 0;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+// The container part of a full name, as the directory splits it.
+std::string ContainerPart(const std::string& fullName) {
+    std::vector<std::string> leaves;
+    if (dirclient::SplitName(fullName, &leaves) != 0 || leaves.size() < 2)
+        return "[Root]";
+    std::string container = leaves[1];
+    for (std::size_t i = 2; i < leaves.size(); ++i)
+        container += "." + leaves[i];
+    return container;
+}
+
+} // namespace
+
+void DirectoryOps::JoinGroupsOfOriginal(const std::string& original, const std::string& copy,
+                                        std::vector<std::string>& notJoined) {
+    std::vector<DumpedValue> links;
+    if (DirOutcome read = Dump(original, {"KEL:Group Membership", "KEL:Primary Group"}, links); !read.Ok()) {
+        notJoined.push_back(read.error);
+        return;
+    }
+    std::string primary;
+    for (const DumpedValue& link : links)
+        if (link.attribute == "KEL:Primary Group")
+            primary = link.text;
+    const std::string system = ContainerPart(copy);
+    for (const DumpedValue& link : links) {
+        if (link.attribute != "KEL:Group Membership")
+            continue;
+        const std::string& group = link.text;
+        if (!SameName(ContainerPart(group), system)) {
+            notJoined.push_back(group + " | it is not a group of " + system);
+            continue;
+        }
+        if (DirOutcome member = AddValue(group, "Member", copy); !member.Ok()) {
+            notJoined.push_back(group + " | " + member.error);
+            continue;
+        }
+        if (DirOutcome membership = AddValue(copy, "KEL:Group Membership", group); !membership.Ok()) {
+            notJoined.push_back(group + " | " + membership.error);
+            continue;
+        }
+        if (SameName(group, primary)) {
+            if (DirOutcome set = Set(copy, "KEL:Primary Group", {group}); !set.Ok())
+                notJoined.push_back(group + " | " + set.error);
+        }
+    }
+}
+
 DirOutcome DirectoryOps::Copy(const std::string& object, const std::string& newName,
                               const std::string& className) {
     struct Copied {
@@ -252,18 +320,18 @@ DirOutcome DirectoryOps::Copy(const std::string& object, const std::string& newN
     // bookkeeping of an item.
     constexpr uint64_t kItemRoom = 64;
     uint64_t need = 2 * kItemRoom + sizeof "Object Class" + className.size() + 1;
-    DirOutcome read =
-        ReadValues("copy " + object, object, {},
-                   [&](const char* attr, uint32_t syntax, ClientValue value, uint32_t size) {
-                       // The copy takes the attributes, not the rights: those belong to the object that was
-                       // copied.
-                       if (std::strcmp(attr, "Object Class") == 0 || std::strcmp(attr, "ACL") == 0)
-                           return;
-                       if (values.empty() || values.back().attribute != attr)
-                           need += kItemRoom + std::strlen(attr) + 1;
-                       need += kItemRoom + size;
-                       values.push_back({attr, syntax, std::move(value)});
-                   });
+    DirOutcome read = ReadValues("copy " + object, object, {},
+                                 [&](const char* attr, uint32_t syntax, ClientValue value, uint32_t size) {
+                                     // The copy takes the attributes, not the rights: those belong to the
+                                     // object that was copied.
+                                     if (std::strcmp(attr, "Object Class") == 0 ||
+                                         std::strcmp(attr, "ACL") == 0 || IsOneSideOfALink(className, attr))
+                                         return;
+                                     if (values.empty() || values.back().attribute != attr)
+                                         need += kItemRoom + std::strlen(attr) + 1;
+                                     need += kItemRoom + size;
+                                     values.push_back({attr, syntax, std::move(value)});
+                                 });
     if (!read.Ok())
         return read;
 

@@ -45,8 +45,19 @@ public:
     // Makes `newName` an object of `className` with every value of `object` but its "Object Class" and
     // "ACL", in one add request: the copy is made whole or not at all. A copy whose values one request
     // cannot carry is refused before anything is made.
+    //
+    // A link kept on two objects is never carried by one side: an NT account's copy takes neither its groups
+    // ("KEL:Group Membership", "KEL:Primary Group") nor its directory user ("KEL:QDS User"), and a directory
+    // user's copy not its NT accounts ("KEL:Application Server List"). JoinGroupsOfOriginal gives the copy
+    // its groups on both sides afterwards.
     static DirOutcome Copy(const std::string& object, const std::string& newName,
                            const std::string& className);
+    // Joins the copy of an NT account to each group of the original in the copy's NT system, as every
+    // writer of the link does: the group's "Member", then the copy's "KEL:Group Membership", then, for the
+    // original's primary group and only once both sides hold it, "KEL:Primary Group". A group that refuses
+    // the member is not named by the copy. Each group not joined goes to `notJoined` with the reason.
+    static void JoinGroupsOfOriginal(const std::string& original, const std::string& copy,
+                                     std::vector<std::string>& notJoined);
     static DirOutcome MakeAlias(const std::string& object, const std::string& target);
     // Replaces every value of the attribute by the values given in their text forms (none: removes the
     // attribute).

@@ -218,6 +218,13 @@ CommandResult Copy(const Args& args) {
         return CommandResult::Ok();
     if (DirOutcome copied = DirectoryOps::Copy(args[0], args[1], *className); !copied.Ok())
         return CommandResult::Error(copied.error);
+    // The copy is made; a group that does not take it is reported, not an error of the copy.
+    if (*className == "KEL:NT User" || *className == "KEL:Hybrid User") {
+        std::vector<std::string> notJoined;
+        DirectoryOps::JoinGroupsOfOriginal(args[0], args[1], notJoined);
+        for (const std::string& line : notJoined)
+            g_interpreter->Out() << "copy | not joined | " << line << "\n";
+    }
     return CommandResult::Ok();
 }
 
@@ -290,6 +297,22 @@ CommandResult SheetCancel() {
     (void)g_sheet->Close(kEndPagesCancel);
     g_sheet.reset();
     return CommandResult::Ok();
+}
+
+std::optional<CommandResult> SheetKey(UiKey key) {
+    if (!g_sheet || !g_sheet->IsOpen())
+        return std::nullopt;
+    switch (g_sheet->TargetOfKey(key)) {
+    case HostSheet::KeyTarget::SheetOk:
+        return SheetOk();
+    case HostSheet::KeyTarget::SheetCancel:
+        return SheetCancel();
+    case HostSheet::KeyTarget::PageHelp:
+        return Help({});
+    case HostSheet::KeyTarget::Page:
+        break;
+    }
+    return std::nullopt;
 }
 
 void CloseOpenSheet() {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "host/Interpreter.h"
+#include "platform/ui/window/UserActions.h"
 #include "platform/ui/window/Window.h"
+
+#include <optional>
 
 namespace cvadmin {
 
@@ -14,6 +17,9 @@ void RegisterHostCommands(Interpreter& interpreter);
 HWND CurrentSheetPage();
 CommandResult SheetOk();
 CommandResult SheetCancel();
+// A key pressed on the open sheet's current page that the page has no button for: Enter is `ok`, Escape
+// `cancel`, F1 `help`. Empty when no sheet is open or the page takes the key itself.
+std::optional<CommandResult> SheetKey(UiKey key);
 // Closes an open details sheet with Cancel (the end of a script).
 void CloseOpenSheet();
 // Why the last browse could not be answered as the script asked (taken out); empty when it could.

@@ -60,7 +60,8 @@ void InstallScriptDriver(Interpreter& interpreter) {
 }
 
 void RegisterUiCommands(Interpreter& interpreter, CurrentPageProvider currentPage,
-                        std::function<CommandResult()> sheetOk, std::function<CommandResult()> sheetCancel) {
+                        std::function<CommandResult()> sheetOk, std::function<CommandResult()> sheetCancel,
+                        SheetKeyHandler sheetKey) {
     // What the person is looking at: the innermost modal window, else the details sheet's current page.
     auto target = [currentPage]() -> HWND {
         ModalContext modal = CurrentModal();
@@ -99,7 +100,7 @@ void RegisterUiCommands(Interpreter& interpreter, CurrentPageProvider currentPag
               [](HWND w, int id, const Args& a) { return ChooseItem(w, id, a[1]); });
     idCommand("focus", "focus ID", 1, 1, [](HWND w, int id, const Args&) { return FocusControl(w, id); });
 
-    interpreter.Register("key", [withTarget](const Args& args) {
+    interpreter.Register("key", [withTarget, sheetKey](const Args& args) {
         if (args.size() != 1)
             return Usage("key enter|escape|f1");
         UiKey key;
@@ -111,6 +112,10 @@ void RegisterUiCommands(Interpreter& interpreter, CurrentPageProvider currentPag
             key = UiKey::F1;
         else
             return Usage("key enter|escape|f1");
+        if (CurrentModal().window == nullptr && sheetKey) {
+            if (std::optional<CommandResult> done = sheetKey(key))
+                return *done;
+        }
         return withTarget([&](HWND window) { return FromAction(PressKey(window, key), "key " + args[0]); });
     });
 

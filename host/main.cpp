@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     cvadmin::RegisterModuleCommands(interpreter);
     cvadmin::RegisterHostCommands(interpreter);
     cvadmin::RegisterUiCommands(interpreter, cvadmin::CurrentSheetPage, cvadmin::SheetOk,
-                                cvadmin::SheetCancel);
+                                cvadmin::SheetCancel, cvadmin::SheetKey);
     cvadmin::InstallScriptDriver(interpreter);
     cvadmin::ConnectPrompter(interpreter);
     interpreter.AddAfterCommandCheck(cvadmin::TakeBrowseError);

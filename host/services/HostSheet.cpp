@@ -197,3 +197,28 @@ LRESULT CALLBACK HostSheet::FrameProc(HWND window, UINT message, WPARAM wParam, 
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
+
+HostSheet::KeyTarget HostSheet::TargetOfKey(UiKey key) const {
+    HWND page = CurrentPageWindow();
+    auto hasButton = [page](int id) {
+        HWND button = page != nullptr ? GetDlgItem(page, id) : nullptr;
+        return button != nullptr && GetControlKind(button) == kRcButton && IsWindowVisible(button);
+    };
+    switch (key) {
+    case UiKey::Enter:
+        if (page != nullptr) {
+            for (HWND child : GetChildWindows(page)) {
+                if (GetControlKind(child) == kRcButton && (GetControlStyles(child) & kRcStyleDefault) != 0 &&
+                    IsWindowVisible(child)) {
+                    return KeyTarget::Page;
+                }
+            }
+        }
+        return hasButton(IDOK) ? KeyTarget::Page : KeyTarget::SheetOk;
+    case UiKey::Escape:
+        return hasButton(IDCANCEL) ? KeyTarget::Page : KeyTarget::SheetCancel;
+    case UiKey::F1:
+        return hasButton(IDHELP) ? KeyTarget::Page : KeyTarget::PageHelp;
+    }
+    return KeyTarget::Page;
+}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "host/services/HostTypes.h"
+#include "platform/ui/window/UserActions.h"
 
 #include <functional>
 #include <string>
@@ -54,6 +55,13 @@ public:
     // Shows page `index` and hides the others; false for an index out of range.
     bool SetCurrentPage(int index);
     [[nodiscard]] HWND Frame() const { return m_frame; }
+
+    // Who answers a key pressed on the current page. A page that has a button of its own for the key takes
+    // it (Enter: a visible default push button or an OK button; Escape: a Cancel button; F1: a Help
+    // button); otherwise the sheet does what a person expects of it: Enter closes it with OK, Escape with
+    // Cancel, and F1 asks the current page for its help (1337).
+    enum class KeyTarget { Page, SheetOk, SheetCancel, PageHelp };
+    [[nodiscard]] KeyTarget TargetOfKey(UiKey key) const;
     [[nodiscard]] const std::string& ObjectName() const { return m_objectName; }
     [[nodiscard]] const std::string& ClassName() const { return m_className; }
 

@@ -3,6 +3,7 @@
 #include "module/directory/Schema.h"
 #include "platform/winapi/WinApi.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -28,6 +29,15 @@ template <typename OnEscapedDot> size_t ScanName(std::string_view name, OnEscape
         ++i;
     }
     return std::string_view::npos;
+}
+
+bool IsDoubleByteCodePage() {
+    for (BYTE byte = 0x80; byte != 0; ++byte) {
+        if (IsDBCSLeadByte(byte)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsRootName(std::string_view name) {
@@ -101,9 +111,35 @@ int NtNameLength(const char* leaf) {
         return 0;
     }
     const std::string_view name = leaf;
-    int escapes = 0;
     // A leaf holds no unescaped dot; should one be passed anyway, only the leaf part counts.
-    const size_t end = ScanName(name, [&escapes](size_t) { ++escapes; });
-    const size_t bytes = end == std::string_view::npos ? name.size() : end;
-    return static_cast<int>(bytes) - escapes;
+    const size_t end = std::min(FindLeafEnd(name), name.size());
+    const bool doubleByte = IsDoubleByteCodePage();
+    int characters = 0;
+    size_t i = 0;
+    while (i < end) {
+        const auto byte = static_cast<BYTE>(name[i]);
+        if (IsDBCSLeadByte(byte) && i + 1 < end) {
+            i += 2;
+        } else if (byte == '\\' && i + 1 < end && name[i + 1] == '.') {
+            i += 2; // the dot is the character; its backslash is only the directory's escape
+        } else {
+            ++i;
+            // Outside a double-byte page names are UTF-8: the continuation bytes belong to the character
+            // that began before them.
+            while (!doubleByte && i < end && (static_cast<BYTE>(name[i]) & 0xC0) == 0x80) {
+                ++i;
+            }
+        }
+        ++characters;
+    }
+    return characters;
+}
+
+int EscapedDotCount(const char* leaf) {
+    if (leaf == nullptr) {
+        return 0;
+    }
+    int escapes = 0;
+    static_cast<void>(ScanName(leaf, [&escapes](size_t) { ++escapes; }));
+    return escapes;
 }

@@ -28,5 +28,9 @@ CString GetContainerName(const char* fullName);
 // as the directory names such objects.
 CString MakeFullName(const char* leaf, const char* container);
 
-// The length an NT system sees for a leaf: its bytes less one for each backslash that escapes a dot.
+// The length an NT system sees for a leaf, in characters: a UTF-8 sequence (or, while a double-byte code
+// page is active, a lead and trail byte pair) is one character, and a backslash that escapes a dot is none.
+// Every check of the NT name limit measures with this, so that the limit means the same everywhere.
 int NtNameLength(const char* leaf);
+// How many backslashes of the leaf escape a dot: what a leaf holds beyond its NT length.
+int EscapedDotCount(const char* leaf);

@@ -20,6 +20,38 @@ bool IsGlobalGroup(int32_t ctx, const char* object) {
            SameDirName(info.baseClass, kClassNtGlobalGroup);
 }
 
+bool IsAmong(const CStringArray& names, const char* name) {
+    for (int i = 0; i < names.GetSize(); ++i) {
+        if (SameDirName(names[i], name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The primary group must be one of the account's groups in its own NT system. Leaving an old group took it
+// off already when nothing replaced it (lost is then that group, so the person hears of it); one the
+// account never listed among its groups, or whose leaving was refused, is taken off here.
+void KeepPrimaryGroupInSystem(int32_t ctx, const char* account, const char* system, const CString& lost) {
+    CString primary;
+    static_cast<void>(ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &primary));
+    if (primary.IsEmpty()) {
+        if (!lost.IsEmpty()) {
+            FormatMessageBox(kFmtPrimaryGroupRemoved, MB_OK, {static_cast<const char*>(lost), account});
+        }
+        return;
+    }
+    CStringArray groups;
+    static_cast<void>(ReadAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &groups));
+    if (SameDirName(GetContainerName(primary), system) && IsAmong(groups, primary)) {
+        return;
+    }
+    const bool removed =
+        RemoveAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, primary) == 1;
+    FormatMessageBox(removed ? kFmtPrimaryGroupRemoved : kFmtPrimaryGroupNotRemoved, MB_OK,
+                     {static_cast<const char*>(primary), account});
+}
+
 } // namespace
 
 long MoveAccountMemberships(const char* name, const char* from, const char* to) {
@@ -40,6 +72,7 @@ long MoveAccountMemberships(const char* name, const char* from, const char* to) 
     CString oldPrimary;
     static_cast<void>(ReadStringAttr(ctx, name, kAttrPrimaryGroup, kSyntaxDistinguishedName, &oldPrimary));
 
+    bool replaced = false;
     CString defaultName;
     if (ReadStringAttr(ctx, to, kAttrNtDefaultGroupName, kSyntaxCaseIgnoreString, &defaultName) != 1 ||
         defaultName.IsEmpty()) {
@@ -49,7 +82,7 @@ long MoveAccountMemberships(const char* name, const char* from, const char* to) 
         // of each step), so an interruption leaves the account with a primary group among its groups.
         const CString defaultGroup = MakeFullName(defaultName, to);
         const GroupJoin joined = JoinGroup(ctx, name, defaultGroup, kFmtMemberFailed, kFmtMembershipFailed);
-        static_cast<void>(SetPrimaryGroupAfterJoin(ctx, name, defaultGroup, joined));
+        replaced = SetPrimaryGroupAfterJoin(ctx, name, defaultGroup, joined);
     }
 
     CStringArray groups;
@@ -73,8 +106,9 @@ long MoveAccountMemberships(const char* name, const char* from, const char* to) 
         }
         const GroupJoin joined = JoinGroup(ctx, name, newGroup, kFmtMemberFailed, kFmtMembershipFailed);
         if (SameDirName(oldGroup, oldPrimary)) {
-            static_cast<void>(SetPrimaryGroupAfterJoin(ctx, name, newGroup, joined));
+            replaced = SetPrimaryGroupAfterJoin(ctx, name, newGroup, joined) || replaced;
         }
     }
+    KeepPrimaryGroupInSystem(ctx, name, to, replaced ? CString() : oldPrimary);
     return 0;
 }

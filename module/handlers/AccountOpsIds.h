@@ -20,8 +20,6 @@ constexpr unsigned kFmtAccountExists = 24;
 constexpr unsigned kMsgUserNameTooLong = 35;
 // Format: the directory's code (%d) when an object could not be created.
 constexpr unsigned kFmtCreateFailed = 18;
-// A step after the account was made could not be completed (rights, settings).
-constexpr unsigned kMsgStepFailed = 57346;
 // Format: account, template group (%s, %s).
 constexpr unsigned kFmtTemplateGroupFailed = 57350;
 // Format: account, directory user (%s, %s).
@@ -36,3 +34,17 @@ constexpr unsigned kFmtNoDefaultGroup = 57354;
 constexpr unsigned kFmtRenameFailed = 57355;
 // Format: the new name (%s) is empty or holds a "." that is not escaped.
 constexpr unsigned kFmtRenameBadName = 57356;
+// Format: the new name, the most characters (%s, %d): the name is too long for an NT account.
+constexpr unsigned kFmtRenameTooLong = 57357;
+// Format: group, account (%s, %s): after a move the group is no longer the account's primary group, since
+// the account is not its member in its NT system.
+constexpr unsigned kFmtPrimaryGroupRemoved = 57358;
+// Format: group, account (%s, %s): as above, but the directory refused to take it off.
+constexpr unsigned kFmtPrimaryGroupNotRemoved = 57359;
+// Format: group, account (%s, %s): the account's "KEL:Primary Group" could not be set to the group.
+constexpr unsigned kFmtPrimaryGroupFailed = 57360;
+// Format: directory user, protected attribute, account (%s, %s, %s): the user's right on its account could
+// not be stored.
+constexpr unsigned kFmtUserRightFailed = 57361;
+// Format: template setting, template, account (%s, %s, %s): the setting could not be copied.
+constexpr unsigned kFmtSettingFailed = 57363;

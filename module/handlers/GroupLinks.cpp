@@ -70,7 +70,7 @@ bool LeaveGroup(int32_t ctx, const char* account, const char* group, unsigned me
 
 bool SetPrimaryGroup(int32_t ctx, const char* account, const char* group) {
     if (SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, group) != 1) {
-        AfxMessageBox(kMsgStepFailed);
+        FormatMessageBox(kFmtPrimaryGroupFailed, MB_OK, {group, account});
         return false;
     }
     return true;
@@ -81,7 +81,7 @@ bool SetPrimaryGroupAfterJoin(int32_t ctx, const char* account, const char* grou
     case GroupJoin::Joined:
         return SetPrimaryGroup(ctx, account, group);
     case GroupJoin::MembershipRefused:
-        AfxMessageBox(kMsgStepFailed);
+        FormatMessageBox(kFmtPrimaryGroupFailed, MB_OK, {group, account});
         return false;
     case GroupJoin::MemberRefused:
         break;

@@ -33,10 +33,11 @@ GroupJoin JoinGroup(int32_t ctx, const char* account, const char* group, unsigne
 bool LeaveGroup(int32_t ctx, const char* account, const char* group, unsigned memberFormat,
                 unsigned membershipFormat);
 
-// Sets account's "KEL:Primary Group" to group; a failure shows message 57346. Answers true on success.
+// Sets account's "KEL:Primary Group" to group; a failure shows format 57360 with (group, account). Answers
+// true on success.
 bool SetPrimaryGroup(int32_t ctx, const char* account, const char* group);
 // The last step of a join: the primary group, written only once both sides hold the link. A join whose
-// account side was refused shows 57346, as the write refused on that account would have.
+// account side was refused shows 57360, as the write refused on that account would have.
 bool SetPrimaryGroupAfterJoin(int32_t ctx, const char* account, const char* group, GroupJoin joined);
 
 // Directory names match without regard to ASCII letter case.

@@ -38,6 +38,10 @@ LONG CKelNTClass::OnCloseClass() {
 
 void CKelNTClass::DeletePages() {
     RemoveAllPages();
+    for (const auto& forget : m_pageSlots) {
+        forget();
+    }
+    m_pageSlots.clear();
     for (auto& page : m_ownedPages) {
         page.reset();
     }

@@ -33,13 +33,15 @@ protected:
 
     // Creates the handler's pages that exist, each with CreatePage, in the class's creation order.
     virtual void CreatePages() = 0;
-    // Creates a page of type TPage owned by the handler and adds it to the page list.
-    template <class TPage> TPage* CreatePage() {
+    // Creates a page of type TPage owned by the handler, adds it to the page list and points slot at it.
+    // The handler's slot is emptied when the page is deleted, so that an apply after SNAP_CLOSE_CLASS (or a
+    // handler that reads its pages at any other time) finds no page rather than a deleted one.
+    template <class TPage> void CreatePage(TPage*& slot) {
         auto page = std::make_unique<TPage>();
-        TPage* created = page.get();
+        slot = page.get();
         m_ownedPages.push_back(std::move(page));
-        AddPage(created);
-        return created;
+        m_pageSlots.push_back([&slot] { slot = nullptr; });
+        AddPage(slot);
     }
     void DeletePages();
 
@@ -60,4 +62,6 @@ protected:
 
 private:
     std::vector<std::unique_ptr<CSnapinPage>> m_ownedPages;
+    // One a page: empties the handler's pointer to it.
+    std::vector<std::function<void()>> m_pageSlots;
 };

@@ -15,7 +15,7 @@ CKelNTDomain::CKelNTDomain()
 CKelNTDomain::~CKelNTDomain() = default;
 
 void CKelNTDomain::CreatePages() {
-    m_idPage = CreatePage<CDomainPage_ID>();
+    CreatePage(m_idPage);
 }
 
 LONG CKelNTDomain::GetClassFlags(const char* /*name*/) {

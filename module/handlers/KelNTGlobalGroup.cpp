@@ -15,7 +15,7 @@ CKelNTGlobalGroup::CKelNTGlobalGroup()
 CKelNTGlobalGroup::~CKelNTGlobalGroup() = default;
 
 void CKelNTGlobalGroup::CreatePages() {
-    m_idPage = CreatePage<CGlobalGroupPage_ID>();
+    CreatePage(m_idPage);
 }
 
 LONG CKelNTGlobalGroup::GetClassFlags(const char* /*name*/) {

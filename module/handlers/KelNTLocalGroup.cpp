@@ -15,7 +15,7 @@ CKelNTLocalGroup::CKelNTLocalGroup()
 CKelNTLocalGroup::~CKelNTLocalGroup() = default;
 
 void CKelNTLocalGroup::CreatePages() {
-    m_idPage = CreatePage<CLocalGroupPage_ID>();
+    CreatePage(m_idPage);
 }
 
 LONG CKelNTLocalGroup::GetClassFlags(const char* /*name*/) {

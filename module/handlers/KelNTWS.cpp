@@ -15,7 +15,7 @@ CKelNTWS::CKelNTWS()
 CKelNTWS::~CKelNTWS() = default;
 
 void CKelNTWS::CreatePages() {
-    m_idPage = CreatePage<CWSPage_ID>();
+    CreatePage(m_idPage);
 }
 
 LONG CKelNTWS::GetClassFlags(const char* /*name*/) {

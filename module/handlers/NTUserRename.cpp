@@ -23,12 +23,12 @@ CRenameNTUserDlg::CRenameNTUserDlg(int32_t ctx, const char* objectName, CWnd* pa
 
 void CRenameNTUserDlg::DoDataExchange(CDataExchange* dx) {
     DDX_Text(dx, kIdcRenameNewName, m_newName);
-    DDV_MaxChars(dx, m_newName, kMaxNtNameLength);
     DDX_Check(dx, kIdcRenameKeepOldName, m_keepOldName);
 }
 
 BOOL CRenameNTUserDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    LimitToNtName();
     // Nothing to rename until the person changes the name.
     if (CWnd* ok = GetDlgItem(IDOK)) {
         ok->EnableWindow(FALSE);
@@ -40,6 +40,21 @@ void CRenameNTUserDlg::OnNameChange() {
     if (CWnd* ok = GetDlgItem(IDOK)) {
         ok->EnableWindow(TRUE);
     }
+    LimitToNtName();
+}
+
+void CRenameNTUserDlg::LimitToNtName() {
+    auto* edit = static_cast<CEdit*>(GetDlgItem(kIdcRenameNewName));
+    if (edit == nullptr) {
+        return;
+    }
+    CString text;
+    static_cast<void>(GetDlgItemText(kIdcRenameNewName, text));
+    // The edit counts every character it holds, the NT side not the backslashes that escape dots; a
+    // backslash typed last may be the start of an escaped dot, so the dot that completes it still fits.
+    const std::string_view typed = static_cast<const char*>(text);
+    const int pendingEscape = !typed.empty() && typed.back() == '\\' ? 1 : 0;
+    edit->LimitText(kMaxNtNameLength + EscapedDotCount(text) + pendingEscape);
 }
 
 void CRenameNTUserDlg::OnOK() {
@@ -50,6 +65,11 @@ void CRenameNTUserDlg::OnOK() {
     const std::string_view typed = static_cast<const char*>(m_newName);
     if (typed.empty() || FindLeafEnd(typed) != std::string_view::npos) {
         FormatMessageBox(kFmtRenameBadName, MB_OK, {typed});
+        return;
+    }
+    // The edit's limit lets a backslash through that escapes no dot after all, and pasted text past it.
+    if (NtNameLength(m_newName) > kMaxNtNameLength) {
+        FormatMessageBox(kFmtRenameTooLong, MB_OK, {typed, static_cast<int64_t>(kMaxNtNameLength)});
         return;
     }
     const int32_t removeOld = m_keepOldName != 0 ? 0 : 1;

@@ -7,7 +7,7 @@
 // The host's buffer for the new name of a rename (message 261).
 constexpr size_t kRenameBufferBytes = 514;
 
-// The rename dialog (template 1090): the new leaf name (edit 1005, at most 20 characters) and whether the
+// The rename dialog (template 1090): the new leaf name (edit 1005, at most 20 NT characters) and whether the
 // user's "CN" keeps the old name (check box 1009). OK renames the object; a name the directory refuses is
 // shown and the dialog stays open, so the person can correct it or cancel.
 class CRenameNTUserDlg : public CDialog {
@@ -28,6 +28,8 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     void OnNameChange();
     void OnHelpButton();
+    // At most the NT limit of characters can be typed, escaping backslashes not counted.
+    void LimitToNtName();
     DECLARE_MESSAGE_MAP()
 
 private:

@@ -91,7 +91,7 @@ void GrantUserRights(int32_t ctx, const char* account, const char* user) {
     };
     for (const DirObjectACL& grant : grants) {
         if (AddAttrValue(ctx, account, kAttrAcl, kSyntaxObjectACL, &grant) != 1) {
-            AfxMessageBox(kMsgStepFailed);
+            FormatMessageBox(kFmtUserRightFailed, MB_OK, {user, grant.protectedAttrName, account});
         }
     }
 }
@@ -111,25 +111,25 @@ void JoinDefaultGroup(int32_t ctx, const char* account, const char* server) {
 // Each setting is written only when the template holds it, so the account keeps the NT side's default for
 // the others.
 void CopySettings(int32_t ctx, const char* templateName, const char* account) {
-    bool failed = false;
     for (const CopiedSetting& setting : kCopiedSettings) {
+        bool copied = true;
         if (setting.list) {
             CStringArray values;
             if (ReadAttrValues(ctx, templateName, setting.attr, setting.syntax, &values) != 1 ||
                 values.IsEmpty()) {
                 continue;
             }
-            failed |= SetAttrValues(ctx, account, setting.attr, setting.syntax, &values) != 1;
-            continue;
+            copied = SetAttrValues(ctx, account, setting.attr, setting.syntax, &values) == 1;
+        } else {
+            DirValuePtr value = ReadAttrValueOwned(ctx, templateName, setting.attr, setting.syntax);
+            if (value == nullptr) {
+                continue;
+            }
+            copied = SetAttrValue(ctx, account, setting.attr, setting.syntax, value.get()) == 1;
         }
-        DirValuePtr value = ReadAttrValueOwned(ctx, templateName, setting.attr, setting.syntax);
-        if (value == nullptr) {
-            continue;
+        if (!copied) {
+            FormatMessageBox(kFmtSettingFailed, MB_OK, {setting.attr, templateName, account});
         }
-        failed |= SetAttrValue(ctx, account, setting.attr, setting.syntax, value.get()) != 1;
-    }
-    if (failed) {
-        AfxMessageBox(kMsgStepFailed);
     }
 }
 

@@ -249,6 +249,25 @@ TEST_F(CvadminSheetTest, WithoutTheWriteRightTheFieldIsDisabledAndTheStoreRefuse
     EXPECT_NE(r.out.find("WKS1.Corp | Description | 3 | Checked\n"), std::string::npos) << r.out;
 }
 
+TEST_F(CvadminSheetTest, EnterEscapeAndF1ActOnTheSheetWhereThePageHasNoButtonForThem) {
+    struct Case {
+        const char* keys;
+        const char* out;
+        const char* description; // what the store holds afterwards
+    } cases[] = {
+        {"key f1; key escape", "help 14\n-> 1337 | 0\n-> 273 | 0\n", "The head office NT domain"},
+        {"key enter", "-> 262 | 0\n-> 273 | 0\n", "Typed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        RunResult r = AsAdmin(std::string("details NTDOM.Corp; type 1030 Typed; ") + c.keys +
+                              "; dump NTDOM.Corp Description");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, std::string("-> 259 | 1\n-> 260 | 0\nchanged | 0\n") + c.out +
+                             "NTDOM.Corp | Description | 3 | " + c.description + "\n");
+    }
+}
+
 TEST_F(CvadminSheetTest, RenderDrawsTheOpenSheet) {
     RunResult r = AsAdmin("details WKS1.Corp; render wks.png");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -325,6 +344,29 @@ TEST_F(CvadminSheetTest, AUserMadeFromATemplateGetsItsNtAccounts) {
               "Paul.NTDOM.Corp | KEL:QDS User | 1 | Paul.Sales.Corp\n"
               "Paul.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
               "Paul.NTDOM.Corp | KEL:Must Change Password | 7 | true\n");
+}
+
+TEST_F(CvadminSheetTest, ACopiedAccountJoinsTheOriginalsGroupsOnBothSidesAndHoldsNoHalfLink) {
+    RunResult r = AsAdmin("copy jdoe.NTDOM.Corp jdoe2.NTDOM.Corp; copy Mary.NTDOM.Corp Mary2.NTDOM.Corp; "
+                          "copy Mary.Sales.Corp Mary2.Sales.Corp; copy jdoe.NTDOM.Corp jdoe3.BRANCH.Corp; "
+                          "dump jdoe2.NTDOM.Corp 'KEL:Group Membership' 'KEL:Primary Group'; "
+                          "dump 'Domain Admins.NTDOM.Corp' Member; "
+                          "dump Mary2.NTDOM.Corp 'KEL:QDS User' 'KEL:Primary Group'; "
+                          "dump Mary2.Sales.Corp 'KEL:Application Server List'; "
+                          "dump jdoe3.BRANCH.Corp 'KEL:Group Membership' 'KEL:Primary Group'; check");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 264 | 0\n-> 264 | 0\n-> 264 | 0\n-> 264 | 0\n"
+                     "copy | not joined | Domain Users.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
+                     "copy | not joined | Domain Admins.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
+                     "copy | not joined | Administrators.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Group Membership | 1 | Domain Users.NTDOM.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Group Membership | 1 | Domain Admins.NTDOM.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Group Membership | 1 | Administrators.NTDOM.Corp\n"
+                     "jdoe2.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
+                     "Domain Admins.NTDOM.Corp | Member | 1 | jdoe.NTDOM.Corp\n"
+                     "Domain Admins.NTDOM.Corp | Member | 1 | jdoe2.NTDOM.Corp\n"
+                     "Mary2.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
+                     "check | ok\n");
 }
 
 TEST_F(CvadminSheetTest, DeletingAnAccountTakesItOutOfItsGroups) {

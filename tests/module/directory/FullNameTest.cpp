@@ -19,7 +19,7 @@ TEST_F(FullNameTest, SplitsAtTheFirstUnescapedDot) {
         std::string fullName;
         std::string leaf;
         std::string container;
-        int ntLength; // of the leaf
+        int ntLength; // of the leaf, in characters (a double-byte pair is one)
     };
     // 0x95 is a lead byte in code page 932 (Shift-JIS); 0x5C is the backslash, also a valid trail byte there.
     const Case cases[] = {
@@ -36,10 +36,10 @@ TEST_F(FullNameTest, SplitsAtTheFirstUnescapedDot) {
         // Single-byte code page: 0x95 is a character of its own and the backslash escapes the dot.
         {1252, "\x95\\.x.Corp", "\x95\\.x", "Corp", 3},
         // Double-byte: the backslash is the trail byte of 0x95 0x5C, so the dot after it is a separator.
-        {932, "\x95\\.x.Corp", "\x95\\", "x.Corp", 2},
-        {932, "a\x95\\.Dom.Corp", "a\x95\\", "Dom.Corp", 3},
+        {932, "\x95\\.x.Corp", "\x95\\", "x.Corp", 1},
+        {932, "a\x95\\.Dom.Corp", "a\x95\\", "Dom.Corp", 2},
         // 0x81 0x81 is one character; the backslash after it stands alone and escapes the dot.
-        {932, "\x81\x81\\.x.Corp", "\x81\x81\\.x", "Corp", 4},
+        {932, "\x81\x81\\.x.Corp", "\x81\x81\\.x", "Corp", 3},
         // A lead byte as the name's last byte has no trail byte and is taken as it is.
         {932, "ab\x95", "ab\x95", "[Root]", 3},
     };
@@ -93,12 +93,20 @@ TEST_F(FullNameTest, NtLengthCountsAnEscapedDotAsOneCharacter) {
         {std::string(18, 'a') + "\\.\\.", 20, true},
         {std::string(19, 'a') + "\\.b", 21, false},
         {"a\\b", 3, true}, // a backslash that escapes no dot counts
+        // Characters, not UTF-8 bytes: "é" takes two bytes, "€" three, and each is one NT character.
+        {"Zoë", 3, true},
+        {"éééééééééééééééé", 16, true},
+        {"€€€€€€€€€€€€€€€€€€€€", 20, true},
+        {"ééééééééééééééééééééé", 21, false},
+        {"ééééééééééééééééééé\\.", 20, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(NtNameLength(c.leaf.c_str()), c.length) << c.leaf;
         EXPECT_EQ(NtNameLength(c.leaf.c_str()) <= kMaxNtNameLength, c.fitsNt) << c.leaf;
     }
     EXPECT_EQ(NtNameLength(nullptr), 0);
+    EXPECT_EQ(EscapedDotCount("a\\.b\\.c\\d"), 2);
+    EXPECT_EQ(EscapedDotCount(nullptr), 0);
 }
 
 TEST_F(FullNameTest, FindLeafEndGivesTheSeparatorIndex) {

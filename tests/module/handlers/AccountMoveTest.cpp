@@ -6,6 +6,7 @@
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountMove.h"
+#include "module/handlers/AccountOpsIds.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/winapi/Prompter.h"
 
@@ -85,32 +86,61 @@ TEST_F(AccountMoveTest, AGroupTheDestinationLacksIsLostAndTheOthersAreKeptInStep
     EXPECT_THAT(Values("Auditors.DomB.Corp", kAttrMember), IsEmpty());
 }
 
-TEST_F(AccountMoveTest, ADestinationWithoutAUsableDefaultGroupIsShownAndThePrimaryGroupGoesWithItsGroup) {
-    // DomC names no default group; DomD names one that does not exist. Neither holds Ann's groups.
+TEST_F(AccountMoveTest, APrimaryGroupThatNothingReplacesIsTakenOffAndTheMessageSaysSo) {
+    // DomC names no default group; DomD names one that does not exist. Neither holds the old groups.
     AddObject("DomC.Corp", kClassNtDomain);
     AddObject("DomD.Corp", kClassNtDomain);
     AddValue("DomD.Corp", kAttrNtDefaultGroupName, "Nobody");
+    // Cy's primary group is not among his groups at all, so no leave takes it off.
+    AddObject("Cy.DomA.Corp", kClassNtUser);
+    Link("Cy.DomA.Corp", "Staff.DomA.Corp");
+    AddValue("Cy.DomA.Corp", kAttrPrimaryGroup, "Domain Users.DomA.Corp");
+    AddObject("Dot.DomA.Corp", kClassNtUser);
+    Link("Dot.DomA.Corp", "Staff.DomA.Corp");
+    AddValue("Dot.DomA.Corp", kAttrPrimaryGroup, "Domain Users.DomA.Corp");
     struct Case {
+        const char* account;
         const char* to;
-        int message;
-        const char* text; // a name the message carries
+        std::vector<int> messages;
+        const char* firstNames; // a name the first message carries
+        std::vector<std::string> primaryLeft;
     } cases[] = {
-        {"DomC.Corp", 57354, "DomC.Corp"},
-        {"DomD.Corp", 57352, "Nobody.DomD.Corp"},
+        {"Ann", "DomC.Corp", {57354, 57358}, "DomC.Corp", {}},
+        {"Cy", "DomD.Corp", {57352, 57358}, "Nobody.DomD.Corp", {}},
+        // Dot may not change its primary group at all: the old one stays, and the message says so.
+        {"Dot",
+         "DomB.Corp",
+         {kFmtPrimaryGroupFailed, 57359},
+         "Domain Users.DomB.Corp",
+         {"Domain Users.DomA.Corp"}},
     };
-    std::string from = "DomA.Corp";
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.to);
+        SCOPED_TRACE(c.account);
         Prompter::Instance().Reset();
-        EXPECT_EQ(MoveAs("Ann", from, c.to), 0);
-        const std::string ann = std::string("Ann.") + c.to;
+        if (std::string(c.account) == "Dot") {
+            // The default group and the namesake of Staff take Dot, but its primary group cannot be written.
+            AddObject("Writer.Corp", kClassUser);
+            Grant("Corp", "Writer.Corp", kAclAllAttributesRights, kDirRightRead | kDirRightCompare);
+            Grant("Corp", "Writer.Corp", kAclEntryRights, kDirEntryBrowse);
+            Grant("Corp", "Writer.Corp", kAttrMember, kDirRightWrite);
+            Grant("Corp", "Writer.Corp", kAttrGroupMembership, kDirRightWrite);
+            CDirContext dir;
+            ASSERT_EQ(DirMoveObject(dir.Get(), "Dot.DomA.Corp", "DomB.Corp"), kDirOk);
+            ASSERT_EQ(DirLogin("Writer.Corp", ""), kDirOk);
+            EXPECT_EQ(MoveAccountMemberships("Dot.DomB.Corp", "DomA.Corp", "DomB.Corp"), 0);
+            ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
+        } else {
+            EXPECT_EQ(MoveAs(c.account, "DomA.Corp", c.to), 0);
+        }
+        const std::string moved = std::string(c.account) + "." + c.to;
 
-        ASSERT_THAT(ShownIds(), ElementsAre(c.message));
-        EXPECT_THAT(ShownTexts()[0], ::testing::HasSubstr(c.text));
-        // No group replaced the old primary group, so it was taken off before the account left it.
-        EXPECT_THAT(Values(ann, kAttrPrimaryGroup), IsEmpty());
-        EXPECT_THAT(Values(ann, kAttrGroupMembership), IsEmpty());
-        from = c.to;
+        EXPECT_EQ(Values(moved, kAttrPrimaryGroup), c.primaryLeft);
+        EXPECT_THAT(Values("Staff.DomA.Corp", kAttrMember), ::testing::Not(::testing::Contains(moved)));
+        ASSERT_EQ(ShownIds(), c.messages);
+        EXPECT_THAT(ShownTexts()[0], ::testing::HasSubstr(c.firstNames));
+        // The last message names the account and the group that is no longer its primary group.
+        EXPECT_THAT(ShownTexts().back(), ::testing::HasSubstr(moved));
+        EXPECT_THAT(ShownTexts().back(), ::testing::HasSubstr("Domain Users.DomA.Corp"));
     }
 }
 

@@ -52,10 +52,18 @@ TEST_F(GroupLinksTest, AJoinWritesTheGroupFirstAndThePrimaryGroupLast) {
     const Case cases[] = {
         {{}, {}, {}, {}, {kFmtMemberFailed}},
         // Only the group names the link: the check adds the account's side.
-        {{kAttrMember}, {"A1.DomA.Corp"}, {}, {}, {kFmtMembershipFailed, kMsgStepFailed}},
+        {{kAttrMember}, {"A1.DomA.Corp"}, {}, {}, {kFmtMembershipFailed, kFmtPrimaryGroupFailed}},
         // The primary group waits for both sides, even where it could be written.
-        {{kAttrMember, kAttrPrimaryGroup}, {"A2.DomA.Corp"}, {}, {}, {kFmtMembershipFailed, kMsgStepFailed}},
-        {{kAttrMember, kAttrGroupMembership}, {"A3.DomA.Corp"}, {"G3.DomA.Corp"}, {}, {kMsgStepFailed}},
+        {{kAttrMember, kAttrPrimaryGroup},
+         {"A2.DomA.Corp"},
+         {},
+         {},
+         {kFmtMembershipFailed, kFmtPrimaryGroupFailed}},
+        {{kAttrMember, kAttrGroupMembership},
+         {"A3.DomA.Corp"},
+         {"G3.DomA.Corp"},
+         {},
+         {kFmtPrimaryGroupFailed}},
         {{kAttrMember, kAttrGroupMembership, kAttrPrimaryGroup},
          {"A4.DomA.Corp"},
          {"G4.DomA.Corp"},

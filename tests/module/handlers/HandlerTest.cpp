@@ -170,6 +170,7 @@ TEST_F(HandlerTest, AClosedClassHandsOutNoPagesAndStartsAfreshWhenInitialisedAga
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_GET_PAGE_COUNT), 0);
     SnapPageRecord record{};
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_GET_PAGE, 0, reinterpret_cast<unsigned long>(&record)), -1);
+    EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_APPLY_PAGES), 0) << "no deleted page is asked to write";
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_INIT_CLASS), 0);
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_GET_PAGE_COUNT), 1);
     EXPECT_NE(HostServices::Instance().FindClass("KEL:NT Domain")->normal, nullptr);
@@ -206,9 +207,9 @@ class CThreePageClass : public CKelNTClass {
 public:
     CThreePageClass() : CKelNTClass("KEL:NT Domain", nullptr, {}, {}, {}) {}
     void CreatePages() override {
-        m_first = CreatePage<CFirstPage>();
-        m_second = CreatePage<CSecondPage>();
-        m_third = CreatePage<CThirdPage>();
+        CreatePage(m_first);
+        CreatePage(m_second);
+        CreatePage(m_third);
     }
     LONG OnApplyPages(const char* name) override {
         return WriteInOrder(name,
@@ -248,4 +249,22 @@ TEST_F(HandlerTest, ApplyFollowsTheClassOrderAndStopsAtTheFirstPageThatRefuses) 
         << "nothing else of that object is written";
     EXPECT_EQ(handler.OnCloseClass(), 0);
     EXPECT_EQ(handler.GetPageCount(), 0);
+}
+
+TEST_F(HandlerTest, AClosedClassWritesNoPageUntilItIsInitialisedAgain) {
+    CThreePageClass handler;
+    ASSERT_EQ(handler.OnInitClass(), 0);
+    ASSERT_EQ(handler.OnCloseClass(), 0);
+
+    EXPECT_EQ(handler.m_first, nullptr);
+    EXPECT_EQ(handler.m_second, nullptr);
+    EXPECT_EQ(handler.m_third, nullptr);
+    g_writes.clear();
+    EXPECT_EQ(handler.OnApplyPages("NTD.Corp"), 0);
+    EXPECT_TRUE(g_writes.empty()) << "a deleted page was reached";
+
+    ASSERT_EQ(handler.OnInitClass(), 0);
+    EXPECT_EQ(handler.OnApplyPages("NTD.Corp"), 0);
+    EXPECT_EQ(g_writes, (std::vector<std::string>{"first:NTD.Corp", "third:NTD.Corp", "second:NTD.Corp"}));
+    EXPECT_EQ(handler.OnCloseClass(), 0);
 }

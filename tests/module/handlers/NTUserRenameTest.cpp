@@ -2,9 +2,11 @@
 // the rename dialog, and the module renames the object itself.
 #include "AccountOpsWorld.h"
 
+#include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountOpsIds.h"
 #include "module/handlers/NTUserRename.h"
+#include "platform/dirclient/DirClient.h"
 #include "platform/ui/window/UserActions.h"
 #include "platform/ui/window/Window.h"
 #include "platform/winapi/Prompter.h"
@@ -141,6 +143,48 @@ TEST_F(NTUserRenameTest, TheNameTakesTwentyCharactersAndAnEscapedDotStaysInTheLe
 
     EXPECT_STREQ(m_buffer.data(), "A\\.Bond");
     EXPECT_TRUE(Exists("A\\.Bond.DomA.Corp"));
+}
+
+TEST_F(NTUserRenameTest, TheLimitCountsCharactersAsTheNtSideDoes) {
+    struct Case {
+        const char* typed;
+        const char* kept; // what the edit holds after typing
+        bool renamed;
+    } cases[] = {
+        {"ÀÉÎÕÜàéîõüÀÉÎÕÜàéîõüxyz", "ÀÉÎÕÜàéîõüÀÉÎÕÜàéîõü", true},   // 20 characters in 40 bytes
+        {"ABCDEFGHIJKLMNOPQRS\\.T", "ABCDEFGHIJKLMNOPQRS\\.", true}, // the escaping backslash is free
+        // A backslash typed last may still escape a dot; when it escapes none, OK refuses the 21st character.
+        {"ABCDEFGHIJKLMNOPQRS\\xy", "ABCDEFGHIJKLMNOPQRS\\x", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        Prompter::Instance().Reset();
+        m_user->Expect(kIddRenameNTUser, [&c](ModalContext& modal) {
+            EXPECT_EQ(TypeText(modal.window, kIdcRenameNewName, c.typed), UiActionError::None);
+            EXPECT_EQ(Text(modal.window, kIdcRenameNewName), c.kept);
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+            if (!c.renamed) {
+                EXPECT_TRUE(IsWindow(modal.window)) << "the dialog stays open";
+                EXPECT_EQ(Click(modal.window, IDCANCEL), UiActionError::None);
+            }
+        });
+        std::array<char, kRenameBufferBytes> buffer{};
+
+        EXPECT_EQ(RenameNTUser("Carl.DomA.Corp", buffer.data()), c.renamed ? 0 : -1);
+
+        if (c.renamed) {
+            EXPECT_STREQ(buffer.data(), c.kept);
+            EXPECT_TRUE(Exists(std::string(c.kept) + ".DomA.Corp"));
+            EXPECT_THAT(ShownIds(), IsEmpty());
+            CDirContext dir;
+            const std::string renamed = std::string(c.kept) + ".DomA.Corp";
+            ASSERT_EQ(DirRenameObject(dir.Get(), renamed.c_str(), "Carl", 1), kDirOk);
+        } else {
+            EXPECT_TRUE(Exists("Carl.DomA.Corp"));
+            ASSERT_THAT(ShownIds(), ElementsAre(kFmtRenameTooLong));
+            EXPECT_THAT(ShownTexts()[0], HasSubstr("more than 20 characters"));
+        }
+    }
 }
 
 TEST_F(NTUserRenameTest, F1AndTheHelpButtonOpenTheRenameHelp) {

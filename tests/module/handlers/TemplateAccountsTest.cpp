@@ -5,6 +5,7 @@
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountOpsIds.h"
 #include "module/handlers/TemplateAccounts.h"
+#include "platform/dirclient/DirClient.h"
 #include "platform/winapi/Prompter.h"
 
 #include <gmock/gmock.h>
@@ -108,6 +109,9 @@ TEST_F(TemplateAccountsTest, AUserNameLongerThanAnNtNameMakesNothingAndIsShown) 
         {"ABCDEFGHIJKLMNOPQRSTU", false},   // 21
         {"ABCDEFGHI\\.KLMNOPQRST", true},   // 20 for the NT side: the escaping backslash does not count
         {"ABCDEFGHI\\.KLMNOPQRSTU", false}, // 21
+        {"Zoë Élodie Ñúñez", true},         // 16 characters in 19 bytes
+        {"ÀÉÎÕÜàéîõüÀÉÎÕÜàéîõü", true},     // 20 characters in 40 bytes
+        {"ÀÉÎÕÜàéîõüÀÉÎÕÜàéîõüx", false},   // 21
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.leaf);
@@ -169,6 +173,38 @@ TEST_F(TemplateAccountsTest, FailuresAreShownAndTheWorkGoesOn) {
     EXPECT_THAT(Values("Alice.WS2.Corp", kAttrPrimaryGroup), IsEmpty());
 }
 
+TEST_F(TemplateAccountsTest, ARefusedRightOrSettingIsShownWithTheAccountAndWhatWasNotStored) {
+    // The operator may make accounts in DomA and join them to groups, but neither give rights on them nor
+    // write their profile path.
+    AddObject("Operator.Corp", kClassUser);
+    Grant("Corp", "Operator.Corp", kAclAllAttributesRights, kDirRightRead | kDirRightCompare);
+    Grant("Corp", "Operator.Corp", kAclEntryRights, kDirEntryBrowse);
+    Grant("DomA.Corp", "Operator.Corp", kAclEntryRights, kDirEntryCreate);
+    Grant("Alice.Corp", "Operator.Corp", kAttrApplicationServerList, kDirRightWrite);
+    for (const char* attr : {kAttrMember, kAttrGroupMembership, kAttrPrimaryGroup, kAttrMustChangePassword}) {
+        Grant("DomA.Corp", "Operator.Corp", attr, kDirRightWrite);
+    }
+    ListServers({"DomA.Corp"});
+    AddValue(kTemplate, kAttrMustChangePassword, "true");
+    AddValue(kTemplate, kAttrProfilePath, "\\\\NTDOM\\profiles");
+    ASSERT_EQ(DirLogin("Operator.Corp", ""), kDirOk);
+
+    EXPECT_EQ(CreateAccountsFromTemplate("Alice.Corp", kTemplate), 0);
+
+    ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
+    ASSERT_THAT(ShownIds(), ElementsAre(kFmtUserRightFailed, kFmtUserRightFailed, kFmtSettingFailed));
+    for (const std::string& text : ShownTexts()) {
+        EXPECT_THAT(text, HasSubstr("Alice.DomA.Corp"));
+    }
+    EXPECT_THAT(ShownTexts()[0],
+                HasSubstr("Alice.Corp could not be given its right to [All Attributes Rights]"));
+    EXPECT_THAT(ShownTexts()[1], HasSubstr("KEL:Authentication"));
+    EXPECT_THAT(ShownTexts()[2], HasSubstr("KEL:Profile Path could not be copied from Tmpl.Corp"));
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrMustChangePassword), ElementsAre("true"));
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrProfilePath), IsEmpty());
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrPrimaryGroup), ElementsAre("Domain Users.DomA.Corp"));
+}
+
 TEST_F(TemplateAccountsTest, AnAccountTheDirectoryRefusesIsShownWithItsCode) {
     ListServers({"DomA.Corp", "DomB.Corp"});
     // Only DomB lets the operator make objects.
@@ -219,7 +255,7 @@ TEST_F(TemplateAccountsTest, AWriteRefusedPartWayLeavesTheAccountNamingItsUserAn
          {"U1.Dom1.Corp"},
          {},
          {},
-         {kFmtMembershipFailed, kMsgStepFailed}},
+         {kFmtMembershipFailed, kFmtPrimaryGroupFailed}},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];

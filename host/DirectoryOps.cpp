@@ -249,7 +249,13 @@ bool IsNtAccountClass(const std::string& className) {
 }
 
 // One side of a link that takes a request on each of two objects: a copy never holds it alone.
+bool IsNtGroupClass(const std::string& className) {
+    return className == "KEL:NT Global Group" || className == "KEL:NT Local Group";
+}
+
 bool IsOneSideOfALink(const std::string& className, const char* attr) {
+    if (IsNtGroupClass(className))
+        return std::strcmp(attr, "Member") == 0;
     if (IsNtAccountClass(className))
         return std::strcmp(attr, "KEL:Group Membership") == 0 ||
                std::strcmp(attr, "KEL:Primary Group") == 0 || std::strcmp(attr, "KEL:QDS User") == 0;
@@ -305,6 +311,36 @@ void DirectoryOps::JoinGroupsOfOriginal(const std::string& original, const std::
             if (DirOutcome set = Set(copy, "KEL:Primary Group", {group}); !set.Ok())
                 notJoined.push_back(group + " | " + set.error);
         }
+    }
+}
+
+void DirectoryOps::JoinMembersOfOriginal(const std::string& original, const std::string& copy,
+                                         std::vector<std::string>& notJoined) {
+    std::vector<DumpedValue> members;
+    if (DirOutcome read = Dump(original, {"Member"}, members); !read.Ok()) {
+        notJoined.push_back(read.error);
+        return;
+    }
+    const std::string system = ContainerPart(copy);
+    for (const DumpedValue& member : members) {
+        const std::string& account = member.text;
+        std::string className;
+        if (DirOutcome base = BaseClass(account, className); !base.Ok() || !IsNtAccountClass(className)) {
+            // An alias or a group among the members is kept on the group's side only, as on the original.
+            if (DirOutcome kept = AddValue(copy, "Member", account); !kept.Ok())
+                notJoined.push_back(account + " | " + kept.error);
+            continue;
+        }
+        if (!SameName(ContainerPart(account), system)) {
+            notJoined.push_back(account + " | it is not an account of " + system);
+            continue;
+        }
+        if (DirOutcome added = AddValue(copy, "Member", account); !added.Ok()) {
+            notJoined.push_back(account + " | " + added.error);
+            continue;
+        }
+        if (DirOutcome membership = AddValue(account, "KEL:Group Membership", copy); !membership.Ok())
+            notJoined.push_back(account + " | " + membership.error);
     }
 }
 

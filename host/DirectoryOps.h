@@ -48,8 +48,9 @@ public:
     //
     // A link kept on two objects is never carried by one side: an NT account's copy takes neither its groups
     // ("KEL:Group Membership", "KEL:Primary Group") nor its directory user ("KEL:QDS User"), and a directory
-    // user's copy not its NT accounts ("KEL:Application Server List"). JoinGroupsOfOriginal gives the copy
-    // its groups on both sides afterwards.
+    // user's copy not its NT accounts ("KEL:Application Server List"), an NT group's copy not its members
+    // ("Member"). JoinGroupsOfOriginal and JoinMembersOfOriginal give the copy its links on both sides
+    // afterwards.
     static DirOutcome Copy(const std::string& object, const std::string& newName,
                            const std::string& className);
     // Joins the copy of an NT account to each group of the original in the copy's NT system, as every
@@ -58,6 +59,11 @@ public:
     // the member is not named by the copy. Each group not joined goes to `notJoined` with the reason.
     static void JoinGroupsOfOriginal(const std::string& original, const std::string& copy,
                                      std::vector<std::string>& notJoined);
+    // The group's side: a copied NT group takes the original's accounts in the copy's NT system as members
+    // on both sides, in the same order (the group's "Member" first). Members that are no NT accounts (aliases,
+    // groups) are kept on the group's side, as the original keeps them.
+    static void JoinMembersOfOriginal(const std::string& original, const std::string& copy,
+                                      std::vector<std::string>& notJoined);
     static DirOutcome MakeAlias(const std::string& object, const std::string& target);
     // Replaces every value of the attribute by the values given in their text forms (none: removes the
     // attribute).

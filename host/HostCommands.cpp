@@ -219,12 +219,13 @@ CommandResult Copy(const Args& args) {
     if (DirOutcome copied = DirectoryOps::Copy(args[0], args[1], *className); !copied.Ok())
         return CommandResult::Error(copied.error);
     // The copy is made; a group that does not take it is reported, not an error of the copy.
-    if (*className == "KEL:NT User" || *className == "KEL:Hybrid User") {
-        std::vector<std::string> notJoined;
+    std::vector<std::string> notJoined;
+    if (*className == "KEL:NT User" || *className == "KEL:Hybrid User")
         DirectoryOps::JoinGroupsOfOriginal(args[0], args[1], notJoined);
-        for (const std::string& line : notJoined)
-            g_interpreter->Out() << "copy | not joined | " << line << "\n";
-    }
+    else if (*className == "KEL:NT Global Group" || *className == "KEL:NT Local Group")
+        DirectoryOps::JoinMembersOfOriginal(args[0], args[1], notJoined);
+    for (const std::string& line : notJoined)
+        g_interpreter->Out() << "copy | not joined | " << line << "\n";
     return CommandResult::Ok();
 }
 

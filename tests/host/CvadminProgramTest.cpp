@@ -369,6 +369,19 @@ TEST_F(CvadminSheetTest, ACopiedAccountJoinsTheOriginalsGroupsOnBothSidesAndHold
                      "check | ok\n");
 }
 
+TEST_F(CvadminSheetTest, ACopiedGroupTakesTheOriginalsMembersOnBothSides) {
+    RunResult r = AsAdmin("copy 'Domain Admins.NTDOM.Corp' 'Admins2.NTDOM.Corp'; dump Admins2.NTDOM.Corp Member; "
+                          "dump jdoe.NTDOM.Corp 'KEL:Group Membership'; check");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-> 264 | 0\n"
+                     "Admins2.NTDOM.Corp | Member | 1 | jdoe.NTDOM.Corp\n"
+                     "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Domain Users.NTDOM.Corp\n"
+                     "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Domain Admins.NTDOM.Corp\n"
+                     "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Administrators.NTDOM.Corp\n"
+                     "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Admins2.NTDOM.Corp\n"
+                     "check | ok\n");
+}
+
 TEST_F(CvadminSheetTest, DeletingAnAccountTakesItOutOfItsGroups) {
     RunResult r = AsAdmin("delete asmith.NTDOM.Corp; dump 'Domain Users.NTDOM.Corp' Member");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -135,17 +135,32 @@ CommandResult Apply(const Args& args) {
     return CommandResult::Ok();
 }
 
+// The snap-in's answers after a creation: 2 asks for the new object's details ("define additional
+// properties"), 3 for the creation dialog once more in the same container ("create another").
+constexpr long kCreatedShowDetails = 2;
+constexpr long kCreatedCreateAnother = 3;
+
 CommandResult Create(const Args& args) {
     if (args.size() != 2)
         return Usage("create CLASS PARENT");
-    char name[kObjectNameBuffer] = {};
-    std::optional<long> answer =
-        SendToObjectClass(args[0], args[1], 258, reinterpret_cast<unsigned long>(name));
-    if (!answer)
-        return CommandResult::Error("create: the class " + args[0] + " is not registered");
-    if (*answer != -1 && name[0] != '\0')
+    for (;;) {
+        char name[kObjectNameBuffer] = {};
+        std::optional<long> answer =
+            SendToObjectClass(args[0], args[1], 258, reinterpret_cast<unsigned long>(name));
+        if (!answer)
+            return CommandResult::Error("create: the class " + args[0] + " is not registered");
+        if (*answer == -1 || name[0] == '\0')
+            return CommandResult::Ok();
         g_interpreter->Out() << "created | " << OutputField(name) << "\n";
-    return CommandResult::Ok();
+        if (*answer == kCreatedShowDetails) {
+            // One sheet at a time: with one open already the new object's details wait for the person.
+            if (g_sheet && g_sheet->IsOpen())
+                return CommandResult::Ok();
+            return Details({std::string(name)});
+        }
+        if (*answer != kCreatedCreateAnother)
+            return CommandResult::Ok();
+    }
 }
 
 CommandResult Rename(const Args& args) {

@@ -2,6 +2,7 @@
 
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
+#include "module/handlers/CreateObjectDlg.h"
 #include "module/pages/domain/DomainPage_ID.h"
 
 namespace {
@@ -29,4 +30,9 @@ LONG CKelNTDomain::OnApplyPages(const char* name) {
 long __stdcall CKelNTDomain::CallBack(char* objectName, unsigned short message, unsigned long param1,
                                       unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTDomain, objectName, message, param1, param2);
+}
+
+LONG CKelNTDomain::OnCreateObject(const char* name, unsigned long param1) {
+    CCreateDomainDlg dialog;
+    return RunCreation(dialog, name, nullptr, reinterpret_cast<char*>(param1));
 }

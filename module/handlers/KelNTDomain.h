@@ -13,6 +13,9 @@ public:
 
     LONG GetClassFlags(const char* name) override;
     LONG OnApplyPages(const char* name) override;
+    // The creation dialog; name is the parent container, param1 the host's 514-byte buffer for the new
+    // object's full name.
+    LONG OnCreateObject(const char* name, unsigned long param1) override;
     SnapCallBack GetCallBack() override { return &CallBack; }
 
     static long __stdcall CallBack(char* objectName, unsigned short message, unsigned long param1,

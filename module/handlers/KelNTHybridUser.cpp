@@ -3,6 +3,7 @@
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountMove.h"
+#include "module/handlers/CreateAccountDlg.h"
 
 namespace {
 const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTHybridUser, &MakeSnapinClass<CKelNTHybridUser>);
@@ -31,4 +32,9 @@ long __stdcall CKelNTHybridUser::CallBack(char* objectName, unsigned short messa
 LONG CKelNTHybridUser::OnNotifyMove(const char* name, unsigned long from, unsigned long to) {
     return MoveAccountMemberships(name, reinterpret_cast<const char*>(from),
                                   reinterpret_cast<const char*>(to));
+}
+
+LONG CKelNTHybridUser::OnCreateObject(const char* name, unsigned long param1) {
+    CCreateHybridUserDlg dialog;
+    return RunCreation(dialog, name, "CreateHybridUser", reinterpret_cast<char*>(param1));
 }

@@ -2,6 +2,7 @@
 
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
+#include "module/handlers/CreateObjectDlg.h"
 #include "module/pages/groups/GroupPage_ID.h"
 
 namespace {
@@ -29,4 +30,9 @@ LONG CKelNTLocalGroup::OnApplyPages(const char* name) {
 long __stdcall CKelNTLocalGroup::CallBack(char* objectName, unsigned short message, unsigned long param1,
                                           unsigned long param2) {
     return SnapinCallBack(SnapinClassSlot::KelNTLocalGroup, objectName, message, param1, param2);
+}
+
+LONG CKelNTLocalGroup::OnCreateObject(const char* name, unsigned long param1) {
+    CCreateLocalGroupDlg dialog;
+    return RunCreation(dialog, name, "CreateLocalGroup", reinterpret_cast<char*>(param1));
 }

@@ -3,10 +3,13 @@
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountMove.h"
+#include "module/handlers/CreateAccountDlg.h"
 #include "module/handlers/NTUserRename.h"
 
 namespace {
 constexpr LONG kClassFlagsNtUser = 221;
+// The state of "create another" that the last NT user creation ended with.
+bool g_createAnotherNTUser = false;
 const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTUser, &MakeSnapinClass<CKelNTUser>);
 } // namespace
 
@@ -38,4 +41,13 @@ LONG CKelNTUser::OnRenameObject(const char* name, unsigned long param1) {
 LONG CKelNTUser::OnNotifyMove(const char* name, unsigned long from, unsigned long to) {
     return MoveAccountMemberships(name, reinterpret_cast<const char*>(from),
                                   reinterpret_cast<const char*>(to));
+}
+
+LONG CKelNTUser::OnCreateObject(const char* name, unsigned long param1) {
+    CCreateNTUserDlg dialog;
+    // "Create another" stays set from one NT user to the next while the administrator keeps it set.
+    dialog.m_createAnother = g_createAnotherNTUser ? 1 : 0;
+    const LONG answer = RunCreation(dialog, name, "CreateNTUser", reinterpret_cast<char*>(param1));
+    g_createAnotherNTUser = answer == 3;
+    return answer;
 }

@@ -11,6 +11,9 @@ public:
 
     LONG GetClassFlags(const char* name) override;
     LONG OnApplyPages(const char* name) override;
+    // The creation dialog; name is the parent container, param1 the host's 514-byte buffer for the new
+    // object's full name.
+    LONG OnCreateObject(const char* name, unsigned long param1) override;
     // The rename dialog; param1 is the host's 514-byte buffer for the new leaf.
     LONG OnRenameObject(const char* name, unsigned long param1) override;
     // A move to another NT system takes the account's group memberships along where they exist there.

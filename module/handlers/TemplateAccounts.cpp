@@ -13,12 +13,6 @@
 
 namespace {
 
-struct CopiedSetting {
-    const char* attr;
-    uint32_t syntax;
-    bool list;
-};
-
 // The template's NT settings an account takes over, in the order they are written.
 constexpr CopiedSetting kCopiedSettings[] = {
     {kAttrMustChangePassword, kSyntaxBoolean, false},
@@ -108,10 +102,13 @@ void JoinDefaultGroup(int32_t ctx, const char* account, const char* server) {
     static_cast<void>(SetPrimaryGroupAfterJoin(ctx, account, group, joined));
 }
 
+} // namespace
+
 // Each setting is written only when the template holds it, so the account keeps the NT side's default for
 // the others.
-void CopySettings(int32_t ctx, const char* templateName, const char* account) {
-    for (const CopiedSetting& setting : kCopiedSettings) {
+void CopyTemplateSettings(int32_t ctx, const char* templateName, const char* account,
+                          std::span<const CopiedSetting> settings) {
+    for (const CopiedSetting& setting : settings) {
         bool copied = true;
         if (setting.list) {
             CStringArray values;
@@ -161,6 +158,8 @@ void JoinTemplateGroups(int32_t ctx, const char* templateName, const char* accou
         }
     }
 }
+
+namespace {
 
 // An NT system that holds no objects has not been taken over by its agent yet; an account there would
 // never reach the NT side.
@@ -232,7 +231,7 @@ long CreateAccountsFromTemplate(const char* user, const char* templateName) {
             FormatMessageBox(kFmtServerListFailed, MB_OK, {static_cast<const char*>(account), user});
         }
         JoinDefaultGroup(ctx, account, server);
-        CopySettings(ctx, templateName, account);
+        CopyTemplateSettings(ctx, templateName, account, kCopiedSettings);
         JoinTemplateGroups(ctx, templateName, account, server);
     }
     return 0;

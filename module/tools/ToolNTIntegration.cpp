@@ -81,11 +81,44 @@ unsigned StartFailureFormat(UINT answer) {
     }
 }
 
+bool FitsRequestFile(const char* name) {
+    for (const char* c = name; c != nullptr && *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
 LONG CToolNTIntegration::RunRequest(const char* objectName) {
+    return Request(objectName) == RequestOutcome::Started ? 1 : 0;
+}
+
+LONG CToolNTIntegration::Upload(const char* container) {
+    switch (Request(container)) {
+    case RequestOutcome::Started:
+        return 1;
+    case RequestOutcome::NotSetUp:
+        AfxMessageBox(kIdsUploadNotSetUp, MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    case RequestOutcome::Refused:
+        break;
+    }
+    return 0;
+}
+
+CToolNTIntegration::RequestOutcome CToolNTIntegration::Request(const char* objectName) {
     HostSelectionRecord selection{};
     char selectionBuffer[kSelectionBufferSize] = {};
     (void)HostGetSelection(&selection, selectionBuffer);
     selection.treeName[sizeof selection.treeName - 1] = '\0';
+    for (const char* name : {static_cast<const char*>(selection.treeName), objectName}) {
+        if (!FitsRequestFile(name)) {
+            FormatMessageBox(kIdsRequestNameRefused, MB_OK | MB_ICONEXCLAMATION, {std::string_view(name)});
+            return RequestOutcome::Refused;
+        }
+    }
 
     char tempPath[MAX_PATH + 1] = {};
     char requestFile[MAX_PATH + 1] = {};
@@ -97,7 +130,7 @@ LONG CToolNTIntegration::RunRequest(const char* objectName) {
     // instead, and nothing is started.
     if (tempPath[0] == '\0' || GetTempFileNameA(tempPath, kRequestPrefix, 0, requestFile) == 0) {
         FormatMessageBox(kIdsRequestFileFailed, MB_OK | MB_ICONEXCLAMATION, {std::string_view(tempPath)});
-        return 0;
+        return RequestOutcome::Refused;
     }
 
     // The request file stays the application's profile file while the module is loaded.
@@ -112,13 +145,13 @@ LONG CToolNTIntegration::RunRequest(const char* objectName) {
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, requestFile);
     if (!written) {
         FormatMessageBox(kIdsRequestFileFailed, MB_OK | MB_ICONEXCLAMATION, {std::string_view(tempPath)});
-        return 0;
+        return RequestOutcome::Refused;
     }
 
     IntegrationSettings settings = ReadIntegrationSettings(kProgramNameRequestSize);
     // An empty program name is no set-up either: starting "" could only fail with a message naming nothing.
     if (!settings.Usable()) {
-        return 0;
+        return RequestOutcome::NotSetUp;
     }
 
     std::string commandLine = BuildIntegrationCommandLine(settings.programName, requestFile);
@@ -127,5 +160,5 @@ LONG CToolNTIntegration::RunRequest(const char* objectName) {
         FormatMessageBox(StartFailureFormat(answer), MB_OK | MB_ICONEXCLAMATION,
                          {std::string_view(settings.programName), static_cast<int64_t>(answer)});
     }
-    return 1;
+    return RequestOutcome::Started;
 }

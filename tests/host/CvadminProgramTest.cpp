@@ -382,6 +382,40 @@ TEST_F(CvadminSheetTest, ACopiedGroupTakesTheOriginalsMembersOnBothSides) {
                      "check | ok\n");
 }
 
+TEST_F(CvadminSheetTest, CreationDialogsRunFromTheScriptAndTheHostFollowsTheirAnswer) {
+    // 2: the new object's details open; 3: the dialog opens again in the same container.
+    RunResult r =
+        AsAdmin("create 'KEL:NT Local Group' NTDOM.Corp; type 100 Printers; click 1002; ok; cancel; "
+                "create 'KEL:NT Global Group' NTDOM.Corp; type 1004 Staff; click 1003; ok; "
+                "type 1004 Sales; ok; ls NTDOM.Corp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string expected =
+        "-> 258 | 2\ncreated | Printers.NTDOM.Corp\n-> 259 | 1\n-> 260 | 0\n-> 273 | 0\n"
+        "-> 258 | 3\ncreated | Staff.NTDOM.Corp\n-> 258 | 0\ncreated | Sales.NTDOM.Corp\n";
+    EXPECT_EQ(r.out.substr(0, expected.size()), expected);
+    for (const char* line :
+         {"Printers.NTDOM.Corp | KEL:NT Local Group\n", "Staff.NTDOM.Corp | KEL:NT Global Group\n",
+          "Sales.NTDOM.Corp | KEL:NT Global Group\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+
+    // An empty NT system: question 16 first; without the registry switch No refuses.
+    r = AsAdmin(
+        "dir add EMPTY.Corp 'KEL:NT Domain'; answer no; create 'KEL:NT User' EMPTY.Corp; ls EMPTY.Corp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 11), "message 16 ");
+    EXPECT_EQ(r.out.substr(r.out.size() - 18), " | no\n-> 258 | -1\n") << r.out;
+    r = AsAdmin("answer yes; create 'KEL:NT User' EMPTY.Corp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" | yes\nmessage 57511 | The upload could not be started"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - 12), "-> 258 | -1\n");
+
+    // Acting on a disabled OK is an error of the script, as a person cannot press it.
+    r = AsAdmin("create 'KEL:NT Global Group' NTDOM.Corp; type 1004 ''; ok");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error | 3 | ok: the control is disabled\n");
+}
+
 TEST_F(CvadminSheetTest, DeletingAnAccountTakesItOutOfItsGroups) {
     RunResult r = AsAdmin("delete asmith.NTDOM.Corp; dump 'Domain Users.NTDOM.Corp' Member");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -555,21 +589,30 @@ TEST_F(CvadminProgramTest, TheDirectorysRefusalsSayWhy) {
         int status;
         std::string error; // the start of standard error
     } cases[] = {
-        {{"--login", "Off.Corp", "-c", "ls"}, 2,
+        {{"--login", "Off.Corp", "-c", "ls"},
+         2,
          "error | 0 | cannot sign in as Off.Corp: the user's login is disabled (-731)"},
-        {{"--login", "Old.Corp", "-c", "ls"}, 2,
+        {{"--login", "Old.Corp", "-c", "ls"},
+         2,
          "error | 0 | cannot sign in as Old.Corp: the user's login has expired (-732)"},
-        {{"--login", "Bob.Corp", "--password", "bob-pw", "-c", "ls Corp; dump NT.Corp"}, 1,
+        {{"--login", "Bob.Corp", "--password", "bob-pw", "-c", "ls Corp; dump NT.Corp"},
+         1,
          "error | 2 | dump NT.Corp: no right to do this (-706)"},
-        {{"-c", "dir add jdoe.Corp 'KEL:NT User'"}, 1,
+        {{"-c", "dir add jdoe.Corp 'KEL:NT User'"},
+         1,
          "error | 1 | cannot add jdoe.Corp of class KEL:NT User: an object of this class cannot be placed in "
          "that container (-735)"},
-        {{"-c", "dir del Admin"}, 1,
+        {{"-c", "dir del Admin"},
+         1,
          "error | 1 | cannot delete Admin: nobody else would hold Supervisor over [Root] (-736)"},
-        {{"-c", "dir add 'Bad\\.Corp' Organization; dir add 'X\\' Organization"}, 1,
+        {{"-c", "dir add 'Bad\\.Corp' Organization; dir add 'X\\' Organization"},
+         1,
          "error | 2 | cannot add X\\ of class Organization: malformed name (-707)"},
-        {{"-c", "login Bob.Corp bob-pw; dir del Bob.Corp"}, 1, "error | 2 | cannot delete Bob.Corp: no right"},
-        {{"-c", "login Gone.Corp; dir del Gone.Corp; ls Corp"}, 1,
+        {{"-c", "login Bob.Corp bob-pw; dir del Bob.Corp"},
+         1,
+         "error | 2 | cannot delete Bob.Corp: no right"},
+        {{"-c", "login Gone.Corp; dir del Gone.Corp; ls Corp"},
+         1,
          "error | 3 | ls Corp: the user Gone.Corp you signed in as is gone; sign in again with login (-734)"},
     };
     for (const auto& c : cases) {
@@ -587,11 +630,11 @@ TEST_F(CvadminProgramTest, TheDirectorysRefusalsSayWhy) {
 }
 
 TEST_F(CvadminProgramTest, CheckRepairsOneSidedLinksAndSaysWhat) {
-    RunResult build =
-        Run({"--store", "tree.db", "--registry", "r.reg", "-c",
-             "dir add Corp Organization; dir add NT.Corp 'KEL:NT Domain'; dir add Staff.NT.Corp 'KEL:NT Global "
-             "Group'; dir add jdoe.NT.Corp 'KEL:NT User'; dir set Staff.NT.Corp Member jdoe.NT.Corp; "
-             "dir add Bob.Corp User; dir password Bob.Corp bob-pw"});
+    RunResult build = Run(
+        {"--store", "tree.db", "--registry", "r.reg", "-c",
+         "dir add Corp Organization; dir add NT.Corp 'KEL:NT Domain'; dir add Staff.NT.Corp 'KEL:NT Global "
+         "Group'; dir add jdoe.NT.Corp 'KEL:NT User'; dir set Staff.NT.Corp Member jdoe.NT.Corp; "
+         "dir add Bob.Corp User; dir password Bob.Corp bob-pw"});
     ASSERT_EQ(build.status, 0) << build.err;
     RunResult asBob = Run({"--store", "tree.db", "--registry", "r.reg", "--login", "Bob.Corp", "--password",
                            "bob-pw", "-c", "check"});

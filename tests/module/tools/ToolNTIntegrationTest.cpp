@@ -294,11 +294,46 @@ TEST_F(ToolTest, WithoutTheRegistrySetUpNothingStartsAndNothingIsShown) {
     EXPECT_EQ(tool.RunRequest("NTDOM.Corp"), 0) << "ShowWindow missing";
     SetShowWindow(SW_SHOWNORMAL);
     SetProgram("");
-    EXPECT_EQ(tool.Upload("NTDOM.Corp"), 0) << "an empty program name";
+    EXPECT_EQ(tool.RunRequest("NTDOM.Corp"), 0) << "an empty program name";
     EXPECT_TRUE(Prompter::Instance().Messages().empty());
     auto requests = RequestFiles();
     ASSERT_EQ(requests.size(), 3u) << "the request files stay";
     EXPECT_NE(ReadFile(requests[0]).find("ObjectName=NTDOM.Corp"), std::string::npos);
+}
+
+TEST_F(ToolTest, AnUploadAskedForWithoutTheRegistrySetUpIsReported) {
+    CWinApp app("KELNT");
+    CToolNTIntegration tool;
+    tool.Attach();
+    EXPECT_EQ(tool.Upload("NTDOM.Corp"), 0);
+    ASSERT_EQ(Prompter::Instance().Messages().size(), 1u);
+    EXPECT_EQ(Prompter::Instance().Messages()[0].stringId, 57511);
+    EXPECT_EQ(RequestFiles().size(), 1u) << "the request was written before the registry was read";
+}
+
+TEST_F(ToolTest, ANameHoldingAControlCharacterWritesNoRequestAndStartsNothing) {
+    CWinApp app("KELNT");
+    fs::path program = InstallRecorder("integrate");
+    SetProgram(program.string());
+    SetShowWindow(SW_SHOWNORMAL);
+    CToolNTIntegration tool;
+    tool.Attach();
+    // A line break would end ObjectName and make "Request=Delete" a key of its own.
+    for (const char* name : {"NTDOM.Corp\nRequest=Delete", "NT\rDOM.Corp", "NT\tDOM.Corp", "NT\x7f.Corp"}) {
+        Prompter::Instance().Reset();
+        EXPECT_EQ(tool.Upload(name), 0) << name;
+        ASSERT_EQ(Prompter::Instance().Messages().size(), 1u) << name;
+        const MessageBoxRecord& box = Prompter::Instance().Messages()[0];
+        EXPECT_EQ(box.stringId, 57512);
+        EXPECT_NE(box.text.find(name), std::string::npos) << box.text;
+    }
+    Prompter::Instance().Reset();
+    HostServices::Instance().SetTreeName("KELNT\nTREE");
+    EXPECT_EQ(tool.RunRequest("NTDOM.Corp"), 0) << "the tree name goes into the request too";
+    ASSERT_EQ(Prompter::Instance().Messages().size(), 1u);
+    EXPECT_EQ(Prompter::Instance().Messages()[0].stringId, 57512);
+    EXPECT_TRUE(RequestFiles().empty());
+    EXPECT_STREQ(app.GetProfileName(), "");
 }
 
 TEST_F(ToolTest, ARequestFileThatCannotBeMadeIsReportedAndNothingStarts) {

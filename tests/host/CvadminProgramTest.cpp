@@ -47,7 +47,10 @@ protected:
     // Standard input is empty unless `input` gives what it holds.
     RunResult Run(const std::vector<std::string>& args,
                   const std::optional<std::string>& input = std::nullopt) {
-        std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
+        // TMPDIR too: an upload's request file stays for the integration utility, so it goes where the test
+        // cleans up.
+        std::string command = "cd " + Quote(m_dir.string()) + " && TMPDIR=" + Quote(m_dir.string()) +
+                              " XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
                               " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
                               Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
         for (const std::string& a : args) {

@@ -2,6 +2,10 @@
 // container, the creation dialog, and what the directory holds and which messages were shown afterwards.
 #include "ModuleWorld.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
 #include "host/services/HostServices.h"
 #include "module/directory/AttrAccess.h"
 #include "module/directory/DirContext.h"
@@ -106,6 +110,13 @@ class CreateDialogsTest : public ModuleWorld {
 protected:
     void SetUp() override {
         ModuleWorld::SetUp();
+        // An upload's request file stays for the integration utility: it goes to a folder the test removes.
+        std::string pattern = (std::filesystem::temp_directory_path() / "create-dialogs-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        m_temp = pattern;
+        const char* old = std::getenv("TMPDIR");
+        m_oldTmp = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        setenv("TMPDIR", m_temp.c_str(), 1);
         AddObject(kEmptyDomain, kClassNtDomain);
         CDirContext dir;
         ASSERT_EQ(
@@ -125,8 +136,21 @@ protected:
         });
     }
 
+    void TearDown() override {
+        if (m_oldTmp) {
+            setenv("TMPDIR", m_oldTmp->c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(m_temp, ignored);
+        ModuleWorld::TearDown();
+    }
+
     std::vector<std::string> m_browsedClasses;
     std::string m_browsedFrom;
+    std::string m_temp;
+    std::optional<std::string> m_oldTmp;
 };
 
 TEST_F(CreateDialogsTest, EachDialogAddsItsObjectOnceANameIsTyped) {

@@ -114,13 +114,14 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
         const char* object;
         long count;
         uintptr_t templateId;
+        const char* title = "Identification"; // of page 0
     };
     const PageCase pages[] = {
         {"KEL:NT Domain", kDomain, 1, 112},
         {"KEL:NT Workgroup System", kWorkstation, 1, 116},
         {"KEL:NT Global Group", kGlobalGroup, 1, 123},
         {"KEL:NT Local Group", kLocalGroup, 1, 126},
-        {"KEL:NT User", "Ann.NTD.Corp", 0, 0},
+        {"KEL:NT User", "Ann.NTD.Corp", 1, 159, "Logon Hours"},
         {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0},
         {"User", kReader, 0, 0},
         {"Template", "T.Corp", 0, 0},
@@ -135,7 +136,7 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
                 Send(page.className, page.object, SNAP_GET_PAGE, 0, reinterpret_cast<unsigned long>(&record)),
                 0);
             EXPECT_EQ(record.templateId, page.templateId);
-            EXPECT_STREQ(record.title, "Identification");
+            EXPECT_STREQ(record.title, page.title);
             EXPECT_EQ(record.resource, resources);
             EXPECT_NE(record.dialogProc, nullptr);
             EXPECT_NE(record.pageParam, nullptr);

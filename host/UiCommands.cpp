@@ -14,6 +14,10 @@ namespace {
 
 using Args = Interpreter::Args;
 
+// The hours grid's layout: 7 days by 24 hours.
+constexpr int kGridRows = 7;
+constexpr int kGridColumns = 24;
+
 class ScriptDriver : public UiDriver {
 public:
     explicit ScriptDriver(Interpreter& interpreter) : m_interpreter(interpreter) {}
@@ -147,11 +151,19 @@ void RegisterUiCommands(Interpreter& interpreter, CurrentPageProvider currentPag
                     return CommandResult::Error("grid " + args[0] + ": no such control");
                 RECT client{};
                 GetClientRect(grid, &client);
-                // The hours grid fills its control: 7 rows of days, 24 columns of hours, each cell the
-                // client size divided evenly; a person clicks a cell in its middle.
+                // The hours grid: a row a day, a column an hour, each cell its client size divided evenly
+                // (the grid shrinks itself to whole cells). A person clicks a cell in its middle.
+                const int cellWidth = (client.right - client.left) / kGridColumns;
+                const int cellHeight = (client.bottom - client.top) / kGridRows;
+                if (cellWidth <= 0 || cellHeight <= 0)
+                    return CommandResult::Error("grid " + args[0] + ": the control is too small for cells");
+                for (std::size_t i = 0; i < numbers.size(); i += 2)
+                    if (numbers[i] < 0 || numbers[i] >= kGridRows || numbers[i + 1] < 0 ||
+                        numbers[i + 1] >= kGridColumns)
+                        return CommandResult::Error(
+                            "grid " + args[0] + ": no cell " + std::to_string(numbers[i]) + " " +
+                            std::to_string(numbers[i + 1]) + " (rows 0 to 6, columns 0 to 23)");
                 auto middle = [&](int row, int col, int& x, int& y) {
-                    int cellWidth = (client.right - client.left) / 24;
-                    int cellHeight = (client.bottom - client.top) / 7;
                     x = col * cellWidth + cellWidth / 2;
                     y = row * cellHeight + cellHeight / 2;
                 };

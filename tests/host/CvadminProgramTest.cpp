@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -317,6 +318,42 @@ TEST_F(CvadminSheetTest, RenamingAnNtUserThroughItsDialogKeepsItsGroups) {
     r = AsAdmin("rename Sales.Corp Marketing; dump 'Operator.Marketing.Corp' surname");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Operator.Marketing.Corp | surname | 3 | Operator\n");
+}
+
+TEST_F(CvadminSheetTest, TheHoursGridIsPaintedCellByCellInLocalTimeAndStoredInTheDirectorysTime) {
+    // Five hours west of the directory's time: shown Monday 09:00 is stored Monday 14:00 (cell 38), shown
+    // Sunday 00:00 to 02:00 are stored cells 5 to 7.
+    struct Zone {
+        Zone() { ::setenv("TZ", "EST5", 1); }
+        ~Zone() { ::unsetenv("TZ"); }
+    } zone;
+    RunResult r = AsAdmin("details jdoe.NTDOM.Corp; page 'Logon Hours'; grid 1113 cell 1 9; "
+                          "grid 1113 drag 0 0 0 2; render hours.png; key enter; "
+                          "dump jdoe.NTDOM.Corp 'KEL:Logon Hours'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string stored = "0xf8fffffffd" + std::string(32, 'f');
+    EXPECT_NE(r.out.find("-> 262 | 0\n-> 273 | 0\njdoe.NTDOM.Corp | KEL:Logon Hours | 9 | " + stored + "\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(ReadFile(m_dir / "hours.png").substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+
+    struct Case {
+        const char* command;
+        const char* error;
+    } cases[] = {
+        {"grid 1113 cell 7 0", "grid 1113: no cell 7 0 (rows 0 to 6, columns 0 to 23)"},
+        {"grid 1113 drag 0 0 0 24", "grid 1113: no cell 0 24 (rows 0 to 6, columns 0 to 23)"},
+        {"grid 1113 cell -1 3", "grid 1113: no cell -1 3 (rows 0 to 6, columns 0 to 23)"},
+    };
+    for (const Case& c : cases) {
+        r = AsAdmin(std::string("details jdoe.NTDOM.Corp; page 'Logon Hours'; ") + c.command);
+        EXPECT_EQ(r.status, 1) << c.command;
+        EXPECT_EQ(r.err, std::string("error | 3 | ") + c.error + "\n") << c.command;
+    }
+    // An account of a workgroup system has no grid to click.
+    r = AsAdmin("details backup.WKS1.Corp; page 'Logon Hours'; grid 1113 cell 0 0");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error | 3 | grid 1113: the control is hidden\n");
 }
 
 TEST_F(CvadminSheetTest, MovingAnNtUserToAnotherDomainTakesItsGroupsWhereTheyExist) {

@@ -5,6 +5,7 @@
 #include "module/handlers/AccountMove.h"
 #include "module/handlers/CreateAccountDlg.h"
 #include "module/handlers/NTUserRename.h"
+#include "module/pages/users/NTUserPage_ID.h"
 
 namespace {
 constexpr LONG kClassFlagsNtUser = 221;
@@ -19,14 +20,18 @@ CKelNTUser::CKelNTUser()
 
 CKelNTUser::~CKelNTUser() = default;
 
-void CKelNTUser::CreatePages() {}
+void CKelNTUser::CreatePages() {
+    CreatePage(m_idPage);
+}
 
 LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
     return kClassFlagsNtUser;
 }
 
 LONG CKelNTUser::OnApplyPages(const char* name) {
-    return WriteInOrder(name, {});
+    return WriteInOrder(name, {
+                                  WriterOf(m_idPage),
+                              });
 }
 
 long __stdcall CKelNTUser::CallBack(char* objectName, unsigned short message, unsigned long param1,

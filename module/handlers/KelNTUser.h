@@ -4,6 +4,8 @@
 
 #include "module/handlers/KelNTClass.h"
 
+class CNTUserPage_ID;
+
 class CKelNTUser : public CKelNTClass {
 public:
     CKelNTUser();
@@ -25,4 +27,8 @@ public:
 
 protected:
     void CreatePages() override;
+
+private:
+    // One a page, in creation order.
+    CNTUserPage_ID* m_idPage = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "module/handlers/AccountMove.h"
 #include "module/handlers/CreateAccountDlg.h"
 #include "module/handlers/NTUserRename.h"
+#include "module/pages/users/NTUserPage_Expiration.h"
 #include "module/pages/users/NTUserPage_ID.h"
 
 namespace {
@@ -22,6 +23,7 @@ CKelNTUser::~CKelNTUser() = default;
 
 void CKelNTUser::CreatePages() {
     CreatePage(m_idPage);
+    CreatePage(m_expirationPage);
 }
 
 LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
@@ -31,6 +33,7 @@ LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
 LONG CKelNTUser::OnApplyPages(const char* name) {
     return WriteInOrder(name, {
                                   WriterOf(m_idPage),
+                                  WriterOf(m_expirationPage),
                               });
 }
 

@@ -5,6 +5,7 @@
 #include "module/handlers/KelNTClass.h"
 
 class CNTUserPage_ID;
+class CNTUserPage_Expiration;
 
 class CKelNTUser : public CKelNTClass {
 public:
@@ -31,4 +32,5 @@ protected:
 private:
     // One a page, in creation order.
     CNTUserPage_ID* m_idPage = nullptr;
+    CNTUserPage_Expiration* m_expirationPage = nullptr;
 };

@@ -5,7 +5,9 @@
 #include "module/handlers/AccountMove.h"
 #include "module/handlers/CreateAccountDlg.h"
 #include "module/handlers/NTUserRename.h"
+#include "module/pages/users/NTUserPage_Expiration.h"
 #include "module/pages/users/NTUserPage_Hours.h"
+#include "module/pages/users/NTUserPage_ID.h"
 
 namespace {
 constexpr LONG kClassFlagsNtUser = 221;
@@ -21,7 +23,9 @@ CKelNTUser::CKelNTUser()
 CKelNTUser::~CKelNTUser() = default;
 
 void CKelNTUser::CreatePages() {
+    CreatePage(m_idPage);
     CreatePage(m_hoursPage);
+    CreatePage(m_expirationPage);
 }
 
 LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
@@ -29,7 +33,11 @@ LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
 }
 
 LONG CKelNTUser::OnApplyPages(const char* name) {
-    return WriteInOrder(name, {WriterOf(m_hoursPage)});
+    return WriteInOrder(name, {
+                                  WriterOf(m_idPage),
+                                  WriterOf(m_hoursPage),
+                                  WriterOf(m_expirationPage),
+                              });
 }
 
 long __stdcall CKelNTUser::CallBack(char* objectName, unsigned short message, unsigned long param1,

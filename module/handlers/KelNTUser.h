@@ -4,7 +4,9 @@
 
 #include "module/handlers/KelNTClass.h"
 
+class CNTUserPage_ID;
 class CNTUserPage_Hours;
+class CNTUserPage_Expiration;
 
 class CKelNTUser : public CKelNTClass {
 public:
@@ -30,5 +32,7 @@ protected:
 
 private:
     // One a page, in creation order.
+    CNTUserPage_ID* m_idPage = nullptr;
     CNTUserPage_Hours* m_hoursPage = nullptr;
+    CNTUserPage_Expiration* m_expirationPage = nullptr;
 };

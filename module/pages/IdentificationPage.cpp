@@ -6,8 +6,8 @@
 #include "platform/ui/MessageBox.h"
 
 CIdentificationPage::CIdentificationPage(UINT templateId, int descriptionId, int nameId, UINT helpContext)
-    : CSnapinPage(kIdsIdentificationTitle, templateId, static_cast<CDialog*>(this)),
-      m_descriptionId(descriptionId), m_nameId(nameId), m_helpContext(helpContext) {}
+    : CStayOpenPage(kIdsIdentificationTitle, templateId), m_descriptionId(descriptionId), m_nameId(nameId),
+      m_helpContext(helpContext) {}
 
 void CIdentificationPage::DoDataExchange(CDataExchange* dx) {
     DDX_Text(dx, m_descriptionId, m_description);
@@ -27,8 +27,12 @@ BOOL CIdentificationPage::LoadDescription(int32_t ctx) {
     m_description.Empty();
     // A value too large for the page's read stays editable: the person sees the field empty and may
     // replace it on purpose, as with a description the object does not have.
+    return LastReadRefused() ? FALSE : TRUE;
+}
+
+bool CIdentificationPage::LastReadRefused() {
     const int32_t code = GetLastAttrError();
-    return code == kDirErrNoRight || code == kDirErrIdentityGone ? FALSE : TRUE;
+    return code == kDirErrNoRight || code == kDirErrIdentityGone;
 }
 
 void CIdentificationPage::NotifyModified() {

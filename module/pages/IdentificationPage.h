@@ -3,8 +3,7 @@
 // page's own rule.
 #pragma once
 
-#include "module/core/SnapinPage.h"
-#include "platform/ui/window/Dialog.h"
+#include "module/pages/StayOpenPage.h"
 
 // Tab title of every identification page.
 constexpr UINT kIdsIdentificationTitle = 57382;
@@ -14,7 +13,7 @@ constexpr UINT kFmtDescriptionNotStored = 57501;
 // host keeps the sheet open with the text the person typed.
 constexpr LONG kDescriptionNotStored = -1;
 
-class CIdentificationPage : public CDialog, public CSnapinPage {
+class CIdentificationPage : public CStayOpenPage {
 public:
     BOOL Help() override { return ShowHelp(m_helpContext); }
 
@@ -23,9 +22,6 @@ public:
 protected:
     CIdentificationPage(UINT templateId, int descriptionId, int nameId, UINT helpContext);
     void DoDataExchange(CDataExchange* dx) override;
-    // A page stays open on Enter and Escape; the sheet's buttons decide.
-    void OnOK() override { DefWindowProc(WM_COMMAND, IDOK, 0); }
-    void OnCancel() override { DefWindowProc(WM_COMMAND, IDCANCEL, 0); }
 
     // The page serves sheet after sheet: nothing of the previous object may be shown or written.
     void ForgetLoaded();
@@ -33,6 +29,9 @@ protected:
     // then shows nothing and must not be editable, since writing it would put a text the person never saw
     // over the stored one. Any other failed read shows the field empty and answers TRUE.
     BOOL LoadDescription(int32_t ctx);
+    // True when the last failed read was the directory's refusal (no Read right, or an identity that is gone)
+    // rather than a missing or unreadable value.
+    static bool LastReadRefused();
     // Sets the modified flag and tells the sheet, so that it enables its apply button.
     void NotifyModified();
     // Writes the description to `objectName`. Answers 0 and clears the modified flag; or, when the directory

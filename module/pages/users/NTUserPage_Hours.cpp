@@ -27,7 +27,7 @@ void ShowControl(CWnd* page, int id, int command) {
 } // namespace
 
 CNTUserPage_Hours::CNTUserPage_Hours()
-    : CSnapinPage(kIdsHoursTitle, kIddNtUserHours, static_cast<CDialog*>(this)) {}
+    : CStayOpenPage(kIdsHoursTitle, kIddNtUserHours) {}
 
 DLGPROC CNTUserPage_Hours::GetDialogProc() {
     return &SnapinPageDialogProc<CNTUserPage_Hours>;

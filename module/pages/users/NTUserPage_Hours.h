@@ -4,6 +4,7 @@
 #pragma once
 
 #include "module/core/SnapinPage.h"
+#include "module/pages/StayOpenPage.h"
 #include "module/pages/users/LogonHoursGrid.h"
 #include "platform/ui/window/Dialog.h"
 
@@ -24,7 +25,7 @@ constexpr UINT kFmtHoursNotStored = 57530;
 // the grid as painted.
 constexpr LONG kHoursNotStored = -1;
 
-class CNTUserPage_Hours : public CDialog, public CSnapinPage {
+class CNTUserPage_Hours : public CStayOpenPage {
 public:
     CNTUserPage_Hours();
     DLGPROC GetDialogProc() override;

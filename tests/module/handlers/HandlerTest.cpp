@@ -121,7 +121,7 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
         {"KEL:NT Workgroup System", kWorkstation, 1, 116},
         {"KEL:NT Global Group", kGlobalGroup, 1, 123},
         {"KEL:NT Local Group", kLocalGroup, 1, 126},
-        {"KEL:NT User", "Ann.NTD.Corp", 1, 159, "Logon Hours"},
+        {"KEL:NT User", "Ann.NTD.Corp", 3, 120},
         {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0},
         {"User", kReader, 0, 0},
         {"Template", "T.Corp", 0, 0},

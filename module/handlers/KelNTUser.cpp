@@ -5,6 +5,9 @@
 #include "module/handlers/AccountMove.h"
 #include "module/handlers/CreateAccountDlg.h"
 #include "module/handlers/NTUserRename.h"
+#include "module/pages/users/NTUserPage_Groups.h"
+#include "module/pages/users/NTUserPage_Profile.h"
+#include "module/pages/users/NTUserPage_Workstations.h"
 
 namespace {
 constexpr LONG kClassFlagsNtUser = 221;
@@ -19,14 +22,23 @@ CKelNTUser::CKelNTUser()
 
 CKelNTUser::~CKelNTUser() = default;
 
-void CKelNTUser::CreatePages() {}
+void CKelNTUser::CreatePages() {
+    CreatePage(m_groupsPage);
+    CreatePage(m_profilePage);
+    CreatePage(m_workstationsPage);
+}
 
 LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
     return kClassFlagsNtUser;
 }
 
 LONG CKelNTUser::OnApplyPages(const char* name) {
-    return WriteInOrder(name, {});
+    // One writer a line, in the class's apply order.
+    return WriteInOrder(name, {
+                                  WriterOf(m_groupsPage),
+                                  WriterOf(m_workstationsPage),
+                                  WriterOf(m_profilePage),
+                              });
 }
 
 long __stdcall CKelNTUser::CallBack(char* objectName, unsigned short message, unsigned long param1,

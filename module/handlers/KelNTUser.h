@@ -4,6 +4,10 @@
 
 #include "module/handlers/KelNTClass.h"
 
+class CNTUserPage_Groups;
+class CNTUserPage_Profile;
+class CNTUserPage_Workstations;
+
 class CKelNTUser : public CKelNTClass {
 public:
     CKelNTUser();
@@ -25,4 +29,10 @@ public:
 
 protected:
     void CreatePages() override;
+
+private:
+    // One a page, in creation order.
+    CNTUserPage_Groups* m_groupsPage = nullptr;
+    CNTUserPage_Profile* m_profilePage = nullptr;
+    CNTUserPage_Workstations* m_workstationsPage = nullptr;
 };

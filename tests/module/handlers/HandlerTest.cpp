@@ -108,22 +108,24 @@ TEST_F(HandlerTest, TheRegistrySwitchesDecideWhetherDomainsWorkstationsAndHybrid
     EXPECT_EQ(Send("KEL:NT User", "", SNAP_GET_CLASS_FLAGS), 221);
 }
 
-TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
+TEST_F(HandlerTest, EachClassHandsOutItsFirstPageWhereOneExists) {
     struct PageCase {
         const char* className;
         const char* object;
         long count;
         uintptr_t templateId;
+        const char* firstTitle;
     };
     const PageCase pages[] = {
-        {"KEL:NT Domain", kDomain, 1, 112},
-        {"KEL:NT Workgroup System", kWorkstation, 1, 116},
-        {"KEL:NT Global Group", kGlobalGroup, 1, 123},
-        {"KEL:NT Local Group", kLocalGroup, 1, 126},
-        {"KEL:NT User", "Ann.NTD.Corp", 0, 0},
-        {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0},
-        {"User", kReader, 0, 0},
-        {"Template", "T.Corp", 0, 0},
+        {"KEL:NT Domain", kDomain, 1, 112, "Identification"},
+        {"KEL:NT Workgroup System", kWorkstation, 1, 116, "Identification"},
+        {"KEL:NT Global Group", kGlobalGroup, 1, 123, "Identification"},
+        {"KEL:NT Local Group", kLocalGroup, 1, 126, "Identification"},
+        // Groups, profile and workstations so far; the first page the NT user has comes first.
+        {"KEL:NT User", "Ann.NTD.Corp", 3, 121, "Groups"},
+        {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0, ""},
+        {"User", kReader, 0, 0, ""},
+        {"Template", "T.Corp", 0, 0, ""},
     };
     HINSTANCE resources = m_app->GetResourceLibraryHandle();
     for (const PageCase& page : pages) {
@@ -135,7 +137,7 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
                 Send(page.className, page.object, SNAP_GET_PAGE, 0, reinterpret_cast<unsigned long>(&record)),
                 0);
             EXPECT_EQ(record.templateId, page.templateId);
-            EXPECT_STREQ(record.title, "Identification");
+            EXPECT_STREQ(record.title, page.firstTitle);
             EXPECT_EQ(record.resource, resources);
             EXPECT_NE(record.dialogProc, nullptr);
             EXPECT_NE(record.pageParam, nullptr);

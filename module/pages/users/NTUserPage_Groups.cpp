@@ -122,8 +122,8 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
         m_domainAccount = TRUE;
         LoadPrimaryGroup(dir.Get());
     }
-    const BOOL membershipsRead =
-        ReadAttrValues(dir.Get(), user, kAttrGroupMembership, kSyntaxDistinguishedName, &m_membershipsRead) == 1;
+    const BOOL membershipsRead = ReadAttrValues(dir.Get(), user, kAttrGroupMembership,
+                                                kSyntaxDistinguishedName, &m_membershipsRead) == 1;
     // The rewrite replaces every value: a list the person could not see must never be rewritten.
     const BOOL membershipsKnown = membershipsRead || !ReadRefused();
     if (!membershipsRead) {
@@ -145,7 +145,8 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
 
 void CNTUserPage_Groups::LoadPrimaryGroup(int32_t ctx) {
     CString stored;
-    if (ReadStringAttr(ctx, GetCurrentObjectName(), kAttrPrimaryGroup, kSyntaxDistinguishedName, &stored) != 1) {
+    if (ReadStringAttr(ctx, GetCurrentObjectName(), kAttrPrimaryGroup, kSyntaxDistinguishedName, &stored) !=
+        1) {
         m_primaryKnown = ReadRefused() ? FALSE : TRUE;
         return;
     }
@@ -341,8 +342,8 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
             if (member || Holds(m_membershipsRead, group)) {
                 memberships.Add(group);
             } else {
-                FormatMessageBox(kFmtGroupRefusedMember, MB_OK, {static_cast<const char*>(group),
-                                                                  static_cast<const char*>(user)});
+                FormatMessageBox(kFmtGroupRefusedMember, MB_OK,
+                                 {static_cast<const char*>(group), static_cast<const char*>(user)});
             }
         }
         for (INT_PTR i = 0; i < m_keptMemberships.GetSize(); ++i) {

@@ -161,7 +161,8 @@ BOOL CNTUserPage_Profile::OnInitDialog() {
             MakeReadOnly(kIdcProfileScript);
         }
         if (!mayWrite(kAttrAlternateHomeDirectory, &m_homeWritable)) {
-            for (int id : {kIdcProfileLocal, kIdcProfileConnect, kIdcProfileLocalPath, kIdcProfileNetworkPath}) {
+            for (int id :
+                 {kIdcProfileLocal, kIdcProfileConnect, kIdcProfileLocalPath, kIdcProfileNetworkPath}) {
                 Disable(id);
             }
         }
@@ -226,7 +227,8 @@ BOOL CNTUserPage_Profile::Validate() {
         return FALSE;
     }
     const CString& path = LocalSelected() ? m_localPath : m_networkPath;
-    const bool accepted = path.IsEmpty() || (LocalSelected() ? IsLocalHomePath(path) : IsNetworkHomePath(path));
+    const bool accepted =
+        path.IsEmpty() || (LocalSelected() ? IsLocalHomePath(path) : IsNetworkHomePath(path));
     if (!accepted) {
         FormatMessageBox(kFmtBadHomeDirectory, MB_OK | MB_ICONEXCLAMATION, {static_cast<const char*>(path)});
         return FALSE;

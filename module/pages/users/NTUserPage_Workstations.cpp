@@ -95,8 +95,8 @@ BOOL CNTUserPage_Workstations::OnInitDialog() {
     if (CWnd* note = GetDlgItem(kIdcWorkstationsWorkgroupNote)) {
         note->ShowWindow(SW_HIDE);
     }
-    for (int id : {kIdcWorkstationsFrame, kIdcWorkstationsListed, kIdcWorkstationsAll, kIdcWorkstationsCommonName,
-                   kIdcWorkstationsCommonNameLabel}) {
+    for (int id : {kIdcWorkstationsFrame, kIdcWorkstationsListed, kIdcWorkstationsAll,
+                   kIdcWorkstationsCommonName, kIdcWorkstationsCommonNameLabel}) {
         if (CWnd* control = GetDlgItem(id)) {
             control->ShowWindow(SW_SHOW);
         }
@@ -111,7 +111,8 @@ BOOL CNTUserPage_Workstations::OnInitDialog() {
     static_cast<void>(ReadStringAttr(dir.Get(), object, kAttrCN, kSyntaxCaseIgnoreString, &m_commonName));
 
     CStringArray stored;
-    if (ReadAttrValues(dir.Get(), object, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &stored) != 1) {
+    if (ReadAttrValues(dir.Get(), object, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &stored) !=
+        1) {
         const int32_t code = GetLastAttrError();
         if (code == kDirErrNoRight || code == kDirErrIdentityGone) {
             // Neither choice is shown: the person cannot tell which holds, and the page never writes it.
@@ -217,8 +218,8 @@ LONG CNTUserPage_Workstations::WriteChanges(const char* objectName) {
             }
         }
         CDirContext dir;
-        static_cast<void>(
-            SetAttrValues(dir.Get(), objectName, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &names));
+        static_cast<void>(SetAttrValues(dir.Get(), objectName, kAttrEnabledWorkstationList,
+                                        kSyntaxCaseIgnoreString, &names));
     }
     m_modified = FALSE;
     return 0;

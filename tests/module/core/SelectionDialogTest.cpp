@@ -132,7 +132,7 @@ TEST_F(SelectionDialogTest, RowsAndResultNameEachObjectRelativeToTheListedContai
     };
     const NameCase cases[] = {
         {kDomain, "Dot\\.Ted.NTD.Corp", kClassNtGlobalGroup, "Dot\\.Ted"}, // an escaped dot stays in the leaf
-        {"[Root]", "Other", "Organization", "Other"},                       // below the root: the leaf alone
+        {"[Root]", "Other", "Organization", "Other"},                      // below the root: the leaf alone
     };
     for (const NameCase& nameCase : cases) {
         SCOPED_TRACE(nameCase.object);

@@ -160,7 +160,8 @@ TEST_F(HandlerTest, DeletionIsAllowedForEveryClassAndOtherQuestionsGetTheBaseAns
         EXPECT_EQ(Send(className, kDomain, SNAP_QUERY_COPY), 0);
         EXPECT_EQ(Send(className, kDomain, SNAP_QUERY_MOVE), 0);
         // The KEL: classes run their creation dialogs, which a host without a name buffer cannot use.
-        EXPECT_EQ(Send(className, kDomain, SNAP_CREATE_OBJECT), std::string(className) == "Template" ? 0 : -1);
+        EXPECT_EQ(Send(className, kDomain, SNAP_CREATE_OBJECT),
+                  std::string(className) == "Template" ? 0 : -1);
         EXPECT_EQ(Send(className, kDomain, 268), 0);
     }
     // The user extension answers as the base until its accounts page exists.

@@ -142,8 +142,8 @@ TEST_F(NTUserGroupsPageTest, AWorkgroupAccountHasNoPrimaryGroupAndItsOwnHelp) {
         bool primaryShown;
         UINT help;
     };
-    for (const HelpCase& account :
-         {HelpCase{kUser, true, kHelpNTUserGroupsDomain}, HelpCase{kWorkgroupUser, false, kHelpNTUserGroupsWorkgroup}}) {
+    for (const HelpCase& account : {HelpCase{kUser, true, kHelpNTUserGroupsDomain},
+                                    HelpCase{kWorkgroupUser, false, kHelpNTUserGroupsWorkgroup}}) {
         SCOPED_TRACE(account.user);
         Prompter::Instance().Reset();
         HWND page = OpenPage(account.user, kPageTitle);

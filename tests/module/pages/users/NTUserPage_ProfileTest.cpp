@@ -111,8 +111,8 @@ TEST_F(NTUserProfilePageTest, WhatCannotBeAPathIsRefusedWithItsMessage) {
             EXPECT_EQ(applied.refusedPage, m_sheet->FindPage(kPageTitle));
             EXPECT_EQ(ShownIds(), (std::vector<int>{check.message}));
             EXPECT_NE(Prompter::Instance().Messages()[0].text.find(check.typed), std::string::npos);
-            EXPECT_EQ(Stored(check.field == kIdcProfileScript ? kAttrScriptName : kAttrAlternateHomeDirectory),
-                      "");
+            EXPECT_EQ(
+                Stored(check.field == kIdcProfileScript ? kAttrScriptName : kAttrAlternateHomeDirectory), "");
         }
         m_sheet->Close(kEndPagesCancel);
         SetAttr(kAttrScriptName, "");

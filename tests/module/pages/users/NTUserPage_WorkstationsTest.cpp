@@ -98,7 +98,8 @@ TEST_F(NTUserWorkstationsPageTest, WithoutTheWriteRightTheChoiceAndTheNamesCanno
 TEST_F(NTUserWorkstationsPageTest, AWorkgroupAccountSeesOnlyTheNote) {
     HWND page = OpenPage(kWorkgroupUser, kPageTitle);
     EXPECT_TRUE(Visible(page, kIdcWorkstationsWorkgroupNote));
-    for (int id : {kIdcWorkstationsAll, kIdcWorkstationsListed, kIdcWorkstationsFrame, kIdcWorkstationEdits[0]}) {
+    for (int id :
+         {kIdcWorkstationsAll, kIdcWorkstationsListed, kIdcWorkstationsFrame, kIdcWorkstationEdits[0]}) {
         EXPECT_FALSE(Visible(page, id)) << id;
     }
 }

@@ -1,6 +1,7 @@
 #include "module/core/SelectionDialog.h"
 
 #include "module/directory/AttrAccess.h"
+#include "module/directory/FullName.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WinApp.h"
@@ -84,7 +85,9 @@ void CSelectionDialog::FillList() {
             if (DirGetObjectName(listing.context, listing.buffer, name, &attrCount, &info) != kDirOk) {
                 return;
             }
-            std::unique_ptr<CListItem> item(new (std::nothrow) CListItem(name));
+            // Every object listed lies directly under the container, so its leaf names it there; the
+            // callers complete the names they are handed with "." and the container.
+            std::unique_ptr<CListItem> item(new (std::nothrow) CListItem(GetLeafName(name)));
             if (!item) {
                 AfxMessageBox(kIdsListItemFailed);
                 continue;

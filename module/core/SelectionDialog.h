@@ -1,6 +1,7 @@
 // The member selection dialog: the objects directly under one container, of the classes the caller names,
 // in an owner-drawn list from which the administrator picks several. The group and user pages show it and
-// read the names picked after it answers IDOK.
+// read the names picked after it answers IDOK. Rows and result hold names relative to the container (the
+// leaf, as the directory stores it); a caller makes the full name with MakeFullName(name, m_container).
 #pragma once
 
 #include "module/core/ListItem.h"
@@ -34,7 +35,7 @@ public:
     CString m_container;
     // For the caller's use (the bitmaps its class entries name).
     CBitmap m_bitmaps[3];
-    // After IDOK: the names picked, the row last in the list first.
+    // After IDOK: the names picked, relative to m_container, the row last in the list first.
     CStringArray m_result;
 
     BOOL OnInitDialog() override;

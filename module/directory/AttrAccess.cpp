@@ -270,6 +270,12 @@ int32_t NamedObjectKey(int32_t altCtx, const char* value, std::string* key) {
     if (rc == kDirErrNoSuchObject) {
         return kDirErrDanglingReference; // what the write itself would answer
     }
+    if (rc == kDirErrNoRight) {
+        // The object is there but hidden from this identity: a list that keeps a value the writer cannot
+        // browse is still a list the directory takes, so the value stands for itself.
+        *key = FoldedKey(value);
+        return kDirOk;
+    }
     if (rc == kDirOk) {
         *key = FoldedKey(stored);
     }

@@ -6,8 +6,11 @@
 #include "module/handlers/CreateAccountDlg.h"
 #include "module/handlers/NTUserRename.h"
 #include "module/pages/users/NTUserPage_Expiration.h"
+#include "module/pages/users/NTUserPage_Groups.h"
 #include "module/pages/users/NTUserPage_Hours.h"
 #include "module/pages/users/NTUserPage_ID.h"
+#include "module/pages/users/NTUserPage_Profile.h"
+#include "module/pages/users/NTUserPage_Workstations.h"
 
 namespace {
 constexpr LONG kClassFlagsNtUser = 221;
@@ -24,7 +27,10 @@ CKelNTUser::~CKelNTUser() = default;
 
 void CKelNTUser::CreatePages() {
     CreatePage(m_idPage);
+    CreatePage(m_groupsPage);
+    CreatePage(m_profilePage);
     CreatePage(m_hoursPage);
+    CreatePage(m_workstationsPage);
     CreatePage(m_expirationPage);
 }
 
@@ -33,9 +39,13 @@ LONG CKelNTUser::GetClassFlags(const char* /*name*/) {
 }
 
 LONG CKelNTUser::OnApplyPages(const char* name) {
+    // One writer a line, in the class's apply order.
     return WriteInOrder(name, {
                                   WriterOf(m_idPage),
+                                  WriterOf(m_groupsPage),
                                   WriterOf(m_hoursPage),
+                                  WriterOf(m_workstationsPage),
+                                  WriterOf(m_profilePage),
                                   WriterOf(m_expirationPage),
                               });
 }

@@ -5,7 +5,10 @@
 #include "module/handlers/KelNTClass.h"
 
 class CNTUserPage_ID;
+class CNTUserPage_Groups;
+class CNTUserPage_Profile;
 class CNTUserPage_Hours;
+class CNTUserPage_Workstations;
 class CNTUserPage_Expiration;
 
 class CKelNTUser : public CKelNTClass {
@@ -33,6 +36,9 @@ protected:
 private:
     // One a page, in creation order.
     CNTUserPage_ID* m_idPage = nullptr;
+    CNTUserPage_Groups* m_groupsPage = nullptr;
+    CNTUserPage_Profile* m_profilePage = nullptr;
     CNTUserPage_Hours* m_hoursPage = nullptr;
+    CNTUserPage_Workstations* m_workstationsPage = nullptr;
     CNTUserPage_Expiration* m_expirationPage = nullptr;
 };

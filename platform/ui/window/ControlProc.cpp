@@ -659,6 +659,12 @@ LRESULT ComboMessage(WindowRecord& combo, UINT message, WPARAM wParam, LPARAM lP
         NotifyParent(self, CBN_EDITCHANGE);
         return 0;
     }
+    case WM_SETFOCUS:
+        NotifyParent(combo.handle, CBN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        NotifyParent(combo.handle, CBN_KILLFOCUS);
+        return 0;
     default:
         return DefWindowProcA(combo.handle, message, wParam, lParam);
     }

@@ -109,6 +109,7 @@ protected:                                                                      
 #define ON_LBN_SELCHANGE(id, handler) ON_CONTROL(LBN_SELCHANGE, id, handler)
 #define ON_LBN_DBLCLK(id, handler) ON_CONTROL(LBN_DBLCLK, id, handler)
 #define ON_CBN_SELCHANGE(id, handler) ON_CONTROL(CBN_SELCHANGE, id, handler)
+#define ON_CBN_SETFOCUS(id, handler) ON_CONTROL(CBN_SETFOCUS, id, handler)
 #define ON_CBN_EDITCHANGE(id, handler) ON_CONTROL(CBN_EDITCHANGE, id, handler)
 #define ON_CONTROL_RANGE(notifyCode, firstId, lastId, handler)                                               \
     MessageMapEntry{WM_COMMAND,                                                                              \

@@ -1,11 +1,13 @@
 // The member selection dialog as an administrator uses it: the objects of one container that the caller's
-// classes allow, picked with the mouse, OK only with a selection, and the names handed back last row first.
+// classes allow, picked with the mouse, OK only with a selection, and the names, relative to the container,
+// handed back last row first.
 #include "module/core/SelectionDialog.h"
 #include "module/core/KelNTApp.h"
 
 #include "host/services/HostServices.h"
 #include "module/directory/AttrAccess.h"
 #include "module/directory/DirContext.h"
+#include "module/directory/FullName.h"
 #include "module/directory/Schema.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/locale/Locale.h"
@@ -109,18 +111,45 @@ TEST_F(SelectionDialogTest, ThreeRowsPickedGiveThreeNamesLastRowFirst) {
         EXPECT_EQ(GetWindowTextString(GetDlgItem(modal.window, kIdcSelectionCaption)),
                   "Objects in NTD.Corp:");
         // Sorted by name; the NT user matches no class entry and is not listed.
-        EXPECT_EQ(Rows(modal.window), (std::vector<std::string>{"Alpha.NTD.Corp", "Beta.NTD.Corp",
-                                                                "Gamma.NTD.Corp", "Locals.NTD.Corp"}));
-        EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList,
-                              {"Locals.NTD.Corp", "Alpha.NTD.Corp", "Gamma.NTD.Corp"}),
+        EXPECT_EQ(Rows(modal.window), (std::vector<std::string>{"Alpha", "Beta", "Gamma", "Locals"}));
+        EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList, {"Locals", "Alpha", "Gamma"}),
                   UiActionError::None);
         EXPECT_EQ(PressKey(modal.window, UiKey::Enter), UiActionError::None);
     });
     ASSERT_EQ(dialog.DoModal(), IDOK);
     ASSERT_EQ(dialog.m_result.GetSize(), 3);
-    EXPECT_STREQ(dialog.m_result[0], "Locals.NTD.Corp");
-    EXPECT_STREQ(dialog.m_result[1], "Gamma.NTD.Corp");
-    EXPECT_STREQ(dialog.m_result[2], "Alpha.NTD.Corp");
+    EXPECT_STREQ(dialog.m_result[0], "Locals");
+    EXPECT_STREQ(dialog.m_result[1], "Gamma");
+    EXPECT_STREQ(dialog.m_result[2], "Alpha");
+}
+
+TEST_F(SelectionDialogTest, RowsAndResultNameEachObjectRelativeToTheListedContainer) {
+    struct NameCase {
+        const char* container;
+        const char* object;
+        const char* objectClass;
+        const char* row;
+    };
+    const NameCase cases[] = {
+        {kDomain, "Dot\\.Ted.NTD.Corp", kClassNtGlobalGroup, "Dot\\.Ted"}, // an escaped dot stays in the leaf
+        {"[Root]", "Other", "Organization", "Other"},                      // below the root: the leaf alone
+    };
+    for (const NameCase& nameCase : cases) {
+        SCOPED_TRACE(nameCase.object);
+        Add(nameCase.object, nameCase.objectClass);
+        CSelectionDialog dialog;
+        dialog.m_container = nameCase.container;
+        dialog.AddClassEntry(nameCase.objectClass, nullptr, kListItemGlobalGroup);
+        m_user->Expect(kIddSelection, [&nameCase](ModalContext& modal) {
+            EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList, {nameCase.row}), UiActionError::None);
+            EXPECT_EQ(PressKey(modal.window, UiKey::Enter), UiActionError::None);
+        });
+        ASSERT_EQ(dialog.DoModal(), IDOK);
+        ASSERT_EQ(dialog.m_result.GetSize(), 1);
+        EXPECT_STREQ(dialog.m_result[0], nameCase.row);
+        // Completed with the container, the result names the object the directory lists.
+        EXPECT_STREQ(MakeFullName(dialog.m_result[0], dialog.m_container), nameCase.object);
+    }
 }
 
 TEST_F(SelectionDialogTest, OkIsEnabledOnlyWhileARowIsSelected) {
@@ -129,7 +158,7 @@ TEST_F(SelectionDialogTest, OkIsEnabledOnlyWhileARowIsSelected) {
     m_user->Expect(kIddSelection, [](ModalContext& modal) {
         EXPECT_FALSE(OkEnabled(modal.window));
         EXPECT_EQ(Click(modal.window, IDOK), UiActionError::Disabled);
-        EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList, {"Beta.NTD.Corp"}), UiActionError::None);
+        EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList, {"Beta"}), UiActionError::None);
         EXPECT_TRUE(OkEnabled(modal.window));
         EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList, {}), UiActionError::None);
         EXPECT_FALSE(OkEnabled(modal.window));
@@ -144,7 +173,7 @@ TEST_F(SelectionDialogTest, OnlyTheClassesTheCallerNamesAreListed) {
     dialog.m_container = kDomain;
     dialog.AddClassEntry(kClassNtLocalGroup, nullptr, kListItemLocalGroup);
     m_user->Expect(kIddSelection, [](ModalContext& modal) {
-        EXPECT_EQ(Rows(modal.window), (std::vector<std::string>{"Locals.NTD.Corp"}));
+        EXPECT_EQ(Rows(modal.window), (std::vector<std::string>{"Locals"}));
         EXPECT_EQ(PressKey(modal.window, UiKey::F1), UiActionError::None);
         EXPECT_EQ(PressKey(modal.window, UiKey::Escape), UiActionError::None);
     });
@@ -214,7 +243,7 @@ TEST_F(SelectionDialogTest, ARowIsHighlightedOnlyWhenItsStateIsSelectedAndNothin
         {ODA_SELECT, ODS_SELECTED | ODS_FOCUS, COLOR_WINDOW},
         {ODA_FOCUS, ODS_FOCUS, -1},
     };
-    CListItem item("Alpha.NTD.Corp");
+    CListItem item("Alpha");
     for (const DrawCase& drawCase : cases) {
         SCOPED_TRACE(drawCase.state);
         HDC dc = CreateCompatibleDC(nullptr);
@@ -234,7 +263,7 @@ TEST_F(SelectionDialogTest, ARowIsHighlightedOnlyWhenItsStateIsSelectedAndNothin
             EXPECT_EQ(corner, GetSysColor(drawCase.background));
             std::vector<std::string> texts = GetDrawnTexts(dc);
             ASSERT_EQ(texts.size(), 1u);
-            EXPECT_EQ(texts[0], "Alpha.NTD.Corp");
+            EXPECT_EQ(texts[0], "Alpha");
         } else {
             EXPECT_NE(GetPixel(dc, 0, 0), RGB(1, 2, 3)) << "the focus rectangle is drawn on the row's edge";
             EXPECT_EQ(GetPixel(dc, 60, 9), RGB(1, 2, 3)) << "and nothing else";

@@ -108,23 +108,23 @@ TEST_F(HandlerTest, TheRegistrySwitchesDecideWhetherDomainsWorkstationsAndHybrid
     EXPECT_EQ(Send("KEL:NT User", "", SNAP_GET_CLASS_FLAGS), 221);
 }
 
-TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
+TEST_F(HandlerTest, EachClassHandsOutItsFirstPageWhereOneExists) {
     struct PageCase {
         const char* className;
         const char* object;
         long count;
         uintptr_t templateId;
-        const char* title = "Identification"; // of page 0
+        const char* firstTitle;
     };
     const PageCase pages[] = {
-        {"KEL:NT Domain", kDomain, 1, 112},
-        {"KEL:NT Workgroup System", kWorkstation, 1, 116},
-        {"KEL:NT Global Group", kGlobalGroup, 1, 123},
-        {"KEL:NT Local Group", kLocalGroup, 1, 126},
-        {"KEL:NT User", "Ann.NTD.Corp", 3, 120},
-        {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0},
-        {"User", kReader, 0, 0},
-        {"Template", "T.Corp", 0, 0},
+        {"KEL:NT Domain", kDomain, 1, 112, "Identification"},
+        {"KEL:NT Workgroup System", kWorkstation, 1, 116, "Identification"},
+        {"KEL:NT Global Group", kGlobalGroup, 1, 123, "Identification"},
+        {"KEL:NT Local Group", kLocalGroup, 1, 126, "Identification"},
+        {"KEL:NT User", "Ann.NTD.Corp", 6, 120, "Identification"},
+        {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0, ""},
+        {"User", kReader, 0, 0, ""},
+        {"Template", "T.Corp", 0, 0, ""},
     };
     HINSTANCE resources = m_app->GetResourceLibraryHandle();
     for (const PageCase& page : pages) {
@@ -136,7 +136,7 @@ TEST_F(HandlerTest, EachClassHandsOutTheIdentificationPageWhereOneExists) {
                 Send(page.className, page.object, SNAP_GET_PAGE, 0, reinterpret_cast<unsigned long>(&record)),
                 0);
             EXPECT_EQ(record.templateId, page.templateId);
-            EXPECT_STREQ(record.title, page.title);
+            EXPECT_STREQ(record.title, page.firstTitle);
             EXPECT_EQ(record.resource, resources);
             EXPECT_NE(record.dialogProc, nullptr);
             EXPECT_NE(record.pageParam, nullptr);
@@ -159,7 +159,8 @@ TEST_F(HandlerTest, DeletionIsAllowedForEveryClassAndOtherQuestionsGetTheBaseAns
         EXPECT_EQ(Send(className, kDomain, SNAP_QUERY_COPY), 0);
         EXPECT_EQ(Send(className, kDomain, SNAP_QUERY_MOVE), 0);
         // The KEL: classes run their creation dialogs, which a host without a name buffer cannot use.
-        EXPECT_EQ(Send(className, kDomain, SNAP_CREATE_OBJECT), std::string(className) == "Template" ? 0 : -1);
+        EXPECT_EQ(Send(className, kDomain, SNAP_CREATE_OBJECT),
+                  std::string(className) == "Template" ? 0 : -1);
         EXPECT_EQ(Send(className, kDomain, 268), 0);
     }
     // The user extension answers as the base until its accounts page exists.

@@ -1,0 +1,422 @@
+#include "module/pages/users/NTUserPage_Groups.h"
+
+#include "host/services/Host.h"
+#include "module/core/ListItem.h"
+#include "module/core/SelectionDialog.h"
+#include "module/core/SnapinModule.h"
+#include "module/directory/AttrAccess.h"
+#include "module/directory/DirContext.h"
+#include "module/directory/FullName.h"
+#include "module/directory/Schema.h"
+#include "platform/ui/MessageBox.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+bool SameName(const char* a, const char* b) {
+    return a != nullptr && b != nullptr && strcasecmp(a, b) == 0;
+}
+
+bool Holds(const CStringArray& names, const char* name) {
+    for (INT_PTR i = 0; i < names.GetSize(); ++i) {
+        if (SameName(names[i], name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A read the directory refused: what it hides must be neither shown as empty nor overwritten.
+bool ReadRefused() {
+    const int32_t code = GetLastAttrError();
+    return code == kDirErrNoRight || code == kDirErrIdentityGone;
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CNTUserPage_Groups, CDialog)
+ON_BN_CLICKED(kIdcUserGroupsAdd, OnAdd)
+ON_BN_CLICKED(kIdcUserGroupsRemove, OnRemove)
+ON_BN_CLICKED(kIdcUserGroupsSetPrimary, OnSetPrimary)
+ON_LBN_SELCHANGE(kIdcUserGroupsList, OnSelectionChange)
+ON_WM_DRAWITEM()
+ON_WM_MEASUREITEM()
+ON_WM_COMPAREITEM()
+ON_WM_DELETEITEM()
+END_MESSAGE_MAP()
+
+CNTUserPage_Groups::CNTUserPage_Groups()
+    : CStayOpenPage(kIdsNTUserGroupsTitle, kIddNTUserGroups) {
+    static_cast<void>(m_globalBitmap.LoadBitmap("CKELNTGLOBALGROUPBITMAP"));
+    static_cast<void>(m_localBitmap.LoadBitmap("CKELNTLOCALGROUPBITMAP"));
+}
+
+CNTUserPage_Groups::~CNTUserPage_Groups() = default;
+
+DLGPROC CNTUserPage_Groups::GetDialogProc() {
+    return &SnapinPageDialogProc<CNTUserPage_Groups>;
+}
+
+BOOL CNTUserPage_Groups::Help() {
+    return ShowHelp(m_domainAccount ? kHelpNTUserGroupsDomain : kHelpNTUserGroupsWorkgroup);
+}
+
+void CNTUserPage_Groups::DoDataExchange(CDataExchange* dx) {
+    DDX_Control(dx, kIdcUserGroupsList, m_groupList);
+    // The field is only shown: a leaf with escaped dots may hold more bytes than an NT name has characters,
+    // so the limit is put on the field, never checked against what it shows.
+    if (!dx->m_bSaveAndValidate) {
+        DDX_Text(dx, kIdcUserGroupsPrimary, m_primaryGroup);
+        DDV_MaxChars(dx, m_primaryGroup, kMaxNtNameLength);
+    }
+}
+
+void CNTUserPage_Groups::ForgetLoaded() {
+    m_primaryGroup.Empty();
+    m_mayWrite = FALSE;
+    m_changed = FALSE;
+    m_domainAccount = FALSE;
+    m_membershipsRead.RemoveAll();
+    m_removedGroups.RemoveAll();
+    m_keptMemberships.RemoveAll();
+    m_storedPrimary.Empty();
+    m_primaryKnown = FALSE;
+    m_primaryChosen = FALSE;
+    m_container.Empty();
+}
+
+BOOL CNTUserPage_Groups::OnInitDialog() {
+    // The page serves sheet after sheet: nothing of the previous account may be shown or written.
+    ForgetLoaded();
+    CDialog::OnInitDialog();
+
+    char context[kQueryContextBufferSize] = {};
+    if (HostQueryContext(0, context) != 0) {
+        UpdateData(FALSE);
+        return TRUE;
+    }
+    const CString user = GetCurrentObjectName();
+    m_container = GetContainerName(user);
+    CDirContext dir;
+    if (!dir.IsOpen()) {
+        UpdateData(FALSE);
+        return TRUE;
+    }
+    char containerName[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo containerInfo{};
+    if (DirReadObjectInfo(dir.Get(), m_container, containerName, &containerInfo) != kDirOk) {
+        return TRUE;
+    }
+    if (std::strcmp(containerInfo.baseClass, kClassNtWorkgroupSystem) == 0) {
+        for (int id : {kIdcUserGroupsPrimaryLabel, kIdcUserGroupsSetPrimary, kIdcUserGroupsPrimary}) {
+            if (CWnd* control = GetDlgItem(id)) {
+                control->ShowWindow(SW_HIDE);
+            }
+        }
+    } else {
+        m_domainAccount = TRUE;
+        LoadPrimaryGroup(dir.Get());
+    }
+    const BOOL membershipsRead = ReadAttrValues(dir.Get(), user, kAttrGroupMembership,
+                                                kSyntaxDistinguishedName, &m_membershipsRead) == 1;
+    // The rewrite replaces every value: a list the person could not see must never be rewritten.
+    const BOOL membershipsKnown = membershipsRead || !ReadRefused();
+    if (!membershipsRead) {
+        m_membershipsRead.RemoveAll();
+    }
+    LoadMemberships(dir.Get());
+
+    char identity[kDirMaxNameBytes + 1] = {};
+    uint32_t rights = 0;
+    if (membershipsKnown && DirWhoAmI(dir.Get(), identity) == kDirOk &&
+        DirGetEffectiveRights(dir.Get(), identity, user, kAttrGroupMembership, &rights) == kDirOk &&
+        (rights & kRightWrite) != 0) {
+        EnableControl(kIdcUserGroupsAdd, TRUE);
+        m_mayWrite = TRUE;
+    }
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CNTUserPage_Groups::LoadPrimaryGroup(int32_t ctx) {
+    CString stored;
+    if (ReadStringAttr(ctx, GetCurrentObjectName(), kAttrPrimaryGroup, kSyntaxDistinguishedName, &stored) !=
+        1) {
+        m_primaryKnown = ReadRefused() ? FALSE : TRUE;
+        return;
+    }
+    m_primaryKnown = TRUE;
+    m_storedPrimary = stored;
+    CString leaf;
+    CString container;
+    SplitFullName(stored, &leaf, &container);
+    // A primary group of another NT system (left by a tool that moved the account) is shown whole, so that
+    // it is not mistaken for the group of that name here.
+    m_primaryGroup = SameName(container, m_container) ? leaf : stored;
+}
+
+void CNTUserPage_Groups::LoadMemberships(int32_t ctx) {
+    for (INT_PTR i = 0; i < m_membershipsRead.GetSize(); ++i) {
+        const CString& membership = m_membershipsRead[i];
+        char stored[kDirMaxNameBytes + 1] = {};
+        DirObjectInfo info{};
+        if (DirReadObjectInfo(ctx, membership, stored, &info) != kDirOk ||
+            !SameName(GetContainerName(stored), m_container) || !AddGroupRow(stored, info.baseClass)) {
+            m_keptMemberships.Add(membership);
+        }
+    }
+}
+
+BOOL CNTUserPage_Groups::AddGroupRow(const char* storedName, const char* baseClass) {
+    std::unique_ptr<CListItem> item(new (std::nothrow) CListItem(GetLeafName(storedName)));
+    if (!item) {
+        return FALSE;
+    }
+    if (std::strcmp(baseClass, kClassNtLocalGroup) == 0) {
+        item->m_kind = kListItemLocalGroup;
+        item->m_bitmap = m_localBitmap;
+    } else if (std::strcmp(baseClass, kClassNtGlobalGroup) == 0) {
+        item->m_kind = kListItemGlobalGroup;
+        item->m_bitmap = m_globalBitmap;
+    }
+    // The list owns the row from here; OnDeleteItem frees it.
+    if (m_groupList.AddString(reinterpret_cast<LPCSTR>(item.get())) < 0) {
+        return FALSE;
+    }
+    static_cast<void>(item.release());
+    return TRUE;
+}
+
+int CNTUserPage_Groups::FindRow(const char* name) const {
+    for (int row = 0; row < m_groupList.GetCount(); ++row) {
+        const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row));
+        if (item != nullptr && SameName(item->m_name, name)) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+void CNTUserPage_Groups::EnableControl(int id, BOOL enable) {
+    if (CWnd* control = GetDlgItem(id)) {
+        control->EnableWindow(enable);
+    }
+}
+
+void CNTUserPage_Groups::NotifyModified() {
+    m_changed = TRUE;
+    SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);
+}
+
+void CNTUserPage_Groups::ForgetRemoved(const char* name) {
+    for (INT_PTR i = m_removedGroups.GetSize() - 1; i >= 0; --i) {
+        if (SameName(m_removedGroups[i], name)) {
+            m_removedGroups.RemoveAt(i);
+        }
+    }
+}
+
+void CNTUserPage_Groups::OnSelectionChange() {
+    const int focused = m_groupList.GetCaretIndex();
+    const auto* item =
+        focused >= 0 ? static_cast<const CListItem*>(m_groupList.GetItemDataPtr(focused)) : nullptr;
+    // Choosing a primary group that the page may not write would be lost on apply.
+    const BOOL global = item != nullptr && item->m_kind == kListItemGlobalGroup;
+    EnableControl(kIdcUserGroupsSetPrimary, global && m_mayWrite && m_primaryKnown);
+    if (m_mayWrite) {
+        EnableControl(kIdcUserGroupsRemove, m_groupList.GetSelCount() > 0);
+    }
+}
+
+void CNTUserPage_Groups::OnAdd() {
+    CSelectionDialog dialog(this);
+    dialog.m_container = m_container;
+    dialog.AddClassEntry(kClassNtLocalGroup, m_localBitmap, kListItemLocalGroup);
+    dialog.AddClassEntry(kClassNtGlobalGroup, m_globalBitmap, kListItemGlobalGroup);
+    char context[kQueryContextBufferSize] = {};
+    static_cast<void>(HostQueryContext(0, context));
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    CDirContext dir;
+    if (!dir.IsOpen()) {
+        return;
+    }
+    for (INT_PTR i = 0; i < dialog.m_result.GetSize(); ++i) {
+        const CString& picked = dialog.m_result[i];
+        if (FindRow(picked) >= 0) {
+            continue;
+        }
+        char stored[kDirMaxNameBytes + 1] = {};
+        DirObjectInfo info{};
+        if (DirReadObjectInfo(dir.Get(), MakeFullName(picked, m_container), stored, &info) != kDirOk ||
+            !AddGroupRow(stored, info.baseClass)) {
+            continue;
+        }
+        // Removed and added again before the write: the link simply stays.
+        ForgetRemoved(GetLeafName(stored));
+        NotifyModified();
+    }
+}
+
+void CNTUserPage_Groups::OnRemove() {
+    const int count = m_groupList.GetSelCount();
+    if (count >= 1) {
+        std::vector<int> rows(static_cast<size_t>(count));
+        const int selected = m_groupList.GetSelItems(count, rows.data());
+        if (selected > 1) {
+            m_groupList.SetRedraw(FALSE);
+        }
+        for (int i = selected - 1; i >= 0; --i) {
+            const int row = rows[static_cast<size_t>(i)];
+            const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row));
+            if (item == nullptr) {
+                continue;
+            }
+            if (!m_primaryGroup.IsEmpty() && SameName(item->m_name, m_primaryGroup)) {
+                AfxMessageBox(kMsgPrimaryGroupNotRemoved);
+                continue;
+            }
+            m_removedGroups.Add(item->m_name);
+            m_groupList.DeleteString(static_cast<UINT>(row));
+            NotifyModified();
+        }
+        if (selected > 1) {
+            m_groupList.SetRedraw(TRUE);
+            m_groupList.Invalidate();
+        }
+    }
+    if (m_groupList.GetCount() == 0 || m_groupList.GetSelCount() < 1) {
+        EnableControl(kIdcUserGroupsRemove, FALSE);
+        EnableControl(kIdcUserGroupsSetPrimary, FALSE);
+    }
+}
+
+void CNTUserPage_Groups::OnSetPrimary() {
+    const int focused = m_groupList.GetCaretIndex();
+    const auto* item =
+        focused >= 0 ? static_cast<const CListItem*>(m_groupList.GetItemDataPtr(focused)) : nullptr;
+    if (item == nullptr || item->m_kind != kListItemGlobalGroup) {
+        return;
+    }
+    m_primaryGroup = item->m_name;
+    m_primaryChosen = TRUE;
+    UpdateData(FALSE);
+    NotifyModified();
+}
+
+LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
+    if (!m_changed || !m_mayWrite) {
+        return 0;
+    }
+    char context[kQueryContextBufferSize] = {};
+    static_cast<void>(HostQueryContext(0, context));
+    const CString user = GetCurrentObjectName();
+    const CString container = GetContainerName(user);
+    CDirContext dir;
+    if (dir.IsOpen()) {
+        const int32_t ctx = dir.Get();
+        // Joins first take the group's side: a group that refuses the member is never named by the account,
+        // or the directory's check would add the member the operator was refused.
+        CStringArray memberships;
+        for (int row = 0; row < m_groupList.GetCount(); ++row) {
+            const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row));
+            if (item == nullptr) {
+                continue;
+            }
+            const CString group = MakeFullName(item->m_name, container);
+            uint8_t matched = 0;
+            bool member = CompareAttrValue(ctx, kAttrMember, kSyntaxDistinguishedName, group,
+                                           static_cast<const char*>(user), &matched) == 1 &&
+                          matched != 0;
+            if (!member) {
+                member = AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName,
+                                      static_cast<const char*>(user)) == 1 ||
+                         GetLastAttrError() == kDirErrValueExists;
+            }
+            if (member || Holds(m_membershipsRead, group)) {
+                memberships.Add(group);
+            } else {
+                FormatMessageBox(kFmtGroupRefusedMember, MB_OK,
+                                 {static_cast<const char*>(group), static_cast<const char*>(user)});
+            }
+        }
+        for (INT_PTR i = 0; i < m_keptMemberships.GetSize(); ++i) {
+            memberships.Add(m_keptMemberships[i]);
+        }
+        // A leave takes the primary group off first, then the account's side, then the group's.
+        CStringArray leaving;
+        for (INT_PTR i = 0; i < m_removedGroups.GetSize(); ++i) {
+            const CString group = MakeFullName(m_removedGroups[i], container);
+            if (!Holds(memberships, group)) {
+                leaving.Add(group);
+            }
+        }
+        if (!m_storedPrimary.IsEmpty() && Holds(leaving, m_storedPrimary)) {
+            if (RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                static_cast<const char*>(m_storedPrimary)) == 1) {
+                m_storedPrimary.Empty();
+            }
+        }
+        const bool accountWritten =
+            SetAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, &memberships) == 1;
+        if (accountWritten) {
+            m_membershipsRead.RemoveAll();
+            for (INT_PTR i = 0; i < memberships.GetSize(); ++i) {
+                m_membershipsRead.Add(memberships[i]);
+            }
+            // The primary group is named only once both sides hold the link.
+            const CString primary = MakeFullName(m_primaryGroup, container);
+            if (m_primaryChosen && Holds(memberships, primary) &&
+                SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                             static_cast<const char*>(primary)) == 1) {
+                m_storedPrimary = primary;
+            }
+            for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
+                static_cast<void>(RemoveAttrValue(ctx, leaving[i], kAttrMember, kSyntaxDistinguishedName,
+                                                  static_cast<const char*>(user)));
+            }
+        }
+    }
+    m_removedGroups.RemoveAll();
+    m_primaryChosen = FALSE;
+    m_changed = FALSE;
+    return 0;
+}
+
+void CNTUserPage_Groups::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
+    if (id != kIdcUserGroupsList) {
+        CDialog::OnDrawItem(id, draw);
+        return;
+    }
+    DrawListItemRow(draw);
+}
+
+void CNTUserPage_Groups::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
+    if (id != kIdcUserGroupsList) {
+        CDialog::OnMeasureItem(id, measure);
+        return;
+    }
+    measure->itemHeight = kListRowHeight;
+}
+
+int CNTUserPage_Groups::OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) {
+    if (id != kIdcUserGroupsList) {
+        return CDialog::OnCompareItem(id, compare);
+    }
+    return CompareListItems(reinterpret_cast<const CListItem*>(compare->itemData1),
+                            reinterpret_cast<const CListItem*>(compare->itemData2));
+}
+
+void CNTUserPage_Groups::OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) {
+    if (id != kIdcUserGroupsList) {
+        CDialog::OnDeleteItem(id, gone);
+        return;
+    }
+    delete reinterpret_cast<CListItem*>(gone->itemData);
+}

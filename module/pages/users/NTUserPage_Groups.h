@@ -1,0 +1,85 @@
+// The group membership page of an NT user: the NT global and local groups of the account's own NT system,
+// shown by their names relative to it, added through the member selection dialog, removed, and the primary
+// group chosen among the global groups. Both sides of each link are written: the account's
+// "KEL:Group Membership" and the group's "Member", in the order the directory's check can repair.
+#pragma once
+
+#include "module/core/SnapinPage.h"
+#include "module/pages/StayOpenPage.h"
+#include "platform/ui/Bitmap.h"
+#include "platform/ui/StringArray.h"
+#include "platform/ui/window/Controls.h"
+#include "platform/ui/window/Dialog.h"
+
+constexpr UINT kIdsNTUserGroupsTitle = 57386;
+constexpr UINT kIddNTUserGroups = 121;
+constexpr int kIdcUserGroupsAdd = 1092;
+constexpr int kIdcUserGroupsRemove = 1093;
+constexpr int kIdcUserGroupsList = 1094;
+constexpr int kIdcUserGroupsSetPrimary = 1222;
+constexpr int kIdcUserGroupsPrimary = 1223;
+constexpr int kIdcUserGroupsPrimaryLabel = 1224;
+constexpr UINT kHelpNTUserGroupsDomain = 12;
+constexpr UINT kHelpNTUserGroupsWorkgroup = 49;
+// The primary group cannot be removed from the list.
+constexpr UINT kMsgPrimaryGroupNotRemoved = 38;
+// Format: group, account (%s, %s): the group did not take the account as a member, so the account does not
+// name it either.
+constexpr UINT kFmtGroupRefusedMember = 57352;
+
+class CNTUserPage_Groups : public CStayOpenPage {
+public:
+    CNTUserPage_Groups();
+    ~CNTUserPage_Groups() override;
+
+    DLGPROC GetDialogProc() override;
+    BOOL Help() override;
+    BOOL OnInitDialog() override;
+    // Writes the links of the current object when the membership or primary group changed and the identity
+    // may write the account's groups; answers 0.
+    LONG WriteChanges(const char* objectName);
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    void OnAdd();
+    void OnRemove();
+    void OnSetPrimary();
+    void OnSelectionChange();
+    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
+    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
+    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
+    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void ForgetLoaded();
+    void LoadPrimaryGroup(int32_t ctx);
+    void LoadMemberships(int32_t ctx);
+    // A row for the group the directory names `storedName`, of class `baseClass`.
+    BOOL AddGroupRow(const char* storedName, const char* baseClass);
+    [[nodiscard]] int FindRow(const char* name) const;
+    void EnableControl(int id, BOOL enable);
+    void NotifyModified();
+    void ForgetRemoved(const char* name);
+
+    CListBox m_groupList;
+    CString m_primaryGroup;
+    BOOL m_mayWrite = FALSE;
+    BOOL m_changed = FALSE;
+    BOOL m_domainAccount = FALSE;
+    CStringArray m_membershipsRead;
+    CStringArray m_removedGroups;
+    CBitmap m_globalBitmap;
+    CBitmap m_localBitmap;
+
+    // Memberships the page does not list (the group cannot be read, or lies outside the account's NT
+    // system): the rewrite keeps them, since the person never saw them to remove them.
+    CStringArray m_keptMemberships;
+    // The stored "KEL:Primary Group", full name; empty when there is none or it could not be read.
+    CString m_storedPrimary;
+    // The primary group was read (or the account has none): only then may the page change it.
+    BOOL m_primaryKnown = FALSE;
+    // The person chose a primary group since the last write.
+    BOOL m_primaryChosen = FALSE;
+    CString m_container;
+};

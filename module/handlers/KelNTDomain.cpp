@@ -3,7 +3,9 @@
 #include "module/core/SnapinModule.h"
 #include "module/directory/Schema.h"
 #include "module/handlers/CreateObjectDlg.h"
+#include "module/pages/domain/DomainPage_Agent.h"
 #include "module/pages/domain/DomainPage_ID.h"
+#include "module/pages/domain/DomainPage_Policy.h"
 
 namespace {
 const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTDomain, &MakeSnapinClass<CKelNTDomain>);
@@ -17,6 +19,8 @@ CKelNTDomain::~CKelNTDomain() = default;
 
 void CKelNTDomain::CreatePages() {
     CreatePage(m_idPage);
+    CreatePage(m_policyPage);
+    CreatePage(m_agentPage);
 }
 
 LONG CKelNTDomain::GetClassFlags(const char* /*name*/) {
@@ -24,7 +28,7 @@ LONG CKelNTDomain::GetClassFlags(const char* /*name*/) {
 }
 
 LONG CKelNTDomain::OnApplyPages(const char* name) {
-    return WriteInOrder(name, {WriterOf(m_idPage)});
+    return WriteInOrder(name, {WriterOf(m_idPage), WriterOf(m_agentPage), WriterOf(m_policyPage)});
 }
 
 long __stdcall CKelNTDomain::CallBack(char* objectName, unsigned short message, unsigned long param1,

@@ -1,10 +1,12 @@
-// The handler of NT domains. Pages: identification (then policy and agent connection, once they exist);
-// applied identification, agent connection, policy.
+// The handler of NT domains. Pages: identification, policy, agent connection; applied identification,
+// agent connection, policy.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"
 
 class CDomainPage_ID;
+class CDomainPage_Policy;
+class CDomainPage_Agent;
 
 class CKelNTDomain : public CKelNTClass {
 public:
@@ -26,4 +28,6 @@ protected:
 
 private:
     CDomainPage_ID* m_idPage = nullptr;
+    CDomainPage_Policy* m_policyPage = nullptr;
+    CDomainPage_Agent* m_agentPage = nullptr;
 };

@@ -1,10 +1,12 @@
-// The handler of NT workgroup systems. Pages: identification (then policy and agent connection, once they
-// exist); applied identification, agent connection, policy.
+// The handler of NT workgroup systems. Pages: identification, policy, agent connection;
+// applied identification, agent connection, policy.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"
 
 class CWSPage_ID;
+class CWSPage_Policy;
+class CWSPage_Agent;
 
 class CKelNTWS : public CKelNTClass {
 public:
@@ -26,4 +28,6 @@ protected:
 
 private:
     CWSPage_ID* m_idPage = nullptr;
+    CWSPage_Policy* m_policyPage = nullptr;
+    CWSPage_Agent* m_agentPage = nullptr;
 };

@@ -203,3 +203,15 @@ TEST_F(PolicyPageTest, AReaderSeesEveryFieldDisabledAndAnUnchangedPageWritesNoth
     EXPECT_EQ(m_sheet->Apply().refusedPage, -1) << "an untouched page does not judge stored values";
     EXPECT_TRUE(ShownIds().empty());
 }
+
+TEST_F(PolicyPageTest, TheSheetOfADomainOrWorkgroupSystemListsIdentificationPolicyAndAgent) {
+    for (const PolicyIds& ids : kBothPages) {
+        SCOPED_TRACE(ids.className);
+        OpenDetails(ids.className, ids.object);
+        ASSERT_EQ(m_sheet->PageCount(), 3);
+        EXPECT_EQ(m_sheet->PageTitle(0), "Identification");
+        EXPECT_EQ(m_sheet->PageTitle(1), "Policy");
+        EXPECT_EQ(m_sheet->PageTitle(2), "Agent");
+        m_sheet->Close(kEndPagesCancel);
+    }
+}

@@ -222,7 +222,7 @@ TEST_F(CvadminSheetTest, EditingADescriptionReachesTheDirectory) {
     RunResult r = AsAdmin("details NTDOM.Corp; type 1030 'Head office'; apply; cancel; "
                           "dump NTDOM.Corp Description");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "-> 259 | 1\n-> 260 | 0\nchanged | 0\n-> 262 | 0\n-> 273 | 0\n"
+    EXPECT_EQ(r.out, "-> 259 | 3\n-> 260 | 0\n-> 260 | 0\n-> 260 | 0\nchanged | 0\n-> 262 | 0\n-> 273 | 0\n"
                      "NTDOM.Corp | Description | 3 | Head office\n");
 
     // Closing with OK applies first; a sheet left open when the script ends closes with Cancel.
@@ -267,7 +267,7 @@ TEST_F(CvadminSheetTest, EnterEscapeAndF1ActOnTheSheetWhereThePageHasNoButtonFor
         RunResult r = AsAdmin(std::string("details NTDOM.Corp; type 1030 Typed; ") + c.keys +
                               "; dump NTDOM.Corp Description");
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, std::string("-> 259 | 1\n-> 260 | 0\nchanged | 0\n") + c.out +
+        EXPECT_EQ(r.out, std::string("-> 259 | 3\n-> 260 | 0\n-> 260 | 0\n-> 260 | 0\nchanged | 0\n") + c.out +
                              "NTDOM.Corp | Description | 3 | " + c.description + "\n");
     }
 }

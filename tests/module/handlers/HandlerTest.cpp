@@ -117,8 +117,8 @@ TEST_F(HandlerTest, EachClassHandsOutItsFirstPageWhereOneExists) {
         const char* firstTitle;
     };
     const PageCase pages[] = {
-        {"KEL:NT Domain", kDomain, 1, 112, "Identification"},
-        {"KEL:NT Workgroup System", kWorkstation, 1, 116, "Identification"},
+        {"KEL:NT Domain", kDomain, 3, 112, "Identification"},
+        {"KEL:NT Workgroup System", kWorkstation, 3, 116, "Identification"},
         {"KEL:NT Global Group", kGlobalGroup, 1, 123, "Identification"},
         {"KEL:NT Local Group", kLocalGroup, 1, 126, "Identification"},
         {"KEL:NT User", "Ann.NTD.Corp", 6, 120, "Identification"},
@@ -175,7 +175,7 @@ TEST_F(HandlerTest, AClosedClassHandsOutNoPagesAndStartsAfreshWhenInitialisedAga
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_GET_PAGE, 0, reinterpret_cast<unsigned long>(&record)), -1);
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_APPLY_PAGES), 0) << "no deleted page is asked to write";
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_INIT_CLASS), 0);
-    EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_GET_PAGE_COUNT), 1);
+    EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_GET_PAGE_COUNT), 3);
     EXPECT_NE(HostServices::Instance().FindClass("KEL:NT Domain")->normal, nullptr);
     EXPECT_EQ(Send("KEL:NT Domain", kDomain, SNAP_END_PAGES, kEndPagesCancel), 0);
 }

@@ -55,7 +55,7 @@ TEST_F(IdentificationPageTest, AnAdministratorEditsEachDescriptionAndFindsItInTh
         SetDescription(page.object, "Before");
         m_hostLines.clear();
         OpenDetails(page.className, page.object);
-        ASSERT_EQ(m_sheet->PageCount(), 1);
+        ASSERT_GE(m_sheet->PageCount(), 1) << "the identification page comes first";
         HWND window = m_sheet->Page(0);
         EXPECT_EQ(GetDialogTemplateId(window), page.templateId);
         EXPECT_EQ(m_sheet->PageTitle(0), "Identification");

@@ -346,8 +346,9 @@ BOOL CGroupPage_Members::WriteLinks(int32_t ctx) {
         m_membersRead.Add(members[i]);
     }
 
-    // A join names the group in the account only once the group holds the member. Every listed member is
-    // compared, so that a side an interruption left out is put back too.
+    // A join names the group in the account only once the group holds the member. A member that was stored
+    // before is compared first, so that a side an interruption left out is put back; a new member is added
+    // at once (one request instead of two), an account that already names the group answering "exists".
     for (int row = 0; row < m_memberList.GetCount(); ++row) {
         const CMemberItem* item = ItemOf(m_memberList, row);
         if (item == nullptr) {
@@ -355,8 +356,9 @@ BOOL CGroupPage_Members::WriteLinks(int32_t ctx) {
         }
         const char* member = item->m_fullName;
         uint8_t named = 0;
-        if (CompareAttrValue(ctx, kAttrGroupMembership, kSyntaxDistinguishedName, member, group, &named) != 1 ||
-            named != 0) {
+        if (wasMember.Holds(member) &&
+            (CompareAttrValue(ctx, kAttrGroupMembership, kSyntaxDistinguishedName, member, group, &named) != 1 ||
+             named != 0)) {
             continue;
         }
         if (AddAttrValue(ctx, member, kAttrGroupMembership, kSyntaxDistinguishedName, group) != 1 &&

@@ -9,6 +9,8 @@
 // Kinds the callers set in the first word.
 constexpr uint32_t kListItemGlobalGroup = 3;
 constexpr uint32_t kListItemLocalGroup = 4;
+constexpr uint32_t kListItemNtUser = 6;
+constexpr uint32_t kListItemHybridUser = 7;
 
 // Row bitmaps leave out this colour (red 128, green 0, blue 128).
 constexpr COLORREF kTransparentRowColour = RGB(128, 0, 128);

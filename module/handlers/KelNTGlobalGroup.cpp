@@ -4,6 +4,7 @@
 #include "module/directory/Schema.h"
 #include "module/handlers/CreateObjectDlg.h"
 #include "module/pages/groups/GroupPage_ID.h"
+#include "module/pages/groups/GroupPage_Members.h"
 
 namespace {
 const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTGlobalGroup, &MakeSnapinClass<CKelNTGlobalGroup>);
@@ -17,6 +18,7 @@ CKelNTGlobalGroup::~CKelNTGlobalGroup() = default;
 
 void CKelNTGlobalGroup::CreatePages() {
     CreatePage(m_idPage);
+    CreatePage(m_membersPage);
 }
 
 LONG CKelNTGlobalGroup::GetClassFlags(const char* /*name*/) {
@@ -24,7 +26,7 @@ LONG CKelNTGlobalGroup::GetClassFlags(const char* /*name*/) {
 }
 
 LONG CKelNTGlobalGroup::OnApplyPages(const char* name) {
-    return WriteInOrder(name, {WriterOf(m_idPage)});
+    return WriteInOrder(name, {WriterOf(m_idPage), WriterOf(m_membersPage)});
 }
 
 long __stdcall CKelNTGlobalGroup::CallBack(char* objectName, unsigned short message, unsigned long param1,

@@ -1,10 +1,10 @@
-// The handler of NT global groups. Pages: identification (then members, once it exists); applied in that
-// order.
+// The handler of NT global groups. Pages: identification, then members; applied in that order.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"
 
 class CGlobalGroupPage_ID;
+class CGlobalGroupPage_Members;
 
 class CKelNTGlobalGroup : public CKelNTClass {
 public:
@@ -26,4 +26,5 @@ protected:
 
 private:
     CGlobalGroupPage_ID* m_idPage = nullptr;
+    CGlobalGroupPage_Members* m_membersPage = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "module/directory/Schema.h"
 #include "module/handlers/CreateObjectDlg.h"
 #include "module/pages/groups/GroupPage_ID.h"
+#include "module/pages/groups/GroupPage_Members.h"
 
 namespace {
 const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTLocalGroup, &MakeSnapinClass<CKelNTLocalGroup>);
@@ -17,6 +18,7 @@ CKelNTLocalGroup::~CKelNTLocalGroup() = default;
 
 void CKelNTLocalGroup::CreatePages() {
     CreatePage(m_idPage);
+    CreatePage(m_membersPage);
 }
 
 LONG CKelNTLocalGroup::GetClassFlags(const char* /*name*/) {
@@ -24,7 +26,7 @@ LONG CKelNTLocalGroup::GetClassFlags(const char* /*name*/) {
 }
 
 LONG CKelNTLocalGroup::OnApplyPages(const char* name) {
-    return WriteInOrder(name, {WriterOf(m_idPage)});
+    return WriteInOrder(name, {WriterOf(m_idPage), WriterOf(m_membersPage)});
 }
 
 long __stdcall CKelNTLocalGroup::CallBack(char* objectName, unsigned short message, unsigned long param1,

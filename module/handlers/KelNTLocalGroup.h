@@ -1,10 +1,10 @@
-// The handler of NT local groups. Pages: identification (then members, once it exists); applied in that
-// order.
+// The handler of NT local groups. Pages: identification, then members; applied in that order.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"
 
 class CLocalGroupPage_ID;
+class CLocalGroupPage_Members;
 
 class CKelNTLocalGroup : public CKelNTClass {
 public:
@@ -26,4 +26,5 @@ protected:
 
 private:
     CLocalGroupPage_ID* m_idPage = nullptr;
+    CLocalGroupPage_Members* m_membersPage = nullptr;
 };

@@ -430,7 +430,7 @@ TEST_F(CvadminSheetTest, CreationDialogsRunFromTheScriptAndTheHostFollowsTheirAn
                 "type 1004 Sales; ok; ls NTDOM.Corp");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string expected =
-        "-> 258 | 2\ncreated | Printers.NTDOM.Corp\n-> 259 | 1\n-> 260 | 0\n-> 273 | 0\n"
+        "-> 258 | 2\ncreated | Printers.NTDOM.Corp\n-> 259 | 2\n-> 260 | 0\n-> 260 | 0\n-> 273 | 0\n"
         "-> 258 | 3\ncreated | Staff.NTDOM.Corp\n-> 258 | 0\ncreated | Sales.NTDOM.Corp\n";
     EXPECT_EQ(r.out.substr(0, expected.size()), expected);
     for (const char* line :

@@ -119,8 +119,8 @@ TEST_F(HandlerTest, EachClassHandsOutItsFirstPageWhereOneExists) {
     const PageCase pages[] = {
         {"KEL:NT Domain", kDomain, 3, 112, "Identification"},
         {"KEL:NT Workgroup System", kWorkstation, 3, 116, "Identification"},
-        {"KEL:NT Global Group", kGlobalGroup, 1, 123, "Identification"},
-        {"KEL:NT Local Group", kLocalGroup, 1, 126, "Identification"},
+        {"KEL:NT Global Group", kGlobalGroup, 2, 123, "Identification"},
+        {"KEL:NT Local Group", kLocalGroup, 2, 126, "Identification"},
         {"KEL:NT User", "Ann.NTD.Corp", 6, 120, "Identification"},
         {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0, ""},
         {"User", kReader, 0, 0, ""},

@@ -4,6 +4,8 @@
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountMove.h"
 #include "module/handlers/CreateAccountDlg.h"
+#include "module/pages/users/HybridUserPage_ID.h"
+#include "module/pages/users/HybridUserPages.h"
 
 namespace {
 const SnapinClassRegistrar kReg(SnapinClassSlot::KelNTHybridUser, &MakeSnapinClass<CKelNTHybridUser>);
@@ -14,14 +16,25 @@ CKelNTHybridUser::CKelNTHybridUser()
 
 CKelNTHybridUser::~CKelNTHybridUser() = default;
 
-void CKelNTHybridUser::CreatePages() {}
+void CKelNTHybridUser::CreatePages() {
+    CreatePage(m_idPage);
+    CreatePage(m_groupsPage);
+    CreatePage(m_workstationsPage);
+    CreatePage(m_profilePage);
+}
 
 LONG CKelNTHybridUser::GetClassFlags(const char* /*name*/) {
     return SwitchedClassFlags("CreateHybridUser");
 }
 
 LONG CKelNTHybridUser::OnApplyPages(const char* name) {
-    return WriteInOrder(name, {});
+    // The groups go last: a membership is the one change that touches other objects than the account.
+    return WriteInOrder(name, {
+                                  WriterOf(m_idPage),
+                                  WriterOf(m_workstationsPage),
+                                  WriterOf(m_profilePage),
+                                  WriterOf(m_groupsPage),
+                              });
 }
 
 long __stdcall CKelNTHybridUser::CallBack(char* objectName, unsigned short message, unsigned long param1,

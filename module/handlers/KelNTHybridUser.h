@@ -1,9 +1,13 @@
-// The handler of Hybrid users (NT accounts of a directory user). Its pages (identification, groups,
-// workstations, profile) plug in here as they are written; applied identification, workstations, profile,
-// groups.
+// The handler of Hybrid users (NT accounts of a directory user). Its pages are made identification, groups,
+// workstations, profile, and applied identification, workstations, profile, groups.
 #pragma once
 
 #include "module/handlers/KelNTClass.h"
+
+class CHybridUserPage_ID;
+class CHybridUserPage_Groups;
+class CHybridUserPage_Workstations;
+class CHybridUserPage_Profile;
 
 class CKelNTHybridUser : public CKelNTClass {
 public:
@@ -23,4 +27,11 @@ public:
 
 protected:
     void CreatePages() override;
+
+private:
+    // One a page, in creation order.
+    CHybridUserPage_ID* m_idPage = nullptr;
+    CHybridUserPage_Groups* m_groupsPage = nullptr;
+    CHybridUserPage_Workstations* m_workstationsPage = nullptr;
+    CHybridUserPage_Profile* m_profilePage = nullptr;
 };

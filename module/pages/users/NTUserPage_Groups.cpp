@@ -50,8 +50,11 @@ ON_WM_COMPAREITEM()
 ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
-CNTUserPage_Groups::CNTUserPage_Groups()
-    : CStayOpenPage(kIdsNTUserGroupsTitle, kIddNTUserGroups) {
+CNTUserPage_Groups::CNTUserPage_Groups() : CNTUserPage_Groups(kIddNTUserGroups, kHelpNTUserGroupsDomain,
+                                                              kHelpNTUserGroupsWorkgroup) {}
+
+CNTUserPage_Groups::CNTUserPage_Groups(UINT templateId, UINT helpDomain, UINT helpWorkgroup)
+    : CStayOpenPage(kIdsNTUserGroupsTitle, templateId), m_helpDomain(helpDomain), m_helpWorkgroup(helpWorkgroup) {
     static_cast<void>(m_globalBitmap.LoadBitmap("CKELNTGLOBALGROUPBITMAP"));
     static_cast<void>(m_localBitmap.LoadBitmap("CKELNTLOCALGROUPBITMAP"));
 }
@@ -63,7 +66,7 @@ DLGPROC CNTUserPage_Groups::GetDialogProc() {
 }
 
 BOOL CNTUserPage_Groups::Help() {
-    return ShowHelp(m_domainAccount ? kHelpNTUserGroupsDomain : kHelpNTUserGroupsWorkgroup);
+    return ShowHelp(m_domainAccount ? m_helpDomain : m_helpWorkgroup);
 }
 
 void CNTUserPage_Groups::DoDataExchange(CDataExchange* dx) {
@@ -88,6 +91,7 @@ void CNTUserPage_Groups::ForgetLoaded() {
     m_primaryKnown = FALSE;
     m_primaryChosen = FALSE;
     m_container.Empty();
+    m_user.Empty();
 }
 
 BOOL CNTUserPage_Groups::OnInitDialog() {
@@ -102,6 +106,7 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
     }
     const CString user = GetCurrentObjectName();
     m_container = GetContainerName(user);
+    m_user = user;
     CDirContext dir;
     if (!dir.IsOpen()) {
         UpdateData(FALSE);
@@ -145,7 +150,7 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
 
 void CNTUserPage_Groups::LoadPrimaryGroup(int32_t ctx) {
     CString stored;
-    if (ReadStringAttr(ctx, GetCurrentObjectName(), kAttrPrimaryGroup, kSyntaxDistinguishedName, &stored) !=
+    if (ReadStringAttr(ctx, m_user, kAttrPrimaryGroup, kSyntaxDistinguishedName, &stored) !=
         1) {
         m_primaryKnown = ReadRefused() ? FALSE : TRUE;
         return;
@@ -314,10 +319,8 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
     if (!m_changed || !m_mayWrite) {
         return 0;
     }
-    char context[kQueryContextBufferSize] = {};
-    static_cast<void>(HostQueryContext(0, context));
-    const CString user = GetCurrentObjectName();
-    const CString container = GetContainerName(user);
+    const CString user = m_user;
+    const CString container = m_container;
     CDirContext dir;
     if (dir.IsOpen()) {
         const int32_t ctx = dir.Get();

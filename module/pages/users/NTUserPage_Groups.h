@@ -40,6 +40,8 @@ public:
     LONG WriteChanges(const char* objectName);
 
 protected:
+    // The hybrid user's page is this page on a template and help of its own.
+    CNTUserPage_Groups(UINT templateId, UINT helpDomain, UINT helpWorkgroup);
     void DoDataExchange(CDataExchange* dx) override;
     void OnAdd();
     void OnRemove();
@@ -82,4 +84,8 @@ private:
     // The person chose a primary group since the last write.
     BOOL m_primaryChosen = FALSE;
     CString m_container;
+    // The account as loaded: the apply writes the links of the account the person saw.
+    CString m_user;
+    UINT m_helpDomain = kHelpNTUserGroupsDomain;
+    UINT m_helpWorkgroup = kHelpNTUserGroupsWorkgroup;
 };

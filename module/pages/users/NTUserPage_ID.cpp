@@ -5,25 +5,11 @@
 #include "module/directory/AttrAccess.h"
 #include "module/directory/FullName.h"
 #include "module/directory/Schema.h"
-#include "module/password/SealPassword.h"
-#include "platform/locale/Locale.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/window/Dc.h"
 
-#include <array>
 #include <cstring>
 
-namespace {
-
-// Wipes a secret buffer even where the compiler sees no later read of it.
-void WipeBytes(void* data, size_t length) {
-    volatile auto* bytes = static_cast<volatile unsigned char*>(data);
-    for (size_t i = 0; i < length; ++i) {
-        bytes[i] = 0;
-    }
-}
-
-} // namespace
 
 BEGIN_MESSAGE_MAP(CNTUserPage_ID, CIdentificationPage)
 ON_EN_CHANGE(kIdcNTUserFullName, OnFullNameChange)
@@ -51,7 +37,7 @@ DLGPROC CNTUserPage_ID::GetDialogProc() {
 
 void CNTUserPage_ID::Wipe(CString& secret) {
     if (const int length = secret.GetLength(); length > 0) {
-        WipeBytes(secret.GetBuffer(length), static_cast<size_t>(length));
+        WipeSecret(secret.GetBuffer(length), static_cast<size_t>(length));
     }
     secret.Empty();
 }
@@ -248,39 +234,12 @@ BOOL CNTUserPage_ID::Validate() {
 }
 
 bool CNTUserPage_ID::StorePassword(int32_t ctx) {
-    uintptr_t conversion = 0;
-    if (LocGetConversionHandle(&conversion) != LOC_OK) {
-        AfxMessageBox(kMsgNoConversion, MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    std::array<char, kConvertedPasswordSize> converted{};
-    uint32_t convertedLength = 0;
-    if (LocConvertString(conversion, converted.data(), kConvertedPasswordSize, m_password, 0,
-                         &convertedLength) != LOC_OK) {
-        WipeBytes(converted.data(), converted.size());
-        AfxMessageBox(kMsgPasswordNotConverted, MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
     // The key went with an earlier write of this sheet: a later password is sealed under the key the NT
     // system publishes now.
     if (!m_publicKey) {
         static_cast<void>(LoadKey(ctx));
     }
-    std::array<uint8_t, kSealedValueSize> sealed{};
-    const auto* key = static_cast<const DirOctetString*>(m_publicKey.get());
-    const int32_t code = key == nullptr ? 1
-                                        : SealPassword(key->data, key->length, sealed.data(),
-                                                       kSealedValueSize, converted.data());
-    WipeBytes(converted.data(), converted.size());
-    if (code != 0) {
-        AfxMessageBox(kMsgPasswordNotSealed, MB_OK | MB_ICONEXCLAMATION);
-        return false;
-    }
-    DirOctetString value{kSealedValueSize, sealed.data()};
-    if (SetAttrValue(ctx, m_objectName, kAttrAuthentication, kSyntaxOctetString, &value) != 1) {
-        AfxMessageBox(kMsgPasswordNotStored, MB_OK | MB_ICONEXCLAMATION);
-    }
-    return true;
+    return StoreSealedPassword(ctx, m_objectName, m_password, m_publicKey.get());
 }
 
 void CNTUserPage_ID::WriteFlag(int32_t ctx, const char* objectName, int controlId, const char* attr,

@@ -5,6 +5,7 @@
 
 #include "module/directory/DirContext.h"
 #include "module/pages/IdentificationPage.h"
+#include "module/pages/users/SealedPassword.h"
 
 constexpr UINT kIddNTUserId = 120;
 constexpr UINT kHelpNTUserId = 11;
@@ -25,15 +26,10 @@ constexpr int kIdcNTUserConfirmLabel = 1144;
 constexpr int kNTUserFullNameLimit = 126;
 constexpr int kNTUserDescriptionLimit = 48;
 constexpr int kNTUserPasswordLimit = 14;
-constexpr uint32_t kConvertedPasswordSize = 28;
 
 constexpr UINT kMsgPasswordMismatch = 19;
 constexpr UINT kMsgCannotAndMustChange = 25;
 constexpr UINT kMsgMustChangeNeverExpires = 26;
-constexpr UINT kMsgPasswordNotConverted = 57368;
-constexpr UINT kMsgPasswordNotSealed = 57369;
-constexpr UINT kMsgNoConversion = 57370;
-constexpr UINT kMsgPasswordNotStored = 57371;
 
 class CNTUserPage_ID : public CIdentificationPage {
 public:

@@ -33,8 +33,11 @@ ON_EN_SETFOCUS(kIdcProfileNetworkPath, OnSelectConnect)
 ON_CBN_SETFOCUS(kIdcProfileDrive, OnSelectConnect)
 END_MESSAGE_MAP()
 
-CNTUserPage_Profile::CNTUserPage_Profile()
-    : CStayOpenPage(kIdsNTUserProfileTitle, kIddNTUserProfile) {}
+CNTUserPage_Profile::CNTUserPage_Profile() : CNTUserPage_Profile(kHelpNTUserProfile, "") {}
+
+CNTUserPage_Profile::CNTUserPage_Profile(UINT helpContext, const char* emptyDrive)
+    : CStayOpenPage(kIdsNTUserProfileTitle, kIddNTUserProfile), m_helpContext(helpContext),
+      m_emptyDrive(emptyDrive) {}
 
 DLGPROC CNTUserPage_Profile::GetDialogProc() {
     return &SnapinPageDialogProc<CNTUserPage_Profile>;
@@ -141,6 +144,10 @@ BOOL CNTUserPage_Profile::OnInitDialog() {
             m_connectState = 0;
         }
         m_driveWritable = LoadText(ctx, object, kAttrHomeDirDrive, &m_homeDrive);
+        // A refused read stays empty: the field shows nothing the directory holds.
+        if (m_driveWritable && m_homeDrive.IsEmpty()) {
+            m_homeDrive = m_emptyDrive;
+        }
 
         char identity[kDirMaxNameBytes + 1] = {};
         const bool known = dir.IsOpen() && DirWhoAmI(ctx, identity) == kDirOk;

@@ -29,7 +29,7 @@ public:
     CNTUserPage_Profile();
 
     DLGPROC GetDialogProc() override;
-    BOOL Help() override { return ShowHelp(kHelpNTUserProfile); }
+    BOOL Help() override { return ShowHelp(m_helpContext); }
     BOOL Validate() override;
     BOOL OnInitDialog() override;
     // Writes the page's four attributes to `objectName` when the person changed anything; answers 0.
@@ -40,6 +40,9 @@ public:
     static bool IsNetworkHomePath(const char* path);
 
 protected:
+    // The hybrid user's page is this page with help of its own, showing `emptyDrive` for a drive stored
+    // empty.
+    CNTUserPage_Profile(UINT helpContext, const char* emptyDrive);
     void DoDataExchange(CDataExchange* dx) override;
     void OnFieldChange();
     void OnSelectLocal();
@@ -73,4 +76,6 @@ private:
     BOOL m_scriptWritable = FALSE;
     BOOL m_homeWritable = FALSE;
     BOOL m_driveWritable = FALSE;
+    UINT m_helpContext;
+    const char* m_emptyDrive;
 };

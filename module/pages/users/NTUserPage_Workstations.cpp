@@ -22,8 +22,10 @@ ON_BN_CLICKED(kIdcWorkstationsAll, OnAll)
 ON_BN_CLICKED(kIdcWorkstationsListed, OnListed)
 END_MESSAGE_MAP()
 
-CNTUserPage_Workstations::CNTUserPage_Workstations()
-    : CStayOpenPage(kIdsNTUserWorkstationsTitle, kIddNTUserWorkstations) {}
+CNTUserPage_Workstations::CNTUserPage_Workstations() : CNTUserPage_Workstations(kHelpNTUserWorkstations) {}
+
+CNTUserPage_Workstations::CNTUserPage_Workstations(UINT helpContext)
+    : CStayOpenPage(kIdsNTUserWorkstationsTitle, kIddNTUserWorkstations), m_helpContext(helpContext) {}
 
 DLGPROC CNTUserPage_Workstations::GetDialogProc() {
     return &SnapinPageDialogProc<CNTUserPage_Workstations>;

@@ -29,7 +29,7 @@ public:
     CNTUserPage_Workstations();
 
     DLGPROC GetDialogProc() override;
-    BOOL Help() override { return ShowHelp(kHelpNTUserWorkstations); }
+    BOOL Help() override { return ShowHelp(m_helpContext); }
     BOOL Validate() override;
     BOOL OnInitDialog() override;
     // Replaces the list of `objectName` with the names of the fields when the person changed the page;
@@ -37,6 +37,8 @@ public:
     LONG WriteChanges(const char* objectName);
 
 protected:
+    // The hybrid user's page is this page with help of its own.
+    explicit CNTUserPage_Workstations(UINT helpContext);
     void DoDataExchange(CDataExchange* dx) override;
     void OnNameChange();
     void OnAll();
@@ -57,4 +59,5 @@ private:
     CStringArray m_beyondFields;
     // The list was read and may be written; a list the person could not see is never replaced.
     BOOL m_writable = FALSE;
+    UINT m_helpContext;
 };

@@ -122,7 +122,7 @@ TEST_F(HandlerTest, EachClassHandsOutItsFirstPageWhereOneExists) {
         {"KEL:NT Global Group", kGlobalGroup, 2, 123, "Identification"},
         {"KEL:NT Local Group", kLocalGroup, 2, 126, "Identification"},
         {"KEL:NT User", "Ann.NTD.Corp", 6, 120, "Identification"},
-        {"KEL:Hybrid User", "Ann.NTD.Corp", 0, 0, ""},
+        {"KEL:Hybrid User", "Ann.NTD.Corp", 4, 151, "Identification"},
         {"User", kReader, 0, 0, ""},
         {"Template", "T.Corp", 0, 0, ""},
     };

@@ -1,0 +1,180 @@
+// The attributes sheet of a directory user's NT account as an administrator meets it from the NT accounts
+// page: open it, find pages by title, type, click, close with OK, then the User's apply saves; check what
+// the directory holds and which messages were shown.
+#include "UserPagesWorld.h"
+
+#include "agent/KeyGenerator.h"
+#include "agent/Unsealer.h"
+#include "module/accounts/HybridAttributes.h"
+#include "module/core/SelectionDialog.h"
+
+#include <optional>
+
+namespace {
+
+constexpr char kAccount[] = "hyb.NTD.Corp";
+constexpr char kWorkgroupAccount[] = "hyb.WS1.Corp";
+constexpr char kAnn[] = "Ann.Corp";
+constexpr char kFar[] = "Far.WS1.Corp";
+
+const agent::KeyPair& AgentKey() {
+    static const agent::KeyPair key = agent::GenerateKeyPair(848);
+    return key;
+}
+
+std::optional<std::string> Unsealed(const char* account) {
+    CDirContext dir;
+    DirValuePtr value = ReadAttrValueOwned(dir.Get(), account, kAttrAuthentication, kSyntaxOctetString);
+    if (!value) {
+        return std::nullopt;
+    }
+    const auto* octets = static_cast<const DirOctetString*>(value.get());
+    const agent::KeyPair& key = AgentKey();
+    agent::UnsealResult result =
+        agent::UnsealPassword(key.privateBlob.data(), key.privateBlob.size(), octets->data, octets->length);
+    if (!result.ok) {
+        return std::nullopt;
+    }
+    return std::string(result.password.begin(), result.password.end());
+}
+
+} // namespace
+
+class HybridAttributesTest : public UserPagesWorld {
+protected:
+    void SetUp() override {
+        UserPagesWorld::SetUp();
+        ASSERT_EQ(AgentKey().code, agent::kKeygenOk);
+        for (const char* system : {kDomain, kWorkstation}) {
+            CDirContext dir;
+            DirOctetString key{static_cast<uint32_t>(AgentKey().publicBlob.size()),
+                               const_cast<uint8_t*>(AgentKey().publicBlob.data())};
+            ASSERT_EQ(SetAttrValue(dir.Get(), system, kAttrKelPublicKey, kSyntaxOctetString, &key), 1);
+        }
+        AddObject(kAnn, kClassUser);
+        for (const char* account : {kAccount, kWorkgroupAccount}) {
+            AddObject(account, kClassHybridUser);
+            Put(account, kAttrQdsUser, kSyntaxDistinguishedName, kAnn);
+        }
+    }
+    void TearDown() override {
+        ForgetHybridAttributes();
+        UserPagesWorld::TearDown();
+    }
+};
+
+TEST_F(HybridAttributesTest, TheLoginPageIsOnlyForNTDomainAccounts) {
+    struct SheetCase {
+        const char* account;
+        std::vector<UINT> templates;
+        bool globalShown;
+    };
+    const SheetCase kCases[] = {
+        {kAccount, {kIddHybridPageId, kIddHybridPageGrps, kIddHybridPageProfile, kIddHybridPageLogin}, true},
+        {kWorkgroupAccount, {kIddHybridPageId, kIddHybridPageGrps, kIddHybridPageProfile}, false},
+    };
+    for (const SheetCase& c : kCases) {
+        SCOPED_TRACE(c.account);
+        m_user->Expect(kIddHybridPageId, [&c](ModalContext& modal) {
+            EXPECT_EQ(GetWindowTextString(modal.window), "NT Account Attributes");
+            EXPECT_EQ(Visible(modal.ActivePage(), kIdcAttrGlobalAccount), c.globalShown);
+            for (size_t i = 0; i < c.templates.size(); ++i) {
+                ASSERT_EQ(SelectSheetPage(modal.window, static_cast<int>(i)), UiActionError::None);
+                EXPECT_EQ(modal.ActiveTemplateId(), c.templates[i]);
+            }
+            EXPECT_NE(SelectSheetPage(modal.window, static_cast<int>(c.templates.size())), UiActionError::None);
+            EXPECT_EQ(Click(modal.window, IDCANCEL), UiActionError::None);
+        });
+        EXPECT_FALSE(EditHybridAttributes(c.account, TRUE, nullptr));
+    }
+}
+
+TEST_F(HybridAttributesTest, LeavingTheAccountPageChecksPasswordAndMustChange) {
+    struct LeaveCase {
+        bool annMayChange;
+        std::string password, confirmation;
+        bool mustChange;
+        int answer;
+        std::vector<int> shown;
+        bool left;
+    };
+    const LeaveCase kCases[] = {
+        {true, "abc", "abd", false, 0, {19}, false},
+        {true, "x", "", false, 0, {19}, false},
+        {false, "", "", true, 0, {27}, false},
+        {true, "", "", true, 0, {}, true},
+    };
+    for (const LeaveCase& c : kCases) {
+        SCOPED_TRACE(c.shown.empty() ? 0 : c.shown[0]);
+        ForgetHybridAttributes();
+        {
+            CDirContext dir;
+            const uint32_t allow = c.annMayChange ? 1 : 0;
+            ASSERT_EQ(SetAttrValue(dir.Get(), kAnn, kAttrPasswordAllowChange, kSyntaxBoolean, &allow), 1);
+        }
+        Prompter::Instance().Reset();
+        m_user->Expect(kIddHybridPageId, [&c](ModalContext& modal) {
+            HWND page = modal.ActivePage();
+            if (!c.password.empty()) {
+                ASSERT_EQ(TypeText(page, kIdcAttrPassword, c.password), UiActionError::None);
+                if (!c.confirmation.empty()) {
+                    ASSERT_EQ(TypeText(page, kIdcAttrConfirm, c.confirmation), UiActionError::None);
+                }
+            }
+            if (c.mustChange) {
+                ASSERT_EQ(Click(page, kIdcAttrMustChange), UiActionError::None);
+            }
+            static_cast<void>(SelectSheetPage(modal.window, 1));
+            EXPECT_EQ(modal.ActiveTemplateId(), c.left ? kIddHybridPageGrps : kIddHybridPageId);
+            EXPECT_EQ(Click(modal.window, IDCANCEL), UiActionError::None);
+        });
+        EXPECT_FALSE(EditHybridAttributes(kAccount, TRUE, nullptr));
+        EXPECT_EQ(ShownIds(), c.shown);
+    }
+}
+
+TEST_F(HybridAttributesTest, OKCollectsAndTheUsersApplySavesSealedPasswordGroupsAndWorkstations) {
+    AddObject(kFar, kClassNtGlobalGroup);
+    Put(kFar, kAttrMember, kSyntaxDistinguishedName, kAccount);
+    Put(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName, kFar);
+    Put(kGlobalGroup, kAttrMember, kSyntaxDistinguishedName, kAccount);
+    Put(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName, kGlobalGroup);
+    for (int i = 1; i <= 10; ++i) {
+        Put(kAccount, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, "W" + std::to_string(i));
+    }
+    m_user->Expect(kIddSelection, [](ModalContext& modal) {
+        EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList, {"Locals"}), UiActionError::None);
+        EXPECT_EQ(PressKey(modal.window, UiKey::Enter), UiActionError::None);
+    });
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        ASSERT_EQ(TypeText(modal.ActivePage(), kIdcAttrPassword, "N3w-pass"), UiActionError::None);
+        ASSERT_EQ(TypeText(modal.ActivePage(), kIdcAttrConfirm, "N3w-pass"), UiActionError::None);
+        ASSERT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+        HWND groups = modal.ActivePage();
+        // A membership in another NT system is listed by its leaf too.
+        EXPECT_EQ(Rows(groups, 1094), (std::vector<std::string>{"Admins", "Far"}));
+        ASSERT_EQ(Click(groups, 1092), UiActionError::None);
+        EXPECT_EQ(Rows(groups, 1094), (std::vector<std::string>{"Admins", "Far", "Locals"}));
+        ASSERT_EQ(SelectItems(groups, 1094, {"Admins"}), UiActionError::None);
+        ASSERT_EQ(Click(groups, 1093), UiActionError::None);
+        ASSERT_EQ(SelectSheetPage(modal.window, 3), UiActionError::None);
+        HWND login = modal.ActivePage();
+        EXPECT_EQ(Text(login, kIdcAttrWorkstationEdits[7]), "W8");
+        ASSERT_EQ(TypeText(login, kIdcAttrWorkstationEdits[0], "SIXTEEN-CHARS-16"), UiActionError::None);
+        // The field takes 15 characters, the most an NT workstation name has.
+        EXPECT_EQ(Text(login, kIdcAttrWorkstationEdits[0]), "SIXTEEN-CHARS-1");
+        ASSERT_EQ(Click(modal.window, IDOK), UiActionError::None);
+    });
+    EXPECT_TRUE(EditHybridAttributes(kAccount, TRUE, nullptr));
+    // Nothing is written before the User's apply.
+    EXPECT_FALSE(Unsealed(kAccount).has_value());
+    EXPECT_EQ(SaveHybridAttributes(kAccount), 0);
+    EXPECT_EQ(Unsealed(kAccount), std::optional<std::string>("N3w-pass"));
+    EXPECT_EQ(Values(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kFar, kLocalGroup}));
+    EXPECT_TRUE(Values(kGlobalGroup, kAttrMember, kSyntaxDistinguishedName).empty());
+    EXPECT_EQ(Values(kLocalGroup, kAttrMember, kSyntaxDistinguishedName), std::vector<std::string>{kAccount});
+    EXPECT_EQ(Values(kFar, kAttrMember, kSyntaxDistinguishedName), std::vector<std::string>{kAccount});
+    EXPECT_EQ(Values(kAccount, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString),
+              (std::vector<std::string>{"SIXTEEN-CHARS-1", "W2", "W3", "W4", "W5", "W6", "W7", "W8", "W9", "W10"}));
+}

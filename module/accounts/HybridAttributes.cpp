@@ -118,6 +118,15 @@ void ForgetHybridAttributes() {
     Sheets().clear();
 }
 
+CHybridAttributes* KeptHybridAttributes(const char* account) {
+    auto found = Sheets().find(Key(account));
+    return found == Sheets().end() ? nullptr : found->second.get();
+}
+
+void ForgetHybridAttributes(const char* account) {
+    Sheets().erase(Key(account));
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // The sheet
 

@@ -45,11 +45,15 @@ constexpr int kIdcAttrWorkstationEdits[kAttrWorkstationFields] = {1141, 1008, 10
 constexpr UINT kMsgEmptyPassword = 20;
 constexpr UINT kMsgGlobalAccountNotStored = 57372;
 
+class CHybridAttributes;
+
 BOOL EditHybridAttributes(const char* account, BOOL mayEdit, CWnd* parent);
 LONG SaveHybridAttributes(const char* account);
 void ForgetHybridAttributes();
-
-class CHybridAttributes;
+// The sheet kept for account, or nullptr when it was never opened (the sheets own themselves).
+CHybridAttributes* KeptHybridAttributes(const char* account);
+// Drops the sheet of one account, whose entry is going.
+void ForgetHybridAttributes(const char* account);
 
 class CHybridPage_ID : public CPropertyPage {
 public:

@@ -46,7 +46,8 @@ public:
     AddRequest& operator=(const AddRequest&) = delete;
 
     // The client's code of the first step that failed, or of DirAddObject.
-    [[nodiscard]] int32_t CreateHybridUser(int32_t ctx, const char* account, const char* user) {
+    [[nodiscard]] int32_t CreateHybridUser(int32_t ctx, const char* account, const char* user,
+                                           bool globalAccount) {
         if (m_buffer == nullptr) {
             return m_allocated;
         }
@@ -63,6 +64,13 @@ public:
         if (rc == kDirOk) {
             rc = DirPutAttrValue(ctx, m_buffer, kSyntaxDistinguishedName, user);
         }
+        if (rc == kDirOk && globalAccount) {
+            const uint32_t on = 1;
+            rc = DirPutAttrName(ctx, m_buffer, kAttrGlobalAccount);
+            if (rc == kDirOk) {
+                rc = DirPutAttrValue(ctx, m_buffer, kSyntaxBoolean, &on);
+            }
+        }
         if (rc == kDirOk) {
             rc = DirAddObject(ctx, account, 0, 0, m_buffer);
         }
@@ -73,6 +81,8 @@ private:
     DirBuffer* m_buffer = nullptr;
     int32_t m_allocated = kDirOk;
 };
+
+} // namespace
 
 void GrantUserRights(int32_t ctx, const char* account, const char* user) {
     // The ACL record points at the names; the client copies them into its request.
@@ -102,7 +112,10 @@ void JoinDefaultGroup(int32_t ctx, const char* account, const char* server) {
     static_cast<void>(SetPrimaryGroupAfterJoin(ctx, account, group, joined));
 }
 
-} // namespace
+int32_t CreateHybridAccount(int32_t ctx, const char* account, const char* user, bool globalAccount) {
+    AddRequest request;
+    return request.CreateHybridUser(ctx, account, user, globalAccount);
+}
 
 // Each setting is written only when the template holds it, so the account keeps the NT side's default for
 // the others.
@@ -219,8 +232,7 @@ long CreateAccountsFromTemplate(const char* user, const char* templateName) {
         // The account's "KEL:QDS User" travels in its add request, so the account never exists without
         // naming its user; the user's "KEL:Application Server List" can only follow, as a name must name
         // an object. An interruption in between leaves an account its user does not list yet.
-        AddRequest request;
-        const int32_t created = request.CreateHybridUser(ctx, account, user);
+        const int32_t created = CreateHybridAccount(ctx, account, user, /*globalAccount=*/false);
         if (created != kDirOk) {
             FormatMessageBox(kFmtCreateFailed, MB_OK, {static_cast<int64_t>(created)});
             continue;

@@ -32,3 +32,17 @@ void CopyTemplateSettings(int32_t ctx, const char* templateName, const char* acc
 // in the NT system server); the one named by "KEL:Template Primary Group" (ASCII letter case ignored)
 // becomes its primary group. Every failure is shown (57350) and the next group is tried.
 void JoinTemplateGroups(int32_t ctx, const char* templateName, const char* account, const char* server);
+
+// The steps every new hybrid account of a directory user takes, whoever makes it (a template, the user's NT
+// accounts page).
+//
+// Creates account as a "KEL:Hybrid User" whose "KEL:QDS User" names user, in one add request, so that the
+// account never exists without naming its user (and, when globalAccount, "KEL:Global Account" true).
+// Answers the client's code (0 when made); nothing is shown.
+int32_t CreateHybridAccount(int32_t ctx, const char* account, const char* user, bool globalAccount);
+// Gives user the right to read its account and to write its NT password. Each failure is shown (57361,
+// naming the user, the protected attribute and the account) and the other right is still tried.
+void GrantUserRights(int32_t ctx, const char* account, const char* user);
+// Joins account to the default group of its NT system server and makes it the primary group, in the order
+// of GroupLinks. A default group name that cannot be read is shown (57354) and no group is joined.
+void JoinDefaultGroup(int32_t ctx, const char* account, const char* server);

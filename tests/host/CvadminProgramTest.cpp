@@ -218,6 +218,19 @@ protected:
     RunResult AsAdmin(const std::string& commands) { return As("Admin", "admin-secret", commands); }
 };
 
+TEST_F(CvadminSheetTest, TheNtAccountsPageOpensTheAttributesSheetAndThePasswordWizard) {
+    RunResult r = AsAdmin("details Mary.Sales.Corp; page 'NT Accounts'; select 122 WKS1.Corp; click 123; show; "
+                          "cancel; click 124; type 1147 NewPass9; type 1148 NewPass9; next; next; show; finish; "
+                          "cancel");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("20 | static | - | Mary.Sales.Corp\n"), std::string::npos) << r.out; // the sheet
+    EXPECT_NE(r.out.find("1154.0 | Success\tNTDOM.Corp | -\n1154.1 | Success\tWKS1.Corp | -\n"), std::string::npos)
+        << r.out;
+    RunResult mary = As("Mary.Sales.Corp", "NewPass9", "dump Mary.WKS1.Corp 'KEL:QDS User'");
+    EXPECT_EQ(mary.status, 0) << mary.err;
+    EXPECT_EQ(mary.out, "Mary.WKS1.Corp | KEL:QDS User | 1 | Mary.Sales.Corp\n");
+}
+
 TEST_F(CvadminSheetTest, EditingADescriptionReachesTheDirectory) {
     RunResult r = AsAdmin("details NTDOM.Corp; type 1030 'Head office'; apply; cancel; "
                           "dump NTDOM.Corp Description");
@@ -391,11 +404,13 @@ TEST_F(CvadminSheetTest, ACopiedAccountJoinsTheOriginalsGroupsOnBothSidesAndHold
                           "copy Mary.Sales.Corp Mary2.Sales.Corp; copy jdoe.NTDOM.Corp jdoe3.BRANCH.Corp; "
                           "dump jdoe2.NTDOM.Corp 'KEL:Group Membership' 'KEL:Primary Group'; "
                           "dump 'Domain Admins.NTDOM.Corp' Member; "
-                          "dump Mary2.NTDOM.Corp 'KEL:QDS User' 'KEL:Primary Group'; "
-                          "dump Mary2.Sales.Corp 'KEL:Application Server List'; "
+                          "dump Mary2.NTDOM.Corp 'KEL:QDS User' 'KEL:Primary Group'; ls Sales.Corp; "
                           "dump jdoe3.BRANCH.Corp 'KEL:Group Membership' 'KEL:Primary Group'; check");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "-> 264 | 0\n-> 264 | 0\n-> 264 | 0\n-> 264 | 0\n"
+    // A directory user is never copied: its NT accounts, named after it, could not follow.
+    EXPECT_EQ(r.out, "-> 264 | 0\n-> 264 | 0\n"
+                     "message - | CForeignAccount::OnQueryCopy(Mary.Sales.Corp) | ok\n"
+                     "-> 264 | -1\n-> 264 | 0\n"
                      "copy | not joined | Domain Users.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
                      "copy | not joined | Domain Admins.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
                      "copy | not joined | Administrators.NTDOM.Corp | it is not a group of BRANCH.Corp\n"
@@ -406,6 +421,9 @@ TEST_F(CvadminSheetTest, ACopiedAccountJoinsTheOriginalsGroupsOnBothSidesAndHold
                      "Domain Admins.NTDOM.Corp | Member | 1 | jdoe.NTDOM.Corp\n"
                      "Domain Admins.NTDOM.Corp | Member | 1 | jdoe2.NTDOM.Corp\n"
                      "Mary2.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
+                     "Mary.Sales.Corp | User\n"
+                     "NT Staff.Sales.Corp | Template\n"
+                     "Operator.Sales.Corp | User\n"
                      "check | ok\n");
 }
 
@@ -596,16 +614,17 @@ TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {
 namespace {
 
 TEST_F(CvadminProgramTest, ACopyIsMadeWholeOrNotAtAll) {
+    // A template: a directory user, whose NT accounts could not follow, is never copied.
     RunResult r =
         Run({"--store", "s.db", "--registry", "r.reg", "-c",
-             "dir add Corp Organization; dir add Op.Corp User; dir set Op.Corp surname Op; "
+             "dir add Corp Organization; dir add Op.Corp Template; dir set Op.Corp surname Op; "
              "dir set Op.Corp 'KEL:Enabled Workstation List' A B; dir grant Op.Corp Op.Corp surname 2; "
              "copy Op.Corp Op2.Corp; dump Op2.Corp"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "-> 264 | 0\n"
                      "Op2.Corp | KEL:Enabled Workstation List | 3 | A\n"
                      "Op2.Corp | KEL:Enabled Workstation List | 3 | B\n"
-                     "Op2.Corp | Object Class | 20 | User\n"
+                     "Op2.Corp | Object Class | 20 | Template\n"
                      "Op2.Corp | surname | 3 | Op\n");
 
     r = Run({"--store", "s.db", "--registry", "r.reg", "-c", "copy Op.Corp Op2.Corp; ls Corp"});

@@ -123,7 +123,7 @@ TEST_F(HandlerTest, EachClassHandsOutItsFirstPageWhereOneExists) {
         {"KEL:NT Local Group", kLocalGroup, 2, 126, "Identification"},
         {"KEL:NT User", "Ann.NTD.Corp", 6, 120, "Identification"},
         {"KEL:Hybrid User", "Ann.NTD.Corp", 4, 151, "Identification"},
-        {"User", kReader, 0, 0, ""},
+        {"User", kReader, 1, 110, "NT Accounts"},
         {"Template", "T.Corp", 0, 0, ""},
     };
     HINSTANCE resources = m_app->GetResourceLibraryHandle();
@@ -163,8 +163,9 @@ TEST_F(HandlerTest, DeletionIsAllowedForEveryClassAndOtherQuestionsGetTheBaseAns
                   std::string(className) == "Template" ? 0 : -1);
         EXPECT_EQ(Send(className, kDomain, 268), 0);
     }
-    // The user extension answers as the base until its accounts page exists.
-    EXPECT_EQ(Send("User", kReader, SNAP_QUERY_DELETE), 1);
+    // A user without NT accounts leaves nothing behind, so its delete goes on without a question.
+    EXPECT_EQ(Send("User", kReader, SNAP_QUERY_DELETE), 0);
+    EXPECT_TRUE(ShownIds().empty());
 }
 
 TEST_F(HandlerTest, AClosedClassHandsOutNoPagesAndStartsAfreshWhenInitialisedAgain) {

@@ -1,0 +1,99 @@
+// What the host's delete, copy, move and rename of a directory user do to its NT accounts, sent as the host
+// sends them.
+#include "AccountsWorld.h"
+
+#include "module/directory/FullName.h"
+
+#include "host/services/HostServices.h"
+
+namespace {
+
+long Send(const std::string& object, unsigned short message, unsigned long param1 = 0) {
+    return HostServices::Instance().SendToClass(kClassUser, object, message, param1, 0).value_or(-999);
+}
+
+} // namespace
+
+class ForeignAccountRulesTest : public AccountsWorld {
+protected:
+    // Mary with an account in the NT domain and one in the workgroup system, as the page makes them.
+    void GiveMaryTwoAccounts() {
+        HWND page = OpenAccounts(kMary);
+        AddThrough(page, {kPickNtd, kPickWs});
+        ASSERT_TRUE(m_sheet->Ok());
+        ASSERT_EQ(ServerList(kMary), (std::vector<std::string>{kMaryNtd, kMaryWs}));
+        Prompter::Instance().Reset();
+    }
+    // The host renames the user, then tells the module.
+    long Rename(const std::string& user, const std::string& leaf) {
+        CDirContext dir;
+        EXPECT_EQ(DirRenameObject(dir.Get(), user.c_str(), leaf.c_str(), 1), kDirOk);
+        const std::string renamed = static_cast<const char*>(MakeFullName(leaf.c_str(), GetContainerName(user.c_str())));
+        return Send(renamed, SNAP_NOTIFY_RENAME, reinterpret_cast<unsigned long>(user.c_str()));
+    }
+};
+
+TEST_F(ForeignAccountRulesTest, DeletingAUserWithAccountsAsksAndOkDeletesTheAccountsFirst) {
+    GiveMaryTwoAccounts();
+    struct Case {
+        const char* name;
+        int button;
+        long answer;
+        bool accountsLeft;
+    };
+    for (const Case& c : {Case{"Cancel", IDCANCEL, -1, true}, Case{"OK", IDOK, 0, false}}) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> listed;
+        m_user->Expect(kIddDeleteAccounts, [&listed, &c](ModalContext& modal) {
+            listed = Rows(modal.window, kIdcDeleteAccountsList);
+            EXPECT_EQ(Click(modal.window, c.button), UiActionError::None);
+        });
+        EXPECT_EQ(Send(kMary, SNAP_QUERY_DELETE), c.answer);
+        EXPECT_EQ(listed, (std::vector<std::string>{kMaryNtd, kMaryWs}));
+        EXPECT_EQ(Exists(kMaryNtd), c.accountsLeft);
+        EXPECT_EQ(Exists(kMaryWs), c.accountsLeft);
+    }
+    EXPECT_TRUE(ShownIds().empty());
+}
+
+TEST_F(ForeignAccountRulesTest, DeletingAUserWithoutAccountsAsksNothing) {
+    EXPECT_EQ(Send(kMary, SNAP_QUERY_DELETE), 0);
+    EXPECT_TRUE(ShownIds().empty());
+}
+
+TEST_F(ForeignAccountRulesTest, CopyAndMoveAreRefusedWithTheUsersName) {
+    EXPECT_EQ(Send(kMary, SNAP_QUERY_COPY), -1);
+    EXPECT_EQ(Send(kMary, SNAP_QUERY_MOVE), -1);
+    std::vector<std::string> texts;
+    for (const auto& box : Prompter::Instance().Messages()) {
+        texts.push_back(box.text);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"CForeignAccount::OnQueryCopy(Mary.Corp)",
+                                               "CForeignAccount::OnQueryMove(Mary.Corp)"}));
+}
+
+TEST_F(ForeignAccountRulesTest, RenamingAUserRenamesItsAccountsOrRenamesItBackWhenTooLong) {
+    GiveMaryTwoAccounts();
+    EXPECT_EQ(Rename(kMary, "ABCDEFGHIJKLMNOPQRSTU"), 0);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{kMsgRenamedBack}));
+    EXPECT_TRUE(Exists(kMary)) << "renamed back";
+    EXPECT_TRUE(Exists(kMaryNtd));
+
+    Prompter::Instance().Reset();
+    EXPECT_EQ(Rename(kMary, "Maria"), 0);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{kMsgAccountsRenamed}));
+    EXPECT_TRUE(Exists("Maria.NTD.Corp"));
+    EXPECT_TRUE(Exists("Maria.WS1.Corp"));
+    EXPECT_EQ(ServerList("Maria.Corp"), (std::vector<std::string>{"Maria.NTD.Corp", "Maria.WS1.Corp"}));
+    EXPECT_EQ(Values("Maria.NTD.Corp", kAttrQdsUser, kSyntaxDistinguishedName),
+              (std::vector<std::string>{"Maria.Corp"}));
+}
+
+TEST_F(ForeignAccountRulesTest, AnAccountThatCannotFollowTheRenameIsShownAndTheOthersStillFollow) {
+    GiveMaryTwoAccounts();
+    AddObject("Maria.NTD.Corp", kClassNtUser); // the new name is taken in the NT domain
+    EXPECT_EQ(Rename(kMary, "Maria"), 0);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{kFmtAccountRenameFailed, kMsgAccountsRenamed}));
+    EXPECT_TRUE(Exists(kMaryNtd));
+    EXPECT_TRUE(Exists("Maria.WS1.Corp"));
+}

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class CTemplatePage_NTAccount;
 class CTemplatePage_Servers;
 
 class CTemplateExt : public CSnapinClass {
@@ -25,4 +26,5 @@ public:
 private:
     // Made on SNAP_INIT_CLASS and deleted on SNAP_CLOSE_CLASS.
     std::unique_ptr<CTemplatePage_Servers> m_servers;
+    std::unique_ptr<CTemplatePage_NTAccount> m_account;
 };

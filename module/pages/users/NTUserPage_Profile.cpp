@@ -53,25 +53,49 @@ bool CNTUserPage_Profile::IsNetworkHomePath(const char* path) {
            std::strchr(path + 2, '\\') != nullptr;
 }
 
+void CNTUserPage_Profile::ExchangeDrive(CDialog* page, CDataExchange* dx, int comboId, CString& drive) {
+    if (!dx->m_bSaveAndValidate && drive.IsEmpty()) {
+        // A drop-down list shows only its items: no drive is no item chosen.
+        page->SendDlgItemMessage(comboId, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        return;
+    }
+    if (!dx->m_bSaveAndValidate &&
+        page->SendDlgItemMessage(comboId, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(static_cast<const char*>(drive))) == CB_ERR) {
+        // A drive stored by another tool is shown as it is, so that a write does not lose it.
+        page->SendDlgItemMessage(comboId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(static_cast<const char*>(drive)));
+    }
+    DDX_Text(dx, comboId, drive);
+}
+
+void CNTUserPage_Profile::FillDrives(CDialog* page, int comboId) {
+    for (char drive = 'C'; drive <= 'Z'; ++drive) {
+        char entry[4] = {};
+        std::snprintf(entry, sizeof entry, "%c:", drive);
+        page->SendDlgItemMessage(comboId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    }
+}
+
+BOOL CNTUserPage_Profile::CheckScriptAndHome(const CString& script, bool local, const CString& path) {
+    if (std::strchr(script, ':') != nullptr) {
+        FormatMessageBox(kFmtBadLogonScript, MB_OK | MB_ICONEXCLAMATION, {static_cast<const char*>(script)});
+        return FALSE;
+    }
+    const bool accepted = path.IsEmpty() || (local ? IsLocalHomePath(path) : IsNetworkHomePath(path));
+    if (!accepted) {
+        FormatMessageBox(kFmtBadHomeDirectory, MB_OK | MB_ICONEXCLAMATION, {static_cast<const char*>(path)});
+        return FALSE;
+    }
+    return TRUE;
+}
+
 void CNTUserPage_Profile::DoDataExchange(CDataExchange* dx) {
     DDX_Text(dx, kIdcProfileLocalPath, m_localPath);
     DDX_Text(dx, kIdcProfilePath, m_profilePath);
     DDX_Text(dx, kIdcProfileCommonName, m_commonName);
     DDX_Text(dx, kIdcProfileNetworkPath, m_networkPath);
     DDX_Text(dx, kIdcProfileScript, m_logonScript);
-    if (!dx->m_bSaveAndValidate && m_homeDrive.IsEmpty()) {
-        // A drop-down list shows only its items: no drive is no item chosen.
-        SendDlgItemMessage(kIdcProfileDrive, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    } else {
-        if (!dx->m_bSaveAndValidate &&
-            SendDlgItemMessage(kIdcProfileDrive, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                               reinterpret_cast<LPARAM>(static_cast<const char*>(m_homeDrive))) == CB_ERR) {
-            // A drive stored by another tool is shown as it is, so that a write does not lose it.
-            SendDlgItemMessage(kIdcProfileDrive, CB_ADDSTRING, 0,
-                               reinterpret_cast<LPARAM>(static_cast<const char*>(m_homeDrive)));
-        }
-        DDX_Text(dx, kIdcProfileDrive, m_homeDrive);
-    }
+    ExchangeDrive(this, dx, kIdcProfileDrive, m_homeDrive);
     DDX_Radio(dx, kIdcProfileLocal, m_localState);
     DDX_Radio(dx, kIdcProfileConnect, m_connectState);
 }
@@ -118,11 +142,7 @@ BOOL CNTUserPage_Profile::OnInitDialog() {
     // The page serves sheet after sheet: nothing of the previous account may be shown or written.
     ForgetLoaded();
     CDialog::OnInitDialog();
-    for (char drive = 'C'; drive <= 'Z'; ++drive) {
-        char entry[4] = {};
-        std::snprintf(entry, sizeof entry, "%c:", drive);
-        SendDlgItemMessage(kIdcProfileDrive, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-    }
+    FillDrives(this, kIdcProfileDrive);
     uint32_t mode = 0;
     if (HostQueryMode(&mode) != 0 || mode != 1) {
         return TRUE;
@@ -228,19 +248,7 @@ BOOL CNTUserPage_Profile::Validate() {
     if (!UpdateData(TRUE)) {
         return FALSE;
     }
-    if (std::strchr(m_logonScript, ':') != nullptr) {
-        FormatMessageBox(kFmtBadLogonScript, MB_OK | MB_ICONEXCLAMATION,
-                         {static_cast<const char*>(m_logonScript)});
-        return FALSE;
-    }
-    const CString& path = LocalSelected() ? m_localPath : m_networkPath;
-    const bool accepted =
-        path.IsEmpty() || (LocalSelected() ? IsLocalHomePath(path) : IsNetworkHomePath(path));
-    if (!accepted) {
-        FormatMessageBox(kFmtBadHomeDirectory, MB_OK | MB_ICONEXCLAMATION, {static_cast<const char*>(path)});
-        return FALSE;
-    }
-    return TRUE;
+    return CheckScriptAndHome(m_logonScript, LocalSelected(), LocalSelected() ? m_localPath : m_networkPath);
 }
 
 LONG CNTUserPage_Profile::WriteChanges(const char* objectName) {

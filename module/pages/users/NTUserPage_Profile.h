@@ -38,6 +38,13 @@ public:
     // The checks of the two home directory forms, shared with whoever else takes such paths.
     static bool IsLocalHomePath(const char* path);
     static bool IsNetworkHomePath(const char* path);
+    // The drive letters a network home directory is connected to, "C:" to "Z:", into combo box comboId.
+    static void FillDrives(CDialog* page, int comboId);
+    // Moves drive to or from a drop-down list of drives; a drive not among them is added, an empty one
+    // shows no choice.
+    static void ExchangeDrive(CDialog* page, CDataExchange* dx, int comboId, CString& drive);
+    // The logon script and the chosen home directory form; shows 31 or 30 and answers FALSE on a mistake.
+    static BOOL CheckScriptAndHome(const CString& script, bool local, const CString& path);
 
 protected:
     // The hybrid user's page is this page with help of its own, showing `emptyDrive` for a drive stored

@@ -124,7 +124,7 @@ TEST_F(HandlerTest, EachClassHandsOutItsFirstPageWhereOneExists) {
         {"KEL:NT User", "Ann.NTD.Corp", 6, 120, "Identification"},
         {"KEL:Hybrid User", "Ann.NTD.Corp", 4, 151, "Identification"},
         {"User", kReader, 1, 110, "NT Accounts"},
-        {"Template", "T.Corp", 0, 0, ""},
+        {"Template", "T.Corp", 2, 110, "NT Accounts"},
     };
     HINSTANCE resources = m_app->GetResourceLibraryHandle();
     for (const PageCase& page : pages) {

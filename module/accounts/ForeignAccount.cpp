@@ -62,7 +62,7 @@ ON_WM_COMPAREITEM()
 ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
-CForeignAccount::CForeignAccount() : CStayOpenPage(kIdsForeignAccountTitle, kIddForeignAccount) {
+CForeignAccount::CForeignAccount() : COwnerDrawnList(kIdsForeignAccountTitle, kIddForeignAccount) {
     static_cast<void>(m_domainBitmap.LoadBitmap("CKELNTDOMAINBITMAP"));
     static_cast<void>(m_workgroupBitmap.LoadBitmap("CKELNTWSBITMAP"));
 }
@@ -329,7 +329,8 @@ std::vector<CString> CForeignAccount::DeleteAccounts(int32_t ctx, const std::vec
     for (const CString& name : names) {
         const int32_t rc = DirRemoveObject(ctx, name);
         if (rc != kDirOk && rc != kDirErrNoSuchObject) {
-            FormatMessageBox(kFmtAccountDeleteFailed, MB_OK, {static_cast<int64_t>(rc), static_cast<const char*>(name)});
+            FormatMessageBox(kFmtAccountDeleteFailed, MB_OK,
+                             {static_cast<int64_t>(rc), static_cast<const char*>(name)});
             kept.push_back(name);
         }
     }
@@ -418,36 +419,8 @@ LONG CForeignAccount::OnEndPages(unsigned long how) {
     return 0;
 }
 
-void CForeignAccount::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
-    if (id != kIdcAccountList) {
-        CDialog::OnDrawItem(id, draw);
-        return;
-    }
-    DrawListItemRow(draw);
-}
-
-void CForeignAccount::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
-    if (id != kIdcAccountList) {
-        CDialog::OnMeasureItem(id, measure);
-        return;
-    }
-    measure->itemHeight = kListRowHeight;
-}
-
-int CForeignAccount::OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) {
-    if (id != kIdcAccountList) {
-        return CDialog::OnCompareItem(id, compare);
-    }
-    const auto* first = reinterpret_cast<const CNTAccountEntry*>(compare->itemData1);
-    const auto* second = reinterpret_cast<const CNTAccountEntry*>(compare->itemData2);
-    const int order = std::strcmp(first->m_fullName, second->m_fullName);
+int CForeignAccount::CompareRows(const CListItem* first, const CListItem* second) const {
+    const int order = std::strcmp(static_cast<const CNTAccountEntry*>(first)->m_fullName,
+                                  static_cast<const CNTAccountEntry*>(second)->m_fullName);
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
-}
-
-void CForeignAccount::OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) {
-    if (id != kIdcAccountList) {
-        CDialog::OnDeleteItem(id, gone);
-        return;
-    }
-    delete reinterpret_cast<CNTAccountEntry*>(gone->itemData);
 }

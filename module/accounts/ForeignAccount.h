@@ -8,7 +8,9 @@
 // only the accounts added since the last apply, which the user does not list yet.
 #pragma once
 
+#include "module/accounts/AccountIds.h"
 #include "module/core/ListItem.h"
+#include "module/core/OwnerDrawnList.h"
 #include "module/pages/StayOpenPage.h"
 #include "platform/ui/Bitmap.h"
 #include "platform/ui/StringArray.h"
@@ -38,7 +40,7 @@ public:
     CHybridAttributes* m_sheet = nullptr;
 };
 
-class CForeignAccount : public CStayOpenPage {
+class CForeignAccount : public COwnerDrawnList<CStayOpenPage, kIdcAccountList> {
 public:
     CForeignAccount();
     ~CForeignAccount() override;
@@ -63,15 +65,13 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
+    // Rows by the account's full name, byte by byte: NT systems of one name in two containers stay apart.
+    int CompareRows(const CListItem* first, const CListItem* second) const override;
     void OnAdd();
     void OnRemove();
     void OnAttributes();
     void OnPassword();
     void OnSelectionChange();
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
-    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
-    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
-    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
     DECLARE_MESSAGE_MAP()
 
 private:

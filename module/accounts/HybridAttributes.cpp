@@ -3,10 +3,10 @@
 #include "host/services/Host.h"
 #include "module/core/SelectionDialog.h"
 #include "module/core/SnapinModule.h"
+#include "module/core/SnapinPage.h"
 #include "module/directory/AttrAccess.h"
 #include "module/directory/FullName.h"
 #include "module/directory/Schema.h"
-#include "module/core/SnapinPage.h"
 #include "module/pages/users/HybridUserPage_ID.h"
 #include "module/pages/users/NTUserPage_Groups.h"
 #include "module/pages/users/NTUserPage_ID.h"
@@ -30,7 +30,6 @@ namespace {
 
 constexpr int kIdcGrpsAdd = 1092;
 constexpr int kIdcGrpsRemove = 1093;
-constexpr int kIdcGrpsList = 1094;
 constexpr int kIdcGrpsSetPrimary = 1222;
 constexpr int kIdcGrpsPrimary = 1223;
 constexpr int kIdcGrpsPrimaryLabel = 1224;
@@ -66,7 +65,8 @@ bool MayWrite(int32_t ctx, const char* object, const char* attr) {
     char identity[kDirMaxNameBytes + 1] = {};
     uint32_t rights = 0;
     return DirWhoAmI(ctx, identity) == kDirOk &&
-           DirGetEffectiveRights(ctx, identity, object, attr, &rights) == kDirOk && (rights & kRightWrite) != 0;
+           DirGetEffectiveRights(ctx, identity, object, attr, &rights) == kDirOk &&
+           (rights & kRightWrite) != 0;
 }
 
 void Wipe(CString& secret) {
@@ -131,8 +131,9 @@ void ForgetHybridAttributes(const char* account) {
 // The sheet
 
 CHybridAttributes::CHybridAttributes(const char* account, BOOL mayEdit, CWnd* parent)
-    : CPropertySheet(kIdsHybridAttributesCaption, parent), m_account(account), m_system(GetContainerName(account)),
-      m_mayEdit(mayEdit), m_idPage(this), m_grpsPage(this), m_loginPage(this), m_profilePage(this) {
+    : CPropertySheet(kIdsHybridAttributesCaption, parent), m_account(account),
+      m_system(GetContainerName(account)), m_mayEdit(mayEdit), m_idPage(this), m_grpsPage(this),
+      m_loginPage(this), m_profilePage(this) {
     m_psh.dwFlags |= PSH_USEICONID | PSH_NOAPPLYNOW | PSH_HASHELP;
     m_psh.pszIcon = kHybridAttributesIcon;
     CDirContext dir;
@@ -221,7 +222,8 @@ BOOL CHybridPage_ID::OnInitDialog() {
         m_writable[3] = !m_workgroup && readFlag(kAttrGlobalAccount, &m_globalAccount, false) &&
                         MayWrite(ctx, account, kAttrGlobalAccount);
         if (ReadStringAttr(ctx, account, kAttrQdsUser, kSyntaxDistinguishedName, &m_directoryUser) == 1) {
-            DirValuePtr allow = ReadAttrValueOwned(ctx, m_directoryUser, kAttrPasswordAllowChange, kSyntaxBoolean);
+            DirValuePtr allow =
+                ReadAttrValueOwned(ctx, m_directoryUser, kAttrPasswordAllowChange, kSyntaxBoolean);
             m_noSelfChange = allow && *static_cast<const int8_t*>(allow.get()) == 0;
         }
         m_writable[1] = readFlag(kAttrMustChangePassword, &m_mustChange, false) &&
@@ -229,8 +231,8 @@ BOOL CHybridPage_ID::OnInitDialog() {
         // "Password never expires" is the inverse of the stored flag.
         m_writable[2] = readFlag(kAttrExpirePassword, &m_neverExpires, true) &&
                         MayWrite(ctx, account, kAttrExpirePassword);
-        m_writable[0] = readFlag(kAttrLoginDisabled, &m_disabled, false) && MayWrite(ctx, account, kAttrUfLockout) &&
-                        MayWrite(ctx, account, kAttrLoginDisabled);
+        m_writable[0] = readFlag(kAttrLoginDisabled, &m_disabled, false) &&
+                        MayWrite(ctx, account, kAttrUfLockout) && MayWrite(ctx, account, kAttrLoginDisabled);
         for (int i = 0; i < 4; ++i) {
             static constexpr int kBoxes[] = {kIdcAttrDisabled, kIdcAttrMustChange, kIdcAttrNeverExpires,
                                              kIdcAttrGlobalAccount};
@@ -362,7 +364,8 @@ ON_WM_COMPAREITEM()
 ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
-CHybridPage_Grps::CHybridPage_Grps(CHybridAttributes* sheet) : CPropertyPage(kIddHybridPageGrps), m_owner(sheet) {
+CHybridPage_Grps::CHybridPage_Grps(CHybridAttributes* sheet)
+    : COwnerDrawnList(kIddHybridPageGrps), m_owner(sheet) {
     static_cast<void>(m_globalBitmap.LoadBitmap("CKELNTGLOBALGROUPBITMAP"));
     static_cast<void>(m_localBitmap.LoadBitmap("CKELNTLOCALGROUPBITMAP"));
 }
@@ -422,13 +425,14 @@ BOOL CHybridPage_Grps::OnInitDialog() {
     if (!m_loaded) {
         m_loaded = TRUE;
         if (m_domain) {
-            static_cast<void>(ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &m_primary));
+            static_cast<void>(
+                ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &m_primary));
         }
         // Only a list the page could read may be rewritten: every value is replaced on save.
         const bool read =
             ReadAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &m_read) == 1;
-        m_mayEdit = (read || !ReadRefused()) && m_owner->MayEdit() &&
-                    MayWrite(ctx, account, kAttrGroupMembership);
+        m_mayEdit =
+            (read || !ReadRefused()) && m_owner->MayEdit() && MayWrite(ctx, account, kAttrGroupMembership);
         if (!read) {
             m_read.RemoveAll();
         }
@@ -458,7 +462,8 @@ void CHybridPage_Grps::Changed() {
 void CHybridPage_Grps::OnSelectionChange() {
     const int focused = m_list.GetCaretIndex();
     const auto* item = focused >= 0 ? static_cast<const CListItem*>(m_list.GetItemDataPtr(focused)) : nullptr;
-    GetDlgItem(kIdcGrpsSetPrimary)->EnableWindow(m_mayEdit && item != nullptr && item->m_kind == kListItemGlobalGroup);
+    GetDlgItem(kIdcGrpsSetPrimary)
+        ->EnableWindow(m_mayEdit && item != nullptr && item->m_kind == kListItemGlobalGroup);
     GetDlgItem(kIdcGrpsRemove)->EnableWindow(m_mayEdit && m_list.GetSelCount() > 0);
 }
 
@@ -519,7 +524,8 @@ void CHybridPage_Grps::OnRemove() {
 void CHybridPage_Grps::OnSetPrimary() {
     const int focused = m_list.GetCaretIndex();
     const auto* row =
-        focused >= 0 ? static_cast<const CGroupRow*>(static_cast<CListItem*>(m_list.GetItemDataPtr(focused))) : nullptr;
+        focused >= 0 ? static_cast<const CGroupRow*>(static_cast<CListItem*>(m_list.GetItemDataPtr(focused)))
+                     : nullptr;
     if (row == nullptr || row->m_kind != kListItemGlobalGroup) {
         return;
     }
@@ -542,10 +548,12 @@ LONG CHybridPage_Grps::Save(const char* account) {
         const CString& group = m_listed[i];
         if (!Holds(m_read, group)) {
             uint8_t matched = 0;
-            const bool member = (CompareAttrValue(ctx, kAttrMember, kSyntaxDistinguishedName, group, account,
-                                                  &matched) == 1 && matched != 0) ||
-                                AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName, account) == 1 ||
-                                GetLastAttrError() == kDirErrValueExists;
+            const bool member =
+                (CompareAttrValue(ctx, kAttrMember, kSyntaxDistinguishedName, group, account, &matched) ==
+                     1 &&
+                 matched != 0) ||
+                AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName, account) == 1 ||
+                GetLastAttrError() == kDirErrValueExists;
             if (!member) {
                 FormatMessageBox(kFmtGroupRefusedMember, MB_OK, {static_cast<const char*>(group), account});
                 continue;
@@ -559,38 +567,18 @@ LONG CHybridPage_Grps::Save(const char* account) {
             m_read.Add(memberships[i]);
         }
         if (m_primaryChosen && Holds(memberships, m_primary)) {
-            static_cast<void>(
-                SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, static_cast<const char*>(m_primary)));
+            static_cast<void>(SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                           static_cast<const char*>(m_primary)));
         }
         for (INT_PTR i = 0; i < m_removed.GetSize(); ++i) {
-            static_cast<void>(RemoveAttrValue(ctx, m_removed[i], kAttrMember, kSyntaxDistinguishedName, account));
+            static_cast<void>(
+                RemoveAttrValue(ctx, m_removed[i], kAttrMember, kSyntaxDistinguishedName, account));
         }
     }
     m_removed.RemoveAll();
     m_primaryChosen = FALSE;
     m_modified = FALSE;
     return 0;
-}
-
-void CHybridPage_Grps::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
-    if (id == kIdcGrpsList) {
-        DrawListItemRow(draw);
-    }
-}
-
-void CHybridPage_Grps::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
-    if (id == kIdcGrpsList) {
-        measure->itemHeight = kListRowHeight;
-    }
-}
-
-int CHybridPage_Grps::OnCompareItem(int /*id*/, LPCOMPAREITEMSTRUCT compare) {
-    return CompareListItems(reinterpret_cast<const CListItem*>(compare->itemData1),
-                            reinterpret_cast<const CListItem*>(compare->itemData2));
-}
-
-void CHybridPage_Grps::OnDeleteItem(int /*id*/, LPDELETEITEMSTRUCT gone) {
-    delete reinterpret_cast<CListItem*>(gone->itemData);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -609,7 +597,8 @@ ON_EN_CHANGE(1086, OnNameChange)
 ON_EN_CHANGE(1087, OnNameChange)
 END_MESSAGE_MAP()
 
-CHybridPage_Login::CHybridPage_Login(CHybridAttributes* sheet) : CPropertyPage(kIddHybridPageLogin), m_owner(sheet) {}
+CHybridPage_Login::CHybridPage_Login(CHybridAttributes* sheet)
+    : CPropertyPage(kIddHybridPageLogin), m_owner(sheet) {}
 
 void CHybridPage_Login::DoDataExchange(CDataExchange* dx) {
     for (int i = 0; i < kAttrWorkstationFields; ++i) {
@@ -633,8 +622,8 @@ BOOL CHybridPage_Login::OnInitDialog() {
             return TRUE;
         }
         CStringArray stored;
-        const bool read =
-            ReadAttrValues(dir.Get(), account, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &stored) == 1;
+        const bool read = ReadAttrValues(dir.Get(), account, kAttrEnabledWorkstationList,
+                                         kSyntaxCaseIgnoreString, &stored) == 1;
         m_loaded = TRUE;
         m_writable = (read || !ReadRefused()) && m_owner->MayEdit() &&
                      MayWrite(dir.Get(), account, kAttrEnabledWorkstationList);
@@ -699,7 +688,8 @@ LONG CHybridPage_Login::Save(const char* account) {
         }
     }
     CDirContext dir;
-    static_cast<void>(SetAttrValues(dir.Get(), account, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &names));
+    static_cast<void>(
+        SetAttrValues(dir.Get(), account, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &names));
     m_modified = FALSE;
     return 0;
 }
@@ -771,7 +761,8 @@ BOOL CHybridPage_Profile::OnInitDialog() {
     if (!m_writable[1]) {
         SendDlgItemMessage(kIdcProfileScriptEdit, EM_SETREADONLY, TRUE, 0);
     }
-    for (int id : {kIdcProfileLocalButton, kIdcProfileNetworkButton, kIdcProfileLocalEdit, kIdcProfileNetworkEdit}) {
+    for (int id :
+         {kIdcProfileLocalButton, kIdcProfileNetworkButton, kIdcProfileLocalEdit, kIdcProfileNetworkEdit}) {
         GetDlgItem(id)->EnableWindow(m_writable[2] ? TRUE : FALSE);
     }
     GetDlgItem(kIdcProfileDriveList)->EnableWindow(m_writable[3] ? TRUE : FALSE);
@@ -805,7 +796,8 @@ BOOL CHybridPage_Profile::OnKillActive() {
         return TRUE;
     }
     if (std::strchr(m_script, ':') != nullptr) {
-        FormatMessageBox(kFmtBadLogonScript, MB_OK | MB_ICONEXCLAMATION, {static_cast<const char*>(m_script)});
+        FormatMessageBox(kFmtBadLogonScript, MB_OK | MB_ICONEXCLAMATION,
+                         {static_cast<const char*>(m_script)});
         return FALSE;
     }
     const CString& path = m_mode == 0 ? m_localPath : m_networkPath;
@@ -825,7 +817,8 @@ LONG CHybridPage_Profile::Save(const char* account) {
     CDirContext dir;
     auto write = [&](bool writable, const char* attr, const CString& text) {
         if (writable) {
-            static_cast<void>(SetAttrValue(dir.Get(), account, attr, kSyntaxCaseIgnoreString, static_cast<const char*>(text)));
+            static_cast<void>(SetAttrValue(dir.Get(), account, attr, kSyntaxCaseIgnoreString,
+                                           static_cast<const char*>(text)));
         }
     };
     write(m_writable[0], kAttrProfilePath, m_profilePath);

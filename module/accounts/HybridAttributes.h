@@ -11,6 +11,7 @@
 #pragma once
 
 #include "module/core/ListItem.h"
+#include "module/core/OwnerDrawnList.h"
 #include "module/directory/DirContext.h"
 #include "platform/ui/Bitmap.h"
 #include "platform/ui/StringArray.h"
@@ -36,10 +37,13 @@ constexpr int kIdcAttrPassword = 1082;
 constexpr int kIdcAttrConfirmLabel = 1090;
 constexpr int kIdcAttrPasswordLabel = 1091;
 
+constexpr int kIdcGrpsList = 1094;
+
 constexpr int kIdcAttrAllWorkstations = 1130;
 constexpr int kIdcAttrListedWorkstations = 1131;
 constexpr int kAttrWorkstationFields = 8;
-constexpr int kIdcAttrWorkstationEdits[kAttrWorkstationFields] = {1141, 1008, 1084, 1085, 1088, 1089, 1086, 1087};
+constexpr int kIdcAttrWorkstationEdits[kAttrWorkstationFields] = {1141, 1008, 1084, 1085,
+                                                                  1088, 1089, 1086, 1087};
 
 // An empty new password: asks whether to store it (yes/no).
 constexpr UINT kMsgEmptyPassword = 20;
@@ -92,7 +96,7 @@ private:
     bool m_writable[4] = {};
 };
 
-class CHybridPage_Grps : public CPropertyPage {
+class CHybridPage_Grps : public COwnerDrawnList<CPropertyPage, kIdcGrpsList> {
 public:
     explicit CHybridPage_Grps(CHybridAttributes* sheet);
     BOOL OnInitDialog() override;
@@ -103,10 +107,6 @@ protected:
     void OnRemove();
     void OnSetPrimary();
     void OnSelectionChange();
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
-    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
-    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
-    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -119,11 +119,11 @@ private:
     BOOL m_mayEdit = FALSE;
     BOOL m_modified = FALSE;
     BOOL m_domain = FALSE;
-    CString m_primary;          // full name
+    CString m_primary; // full name
     BOOL m_primaryChosen = FALSE;
-    CStringArray m_read;        // every stored membership, full names
-    CStringArray m_removed;     // full names
-    CStringArray m_listed;      // what the page lists now, full names, with the values it cannot show
+    CStringArray m_read;    // every stored membership, full names
+    CStringArray m_removed; // full names
+    CStringArray m_listed;  // what the page lists now, full names, with the values it cannot show
     CBitmap m_globalBitmap;
     CBitmap m_localBitmap;
 };

@@ -35,7 +35,7 @@ ON_WM_COMPAREITEM()
 ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
-CSelectionDialog::CSelectionDialog(CWnd* parent) : CDialog(kIddSelection, parent) {}
+CSelectionDialog::CSelectionDialog(CWnd* parent) : COwnerDrawnList(kIddSelection, parent) {}
 
 CSelectionDialog::~CSelectionDialog() = default;
 
@@ -138,36 +138,4 @@ void CSelectionDialog::OnHelp() {
     if (CWinApp* app = AfxGetApp()) {
         app->WinHelp(kHelpSelection, HELP_CONTEXT);
     }
-}
-
-void CSelectionDialog::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
-    if (id != kIdcSelectionList) {
-        CDialog::OnDrawItem(id, draw);
-        return;
-    }
-    DrawListItemRow(draw);
-}
-
-void CSelectionDialog::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
-    if (id != kIdcSelectionList) {
-        CDialog::OnMeasureItem(id, measure);
-        return;
-    }
-    measure->itemHeight = kListRowHeight;
-}
-
-int CSelectionDialog::OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) {
-    if (id != kIdcSelectionList) {
-        return CDialog::OnCompareItem(id, compare);
-    }
-    return CompareListItems(reinterpret_cast<const CListItem*>(compare->itemData1),
-                            reinterpret_cast<const CListItem*>(compare->itemData2));
-}
-
-void CSelectionDialog::OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) {
-    if (id != kIdcSelectionList) {
-        CDialog::OnDeleteItem(id, gone);
-        return;
-    }
-    delete reinterpret_cast<CListItem*>(gone->itemData);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "module/core/ListItem.h"
+#include "module/core/OwnerDrawnList.h"
 #include "platform/ui/Bitmap.h"
 #include "platform/ui/StringArray.h"
 #include "platform/ui/window/Controls.h"
@@ -22,7 +23,7 @@ constexpr UINT kIdsSelectionCaption = 302;
 constexpr UINT kIdsListItemFailed = 21;
 constexpr UINT kHelpSelection = 53;
 
-class CSelectionDialog : public CDialog {
+class CSelectionDialog : public COwnerDrawnList<CDialog, kIdcSelectionList> {
 public:
     explicit CSelectionDialog(CWnd* parent = nullptr);
     ~CSelectionDialog() override;
@@ -43,10 +44,6 @@ public:
     void OnHelp() override;
 
 protected:
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
-    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
-    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
-    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
     void OnSelectionChange();
     DECLARE_MESSAGE_MAP()
 

@@ -85,7 +85,7 @@ ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
 CGroupPage_Members::CGroupPage_Members(UINT templateId, UINT help, BOOL globalGroup)
-    : CStayOpenPage(kIdsGroupMembersTitle, templateId), m_help(help), m_globalGroup(globalGroup) {
+    : COwnerDrawnList(kIdsGroupMembersTitle, templateId), m_help(help), m_globalGroup(globalGroup) {
     static_cast<void>(m_userBitmap.LoadBitmap("CKELNTUSERBITMAP"));
     static_cast<void>(m_hybridBitmap.LoadBitmap(kIdbHybridUser));
     if (!m_globalGroup) {
@@ -303,7 +303,8 @@ BOOL CGroupPage_Members::WriteLinks(int32_t ctx) {
         const CString& member = m_removed[i];
         if (m_globalGroup) {
             // Only a value naming this group goes; another primary group stays ("no such value").
-            static_cast<void>(RemoveAttrValue(ctx, member, kAttrPrimaryGroup, kSyntaxDistinguishedName, group));
+            static_cast<void>(
+                RemoveAttrValue(ctx, member, kAttrPrimaryGroup, kSyntaxDistinguishedName, group));
         }
         if (RemoveAttrValue(ctx, member, kAttrGroupMembership, kSyntaxDistinguishedName, group) != 1 &&
             GetLastAttrError() != kDirErrNoSuchValue && GetLastAttrError() != kDirErrNoSuchObject) {
@@ -356,9 +357,9 @@ BOOL CGroupPage_Members::WriteLinks(int32_t ctx) {
         }
         const char* member = item->m_fullName;
         uint8_t named = 0;
-        if (wasMember.Holds(member) &&
-            (CompareAttrValue(ctx, kAttrGroupMembership, kSyntaxDistinguishedName, member, group, &named) != 1 ||
-             named != 0)) {
+        if (wasMember.Holds(member) && (CompareAttrValue(ctx, kAttrGroupMembership, kSyntaxDistinguishedName,
+                                                         member, group, &named) != 1 ||
+                                        named != 0)) {
             continue;
         }
         if (AddAttrValue(ctx, member, kAttrGroupMembership, kSyntaxDistinguishedName, group) != 1 &&
@@ -383,38 +384,6 @@ LONG CGroupPage_Members::WriteChanges(const char* /*objectName*/) {
     m_removed.RemoveAll();
     m_changed = FALSE;
     return 0;
-}
-
-void CGroupPage_Members::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
-    if (id != kIdcGroupMembersList) {
-        CDialog::OnDrawItem(id, draw);
-        return;
-    }
-    DrawListItemRow(draw);
-}
-
-void CGroupPage_Members::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
-    if (id != kIdcGroupMembersList) {
-        CDialog::OnMeasureItem(id, measure);
-        return;
-    }
-    measure->itemHeight = kListRowHeight;
-}
-
-int CGroupPage_Members::OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) {
-    if (id != kIdcGroupMembersList) {
-        return CDialog::OnCompareItem(id, compare);
-    }
-    return CompareListItems(reinterpret_cast<const CListItem*>(compare->itemData1),
-                            reinterpret_cast<const CListItem*>(compare->itemData2));
-}
-
-void CGroupPage_Members::OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) {
-    if (id != kIdcGroupMembersList) {
-        CDialog::OnDeleteItem(id, gone);
-        return;
-    }
-    delete reinterpret_cast<CListItem*>(gone->itemData);
 }
 
 CGlobalGroupPage_Members::CGlobalGroupPage_Members()

@@ -4,6 +4,7 @@
 // directory's check can repair.
 #pragma once
 
+#include "module/core/OwnerDrawnList.h"
 #include "module/pages/StayOpenPage.h"
 #include "platform/ui/Bitmap.h"
 #include "platform/ui/StringArray.h"
@@ -31,7 +32,7 @@ constexpr UINT kIdbHybridUser = 150;
 
 // What the two pages share; the global group page guards primary groups, the local group page also lists
 // global groups.
-class CGroupPage_Members : public CStayOpenPage {
+class CGroupPage_Members : public COwnerDrawnList<CStayOpenPage, kIdcGroupMembersList> {
 public:
     ~CGroupPage_Members() override;
 
@@ -48,10 +49,6 @@ protected:
     void OnAdd();
     void OnRemove();
     void OnSelectionChange();
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
-    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
-    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
-    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
     DECLARE_MESSAGE_MAP()
 
 private:

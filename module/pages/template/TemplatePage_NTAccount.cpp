@@ -61,7 +61,7 @@ ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
 CTemplatePage_NTAccount::CTemplatePage_NTAccount()
-    : CStayOpenPage(kIdsTemplateAccountTitle, kIddTemplateAccount) {
+    : COwnerDrawnList(kIdsTemplateAccountTitle, kIddTemplateAccount) {
     static_cast<void>(m_bitmap135.LoadBitmap(135U));
     static_cast<void>(m_localBitmap.LoadBitmap("CKELNTLOCALGROUPBITMAP"));
     static_cast<void>(m_globalBitmap.LoadBitmap("CKELNTGLOBALGROUPBITMAP"));
@@ -202,8 +202,9 @@ void CTemplatePage_NTAccount::Load(int32_t ctx, const char* identity) {
     }
     settle(kDrive, kAttrHomeDirDrive, driveRead, {kIdcTplDrive});
     CStringArray names;
-    bool read = ReadAttrValues(ctx, object, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &names) == 1 ||
-                !Refused(GetLastAttrError());
+    bool read =
+        ReadAttrValues(ctx, object, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &names) == 1 ||
+        !Refused(GetLastAttrError());
     if (read) {
         for (INT_PTR i = 0; i < names.GetSize(); ++i) {
             if (i < static_cast<INT_PTR>(std::size(m_workstations))) {
@@ -217,7 +218,8 @@ void CTemplatePage_NTAccount::Load(int32_t ctx, const char* identity) {
            {kTplWorkstationIds[0], kTplWorkstationIds[1], kTplWorkstationIds[2], kTplWorkstationIds[3],
             kTplWorkstationIds[4], kTplWorkstationIds[5], kTplWorkstationIds[6], kTplWorkstationIds[7]});
 
-    m_writable[kPrimary] = readText(kAttrTemplatePrimaryGroup, &m_primaryGroup) && mayWrite(kAttrTemplatePrimaryGroup);
+    m_writable[kPrimary] =
+        readText(kAttrTemplatePrimaryGroup, &m_primaryGroup) && mayWrite(kAttrTemplatePrimaryGroup);
     CStringArray groups;
     read = ReadAttrValues(ctx, object, kAttrTemplateGroups, kSyntaxCaseIgnoreString, &groups) == 1 ||
            !Refused(GetLastAttrError());
@@ -225,8 +227,8 @@ void CTemplatePage_NTAccount::Load(int32_t ctx, const char* identity) {
         const char* value = groups[i];
         const char* dot = std::strchr(value, '.');
         const bool global = std::strncmp(value, kGlobalPrefix, 2) == 0;
-        static_cast<void>(
-            AddGroupRow(dot != nullptr ? dot + 1 : value, global ? kListItemGlobalGroup : kListItemLocalGroup));
+        static_cast<void>(AddGroupRow(dot != nullptr ? dot + 1 : value,
+                                      global ? kListItemGlobalGroup : kListItemLocalGroup));
     }
     // The group list lives in "KEL:Template Groups", so its own right governs the buttons that change it.
     m_groupsWritable = read && mayWrite(kAttrTemplateGroups) ? TRUE : FALSE;
@@ -252,8 +254,9 @@ CTemplatePage_NTAccount::Stored CTemplatePage_NTAccount::Current() const {
     now.primaryGroup = m_primaryGroup;
     for (int row = 0; row < m_groups.GetCount(); ++row) {
         if (const auto* item = static_cast<const CListItem*>(m_groups.GetItemDataPtr(row))) {
-            now.groups.push_back(std::string(item->m_kind == kListItemGlobalGroup ? kGlobalPrefix : kLocalPrefix) +
-                                 static_cast<const char*>(item->m_name));
+            now.groups.push_back(
+                std::string(item->m_kind == kListItemGlobalGroup ? kGlobalPrefix : kLocalPrefix) +
+                static_cast<const char*>(item->m_name));
         }
     }
     return now;
@@ -335,8 +338,8 @@ void CTemplatePage_NTAccount::OnAddGroup() {
         if (DirReadObjectInfo(dir.Get(), picked, stored, &info) != kDirOk) {
             continue;
         }
-        const uint32_t kind =
-            std::strcmp(info.baseClass, kClassNtGlobalGroup) == 0 ? kListItemGlobalGroup : kListItemLocalGroup;
+        const uint32_t kind = std::strcmp(info.baseClass, kClassNtGlobalGroup) == 0 ? kListItemGlobalGroup
+                                                                                    : kListItemLocalGroup;
         const CString leaf = GetLeafName(stored);
         bool listed = false;
         for (int row = 0; row < m_groups.GetCount() && !listed; ++row) {
@@ -352,7 +355,8 @@ void CTemplatePage_NTAccount::OnAddGroup() {
 
 void CTemplatePage_NTAccount::OnGroupSelectionChange() {
     const int focused = m_groups.GetCaretIndex();
-    const auto* item = focused >= 0 ? static_cast<const CListItem*>(m_groups.GetItemDataPtr(focused)) : nullptr;
+    const auto* item =
+        focused >= 0 ? static_cast<const CListItem*>(m_groups.GetItemDataPtr(focused)) : nullptr;
     EnableControl(kIdcTplSetPrimary,
                   item != nullptr && item->m_kind == kListItemGlobalGroup && m_writable[kPrimary]);
     if (m_groupsWritable) {
@@ -362,7 +366,8 @@ void CTemplatePage_NTAccount::OnGroupSelectionChange() {
 
 void CTemplatePage_NTAccount::OnSetPrimary() {
     const int focused = m_groups.GetCaretIndex();
-    const auto* item = focused >= 0 ? static_cast<const CListItem*>(m_groups.GetItemDataPtr(focused)) : nullptr;
+    const auto* item =
+        focused >= 0 ? static_cast<const CListItem*>(m_groups.GetItemDataPtr(focused)) : nullptr;
     if (item == nullptr || item->m_kind != kListItemGlobalGroup) {
         return;
     }
@@ -449,8 +454,8 @@ LONG CTemplatePage_NTAccount::WriteChanges(const char* objectName) {
         };
         auto text = [&](Attr which, const char* attr, const CString& was, const CString& is) {
             if (m_writable[which] && std::strcmp(was, is) != 0) {
-                static_cast<void>(
-                    SetAttrValue(ctx, objectName, attr, kSyntaxCaseIgnoreString, static_cast<const char*>(is)));
+                static_cast<void>(SetAttrValue(ctx, objectName, attr, kSyntaxCaseIgnoreString,
+                                               static_cast<const char*>(is)));
             }
         };
         auto list = [&](Attr which, const char* attr, const std::vector<std::string>& was,
@@ -478,36 +483,4 @@ LONG CTemplatePage_NTAccount::WriteChanges(const char* objectName) {
     }
     m_modified = FALSE;
     return 0;
-}
-
-void CTemplatePage_NTAccount::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
-    if (id != kIdcTplGroups) {
-        CDialog::OnDrawItem(id, draw);
-        return;
-    }
-    DrawListItemRow(draw);
-}
-
-void CTemplatePage_NTAccount::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
-    if (id != kIdcTplGroups) {
-        CDialog::OnMeasureItem(id, measure);
-        return;
-    }
-    measure->itemHeight = kListRowHeight;
-}
-
-int CTemplatePage_NTAccount::OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) {
-    if (id != kIdcTplGroups) {
-        return CDialog::OnCompareItem(id, compare);
-    }
-    return CompareListItems(reinterpret_cast<const CListItem*>(compare->itemData1),
-                            reinterpret_cast<const CListItem*>(compare->itemData2));
-}
-
-void CTemplatePage_NTAccount::OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) {
-    if (id != kIdcTplGroups) {
-        CDialog::OnDeleteItem(id, gone);
-        return;
-    }
-    delete reinterpret_cast<CListItem*>(gone->itemData);
 }

@@ -5,7 +5,9 @@
 #pragma once
 
 #include "module/core/ListItem.h"
+#include "module/core/OwnerDrawnList.h"
 #include "module/pages/StayOpenPage.h"
+#include "module/pages/template/TemplateIds.h"
 #include "platform/ui/Bitmap.h"
 #include "platform/ui/StringArray.h"
 #include "platform/ui/window/Controls.h"
@@ -14,7 +16,7 @@
 #include <string>
 #include <vector>
 
-class CTemplatePage_NTAccount : public CStayOpenPage {
+class CTemplatePage_NTAccount : public COwnerDrawnList<CStayOpenPage, kIdcTplGroups> {
 public:
     CTemplatePage_NTAccount();
     ~CTemplatePage_NTAccount() override;
@@ -35,10 +37,6 @@ protected:
     void OnRemoveGroup();
     void OnSetPrimary();
     void OnGroupSelectionChange();
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
-    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
-    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
-    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -56,8 +54,19 @@ private:
         std::vector<std::string> groups;
     };
     // One flag an attribute: read and may be written.
-    enum Attr { kMustChange, kNeverExpires, kGlobal, kProfile, kScript, kHome, kDrive, kWorkstations,
-                kPrimary, kGroups, kAttrCount };
+    enum Attr {
+        kMustChange,
+        kNeverExpires,
+        kGlobal,
+        kProfile,
+        kScript,
+        kHome,
+        kDrive,
+        kWorkstations,
+        kPrimary,
+        kGroups,
+        kAttrCount
+    };
 
     void ForgetLoaded();
     void Load(int32_t ctx, const char* identity);

@@ -23,7 +23,8 @@ ON_WM_COMPAREITEM()
 ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
-CTemplatePage_Servers::CTemplatePage_Servers() : CStayOpenPage(kIdsTemplateServersTitle, kIddTemplateServers) {
+CTemplatePage_Servers::CTemplatePage_Servers()
+    : COwnerDrawnList(kIdsTemplateServersTitle, kIddTemplateServers) {
     static_cast<void>(m_domainBitmap.LoadBitmap("CKELNTDOMAINBITMAP"));
     static_cast<void>(m_workgroupBitmap.LoadBitmap("CKELNTWSBITMAP"));
     static_cast<void>(m_bitmap135.LoadBitmap(135U));
@@ -250,36 +251,7 @@ LONG CTemplatePage_Servers::WriteChanges(const char* objectName) {
     return 0;
 }
 
-void CTemplatePage_Servers::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
-    if (id != kIdcServersList) {
-        CDialog::OnDrawItem(id, draw);
-        return;
-    }
-    DrawListItemRow(draw);
-}
-
-void CTemplatePage_Servers::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
-    if (id != kIdcServersList) {
-        CDialog::OnMeasureItem(id, measure);
-        return;
-    }
-    measure->itemHeight = kListRowHeight;
-}
-
-int CTemplatePage_Servers::OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) {
-    if (id != kIdcServersList) {
-        return CDialog::OnCompareItem(id, compare);
-    }
-    const auto* first = reinterpret_cast<const CServerListEntry*>(compare->itemData1);
-    const auto* second = reinterpret_cast<const CServerListEntry*>(compare->itemData2);
+int CTemplatePage_Servers::CompareRows(const CListItem* first, const CListItem* second) const {
     const int order = std::strcmp(first->m_name, second->m_name);
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
-}
-
-void CTemplatePage_Servers::OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) {
-    if (id != kIdcServersList) {
-        CDialog::OnDeleteItem(id, gone);
-        return;
-    }
-    delete reinterpret_cast<CServerListEntry*>(gone->itemData);
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "module/core/ListItem.h"
+#include "module/core/OwnerDrawnList.h"
 #include "module/pages/StayOpenPage.h"
+#include "module/pages/template/TemplateIds.h"
 #include "platform/ui/Bitmap.h"
 #include "platform/ui/StringArray.h"
 #include "platform/ui/window/Controls.h"
@@ -30,7 +32,7 @@ public:
     bool m_addedHere = false;
 };
 
-class CTemplatePage_Servers : public CStayOpenPage {
+class CTemplatePage_Servers : public COwnerDrawnList<CStayOpenPage, kIdcServersList> {
 public:
     CTemplatePage_Servers();
     ~CTemplatePage_Servers() override;
@@ -43,13 +45,11 @@ public:
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
+    // Rows by their shown name, byte by byte.
+    int CompareRows(const CListItem* first, const CListItem* second) const override;
     void OnAdd();
     void OnRemove();
     void OnSelectionChange();
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
-    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
-    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
-    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
     DECLARE_MESSAGE_MAP()
 
 private:

@@ -50,11 +50,12 @@ ON_WM_COMPAREITEM()
 ON_WM_DELETEITEM()
 END_MESSAGE_MAP()
 
-CNTUserPage_Groups::CNTUserPage_Groups() : CNTUserPage_Groups(kIddNTUserGroups, kHelpNTUserGroupsDomain,
-                                                              kHelpNTUserGroupsWorkgroup) {}
+CNTUserPage_Groups::CNTUserPage_Groups()
+    : CNTUserPage_Groups(kIddNTUserGroups, kHelpNTUserGroupsDomain, kHelpNTUserGroupsWorkgroup) {}
 
 CNTUserPage_Groups::CNTUserPage_Groups(UINT templateId, UINT helpDomain, UINT helpWorkgroup)
-    : CStayOpenPage(kIdsNTUserGroupsTitle, templateId), m_helpDomain(helpDomain), m_helpWorkgroup(helpWorkgroup) {
+    : COwnerDrawnList(kIdsNTUserGroupsTitle, templateId), m_helpDomain(helpDomain),
+      m_helpWorkgroup(helpWorkgroup) {
     static_cast<void>(m_globalBitmap.LoadBitmap("CKELNTGLOBALGROUPBITMAP"));
     static_cast<void>(m_localBitmap.LoadBitmap("CKELNTLOCALGROUPBITMAP"));
 }
@@ -150,8 +151,7 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
 
 void CNTUserPage_Groups::LoadPrimaryGroup(int32_t ctx) {
     CString stored;
-    if (ReadStringAttr(ctx, m_user, kAttrPrimaryGroup, kSyntaxDistinguishedName, &stored) !=
-        1) {
+    if (ReadStringAttr(ctx, m_user, kAttrPrimaryGroup, kSyntaxDistinguishedName, &stored) != 1) {
         m_primaryKnown = ReadRefused() ? FALSE : TRUE;
         return;
     }
@@ -390,36 +390,4 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
     m_primaryChosen = FALSE;
     m_changed = FALSE;
     return 0;
-}
-
-void CNTUserPage_Groups::OnDrawItem(int id, LPDRAWITEMSTRUCT draw) {
-    if (id != kIdcUserGroupsList) {
-        CDialog::OnDrawItem(id, draw);
-        return;
-    }
-    DrawListItemRow(draw);
-}
-
-void CNTUserPage_Groups::OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) {
-    if (id != kIdcUserGroupsList) {
-        CDialog::OnMeasureItem(id, measure);
-        return;
-    }
-    measure->itemHeight = kListRowHeight;
-}
-
-int CNTUserPage_Groups::OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) {
-    if (id != kIdcUserGroupsList) {
-        return CDialog::OnCompareItem(id, compare);
-    }
-    return CompareListItems(reinterpret_cast<const CListItem*>(compare->itemData1),
-                            reinterpret_cast<const CListItem*>(compare->itemData2));
-}
-
-void CNTUserPage_Groups::OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) {
-    if (id != kIdcUserGroupsList) {
-        CDialog::OnDeleteItem(id, gone);
-        return;
-    }
-    delete reinterpret_cast<CListItem*>(gone->itemData);
 }

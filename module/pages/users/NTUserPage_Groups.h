@@ -4,6 +4,7 @@
 // "KEL:Group Membership" and the group's "Member", in the order the directory's check can repair.
 #pragma once
 
+#include "module/core/OwnerDrawnList.h"
 #include "module/core/SnapinPage.h"
 #include "module/pages/StayOpenPage.h"
 #include "platform/ui/Bitmap.h"
@@ -27,7 +28,7 @@ constexpr UINT kMsgPrimaryGroupNotRemoved = 38;
 // name it either.
 constexpr UINT kFmtGroupRefusedMember = 57352;
 
-class CNTUserPage_Groups : public CStayOpenPage {
+class CNTUserPage_Groups : public COwnerDrawnList<CStayOpenPage, kIdcUserGroupsList> {
 public:
     CNTUserPage_Groups();
     ~CNTUserPage_Groups() override;
@@ -47,10 +48,6 @@ protected:
     void OnRemove();
     void OnSetPrimary();
     void OnSelectionChange();
-    void OnDrawItem(int id, LPDRAWITEMSTRUCT draw) override;
-    void OnMeasureItem(int id, LPMEASUREITEMSTRUCT measure) override;
-    int OnCompareItem(int id, LPCOMPAREITEMSTRUCT compare) override;
-    void OnDeleteItem(int id, LPDELETEITEMSTRUCT gone) override;
     DECLARE_MESSAGE_MAP()
 
 private:

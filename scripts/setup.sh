@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           libsqlite3-dev libsodium-dev zlib1g-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev
-          libgmp-dev clang libclang-rt-14-dev locales)
+          libgmp-dev clang libclang-rt-14-dev locales
+          slapd ldap-utils libldap-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -14,5 +15,16 @@ if ((${#missing[@]})); then
     sudo_cmd=()
     [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update -qq
+    # slapd is only for the tests' own throwaway servers: its package must not start a system-wide one.
+    policy=/usr/sbin/policy-rc.d
+    made_policy=0
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
+        "${sudo_cmd[@]}" chmod 755 "$policy"
+        made_policy=1
+    fi
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+    if [ "$made_policy" = 1 ]; then
+        "${sudo_cmd[@]}" rm -f "$policy"
+    fi
 fi

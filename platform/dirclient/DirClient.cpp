@@ -52,6 +52,7 @@ struct Session {
     std::map<int32_t, Context> contexts;
     int32_t nextContext = 1;
     std::set<DirBuffer*> buffers;
+    std::string problem; // what the last open found wrong, in words
 };
 
 Session& TheSession() {
@@ -287,6 +288,12 @@ int32_t DirOpenStore(const char* path, int32_t create) {
     session.contexts.clear();
     session.directory.reset();
     std::unique_ptr<DirStore> store;
+    if (IsLdapUrl(path)) {
+        // A directory on a server is made by the server's operator (scripts/ldap-server.sh), never here.
+        const int32_t rc = OpenLdapStore(path, &store, &session.problem);
+        return rc != kDirOk ? rc : OpenWith(std::move(store), /*initialize=*/false);
+    }
+    session.problem.clear();
     int32_t rc = OpenSqliteStore(path, &store);
     if (rc == kDirErrNoSuchObject && create != 0) {
         rc = CreateSqliteStore(path, FillNewStore, nullptr);
@@ -298,6 +305,10 @@ int32_t DirOpenStore(const char* path, int32_t create) {
         return rc;
     }
     return OpenWith(std::move(store), /*initialize=*/false);
+}
+
+const char* DirStoreProblem(void) {
+    return TheSession().problem.c_str();
 }
 
 int32_t DirOpenMemoryStore(void) {

@@ -129,6 +129,8 @@ struct DirBuffer;
 // with create=0 kDirErrNoSuchObject; in each case the file is left as it was. Closes any store open before.
 // Nobody is signed in afterwards.
 int32_t DirOpenStore(const char* path, int32_t create);
+// What the last DirOpenStore found wrong, in words an operator can act on ("" when it said nothing more).
+const char* DirStoreProblem(void);
 // Opens a fresh in-memory store with the same initial content as a new file store.
 int32_t DirOpenMemoryStore(void);
 // Closes the store (frees every context and iteration). Answers 0 also when none is open.

@@ -86,6 +86,8 @@ extern "C" const char* DirErrorText(int32_t code) {
         return "nobody else would hold Supervisor over [Root]";
     case kDirErrReadOnlyStore:
         return "the directory store is open for reading only";
+    case kDirErrConflict:
+        return "another client changed the directory at the same moment; try again";
     default:
         return "unknown error";
     }

@@ -48,6 +48,7 @@ inline constexpr int32_t kDirErrIdentityGone = -734;   // the signed-in user was
 inline constexpr int32_t kDirErrContainment = -735;    // the class may not live in that container
 inline constexpr int32_t kDirErrLastSupervisor = -736; // would leave nobody with Supervisor over "[Root]"
 inline constexpr int32_t kDirErrReadOnlyStore = -737;  // the store file is open for reading only
+inline constexpr int32_t kDirErrConflict = -738; // another client changed the directory during the request
 
 extern "C" {
 // A short English text for a code; never NULL ("unknown error" for a code that is not ours).

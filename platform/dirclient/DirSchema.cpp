@@ -106,6 +106,10 @@ const AttributeDef* FindAttribute(std::string_view name) {
     return it == byName.end() ? nullptr : it->second;
 }
 
+std::span<const AttributeDef> SchemaAttributes() {
+    return kAttributes;
+}
+
 const ClassDef* FindClass(std::string_view name) {
     for (const auto& def : kClasses) {
         if (NamesEqual(def.name, name)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace dirclient {
@@ -21,6 +22,8 @@ struct ClassDef {
 // Looked up without regard to ASCII letter case; nullptr when unknown.
 const AttributeDef* FindAttribute(std::string_view name);
 const ClassDef* FindClass(std::string_view name);
+// The whole table, for stores that must declare it to a server.
+std::span<const AttributeDef> SchemaAttributes();
 
 inline constexpr std::string_view kAttrObjectClass = "Object Class";
 inline constexpr std::string_view kAttrAcl = "ACL";

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/dirclient/DirErrors.h"
@@ -95,6 +96,23 @@ public:
     // The storage's own whole-file check; problem is empty when it found nothing.
     [[nodiscard]] virtual int32_t CheckFile(std::string* problem) = 0;
     virtual bool ReadOnly() const { return false; }
+
+    // A store on a server checks passwords itself and runs every request as the identity signed in, so that
+    // the server enforces the rights whatever client writes to it. The others compare with the stored hash.
+    virtual bool ServerChecksPasswords() const { return false; }
+    [[nodiscard]] virtual int32_t VerifyPassword(const ObjectRecord& /*user*/, const char* /*password*/,
+                                                 size_t /*length*/, bool* right) {
+        *right = false;
+        return kDirErrStoreFailed;
+    }
+    // The identity later requests run as (user.id 0: nobody), after its password was found right.
+    [[nodiscard]] virtual int32_t SignIn(const ObjectRecord& /*user*/, const char* /*password*/,
+                                         size_t /*length*/) {
+        return kDirOk;
+    }
+    // Whether sign-in keeps the count of failed attempts on the user (a server store leaves that to the
+    // server: a refused sign-in has no identity that may write it).
+    virtual bool KeepsSignInState() const { return !ReadOnly(); }
 };
 
 std::unique_ptr<DirStore> MakeMemoryStore();
@@ -106,5 +124,11 @@ std::unique_ptr<DirStore> MakeMemoryStore();
 // kDirErrObjectExists when another process made the file first.
 [[nodiscard]] int32_t CreateSqliteStore(const std::string& path, int32_t (*fill)(DirStore& store, void* user),
                                         void* user);
+
+// An address of an LDAP server holding a directory: ldap://HOST:PORT/BASE or ldapi://SOCKET/BASE.
+bool IsLdapUrl(std::string_view text);
+// Connects to the server (as nobody until SignIn) and reads its attribute names. problem says what is wrong
+// in words an operator can act on.
+[[nodiscard]] int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, std::string* problem);
 
 } // namespace dirclient

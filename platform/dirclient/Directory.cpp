@@ -338,7 +338,7 @@ int32_t Directory::LoginChecks(const ObjectRecord& user, const char* password, s
     if (locked != 0 && now < resetTime) {
         return kDirErrIntruderLocked;
     }
-    const bool canRecord = !m_store->ReadOnly();
+    const bool canRecord = m_store->KeepsSignInState();
     bool right = false;
     if (user.passwordHash.empty()) {
         right = length == 0;
@@ -346,7 +346,10 @@ int32_t Directory::LoginChecks(const ObjectRecord& user, const char* password, s
             (void)VerifyPassword(StandInHash(), password, length); // as long as a wrong password takes
         }
     } else {
-        right = VerifyPassword(user.passwordHash, password, length);
+        rc = PasswordMatches(user, password, length, &right);
+        if (rc != kDirOk) {
+            return rc;
+        }
     }
     if (right) {
         if (canRecord && (attempts != 0 || locked != 0)) {
@@ -382,6 +385,14 @@ int32_t Directory::LoginChecks(const ObjectRecord& user, const char* password, s
     // The failed attempt must be kept although the sign-in is refused: the refusal is the answer, the
     // count is committed.
     return rc == kDirOk ? kDirErrBadPassword : rc;
+}
+
+int32_t Directory::PasswordMatches(const ObjectRecord& user, const char* password, size_t length, bool* right) {
+    if (m_store->ServerChecksPasswords()) {
+        return m_store->VerifyPassword(user, password, length, right);
+    }
+    *right = VerifyPassword(user.passwordHash, password, length);
+    return kDirOk;
 }
 
 int32_t Directory::Login(std::string_view name, const char* password) {
@@ -420,6 +431,9 @@ int32_t Directory::Login(std::string_view name, const char* password) {
         if (committed != kDirOk) {
             return committed;
         }
+    }
+    if (rc == kDirOk) {
+        rc = m_store->SignIn(user, password, length);
     }
     if (rc == kDirOk) {
         m_identity = id;
@@ -1261,8 +1275,15 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
     if (oldPassword == nullptr ? !supervisor : (!supervisor && m_identity != user)) {
         return kDirErrNoRight;
     }
-    if (oldPassword != nullptr && !VerifyPassword(record.passwordHash, oldPassword, oldLength)) {
-        return kDirErrBadPassword;
+    if (oldPassword != nullptr) {
+        bool right = false;
+        rc = PasswordMatches(record, oldPassword, oldLength, &right);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        if (!right) {
+            return kDirErrBadPassword;
+        }
     }
     std::vector<StoredValue> values;
     rc = m_store->ReadValues(user, std::string(kAttrPasswordMinimumLength), &values);
@@ -1278,8 +1299,15 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
     if ((minimum > 0 && newLength < static_cast<size_t>(minimum)) || (required && newLength == 0)) {
         return kDirErrPasswordTooShort;
     }
-    if (!record.passwordHash.empty() && VerifyPassword(record.passwordHash, newPassword, newLength)) {
-        return kDirErrPasswordRepeated;
+    if (!record.passwordHash.empty()) {
+        bool repeated = false;
+        rc = PasswordMatches(record, newPassword, newLength, &repeated);
+        if (rc != kDirOk) {
+            return rc;
+        }
+        if (repeated) {
+            return kDirErrPasswordRepeated;
+        }
     }
     Scope scope(*this);
     rc = scope.Begin(/*write=*/true);

@@ -33,21 +33,27 @@ public:
 
     // Runs body as one request: inside one transaction (a write one when write), after making sure that the
     // identity signed in is still there. body answers a code; the transaction commits only on kDirOk.
+    // A server store answers kDirErrConflict at commit when another client committed since the request
+    // began; nothing of it was written, so it runs again on what is there now.
     template <typename Body> [[nodiscard]] int32_t Request(bool write, Body&& body) {
-        Forget();
-        Scope scope(*this);
-        int32_t rc = scope.Begin(write);
-        if (rc == kDirOk) {
-            rc = CheckIdentity();
-        }
-        if (rc == kDirOk) {
-            rc = body();
-        }
-        if (rc == kDirOk) {
-            rc = scope.Commit();
+        int32_t rc = kDirErrConflict;
+        for (int attempt = 0; attempt < kConflictAttempts && rc == kDirErrConflict; ++attempt) {
+            Forget();
+            Scope scope(*this);
+            rc = scope.Begin(write);
+            if (rc == kDirOk) {
+                rc = CheckIdentity();
+            }
+            if (rc == kDirOk) {
+                rc = body();
+            }
+            if (rc == kDirOk) {
+                rc = scope.Commit();
+            }
         }
         return rc;
     }
+    static constexpr int kConflictAttempts = 20;
     // The slow hash of a new password, made before the request's transaction so that the write lock is
     // not held for it. An empty password gives an empty hash.
     [[nodiscard]] static int32_t HashPassword(const char* password, std::string* hash);
@@ -136,6 +142,9 @@ private:
                                        bool* found);
     [[nodiscard]] int32_t CheckLinks(bool repair, std::vector<std::string>* report, size_t* problems);
     [[nodiscard]] int32_t LoginChecks(const ObjectRecord& user, const char* password, size_t length);
+    // Whether password is the user's: by the stored hash, or by the server that keeps it.
+    [[nodiscard]] int32_t PasswordMatches(const ObjectRecord& user, const char* password, size_t length,
+                                          bool* right);
     [[nodiscard]] int32_t ReadNumber(int64_t object, std::string_view attr, uint32_t* number, bool* present);
     [[nodiscard]] int32_t WriteNumber(int64_t object, std::string_view attr, uint32_t number);
 

@@ -1,4 +1,5 @@
-// The fixture of the conformance suite: each test runs against the in-memory store and the SQLite file store.
+// The fixture of the conformance suite: each test runs against the in-memory store, the SQLite file store and
+// a directory on a throwaway LDAP server.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,11 +7,16 @@
 #include <sodium.h>
 
 #include "platform/dirclient/DirClient.h"
+#include "tests/platform/dirclient/SlapdServer.h"
 #include "tests/platform/dirclient/TestClient.h"
 
 namespace dirtest {
 
-enum class StoreKind { Memory, Sqlite };
+enum class StoreKind { Memory, Sqlite, Ldap };
+
+inline const char* StoreName(StoreKind kind) {
+    return kind == StoreKind::Memory ? "Memory" : kind == StoreKind::Sqlite ? "Sqlite" : "Ldap";
+}
 
 class DirConformance : public ::testing::TestWithParam<StoreKind> {
 protected:
@@ -18,8 +24,14 @@ protected:
         ASSERT_EQ(DirSetPasswordHashCost(crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN), kDirOk);
         if (GetParam() == StoreKind::Memory) {
             ASSERT_EQ(DirOpenMemoryStore(), kDirOk);
-        } else {
+        } else if (GetParam() == StoreKind::Sqlite) {
             ASSERT_EQ(DirOpenStore(m_dir.File("tree.db").c_str(), /*create=*/1), kDirOk);
+        } else {
+            SlapdServer& server = SlapdServer::Shared();
+            ASSERT_EQ(server.Problem(), "");
+            m_url = server.NewDirectory();
+            ASSERT_NE(m_url, "");
+            ASSERT_EQ(DirOpenStore(m_url.c_str(), /*create=*/0), kDirOk) << DirStoreProblem();
         }
         ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
     }
@@ -35,7 +47,11 @@ protected:
         ASSERT_EQ(admin.Add("Staff.NT.Corp", "KEL:NT Global Group"), kDirOk);
     }
 
+    // Where the test's store lives: to open it again as a later session would.
+    std::string StoreAddress() const { return GetParam() == StoreKind::Ldap ? m_url : m_dir.File("tree.db"); }
+
     TempDir m_dir;
+    std::string m_url;
 };
 
 } // namespace dirtest

@@ -583,10 +583,8 @@ TEST_P(DirConformance, ContextsKeepTheirKeys) {
     EXPECT_EQ(DirFreeContext(client.Ctx() + 1000), kDirErrNoContext);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, DirConformance, ::testing::Values(StoreKind::Memory, StoreKind::Sqlite),
-                         [](const auto& info) {
-                             return info.param == StoreKind::Memory ? "Memory" : "Sqlite";
-                         });
+INSTANTIATE_TEST_SUITE_P(Stores, DirConformance, ::testing::Values(StoreKind::Memory, StoreKind::Sqlite, StoreKind::Ldap),
+                         [](const auto& info) { return StoreName(info.param); });
 
 TEST(DirSession, MisusedBuffersAndRepliesAnswerCodes) {
     ASSERT_EQ(DirOpenMemoryStore(), kDirOk);

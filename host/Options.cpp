@@ -24,6 +24,7 @@ const char* UsageText() {
            "               [--login NAME [--password PW | --password-stdin]]\n"
            "               [--script FILE | -c 'COMMAND; COMMAND ...']\n"
            "       cvadmin sample FILE\n"
+           "       cvadmin help CONTEXT [--lang NAME] [--registry FILE]\n"
            "Without --password or --password-stdin the password is asked at a terminal (without echo);\n"
            "without a terminal the sign-in is tried with no password. --password-stdin takes the first\n"
            "line of standard input; the commands then come from --script, -c or the rest of it.\n";
@@ -46,6 +47,28 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         }
         o.sample = true;
         o.sampleFile = args[1];
+        return result;
+    }
+    if (!args.empty() && args[0] == "help") {
+        o.help = true;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            if ((a == "--lang" || a == "--registry") && i + 1 < args.size()) {
+                (a == "--lang" ? o.language : o.registryFile) = args[++i];
+            } else if (a == "--lang" || a == "--registry") {
+                result.error = a + " needs a value";
+                return result;
+            } else if (o.helpContext.empty() && !a.empty() && a[0] != '-') {
+                o.helpContext = a;
+            } else {
+                result.error = "help takes one context number (and --lang NAME, --registry FILE), not " + a;
+                return result;
+            }
+        }
+        if (o.helpContext.empty())
+            result.error = "help needs a context number";
+        else if (o.language.find('/') != std::string::npos || o.language == "." || o.language == "..")
+            result.error = "--lang takes a language name, not a path";
         return result;
     }
     for (std::size_t i = 0; i < args.size(); ++i) {

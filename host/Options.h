@@ -12,6 +12,9 @@ struct Options {
     bool sample = false;
     std::string sampleFile;
 
+    bool help = false;       // `help CONTEXT`: print that section of the language's help file
+    std::string helpContext; // as typed; checked when it is read
+
     bool memory = false;
     std::string storeFile;    // empty: the default store
     std::string registryFile; // empty: the default registry file

@@ -16,6 +16,7 @@
 
 #include "host/DirectoryCommands.h"
 #include "host/DirectoryOps.h"
+#include "host/HelpCommand.h"
 #include "host/HostCommands.h"
 #include "host/Interpreter.h"
 #include "host/ModuleCommands.h"
@@ -136,6 +137,8 @@ int main(int argc, char** argv) {
         std::cout << "sample directory made in " << options.sampleFile << "\n";
         return 0;
     }
+    if (options.help)
+        return cvadmin::RunHelpCommand(options, std::cout, std::cerr);
 
     // A script that cannot be read stops the program before it opens or changes anything.
     std::string scriptText;
@@ -226,6 +229,10 @@ int main(int argc, char** argv) {
             status = std::max(status, interpreter.Run(split.commands, /*stopOnError=*/true));
         }
     } else {
+        // A person at the prompt reads the section a help call opens; piped commands keep the script's
+        // output, which other programs read.
+        if (isatty(STDIN_FILENO) != 0)
+            cvadmin::ShowHelpSections(interpreter);
         status = std::max(status, RunInteractive(interpreter));
     }
     cvadmin::CloseOpenSheet();

@@ -496,4 +496,12 @@ std::vector<const RcBitmap*> ResourceTable::Bitmaps() const {
     return out;
 }
 
+std::vector<const RcBitmap*> ResourceTable::Icons() const {
+    std::vector<const RcBitmap*> out;
+    for (const auto& image : m_icons) {
+        out.push_back(&image.view);
+    }
+    return out;
+}
+
 } // namespace kelnt::rc

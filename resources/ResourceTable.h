@@ -37,6 +37,7 @@ public:
     [[nodiscard]] const std::map<uint32_t, std::string>& Strings() const { return m_strings; }
     [[nodiscard]] std::vector<const RcDialog*> Dialogs() const;
     [[nodiscard]] std::vector<const RcBitmap*> Bitmaps() const;
+    [[nodiscard]] std::vector<const RcBitmap*> Icons() const;
 
 private:
     struct Dialog {

@@ -8,11 +8,11 @@ namespace {
 
 TEST(HelpFile, ShowsTheSectionOfAContextNumber) {
     const std::string english = std::string(KELNT_BINARY_DIR) + "/lib/English/qor.hlp";
-    auto tool = ReadHelpSection(english, 2);
-    ASSERT_TRUE(tool.has_value());
-    EXPECT_EQ(tool->title, "NT Integration");
-    EXPECT_NE(tool->text.find("PgmName"), std::string::npos);
-    EXPECT_EQ(tool->text.find("@"), std::string::npos) << "the next section is not part of it";
+    auto selection = ReadHelpSection(english, 53);
+    ASSERT_TRUE(selection.has_value());
+    EXPECT_EQ(selection->title, "Selecting objects");
+    EXPECT_NE(selection->text.find("OK is enabled"), std::string::npos);
+    EXPECT_EQ(selection->text.find("@"), std::string::npos) << "the next section is not part of it";
 
     EXPECT_FALSE(ReadHelpSection(english, 99999).has_value());
     EXPECT_FALSE(ReadHelpSection("/nonexistent/qor.hlp", 1).has_value());

@@ -1,0 +1,189 @@
+// cvadmin in a second language and its help, run as a person runs it: `cvadmin help N`, a details sheet with
+// --lang German or the registry's language, and F1 at the interactive prompt of a terminal.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& word) {
+    std::string out = "'";
+    for (char c : word)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const std::string kCvadmin = std::string(KELNT_BINARY_DIR) + "/bin/cvadmin";
+
+class LanguageProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("cvadmin-lang-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Runs a shell command line in the test's folder, with the host's files kept there too.
+    RunResult Shell(const std::string& commandLine) {
+        std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
+                              " XDG_DATA_HOME=" + Quote(m_dir.string()) + " TMPDIR=" + Quote(m_dir.string()) +
+                              " " + commandLine + " 2>" + Quote((m_dir / "stderr").string());
+        RunResult result;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr)
+            return result;
+        std::array<char, 4096> chunk{};
+        std::size_t n;
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+            result.out.append(chunk.data(), n);
+        int raw = ::pclose(pipe);
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.err = ReadFile(m_dir / "stderr");
+        return result;
+    }
+    RunResult Run(const std::vector<std::string>& args) {
+        std::string command = Quote(kCvadmin);
+        for (const std::string& a : args)
+            command += " " + Quote(a);
+        return Shell(command + " </dev/null");
+    }
+    void MakeSample() { ASSERT_EQ(Run({"sample", "s.db"}).status, 0); }
+
+    fs::path m_dir;
+};
+
+TEST_F(LanguageProgramTest, HelpPrintsTheSectionOfTheChosenLanguage) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string registry; // the registry file's text, empty for none
+        std::string firstLines;
+    };
+    const std::string german = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Tandry\\SessionSettings]\n"
+                               "\"CVLANGUAGE\"=\"German\"\n";
+    const Case cases[] = {
+        {{"help", "64"}, "", "Renaming an NT user\nType the NT user's new name (at most 20 characters;"},
+        {{"help", "64", "--lang", "German"}, "", "NT-Benutzer umbenennen\nGeben Sie den neuen Namen"},
+        {{"help", "--lang", "German", "4"}, "", "NT-Benutzer anlegen\nLegt einen neuen NT-Benutzer"},
+        {{"help", "11"}, german, "Identifikation des NT-Benutzers\nVollständiger Name, Beschreibung"},
+        {{"help", "11", "--lang", "English"}, german, "NT user identification\nThe NT user's full name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + (c.registry.empty() ? "" : " with the registry's German"));
+        std::vector<std::string> args = c.args;
+        if (!c.registry.empty()) {
+            std::ofstream(m_dir / "r.reg") << c.registry;
+            args.insert(args.end(), {"--registry", "r.reg"});
+        }
+        RunResult r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind(c.firstLines, 0), 0u) << r.out;
+        EXPECT_EQ(r.out.find('@'), std::string::npos) << "one section only";
+    }
+}
+
+TEST_F(LanguageProgramTest, HelpRefusesWhatItCannotShow) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const std::string lib = std::string(KELNT_BINARY_DIR) + "/lib/";
+    const Case cases[] = {
+        {{"help", "999"},
+         2,
+         "error | 0 | help: " + lib + "English/qor.hlp has no section for help context 999\n"},
+        {{"help", "4x"}, 2, "error | 0 | help: \"4x\" is not a help context number\n"},
+        {{"help", "5", "--lang", "Klingon"},
+         2,
+         "error | 0 | help: there is no help file for the language Klingon (" + lib + "Klingon/qor.hlp)\n"},
+    };
+    for (const Case& c : cases) {
+        RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, c.err);
+    }
+    RunResult none = Run({"help"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err.rfind("cvadmin: help needs a context number\n", 0), 0u) << none.err;
+}
+
+TEST_F(LanguageProgramTest, GermanTextsReachTheSheetAndTheMessageBoxes) {
+    MakeSample();
+    // The language as --lang gives it, and as the registry gives it when --lang is not there.
+    std::ofstream(m_dir / "german.reg")
+        << "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Tandry\\SessionSettings]\n"
+           "\"CVLANGUAGE\"=\"German\"\n";
+    const std::vector<std::vector<std::string>> choices = {{"--registry", "r.reg", "--lang", "German"},
+                                                           {"--registry", "german.reg"}};
+    for (const auto& choice : choices) {
+        SCOPED_TRACE(choice[1]);
+        std::vector<std::string> args = {"--store", "s.db", "--password", "admin-secret"};
+        args.insert(args.end(), choice.begin(), choice.end());
+        args.insert(args.end(),
+                    {"-c", "details jdoe.NTDOM.Corp; show; type 1017 Abc12345; type 1018 Xyz; apply; "
+                           "cancel; details NTDOM.Corp; page Richtlinien; type 1142 20; apply"});
+        RunResult r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("65535 | static | - | Vollständiger Name:\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("1021 | checkbox | - | Kennwort läuft nie ab\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("message 19 | Das neue Kennwort und seine Bestätigung stimmen nicht überein. "
+                             "Geben Sie in beide Felder dasselbe Kennwort ein. | ok\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_NE(
+            r.out.find("message 32 | Die minimale Kennwortlänge darf höchstens 14 Zeichen betragen. | ok\n"),
+            std::string::npos)
+            << r.out;
+    }
+    // The registry's language was used for that run only: the file still says German, and English is back
+    // without it.
+    RunResult english = Run({"--store", "s.db", "--registry", "r.reg", "--password", "admin-secret", "-c",
+                             "details jdoe.NTDOM.Corp; show"});
+    EXPECT_NE(english.out.find("65535 | static | - | Full name:\n"), std::string::npos) << english.out;
+}
+
+TEST_F(LanguageProgramTest, HelpAtATerminalShowsTheSectionAndScriptsKeepTheHelpLine) {
+    MakeSample();
+    std::ofstream(m_dir / "typed") << "details jdoe.NTDOM.Corp\nhelp\n";
+    const std::string options = " --store s.db --registry r.reg --password admin-secret --lang German";
+
+    // script(1) gives cvadmin a terminal, as a person at the prompt has one.
+    RunResult person = Shell("script -qec " + Quote(Quote(kCvadmin) + options) + " /dev/null <typed");
+    EXPECT_EQ(person.status, 0) << person.err;
+    EXPECT_NE(
+        person.out.find("help 11\r\n  Identifikation des NT-Benutzers\r\n  Vollständiger Name, Beschreibung"),
+        std::string::npos)
+        << person.out;
+
+    RunResult piped = Shell(Quote(kCvadmin) + options + " <typed");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_NE(piped.out.find("help 11\n-> 1337 | 0\n"), std::string::npos) << piped.out;
+    EXPECT_EQ(piped.out.find("Identifikation des NT-Benutzers"), std::string::npos) << piped.out;
+}
+
+} // namespace

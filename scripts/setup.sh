@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           libsqlite3-dev libsodium-dev zlib1g-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev
-          libgmp-dev clang libclang-rt-14-dev locales)
+          libgmp-dev clang libclang-rt-14-dev locales
+          libedit-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

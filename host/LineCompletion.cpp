@@ -90,9 +90,9 @@ CompletionResult FromCandidates(std::vector<std::string> candidates, const std::
     if (candidates.empty())
         return result;
     result.candidates = std::move(candidates);
-    std::string common = CommonBeginning(result.candidates);
-    if (common.size() > partial.size() || result.candidates.size() == 1)
-        result.replacement = common;
+    // Every candidate begins with the word, so their common beginning replaces it in the directory's
+    // spelling.
+    result.replacement = CommonBeginning(result.candidates);
     result.finished = result.candidates.size() == 1 && singleFinishes;
     return result;
 }

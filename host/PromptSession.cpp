@@ -53,9 +53,10 @@ std::string PromptText() {
 }
 
 int RunPromptSession(Interpreter& interpreter) {
-    // Typed text is UTF-8 in the person's locale; libedit needs to know it to move over whole characters.
-    // Only the character type follows the locale: dates and numbers keep the forms scripts read.
-    std::setlocale(LC_CTYPE, "");
+    // The script language is UTF-8 whatever the person's locale, and libedit must know it to move over whole
+    // characters. C.UTF-8 classifies single bytes as "C" does, so the module's case folding stays the same;
+    // dates and numbers keep their forms, since only the character type changes.
+    (void)std::setlocale(LC_CTYPE, "C.UTF-8");
 
     PromptHistory kept;
     if (std::string why = kept.Open(PromptHistory::DefaultPath()); !why.empty())

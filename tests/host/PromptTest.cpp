@@ -307,12 +307,19 @@ TEST_F(PromptTest, APersonCompletesRecallsAndFindsTheHistoryNextTime) {
         ASSERT_TRUE(run.WaitFor("NTDOM.Corp | KEL:NT Domain\r\nSales.Corp | Organizational Unit\r\n"))
             << run.Shown();
         ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        // Characters past ASCII are typed, edited and stored as UTF-8: the Backspace takes one character.
+        run.Type("dir set NTDOM.Corp Description 'Büro Zürü\x7fich'\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        run.Type("dump NTDOM.Corp Description\r");
+        ASSERT_TRUE(run.WaitFor("NTDOM.Corp | Description | 3 | Büro Zürich\r\n")) << run.Shown();
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
         run.Type(kCtrlD);
         EXPECT_EQ(run.Finish(), 0) << run.Shown();
     }
     const fs::path history = m_dir / "state" / "cvadmin" / "history";
     EXPECT_EQ(ReadFile(history),
-              "dump NTDOM.Corp Description\nls Corp\nlls\ndetails NTDOM.Corp\nquit\nls Corp\n");
+              "dump NTDOM.Corp Description\nls Corp\nlls\ndetails NTDOM.Corp\nquit\nls Corp\n"
+              "dir set NTDOM.Corp Description 'Büro Zürich'\ndump NTDOM.Corp Description\n");
     struct stat info {};
     ASSERT_EQ(::stat(history.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

@@ -209,7 +209,7 @@ TEST(PromptHistoryTest, LinesThatCarryAPasswordNeverReachTheHistory) {
     } cases[] = {
         {"login Admin s3cret", true},
         {"login 'Operator.Sales.Corp' 'two words'", true},
-        {"login Operator.Sales.Corp", false}, // no password on the line: it is asked for
+        {"login Operator.Sales.Corp", false}, // signs in without a password
         {"dir password Mary.Sales.Corp s3cret", true},
         {"ls Corp; dir password Mary.Sales.Corp s3cret", true},
         {"dir set Mary.Sales.Corp Description s3cret", false},

@@ -102,8 +102,9 @@ TerminalPrompt::TerminalPrompt(const char* programName, Completer completer, con
     el_set(s.editor, EL_SIGNAL, 1);
     el_set(s.editor, EL_PROMPT, &State::PromptOf);
     el_set(s.editor, EL_HIST, history, s.history);
-    el_set(s.editor, EL_ADDFN, "cvadmin-complete", "complete a command word or an object name",
-           &State::Complete);
+    // The wide call keeps these names as given: the narrow one copies them and never frees the copies.
+    el_wset(s.editor, EL_ADDFN, L"cvadmin-complete", L"complete a command word or an object name",
+            &State::Complete);
     el_set(s.editor, EL_BIND, "^I", "cvadmin-complete", nullptr);
     // The person's own ~/.editrc may bind other keys, as in every program that uses libedit.
     el_source(s.editor, nullptr);

@@ -17,6 +17,26 @@ std::string OutputField(const std::string& text) {
     return out;
 }
 
+Interpreter::Interpreter(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {
+    // Leaving ends the run where it stands: what is still open closes with Cancel, as at the end of a script.
+    auto leave = [this](const Args& args) {
+        if (!args.empty())
+            return CommandResult::Error("quit and exit take no arguments");
+        m_stopped = true;
+        return CommandResult::Ok();
+    };
+    Register("quit", leave);
+    Register("exit", leave);
+}
+
+std::vector<std::string> Interpreter::CommandNames() const {
+    std::vector<std::string> names;
+    names.reserve(m_commands.size());
+    for (const auto& [name, handler] : m_commands)
+        names.push_back(name);
+    return names;
+}
+
 CommandResult Interpreter::Execute(const ScriptCommand& command) {
     if (command.words.empty())
         return CommandResult::Ok();

@@ -30,9 +30,12 @@ public:
     // Fills the next command; false when the source is used up.
     using Source = std::function<bool(ScriptCommand& next)>;
 
-    Interpreter(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+    // `quit` and `exit` belong to the language itself, so every interpreter knows them.
+    Interpreter(std::ostream& out, std::ostream& err);
 
     void Register(const std::string& name, Handler handler) { m_commands[name] = std::move(handler); }
+    // Every registered command word, in order (for completion at the prompt).
+    [[nodiscard]] std::vector<std::string> CommandNames() const;
 
     // Work the host does before it reads each next line (posted messages, for one).
     void SetIdleHook(std::function<void()> hook) { m_idle = std::move(hook); }
@@ -49,7 +52,7 @@ public:
     // Runs the next command of the running source, if any, as part of whatever the current command is
     // doing (a modal dialog's loop). Answers false when there is none left or the run has stopped.
     bool RunNextCommand();
-    // True once an error ended the run; everything still open should close with Cancel.
+    // True once an error or `quit` ended the run; everything still open should close with Cancel.
     [[nodiscard]] bool Stopped() const { return m_stopped; }
 
     CommandResult Execute(const ScriptCommand& command);

@@ -22,6 +22,7 @@
 #include "host/ModuleCommands.h"
 #include "host/Options.h"
 #include "host/PasswordEntry.h"
+#include "host/PromptSession.h"
 #include "host/Sample.h"
 #include "host/UiCommands.h"
 #include "host/services/HostServices.h"
@@ -39,15 +40,14 @@ int Fail(const std::string& text) {
 }
 
 int RunInteractive(cvadmin::Interpreter& interpreter) {
-    bool person = isatty(STDIN_FILENO) != 0;
+    if (isatty(STDIN_FILENO) != 0)
+        return cvadmin::RunPromptSession(interpreter);
     int number = 0;
     bool splitFailed = false;
     std::deque<cvadmin::ScriptCommand> pending;
     // Lines are read only when a command is wanted, so a dialog opened by one line takes the next ones.
     auto source = [&](cvadmin::ScriptCommand& next) {
         while (pending.empty()) {
-            if (person)
-                std::cout << "cvadmin> " << std::flush;
             std::string line;
             if (!std::getline(std::cin, line))
                 return false;
@@ -55,9 +55,7 @@ int RunInteractive(cvadmin::Interpreter& interpreter) {
             if (!split.error.empty()) {
                 interpreter.ReportError(number, split.error);
                 splitFailed = true;
-                if (!person)
-                    return false;
-                continue;
+                return false;
             }
             pending.insert(pending.end(), split.commands.begin(), split.commands.end());
         }
@@ -65,10 +63,8 @@ int RunInteractive(cvadmin::Interpreter& interpreter) {
         pending.pop_front();
         return true;
     };
-    // A person at the keyboard goes on after a mistake; piped commands stop like a script.
-    int status = interpreter.Run(source, /*stopOnError=*/!person);
-    if (person)
-        std::cout << "\n";
+    // Piped commands stop at the first error, like a script.
+    int status = interpreter.Run(source, /*stopOnError=*/true);
     return splitFailed ? 1 : status;
 }
 

@@ -5,7 +5,7 @@ packages=(build-essential cmake ninja-build pkg-config
           libsqlite3-dev libsodium-dev zlib1g-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev
           libgmp-dev clang libclang-rt-14-dev locales
-          slapd ldap-utils libldap-dev
+          slapd ldap-utils libldap-dev libedit-dev
           bsdutils)  # script(1): the tests give cvadmin a terminal
 missing=()
 for p in "${packages[@]}"; do

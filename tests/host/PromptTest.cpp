@@ -1,0 +1,380 @@
+// The interactive prompt as a person meets it: cvadmin runs at a pseudo-terminal, keys are typed (Tab,
+// the arrows, Ctrl-D) and what the terminal shows is read back; and `quit`/`exit` in scripts.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/LineCompletion.h"
+#include "host/PromptHistory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Only a guard, so that a prompt that never answers fails the test instead of hanging it; nothing is
+// measured against it.
+constexpr auto kGiveUpAfter = std::chrono::seconds(30);
+
+constexpr const char* kUp = "\x1b[A";
+constexpr const char* kCtrlD = "\x04";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Quote(const std::string& word) {
+    std::string out = "'";
+    for (char c : word)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string Program() {
+    return std::string(KELNT_BINARY_DIR) + "/bin/cvadmin";
+}
+
+// One run of cvadmin at a terminal of its own.
+class TerminalRun {
+public:
+    TerminalRun(const fs::path& dir, const std::vector<std::string>& args) {
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = 80;
+        m_child = forkpty(&m_terminal, nullptr, nullptr, &size);
+        if (m_child == 0) {
+            // The person's own files all live in the test's folder.
+            ::chdir(dir.c_str());
+            ::setenv("TERM", "xterm", 1);
+            ::setenv("LANG", "C.UTF-8", 1);
+            ::setenv("HOME", dir.c_str(), 1);
+            ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+            ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+            ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
+            ::setenv("TMPDIR", dir.c_str(), 1);
+            std::vector<std::string> words{Program()};
+            words.insert(words.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (std::string& w : words)
+                argv.push_back(w.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~TerminalRun() {
+        if (m_terminal >= 0)
+            ::close(m_terminal);
+        if (m_child > 0 && !m_reaped) {
+            ::kill(m_child, SIGKILL);
+            ::waitpid(m_child, nullptr, 0);
+        }
+    }
+
+    [[nodiscard]] bool Started() const { return m_child > 0 && m_terminal >= 0; }
+
+    // Types once the program reads keys one at a time, as at its prompt: keys typed ahead into the line
+    // discipline's cooked mode would be taken as it takes them (Ctrl-D there ends nothing once the editor
+    // switches the mode).
+    void Type(const std::string& keys) {
+        const auto giveUp = std::chrono::steady_clock::now() + kGiveUpAfter;
+        termios mode{};
+        while (::tcgetattr(m_terminal, &mode) == 0 && (mode.c_lflag & ICANON) != 0 &&
+               std::chrono::steady_clock::now() < giveUp)
+            ReadSome();
+        ASSERT_EQ(::write(m_terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+
+    // Reads what the terminal shows until `text` appears after what earlier waits consumed.
+    bool WaitFor(const std::string& text) {
+        const auto giveUp = std::chrono::steady_clock::now() + kGiveUpAfter;
+        for (;;) {
+            if (std::size_t at = m_shown.find(text, m_seen); at != std::string::npos) {
+                m_seen = at + text.size();
+                return true;
+            }
+            if (m_ended || std::chrono::steady_clock::now() > giveUp)
+                return false;
+            ReadSome();
+        }
+    }
+
+    // Waits for the program to end and answers its exit status (-1 when it did not exit on its own).
+    int Finish() {
+        const auto giveUp = std::chrono::steady_clock::now() + kGiveUpAfter;
+        while (!m_ended && std::chrono::steady_clock::now() < giveUp)
+            ReadSome();
+        int status = 0;
+        if (!m_ended) {
+            ::kill(m_child, SIGKILL);
+            ::waitpid(m_child, &status, 0);
+            m_reaped = true;
+            return -1;
+        }
+        ::waitpid(m_child, &status, 0);
+        m_reaped = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    [[nodiscard]] const std::string& Shown() const { return m_shown; }
+    [[nodiscard]] std::string Since() const { return m_shown.substr(m_seen); }
+
+private:
+    void ReadSome() {
+        pollfd p{m_terminal, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            return;
+        char chunk[4096];
+        ssize_t n = ::read(m_terminal, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            return;
+        if (n <= 0) {
+            m_ended = true; // the program closed its terminal
+            return;
+        }
+        m_shown.append(chunk, static_cast<std::size_t>(n));
+    }
+
+    pid_t m_child = -1;
+    int m_terminal = -1;
+    bool m_ended = false;
+    bool m_reaped = false;
+    std::string m_shown;
+    std::size_t m_seen = 0;
+};
+
+class PromptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("cvadmin-prompt-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Runs cvadmin without a terminal: standard input from `input`, standard error into `err`.
+    int RunScript(const std::vector<std::string>& args, const std::string& input, std::string& out,
+                  std::string& err) {
+        std::ofstream(m_dir / "stdin", std::ios::binary) << input;
+        std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=. XDG_DATA_HOME=. " +
+                              "XDG_STATE_HOME=./state " + Quote(Program());
+        for (const std::string& a : args)
+            command += " " + Quote(a);
+        command += " <stdin >stdout 2>stderr";
+        int raw = std::system(command.c_str());
+        out = ReadFile(m_dir / "stdout");
+        err = ReadFile(m_dir / "stderr");
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+
+    void MakeTree() {
+        std::string out;
+        std::string err;
+        ASSERT_EQ(RunScript({"--store", "tree.db", "--registry", "r.reg", "-c",
+                             "dir add Corp Organization; dir add NTDOM.Corp 'KEL:NT Domain'; "
+                             "dir add Sales.Corp 'Organizational Unit'; "
+                             "dir set NTDOM.Corp Description 'Head office'"},
+                            "", out, err),
+                  0)
+            << err;
+    }
+
+    fs::path m_dir;
+};
+
+TEST(PromptHistoryTest, LinesThatCarryAPasswordNeverReachTheHistory) {
+    // The open page's control 7 is a password edit, control 8 is not.
+    const cvadmin::PasswordFieldTest passwordField = [](int id) { return id == 7; };
+    const struct {
+        const char* line;
+        bool secret;
+    } cases[] = {
+        {"login Admin s3cret", true},
+        {"login 'Operator.Sales.Corp' 'two words'", true},
+        {"login Operator.Sales.Corp", false}, // signs in without a password
+        {"dir password Mary.Sales.Corp s3cret", true},
+        {"ls Corp; dir password Mary.Sales.Corp s3cret", true},
+        {"dir set Mary.Sales.Corp Description s3cret", false},
+        {"type 7 s3cret", true},
+        {"type 8 'Head office'", false},
+        {"login Admin 's3cret", true}, // an open quote could hide anything
+        {"dump Corp # login Admin s3cret", false},
+        {"quit", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cvadmin::IsSecretLine(c.line, passwordField), c.secret) << c.line;
+}
+
+TEST(LineCompletionTest, CommandsFixedWordsAndObjectNamesComplete) {
+    const std::map<std::string, std::vector<std::string>> tree = {
+        {"[Root]", {"Admin", "Corp"}},
+        {"Corp", {"NTDOM.Corp", "NT Staff.Corp", "Sales.Corp"}},
+        {"NTDOM.Corp", {"jdoe.NTDOM.Corp"}},
+    };
+    const cvadmin::ChildLister lister = [&](const std::string& container, std::vector<std::string>& names) {
+        auto it = tree.find(container);
+        if (it != tree.end())
+            names = it->second;
+        return true;
+    };
+    const std::vector<std::string> commands = {"delete", "details", "dir", "dump", "ls", "quit"};
+    const struct {
+        const char* typed;
+        const char* replacement;
+        std::vector<std::string> candidates;
+        bool finished;
+    } cases[] = {
+        {"du", "dump", {"dump"}, true},
+        {"de", "de", {"delete", "details"}, false},
+        {"ls Corp; q", "quit", {"quit"}, true},
+        {"dir pa", "password", {"password"}, true},
+        {"dump jd", "jdoe.NTDOM.Corp", {"jdoe.NTDOM.Corp"}, true},
+        {"dump nt", "NT", {"NT Staff.Corp", "NTDOM.Corp"}, false},
+        {"dump 'NT S", "NT Staff.Corp", {"NT Staff.Corp"}, true},
+        {"ls c", "Corp", {"Corp"}, false}, // a container stays open for the next Tab
+        {"ls Corp", "Corp", {"NT Staff.Corp", "NTDOM.Corp", "Sales.Corp"}, false},
+        {"dump Corp Desc", "Desc", {}, false}, // attribute names are not objects
+        {"ls x # c", "", {}, false},
+    };
+    for (const auto& c : cases) {
+        cvadmin::CompletionResult r =
+            cvadmin::CompleteWord(cvadmin::FindWordAtCursor(c.typed), commands, lister);
+        EXPECT_EQ(r.replacement, c.replacement) << c.typed;
+        EXPECT_EQ(r.candidates, c.candidates) << c.typed;
+        EXPECT_EQ(r.finished, c.finished) << c.typed;
+    }
+    EXPECT_EQ(cvadmin::QuoteWord("NT Staff.Corp", /*closed=*/true), "'NT Staff.Corp'");
+    EXPECT_EQ(cvadmin::QuoteWord("NT", /*closed=*/false), "NT");
+    EXPECT_EQ(cvadmin::QuoteWord("O'Neil.Corp", /*closed=*/true), "'O'\\''Neil.Corp'");
+}
+
+TEST_F(PromptTest, APersonCompletesRecallsAndFindsTheHistoryNextTime) {
+    MakeTree();
+    {
+        TerminalRun run(m_dir, {"--store", "tree.db", "--registry", "r.reg", "--password", ""});
+        ASSERT_TRUE(run.Started());
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        // A command word, then an object name, each completed with Tab.
+        run.Type("dum\tNT\tDescription\r");
+        ASSERT_TRUE(run.WaitFor("NTDOM.Corp | Description | 3 | Head office\r\n")) << run.Shown();
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        // The up arrow brings the line back.
+        run.Type(std::string(kUp) + "\r");
+        ASSERT_TRUE(run.WaitFor("NTDOM.Corp | Description | 3 | Head office\r\n")) << run.Shown();
+        // A container's name completes without a blank; Tab again shows what it holds, as `ls` names it.
+        run.Type("ls C\t\t");
+        ASSERT_TRUE(run.WaitFor("NTDOM.Corp  Sales.Corp\r\n")) << run.Shown();
+        run.Type("\r");
+        ASSERT_TRUE(run.WaitFor("NTDOM.Corp | KEL:NT Domain\r\nSales.Corp | Organizational Unit\r\n"))
+            << run.Shown();
+        run.Type("dir password Admin 's3cret pw'\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        run.Type("login Admin 's3cret pw'\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        // A mistake is shown and the person goes on.
+        run.Type("lls\r");
+        ASSERT_TRUE(run.WaitFor("error | 6 | unknown command lls")) << run.Shown();
+        // The prompt says which sheet is open.
+        run.Type("details NTDOM.Corp\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin [NTDOM.Corp: Identification]> ")) << run.Shown();
+        run.Type("quit\r");
+        EXPECT_EQ(run.Finish(), 0) << run.Shown();
+    }
+    {
+        TerminalRun run(m_dir, {"--store", "tree.db", "--registry", "r.reg", "--password", "s3cret pw"});
+        ASSERT_TRUE(run.Started());
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        // Last run's lines, newest first: quit, details, lls, ls Corp.
+        run.Type(std::string(kUp) + kUp + kUp + kUp + "\r");
+        ASSERT_TRUE(run.WaitFor("NTDOM.Corp | KEL:NT Domain\r\nSales.Corp | Organizational Unit\r\n"))
+            << run.Shown();
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        // Characters past ASCII are typed, edited and stored as UTF-8: the Backspace takes one character.
+        run.Type("dir set NTDOM.Corp Description 'Büro Zürü\x7fich'\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        run.Type("dump NTDOM.Corp Description\r");
+        ASSERT_TRUE(run.WaitFor("NTDOM.Corp | Description | 3 | Büro Zürich\r\n")) << run.Shown();
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        run.Type(kCtrlD);
+        EXPECT_EQ(run.Finish(), 0) << run.Shown();
+    }
+    const fs::path history = m_dir / "state" / "cvadmin" / "history";
+    EXPECT_EQ(ReadFile(history),
+              "dump NTDOM.Corp Description\nls Corp\nlls\ndetails NTDOM.Corp\nquit\nls Corp\n"
+              "dir set NTDOM.Corp Description 'Büro Zürich'\ndump NTDOM.Corp Description\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(history.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(history.parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(PromptTest, QuitExitAndEndOfInputLeaveWithStatusZeroAndCloseTheSheet) {
+    MakeTree();
+    for (const char* way : {"quit\r", "exit\r", kCtrlD}) {
+        TerminalRun run(m_dir, {"--store", "tree.db", "--registry", "r.reg", "--password", ""});
+        ASSERT_TRUE(run.Started());
+        run.Type("details NTDOM.Corp\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin [NTDOM.Corp: Identification]> ")) << run.Shown();
+        run.Type(way);
+        EXPECT_EQ(run.Finish(), 0) << run.Shown();
+        // The sheet still open closes with Cancel, as at the end of a script.
+        EXPECT_NE(run.Since().find("-> 273 | 0\r\n"), std::string::npos) << run.Shown();
+    }
+}
+
+TEST_F(PromptTest, QuitInAScriptEndsItThereWithStatusZero) {
+    MakeTree();
+    const std::string lines =
+        "dir add Other Organization\ndetails NTDOM.Corp\nquit\ndir add Late Organization\n";
+    std::ofstream(m_dir / "s.cvs") << lines;
+    const std::string sheet = "-> 259 | 3\n-> 260 | 0\n-> 260 | 0\n-> 260 | 0\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+    } forms[] = {
+        {{"--script", "s.cvs"}, ""},
+        {{"-c", "dir add Other Organization; details NTDOM.Corp; exit; dir add Late Organization"}, ""},
+        {{}, lines},
+    };
+    for (const auto& form : forms) {
+        fs::copy_file(m_dir / "tree.db", m_dir / "run.db", fs::copy_options::overwrite_existing);
+        std::vector<std::string> args = {"--store", "run.db", "--registry", "r.reg"};
+        args.insert(args.end(), form.args.begin(), form.args.end());
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunScript(args, form.input, out, err), 0) << err;
+        EXPECT_EQ(err, "");
+        // Leaving closes the open sheet with Cancel, and nothing after the line runs.
+        EXPECT_EQ(out, sheet + "-> 273 | 0\n");
+        ASSERT_EQ(RunScript({"--store", "run.db", "--registry", "r.reg", "-c", "ls"}, "", out, err), 0)
+            << err;
+        EXPECT_EQ(out, "Admin | User\nCorp | Organization\nOther | Organization\n");
+    }
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunScript({"--store", "tree.db", "--registry", "r.reg", "-c", "quit now; ls"}, "", out, err),
+              1);
+    EXPECT_EQ(err, "error | 1 | quit and exit take no arguments\n");
+    EXPECT_EQ(out, "");
+}
+
+} // namespace

@@ -20,7 +20,8 @@ std::string XdgPath(const char* variable, const char* fallbackBelowHome, const c
 } // namespace
 
 const char* UsageText() {
-    return "usage: cvadmin [--store FILE | --memory] [--registry FILE] [--lang NAME]\n"
+    return "usage: cvadmin [--store FILE | --store ldap://HOST:PORT/BASE | --memory] [--registry FILE]\n"
+           "               [--lang NAME]\n"
            "               [--login NAME [--password PW | --password-stdin]]\n"
            "               [--script FILE | -c 'COMMAND; COMMAND ...']\n"
            "       cvadmin sample FILE\n"

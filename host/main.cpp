@@ -162,8 +162,11 @@ int main(int argc, char** argv) {
         }
         opened = DirOpenStore(storeFile.c_str(), 1);
     }
-    if (opened != 0)
-        return Fail("cannot open the directory store " + storeFile + ": " + DirErrorText(opened));
+    if (opened != 0) {
+        const std::string problem = DirStoreProblem();
+        return Fail("cannot open the directory store " + storeFile + ": " +
+                    (problem.empty() ? std::string(DirErrorText(opened)) : problem));
+    }
 
     std::string passwordError;
     std::optional<std::string> password = TakePassword(options, passwordError);

@@ -19,6 +19,15 @@ constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 22;
 constexpr int kButtonGap = 6;
 
+// The current tab stands this much higher and wider on each side than the others.
+constexpr int kRaise = 2;
+
+int TabWidth(const std::string& title) {
+    SIZE size{};
+    GetTextExtentPoint32A(nullptr, title.c_str(), static_cast<int>(title.size()), &size);
+    return static_cast<int>(size.cx) + 12;
+}
+
 std::string SheetCaption(const std::string& className, const std::string& objectName) {
     const RegisteredClass* found = HostServices::Instance().FindClass(className);
     std::string shown = found != nullptr && !found->displayName.empty() ? found->displayName : className;
@@ -115,6 +124,12 @@ void HostSheet::LayOut() {
         width = std::max(width, static_cast<int>(rect.right - rect.left));
         height = std::max(height, static_cast<int>(rect.bottom - rect.top));
     }
+    // The tabs stand in one row: a sheet whose titles are wider than its pages grows to hold them.
+    int tabs = 0;
+    for (const PageWindow& page : m_pages) {
+        tabs += TabWidth(page.title);
+    }
+    width = std::max(width, tabs + 2 * kRaise - 2 * kBodyInset);
     m_body = {kMargin, kMargin + kTabHeight, kMargin + width + 2 * kBodyInset,
               kMargin + kTabHeight + height + 2 * kBodyInset};
     for (const PageWindow& page : m_pages) {
@@ -173,15 +188,31 @@ void HostSheet::PaintTabs(HDC dc) const {
 
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    std::vector<int> lefts;
     int x = kMargin;
+    for (const PageWindow& page : m_pages) {
+        lefts.push_back(x);
+        x += TabWidth(page.title);
+    }
+    // The current tab is drawn last: it stands over its neighbours.
+    std::vector<int> order;
     for (int index = 0; index < PageCount(); ++index) {
+        if (index != m_current) {
+            order.push_back(index);
+        }
+    }
+    order.push_back(m_current);
+    for (int index : order) {
+        if (index < 0 || index >= PageCount()) {
+            continue;
+        }
         const std::string& title = m_pages[static_cast<size_t>(index)].title;
-        SIZE size{};
-        GetTextExtentPoint32A(dc, title.c_str(), static_cast<int>(title.size()), &size);
+        int left = lefts[static_cast<size_t>(index)];
+        int width = TabWidth(title);
         bool current = index == m_current;
-        // The current tab stands two pixels higher and wider, and opens into the body below it.
-        RECT tab{x - (current ? 2 : 0), kMargin + (current ? 0 : 2),
-                 x + static_cast<int>(size.cx) + 12 + (current ? 2 : 0),
+        int raise = current ? kRaise : 0;
+        // The current tab opens into the body below it.
+        RECT tab{left - raise, kMargin + kRaise - raise, left + width + raise,
                  kMargin + kTabHeight + (current ? 1 : 0)};
         RECT fill = tab;
         FillRect(dc, &fill, GetSysColorBrush(COLOR_BTNFACE));
@@ -197,7 +228,6 @@ void HostSheet::PaintTabs(HDC dc) const {
         RECT label{tab.left, tab.top + 1, tab.right, tab.bottom};
         DrawTextA(dc, title.c_str(), static_cast<int>(title.size()), &label,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        x += static_cast<int>(size.cx) + 12;
     }
 }
 

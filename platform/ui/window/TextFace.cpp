@@ -94,7 +94,7 @@ GlyphImage TextFace::Rasterise(char32_t character) {
     GlyphImage image;
     // A character the font lacks shows the font's own "missing" box (glyph 0), as a person expects.
     FT_UInt index = FT_Get_Char_Index(face, character);
-    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_LIGHT) != 0 ||
+    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) != 0 ||
         FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) {
         return BuiltIn(character);
     }

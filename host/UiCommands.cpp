@@ -208,7 +208,8 @@ void RegisterUiCommands(Interpreter& interpreter, CurrentPageProvider currentPag
             HWND shown = modal.window != nullptr ? modal.window
                          : GetParent(window)     ? GetParent(window)
                                                  : window;
-            std::string error = RenderWindowToPng(shown, args[0]);
+            // A sheet, wizard or dialog is drawn whole, with its caption frame, as it stands on a screen.
+            std::string error = RenderCaptionedWindowToPng(shown, args[0]);
             return error.empty() ? CommandResult::Ok() : CommandResult::Error("render: " + error);
         });
     });

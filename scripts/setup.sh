@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build needs on a fresh Debian machine; a no-op when everything is there.
+# cvadmin's pictures need FreeType (libfreetype6, with the -dev package for the build) and the DejaVu Sans
+# font at run time as well.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           libsqlite3-dev libsodium-dev zlib1g-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev
           libgmp-dev clang libclang-rt-14-dev locales
-          slapd ldap-utils libldap-dev libedit-dev
+          slapd ldap-utils libldap-dev libedit-dev libfreetype-dev fonts-dejavu-core
           bsdutils)  # script(1): the tests give cvadmin a terminal
 missing=()
 for p in "${packages[@]}"; do

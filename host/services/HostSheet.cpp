@@ -1,13 +1,38 @@
 #include "host/services/HostSheet.h"
 
 #include "host/services/HostServices.h"
+#include "platform/ui/window/Gdi.h"
+#include "platform/ui/window/PropertySheet.h"
 #include "platform/ui/window/Window.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
 HostSheet* g_openSheet = nullptr;
 constexpr RECT kSheetPlace{40, 40, 460, 400};
+// The sheet's look: a row of tabs over the pages, the pages inside a raised body, the buttons under it.
+constexpr int kMargin = 7;
+constexpr int kTabHeight = 20;
+constexpr int kBodyInset = 2;
+constexpr int kButtonWidth = 64;
+constexpr int kButtonHeight = 22;
+constexpr int kButtonGap = 6;
+
+// The current tab stands this much higher and wider on each side than the others.
+constexpr int kRaise = 2;
+
+int TabWidth(const std::string& title) {
+    SIZE size{};
+    GetTextExtentPoint32A(nullptr, title.c_str(), static_cast<int>(title.size()), &size);
+    return static_cast<int>(size.cx) + 12;
+}
+
+std::string SheetCaption(const std::string& className, const std::string& objectName) {
+    const RegisteredClass* found = HostServices::Instance().FindClass(className);
+    std::string shown = found != nullptr && !found->displayName.empty() ? found->displayName : className;
+    return objectName + " (" + shown + ")";
+}
 } // namespace
 
 HostSheet::~HostSheet() {
@@ -66,7 +91,8 @@ std::string HostSheet::Open(const std::string& className, const std::string& obj
 
     // Open before the pages are made: their initialisation may already report changes.
     g_openSheet = this;
-    m_frame = CreateFrameWindow(HostServices::Instance().MainWindow(), objectName.c_str(), kSheetPlace,
+    std::string caption = SheetCaption(className, objectName);
+    m_frame = CreateFrameWindow(HostServices::Instance().MainWindow(), caption.c_str(), kSheetPlace,
                                 &HostSheet::FrameProc);
     for (size_t index = 0; index < records.size(); ++index) {
         const SnapPageRecord& record = records[index];
@@ -84,8 +110,125 @@ std::string HostSheet::Open(const std::string& className, const std::string& obj
         }
         m_pages.back().window = window;
     }
+    LayOut();
     static_cast<void>(SetCurrentPage(0));
     return {};
+}
+
+void HostSheet::LayOut() {
+    int width = 0;
+    int height = 0;
+    for (const PageWindow& page : m_pages) {
+        RECT rect{};
+        GetWindowRect(page.window, &rect);
+        width = std::max(width, static_cast<int>(rect.right - rect.left));
+        height = std::max(height, static_cast<int>(rect.bottom - rect.top));
+    }
+    // The tabs stand in one row: a sheet whose titles are wider than its pages grows to hold them.
+    int tabs = 0;
+    for (const PageWindow& page : m_pages) {
+        tabs += TabWidth(page.title);
+    }
+    width = std::max(width, tabs + 2 * kRaise - 2 * kBodyInset);
+    m_body = {kMargin, kMargin + kTabHeight, kMargin + width + 2 * kBodyInset,
+              kMargin + kTabHeight + height + 2 * kBodyInset};
+    for (const PageWindow& page : m_pages) {
+        RECT rect{};
+        GetWindowRect(page.window, &rect);
+        MoveWindow(page.window, m_body.left + kBodyInset, m_body.top + kBodyInset, rect.right - rect.left,
+                   rect.bottom - rect.top, FALSE);
+    }
+    int frameWidth = static_cast<int>(m_body.right) + kMargin;
+    int buttonTop = static_cast<int>(m_body.bottom) + kMargin;
+    MoveWindow(m_frame, kSheetPlace.left, kSheetPlace.top, frameWidth, buttonTop + kButtonHeight + kMargin,
+               FALSE);
+    // The buttons a person sees under a details sheet; the script's ok, cancel and apply press them. Apply
+    // stays grey until a page reports a change, and again once the changes are applied.
+    struct Button {
+        int id;
+        const char* text;
+        uint32_t styles;
+    };
+    const Button buttons[] = {{IDOK, "OK", kRcStyleDefault},
+                              {IDCANCEL, "Cancel", 0},
+                              {ID_APPLY_NOW, "&Apply", m_changes.empty() ? kRcStyleDisabled : 0u}};
+    int x = frameWidth - kMargin - 3 * kButtonWidth - 2 * kButtonGap;
+    for (const Button& button : buttons) {
+        static_cast<void>(
+            CreateControl(m_frame, RcControl{static_cast<uint32_t>(button.id), kRcButton, button.text, x,
+                                             buttonTop, kButtonWidth, kButtonHeight, button.styles}));
+        x += kButtonWidth + kButtonGap;
+    }
+}
+
+void HostSheet::SetApplyEnabled(bool enabled) const {
+    if (m_frame != nullptr) {
+        EnableWindow(GetDlgItem(m_frame, ID_APPLY_NOW), enabled ? TRUE : FALSE);
+    }
+}
+
+void HostSheet::PaintTabs(HDC dc) const {
+    COLORREF face = GetSysColor(COLOR_BTNFACE);
+    COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+    COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
+    auto line = [dc](COLORREF colour, int x1, int y1, int x2, int y2) {
+        HGDIOBJ old = SelectObject(dc, CreatePen(PS_SOLID, 1, colour));
+        MoveToEx(dc, x1, y1, nullptr);
+        LineTo(dc, x2, y2);
+        SelectObject(dc, old);
+    };
+    // The body: light top and left, shadow and dark bottom and right, as a raised panel.
+    line(light, m_body.left, m_body.bottom - 1, m_body.left, m_body.top);
+    line(light, m_body.left, m_body.top, m_body.right - 1, m_body.top);
+    line(dark, m_body.right - 1, m_body.top, m_body.right - 1, m_body.bottom - 1);
+    line(dark, m_body.left, m_body.bottom - 1, m_body.right, m_body.bottom - 1);
+    line(shadow, m_body.right - 2, m_body.top + 1, m_body.right - 2, m_body.bottom - 2);
+    line(shadow, m_body.left + 1, m_body.bottom - 2, m_body.right - 1, m_body.bottom - 2);
+
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    std::vector<int> lefts;
+    int x = kMargin;
+    for (const PageWindow& page : m_pages) {
+        lefts.push_back(x);
+        x += TabWidth(page.title);
+    }
+    // The current tab is drawn last: it stands over its neighbours.
+    std::vector<int> order;
+    for (int index = 0; index < PageCount(); ++index) {
+        if (index != m_current) {
+            order.push_back(index);
+        }
+    }
+    order.push_back(m_current);
+    for (int index : order) {
+        if (index < 0 || index >= PageCount()) {
+            continue;
+        }
+        const std::string& title = m_pages[static_cast<size_t>(index)].title;
+        int left = lefts[static_cast<size_t>(index)];
+        int width = TabWidth(title);
+        bool current = index == m_current;
+        int raise = current ? kRaise : 0;
+        // The current tab opens into the body below it.
+        RECT tab{left - raise, kMargin + kRaise - raise, left + width + raise,
+                 kMargin + kTabHeight + (current ? 1 : 0)};
+        RECT fill = tab;
+        FillRect(dc, &fill, GetSysColorBrush(COLOR_BTNFACE));
+        line(light, tab.left, tab.bottom - 1, tab.left, tab.top + 2);
+        line(light, tab.left, tab.top + 2, tab.left + 2, tab.top);
+        line(light, tab.left + 2, tab.top, tab.right - 3, tab.top);
+        line(dark, tab.right - 3, tab.top, tab.right - 1, tab.top + 2);
+        line(dark, tab.right - 1, tab.top + 2, tab.right - 1, tab.bottom - (current ? 1 : 0));
+        line(shadow, tab.right - 2, tab.top + 1, tab.right - 2, tab.bottom - (current ? 1 : 0));
+        if (current) {
+            line(face, tab.left + 1, m_body.top, tab.right - 2, m_body.top);
+        }
+        RECT label{tab.left, tab.top + 1, tab.right, tab.bottom};
+        DrawTextA(dc, title.c_str(), static_cast<int>(title.size()), &label,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
 }
 
 HWND HostSheet::Page(int index) const {
@@ -137,6 +280,9 @@ HostSheet::ApplyResult HostSheet::Apply() {
         }
     }
     result.answer = Send(SNAP_APPLY_PAGES);
+    if (result.answer == 0) {
+        SetApplyEnabled(false);
+    }
     return result;
 }
 
@@ -185,6 +331,7 @@ void HostSheet::PageChanged(WPARAM wParam) {
         }
     }
     m_changes.push_back(index);
+    SetApplyEnabled(true);
     Report("changed | " + std::to_string(index));
 }
 
@@ -193,6 +340,13 @@ LRESULT CALLBACK HostSheet::FrameProc(HWND window, UINT message, WPARAM wParam, 
         if (g_openSheet != nullptr) {
             g_openSheet->PageChanged(wParam);
         }
+        return 0;
+    }
+    if (message == WM_PAINT && g_openSheet != nullptr && g_openSheet->m_frame == window) {
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(window, &paint);
+        g_openSheet->PaintTabs(dc);
+        EndPaint(window, &paint);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -3,6 +3,8 @@
 // as creation parameter; apply validates every page with 1313 in order and stops at the first that refuses
 // (it becomes the current page and no SNAP_APPLY_PAGES is sent), else sends SNAP_APPLY_PAGES; closing sends
 // SNAP_END_PAGES with 1 (OK) or 2 (Cancel) and destroys the page windows. One sheet is open at a time.
+// The frame looks as a person knows a details sheet: its caption names the object and its class, a row of
+// tabs (the current one raised) stands over the pages, and OK, Cancel and Apply stand under them.
 #pragma once
 
 #include "host/services/HostTypes.h"
@@ -78,6 +80,10 @@ private:
     void Report(const std::string& line) const;
     void PageChanged(WPARAM wParam);
     void DestroyWindows();
+    // Places the pages below the tab row and the buttons under them, and sizes the frame to hold them.
+    void LayOut();
+    void SetApplyEnabled(bool enabled) const;
+    void PaintTabs(HDC dc) const;
 
     struct PageWindow {
         HWND window = nullptr;
@@ -89,6 +95,7 @@ private:
     HWND m_frame = nullptr;
     std::vector<PageWindow> m_pages;
     int m_current = 0;
+    RECT m_body{}; // the panel the pages lie in, in the frame's client coordinates
     std::vector<int> m_changes;
     Observer m_observer;
 };

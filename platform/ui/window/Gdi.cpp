@@ -1,6 +1,6 @@
 #include "platform/ui/window/Gdi.h"
 
-#include "platform/ui/window/Font.h"
+#include "platform/ui/window/TextFace.h"
 #include "platform/ui/window/Window.h"
 #include "platform/ui/window/WindowRecord.h"
 
@@ -164,7 +164,8 @@ Target TargetOf(DeviceContext& dc) {
     // Clipped to the window and each of its ancestors.
     RECT clip{origin.x, origin.y, origin.x + self->Width(), origin.y + self->Height()};
     POINT at = origin;
-    for (WindowRecord* r = self; r != nullptr && r->parent != nullptr; r = FindRecord(r->parent, true)) {
+    for (WindowRecord* r = self; r != nullptr && r->parent != nullptr && !r->popup;
+         r = FindRecord(r->parent, true)) {
         at.x -= r->rect.left;
         at.y -= r->rect.top;
         WindowRecord* parent = FindRecord(r->parent, true);
@@ -757,45 +758,135 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
 }
 
 namespace {
-// Counts the characters of UTF-8 text: a multi-byte sequence is one character.
-std::vector<unsigned char> Characters(std::string_view text) {
-    std::vector<unsigned char> out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            out.push_back(c);
-        } else if ((c & 0xC0) != 0x80) {
-            out.push_back(0xFF);
-        }
-    }
-    return out;
-}
 
-void DrawGlyphs(DeviceContext& context, int x, int y, std::string_view text) {
-    Target target = uiwin::TargetOf(context);
-    context.texts.emplace_back(text);
-    if (!target.Valid()) {
-        return;
-    }
-    std::vector<unsigned char> characters = Characters(text);
+// Where a text call may draw, in the context's coordinates; a null rectangle leaves only the target's clip.
+struct TextClip {
+    bool on = false;
+    RECT rect{0, 0, 0, 0};
+};
+
+// Draws one line with its top at y: the background cell first when the mode is opaque, then each glyph's
+// coverage mixed over what is there, so that edges are anti-aliased against the real background.
+void DrawLine(DeviceContext& context, Target& target, int x, int y, std::u32string_view line,
+              const TextClip& clip) {
+    uiwin::TextFace& face = uiwin::TextFace::Default();
+    auto inside = [&](int px, int py) {
+        return !clip.on ||
+               (px >= clip.rect.left && px < clip.rect.right && py >= clip.rect.top && py < clip.rect.bottom);
+    };
     uint32_t ink = uiwin::ToPixel(context.textColor);
-    uint32_t paper = uiwin::ToPixel(context.bkColor);
-    for (size_t i = 0; i < characters.size(); ++i) {
-        int cellX = x + static_cast<int>(i) * kFontCellWidth;
-        const uint8_t* glyph = FontGlyph(characters[i]);
-        for (int col = 0; col < kFontCellWidth; ++col) {
-            for (int row = 0; row < kFontCellHeight; ++row) {
-                bool on = col < 5 && row >= 1 && row < 8 && (glyph[col] & (1 << (row - 1))) != 0;
-                if (on) {
-                    target.Put(cellX + col, y + row, ink);
-                } else if (context.bkMode == OPAQUE) {
-                    target.Put(cellX + col, y + row, paper);
+    if (context.bkMode == OPAQUE) {
+        uint32_t paper = uiwin::ToPixel(context.bkColor);
+        int width = face.Measure(line);
+        for (int py = y; py < y + face.LineHeight(); ++py) {
+            for (int px = x; px < x + width; ++px) {
+                if (inside(px, py)) {
+                    target.Put(px, py, paper);
                 }
             }
         }
     }
+    int pen = x;
+    int baseline = y + face.Ascent();
+    for (char32_t c : line) {
+        const uiwin::GlyphImage& glyph = face.Glyph(c);
+        for (int row = 0; row < glyph.rows; ++row) {
+            for (int col = 0; col < glyph.width; ++col) {
+                uint32_t alpha = glyph.coverage[static_cast<size_t>(row) * glyph.width + col];
+                int px = pen + glyph.left + col;
+                int py = baseline - glyph.top + row;
+                if (alpha == 0 || !inside(px, py)) {
+                    continue;
+                }
+                uint32_t* p = target.At(px, py);
+                if (p == nullptr) {
+                    continue;
+                }
+                if (target.mono) {
+                    if (alpha >= 128) {
+                        *p = uiwin::ToMono(ink);
+                    }
+                    continue;
+                }
+                uint32_t mixed = 0;
+                for (int shift = 0; shift <= 16; shift += 8) {
+                    uint32_t under = (*p >> shift) & 0xFF;
+                    uint32_t over = (ink >> shift) & 0xFF;
+                    mixed |= ((over * alpha + under * (255 - alpha) + 127) / 255) << shift;
+                }
+                *p = mixed;
+            }
+        }
+        pen += glyph.advance;
+    }
 }
+
+// The lines a DrawText request shows: broken at line ends unless single-line, and at spaces where a word
+// would pass the rectangle's right edge when word breaking is asked for.
+std::vector<std::u32string> LayOutLines(std::u32string_view text, UINT format, int width) {
+    uiwin::TextFace& face = uiwin::TextFace::Default();
+    std::vector<std::u32string> lines;
+    auto addParagraph = [&](std::u32string_view paragraph) {
+        if ((format & DT_WORDBREAK) == 0) {
+            lines.emplace_back(paragraph);
+            return;
+        }
+        std::u32string line;
+        size_t i = 0;
+        while (i < paragraph.size()) {
+            size_t wordEnd = paragraph.find(U' ', i);
+            if (wordEnd == std::u32string_view::npos) {
+                wordEnd = paragraph.size();
+            }
+            std::u32string candidate = line;
+            if (!candidate.empty()) {
+                candidate += U' ';
+            }
+            candidate += paragraph.substr(i, wordEnd - i);
+            if (!line.empty() && face.Measure(candidate) > width) {
+                lines.push_back(line);
+                line = std::u32string(paragraph.substr(i, wordEnd - i));
+            } else {
+                line = candidate;
+            }
+            i = wordEnd + 1;
+        }
+        lines.push_back(line);
+    };
+    if ((format & DT_SINGLELINE) != 0) {
+        std::u32string flat(text);
+        for (char32_t& c : flat) {
+            if (c == U'\n' || c == U'\r') {
+                c = U' ';
+            }
+        }
+        lines.push_back(flat);
+        return lines;
+    }
+    size_t start = 0;
+    while (true) {
+        size_t end = text.find(U'\n', start);
+        std::u32string_view paragraph =
+            text.substr(start, end == std::u32string_view::npos ? end : end - start);
+        if (!paragraph.empty() && paragraph.back() == U'\r') {
+            paragraph.remove_suffix(1);
+        }
+        addParagraph(paragraph);
+        if (end == std::u32string_view::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
 } // namespace
+
+namespace uiwin {
+int TextLineHeight() {
+    return TextFace::Default().LineHeight();
+}
+} // namespace uiwin
 
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     DeviceContext* context = FindDC(dc);
@@ -804,7 +895,11 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     }
     std::string_view view(text,
                           length < 0 ? std::char_traits<char>::length(text) : static_cast<size_t>(length));
-    DrawGlyphs(*context, x, y, view);
+    context->texts.emplace_back(view);
+    Target target = uiwin::TargetOf(*context);
+    if (target.Valid()) {
+        DrawLine(*context, target, x, y, uiwin::DecodeText(view), TextClip{});
+    }
     return TRUE;
 }
 
@@ -827,19 +922,50 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
         }
         shown += raw[i];
     }
-    int textWidth = static_cast<int>(Characters(shown).size()) * kFontCellWidth;
-    int x = rect->left;
-    if ((format & DT_CENTER) != 0) {
-        x = rect->left + (rect->right - rect->left - textWidth) / 2;
-    } else if ((format & DT_RIGHT) != 0) {
-        x = rect->right - textWidth;
+    uiwin::TextFace& face = uiwin::TextFace::Default();
+    std::vector<std::u32string> lines =
+        LayOutLines(uiwin::DecodeText(shown), format, rect->right - rect->left);
+    int lineHeight = face.LineHeight();
+    int total = lineHeight * static_cast<int>(lines.size());
+    if ((format & DT_CALCRECT) != 0) {
+        int widest = 0;
+        for (const std::u32string& line : lines) {
+            widest = std::max(widest, face.Measure(line));
+        }
+        if ((format & DT_WORDBREAK) == 0 || widest > rect->right - rect->left) {
+            rect->right = rect->left + widest;
+        }
+        rect->bottom = rect->top + total;
+        return total;
+    }
+    context->texts.emplace_back(shown);
+    Target target = uiwin::TargetOf(*context);
+    if (!target.Valid()) {
+        return total;
     }
     int y = rect->top;
-    if ((format & DT_VCENTER) != 0 && (format & DT_SINGLELINE) != 0) {
-        y = rect->top + (rect->bottom - rect->top - kFontCellHeight) / 2;
+    if ((format & DT_SINGLELINE) != 0) {
+        if ((format & DT_VCENTER) != 0) {
+            y = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+        } else if ((format & DT_BOTTOM) != 0) {
+            y = rect->bottom - lineHeight;
+        }
     }
-    DrawGlyphs(*context, x, y, shown);
-    return kFontCellHeight;
+    TextClip clip;
+    clip.on = (format & DT_NOCLIP) == 0;
+    clip.rect = *rect;
+    for (const std::u32string& line : lines) {
+        int lineWidth = face.Measure(line);
+        int x = rect->left;
+        if ((format & DT_CENTER) != 0) {
+            x = rect->left + (rect->right - rect->left - lineWidth) / 2;
+        } else if ((format & DT_RIGHT) != 0) {
+            x = rect->right - lineWidth;
+        }
+        DrawLine(*context, target, x, y, line, clip);
+        y += lineHeight;
+    }
+    return total;
 }
 
 BOOL GetTextExtentPoint32A(HDC /*dc*/, LPCSTR text, int length, SIZE* size) {
@@ -848,8 +974,9 @@ BOOL GetTextExtentPoint32A(HDC /*dc*/, LPCSTR text, int length, SIZE* size) {
     }
     std::string_view view(text,
                           length < 0 ? std::char_traits<char>::length(text) : static_cast<size_t>(length));
-    size->cx = static_cast<LONG>(Characters(view).size()) * kFontCellWidth;
-    size->cy = kFontCellHeight;
+    uiwin::TextFace& face = uiwin::TextFace::Default();
+    size->cx = static_cast<LONG>(face.Measure(uiwin::DecodeText(view)));
+    size->cy = face.LineHeight();
     return TRUE;
 }
 

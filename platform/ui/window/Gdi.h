@@ -1,7 +1,8 @@
 // Drawing on pixel canvases: device contexts on a window's surface or on a bitmap, pens, brushes and stock
-// objects, pen mixes and raster operations, bitmap copies with monochrome masks, text in a small built-in
-// font, focus rectangles. Pens and brushes are shared values (the same colour and style give the same
-// handle), so deleting one is never needed and a forgotten DeleteObject leaks nothing.
+// objects, pen mixes and raster operations, bitmap copies with monochrome masks, anti-aliased text in the
+// window layer's typeface (TextFace.h), focus rectangles. Pens and brushes are shared values (the same colour
+// and style give the same handle), so deleting one is never needed and a forgotten DeleteObject leaks
+// nothing.
 #pragma once
 
 #include "platform/ui/Bitmap.h"
@@ -68,12 +69,10 @@ BOOL DrawTransparentBitmap(HDC dc, int x, int y, HBITMAP bitmap, COLORREF transp
 // Texts drawn on the context since it was made (an owner-drawn row's shown text is read this way).
 std::vector<std::string> GetDrawnTexts(HDC dc);
 
-// The built-in font: every character cell is this wide and high.
-constexpr int kFontCellWidth = 6;
-constexpr int kFontCellHeight = 9;
-
 // ---- Painting passes and files -------------------------------------------------------------------------
 namespace uiwin {
+// The height of one line of text, for laying out rows and labels around it.
+int TextLineHeight();
 // A context on `window`'s surface with the given client origin; `paint` marks the context of a pass.
 HDC MakeWindowDC(HWND window);
 // The context that BeginPaint answers for `window` while a painting pass runs; null ends it.
@@ -91,6 +90,13 @@ void PaintWindow(HWND window);
 [[nodiscard]] std::string RenderWindowToPng(HWND window, const std::string& path);
 // The pixels of `window` (0x00RRGGBB, rows from the top) after painting it.
 std::vector<uint32_t> RenderWindowPixels(HWND window, int* width, int* height);
+// A top-level window as a screen shows it: inside a raised border of kWindowBorder pixels, under a caption
+// bar of kCaptionHeight pixels that shows the window's text. The window's own pixels start at (kWindowBorder,
+// kWindowBorder + kCaptionHeight). The PNG form refuses, with the reason, when the real font is missing.
+constexpr int kWindowBorder = 3;
+constexpr int kCaptionHeight = 20;
+std::vector<uint32_t> RenderCaptionedWindowPixels(HWND window, int* width, int* height);
+[[nodiscard]] std::string RenderCaptionedWindowToPng(HWND window, const std::string& path);
 // Writes RGB pixels (0x00RRGGBB) as a PNG file; empty string on success.
 [[nodiscard]] std::string WritePng(const std::string& path, int width, int height,
                                    const std::vector<uint32_t>& pixels);

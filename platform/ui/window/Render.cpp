@@ -1,4 +1,5 @@
 #include "platform/ui/window/Gdi.h"
+#include "platform/ui/window/TextFace.h"
 #include "platform/ui/window/Window.h"
 #include "platform/ui/window/WindowRecord.h"
 
@@ -78,7 +79,7 @@ void PaintListRows(WindowRecord& list, HDC dc) {
         }
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-        RECT textRect{row.left + 2, row.top + (height - kFontCellHeight) / 2, row.right, row.bottom};
+        RECT textRect{row.left + 2, row.top + (height - TextLineHeight()) / 2, row.right, row.bottom};
         DrawTextA(dc, item.text.c_str(), -1, &textRect, DT_NOPREFIX);
     }
 }
@@ -108,17 +109,19 @@ void PaintControl(HWND control, HDC dc) {
             (void)image;
             DrawTransparentBitmap(dc, 0, 0, c.image, RGB(128, 0, 128));
         } else {
-            Text(dc, c.text, all, DT_LEFT, c.enabled);
+            // Static text wraps at its right edge, as the platform's does.
+            Text(dc, c.text, all, DT_LEFT | DT_WORDBREAK, c.enabled);
         }
         break;
     }
     case kRcGroup: {
-        RECT box{0, kFontCellHeight / 2, c.Width(), c.Height()};
+        int line = TextLineHeight();
+        RECT box{0, line / 2, c.Width(), c.Height()};
         Frame(dc, box, shadow, light);
-        RECT label{6, 0, c.Width(), kFontCellHeight};
+        RECT label{6, 0, c.Width(), line};
         SIZE size{};
         GetTextExtentPoint32A(dc, c.text.c_str(), -1, &size);
-        RECT behind{5, 0, 7 + size.cx, kFontCellHeight};
+        RECT behind{5, 0, 7 + size.cx, line};
         FillRect(dc, &behind, AskBrush(c, dc, WM_CTLCOLORSTATIC));
         Text(dc, c.text, label, DT_LEFT, c.enabled);
         break;
@@ -201,7 +204,8 @@ void PaintControl(HWND control, HDC dc) {
     case kRcListView: {
         FillRect(dc, &all, AskBrush(c, dc, WM_CTLCOLORLISTBOX));
         Frame(dc, all, shadow, light);
-        int header = kFontCellHeight + 4;
+        int line = TextLineHeight();
+        int header = line + 4;
         int x = 1;
         for (const ListColumn& column : c.columns) {
             RECT cell{x, 1, x + column.width, 1 + header};
@@ -215,13 +219,13 @@ void PaintControl(HWND control, HDC dc) {
         for (const auto& row : c.rows) {
             int cx = 1;
             for (size_t i = 0; i < c.columns.size(); ++i) {
-                RECT cell{cx + 3, y, cx + c.columns[i].width, y + kFontCellHeight + 2};
+                RECT cell{cx + 3, y, cx + c.columns[i].width, y + line + 2};
                 if (i < row.size()) {
                     Text(dc, row[i], cell, DT_LEFT | DT_NOPREFIX, true);
                 }
                 cx += c.columns[i].width;
             }
-            y += kFontCellHeight + 3;
+            y += line + 3;
         }
         break;
     }
@@ -305,7 +309,11 @@ void PaintTree(HWND window) {
     }
     std::vector<HWND> children = record->children;
     for (HWND child : children) {
-        PaintTree(child);
+        // A modal dialog owned by this window has a surface of its own.
+        WindowRecord* childRecord = FindRecord(child);
+        if (childRecord != nullptr && !childRecord->popup) {
+            PaintTree(child);
+        }
     }
     if (WindowRecord* again = FindRecord(window)) {
         again->invalid = false;
@@ -360,6 +368,11 @@ std::vector<uint32_t> RenderWindowPixels(HWND window, int* width, int* height) {
 std::string RenderWindowToPng(HWND window, const std::string& path) {
     if (!IsWindow(window)) {
         return "no such window";
+    }
+    // A picture in the stand-in font would pass for the real look, so none is written without the font.
+    std::string problem = uiwin::FontProblem();
+    if (!problem.empty()) {
+        return problem;
     }
     int width = 0;
     int height = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/ui/window/PropertySheet.h"
 #include "platform/ui/window/Window.h"
+#include "platform/ui/window/WindowRecord.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ INT_PTR RunModalLoop(HWND window, ModalKind kind, UINT templateId) {
     context.templateId = templateId;
     context.depth = static_cast<int>(Modals().size()) + 1;
     Modals().push_back(context);
+    uiwin::MarkPopup(window);
     INT_PTR result = -1;
     while (IsWindow(window)) {
         DrainPostedMessages();

@@ -30,6 +30,9 @@ struct WindowRecord {
     RcControlKind kind = kRcCustom;
     bool isDialog = false;
     bool isFrame = false;
+    // A dialog that runs modally: its parent owns it, as a pop-up window is owned, but it is not drawn
+    // inside the parent; it has a surface of its own and is the top of its own coordinates.
+    bool popup = false;
     UINT id = 0;
     uint32_t styles = 0;
     HWND parent = nullptr;
@@ -90,6 +93,8 @@ struct WindowRecord {
 WindowRecord* FindRecord(HWND window, bool evenDying = false);
 // The top-level window that holds `window`, and `window`'s client origin in that window's coordinates.
 HWND TopLevelOf(HWND window, POINT* origin);
+// Makes a dialog that starts a modal run a pop-up of its parent (see WindowRecord::popup).
+void MarkPopup(HWND dialog);
 // The top-level window's surface, created at its size on first use.
 std::vector<uint32_t>& SurfaceOf(WindowRecord& topLevel);
 // Height of a list's rows: measured once through WM_MEASUREITEM for an owner-drawn list.

@@ -54,7 +54,7 @@ WindowRecord* FindRecord(HWND window, bool evenDying) {
 HWND TopLevelOf(HWND window, POINT* origin) {
     POINT at{0, 0};
     WindowRecord* record = FindRecord(window, true);
-    while (record != nullptr && record->parent != nullptr) {
+    while (record != nullptr && record->parent != nullptr && !record->popup) {
         at.x += record->rect.left;
         at.y += record->rect.top;
         window = record->parent;
@@ -64,6 +64,12 @@ HWND TopLevelOf(HWND window, POINT* origin) {
         *origin = at;
     }
     return record ? window : nullptr;
+}
+
+void MarkPopup(HWND dialog) {
+    if (WindowRecord* record = FindRecord(dialog, true)) {
+        record->popup = record->parent != nullptr;
+    }
 }
 
 std::vector<uint32_t>& SurfaceOf(WindowRecord& topLevel) {

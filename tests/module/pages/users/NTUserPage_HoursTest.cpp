@@ -72,24 +72,41 @@ std::optional<Bytes> StoredHours(const std::string& object) {
     return bytes;
 }
 
-// The page's pixel in the middle of a shown cell.
-uint32_t CellPixel(const std::vector<uint32_t>& pixels, int width, int row, int col) {
-    const int x = kGridLeft + col * kCellWidth + kCellWidth / 2;
-    const int y = kGridTop + row * kCellHeight + kCellHeight / 2;
-    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
-}
+// The whole sheet as the host shows it (caption, tabs, buttons), with the page's pixels read at the page's
+// place in the picture, so that a page drawn anywhere but where it stands would be caught.
+struct SheetPicture {
+    explicit SheetPicture(HWND page) {
+        HWND frame = GetParent(page);
+        pixels = RenderCaptionedWindowPixels(frame, &width, &height);
+        POINT pageAt{0, 0};
+        POINT frameAt{0, 0};
+        ClientToScreen(page, &pageAt);
+        ClientToScreen(frame, &frameAt);
+        left = pageAt.x - frameAt.x + kWindowBorder;
+        top = pageAt.y - frameAt.y + kWindowBorder + kCaptionHeight;
+    }
+    // A pixel of the page, in the page's client coordinates.
+    [[nodiscard]] uint32_t At(int x, int y) const {
+        return pixels[static_cast<size_t>(top + y) * static_cast<size_t>(width) +
+                      static_cast<size_t>(left + x)];
+    }
+    std::vector<uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    int left = 0;
+    int top = 0;
+};
 
 // The grid as the person sees it: a row a day, '1' for a white (allowed) hour, '0' for a grey one, '?' for
 // anything else.
 std::vector<std::string> ShownGrid(HWND page) {
-    int width = 0;
-    int height = 0;
-    const std::vector<uint32_t> pixels = RenderWindowPixels(page, &width, &height);
+    const SheetPicture picture(page);
     std::vector<std::string> rows;
     for (int row = 0; row < 7; ++row) {
         std::string line;
         for (int col = 0; col < 24; ++col) {
-            const uint32_t shown = CellPixel(pixels, width, row, col);
+            const uint32_t shown = picture.At(kGridLeft + col * kCellWidth + kCellWidth / 2,
+                                              kGridTop + row * kCellHeight + kCellHeight / 2);
             line += shown == kWhite ? '1' : shown == kShadow ? '0' : '?';
         }
         rows.push_back(line);
@@ -417,20 +434,19 @@ TEST_F(NTUserPageHoursTest, TheGridIsPaintedAsCellsAndLinesEnabledAndAsBareLines
         EXPECT_EQ(rect.right - rect.left, 24 * kCellWidth) << "whole cells only";
         EXPECT_EQ(rect.bottom - rect.top, 7 * kCellHeight);
 
-        int width = 0;
-        int height = 0;
-        const std::vector<uint32_t> pixels = RenderWindowPixels(page, &width, &height);
-        auto at = [&](int x, int y) {
-            return pixels[static_cast<size_t>(kGridTop + y) * width + kGridLeft + x];
-        };
+        const SheetPicture picture(page);
+        EXPECT_GT(picture.left, kWindowBorder) << "the page lies inside the sheet's body";
+        EXPECT_GT(picture.top, kWindowBorder + kCaptionHeight) << "the page lies below the tab row";
+        auto at = [&](int x, int y) { return picture.At(kGridLeft + x, kGridTop + y); };
         EXPECT_EQ(at(MiddleX(0), MiddleY(0)), c.forbiddenCell);
         EXPECT_EQ(at(MiddleX(1), MiddleY(0)), kWhite);
         EXPECT_EQ(at(kCellWidth, MiddleY(2)), c.line);
         EXPECT_EQ(at(MiddleX(5), 3 * kCellHeight), c.line);
         EXPECT_EQ(at(0, MiddleY(3)), kBlack) << "the outer rectangle";
         EXPECT_EQ(at(MiddleX(3), 7 * kCellHeight - 1), kBlack) << "the outer rectangle";
-        EXPECT_EQ(RenderWindowToPng(page, std::string(KELNT_BINARY_DIR) + "/hours-" +
-                                              (c.enabled ? "enabled" : "disabled") + ".png"),
+        EXPECT_EQ(RenderCaptionedWindowToPng(GetParent(page), std::string(KELNT_BINARY_DIR) + "/hours-" +
+                                                                  (c.enabled ? "enabled" : "disabled") +
+                                                                  ".png"),
                   "");
         for (int label = 1114; label <= 1127; ++label) {
             EXPECT_TRUE(Visible(page, label)) << label;

@@ -20,12 +20,11 @@ REG
 build/bin/cvadmin --store out/sample.db --registry out/sample.reg --login Admin --password admin-secret \
     --script examples/tour.cvs
 
-# Pictures of the NT domain's details sheet as the host shows it, one for each language: a language joins
-# with one more line once its resource library is built (for example `sheet_picture German
-# out/domain-sheet-German.png`).
+# Pictures of the NT domain's details sheet as the host shows it, one for each language.
 sheet_picture() {
     build/bin/cvadmin --store out/sample.db --registry out/sample.reg --login Admin --password admin-secret \
         --lang "$1" -c "details NTDOM.Corp; render $2; cancel" >/dev/null
     echo "run-sample: $2 shows the NTDOM.Corp sheet in $1"
 }
 sheet_picture English out/domain-sheet.png
+sheet_picture German out/domain-sheet-German.png

@@ -402,7 +402,7 @@ int32_t Directory::Login(std::string_view name, const char* password) {
         return kDirErrBadPassword;
     }
     Scope scope(*this);
-    int32_t rc = scope.Begin(/*write=*/!m_store->ReadOnly());
+    int32_t rc = scope.Begin(/*write=*/m_store->KeepsSignInState());
     int64_t id = 0;
     if (rc == kDirOk) {
         rc = Resolve(name, &id);

@@ -5,6 +5,7 @@
 // between, that value is gone, the server refuses the whole transaction and the request runs again on what
 // is there now. So every check a write depends on holds when it commits, as with the file store's lock.
 #include <ldap.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -148,10 +149,16 @@ public:
         m_write = write;
         int32_t rc = ReadBase();
         if (rc == kDirOk && !m_pending.empty()) {
-            // A request stopped half way: finish it before anything reads or writes what it touched.
+            // A request stopped half way: finish it before anything writes (its steps replace whole
+            // attributes, so they must not land on later changes) or reads what it touched. Finishing it takes
+            // the rights it needed: someone who lacks them may still read, but not write.
             rc = RollForward(m_pending);
             if (rc == kDirOk) {
                 rc = ReadBase();
+            } else if (!write) {
+                rc = kDirOk;
+            } else if (rc == kDirErrNoRight) {
+                m_problem = "an interrupted request waits for a user with the rights it needed";
             }
         }
         if (rc != kDirOk) {
@@ -1050,6 +1057,12 @@ bool IsLdapUrl(std::string_view text) {
 
 int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, std::string* problem) {
     problem->clear();
+    // A server that goes away must be an error of the request that meets it, not the end of the program:
+    // writing to its closed connection would raise SIGPIPE.
+    struct sigaction current {};
+    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+        signal(SIGPIPE, SIG_IGN);
+    }
     LDAPURLDesc* desc = nullptr;
     if (!IsLdapUrl(url) || ldap_url_parse(url.c_str(), &desc) != LDAP_SUCCESS) {
         *problem = "not an LDAP address: ldap://HOST:PORT/BASE or ldapi://SOCKET/BASE";

@@ -1,7 +1,9 @@
 # kelnt_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2)
 # One test executable per source folder; ctest runs it as one test.
 function(kelnt_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  # ALSO_LDAP: the program runs a second time (NAME_ldap) with every test on a directory of a throwaway LDAP
+  # server in place of the in-memory one (see tests/platform/dirclient/TestStore.h).
+  cmake_parse_arguments(ARG "ALSO_LDAP" "" "SOURCES;LIBS" ${ARGN})
   # Several people build one tree while each writes their own folder: a test file named before it is
   # written only warns here, so nobody else's build stops. CI has every file and insists on it.
   set(sources)
@@ -24,4 +26,9 @@ function(kelnt_add_test name)
     KELNT_BINARY_DIR="${CMAKE_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "KELNT_TEST=1")
+  if(ARG_ALSO_LDAP)
+    target_link_libraries(${name} PRIVATE kelnt_teststore)
+    add_test(NAME ${name}_ldap COMMAND ${name})
+    set_tests_properties(${name}_ldap PROPERTIES ENVIRONMENT "KELNT_TEST=1;KELNT_TEST_STORE=ldap")
+  endif()
 endfunction()

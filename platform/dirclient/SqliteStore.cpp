@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/dirclient/DirErrors.h"
 #include "platform/dirclient/DirNames.h"
@@ -621,8 +623,16 @@ int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out)
         }
     }
     if (rc == kDirOk && !readOnly) {
-        rc = CodeOf(
-            sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr));
+        // A store just made is in rollback mode; the first opener turns it to WAL, which takes the whole
+        // file for a moment and is answered busy (without waiting) while another process opens it too.
+        int code = SQLITE_BUSY;
+        for (int attempt = 0; attempt < 500 && code == SQLITE_BUSY; ++attempt) {
+            code = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
+            if (code == SQLITE_BUSY) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        rc = CodeOf(code);
     }
     if (rc != kDirOk) {
         sqlite3_close_v2(db);

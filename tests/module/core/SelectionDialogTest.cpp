@@ -9,6 +9,7 @@
 #include "module/directory/DirContext.h"
 #include "module/directory/FullName.h"
 #include "module/directory/Schema.h"
+#include "tests/platform/dirclient/TestStore.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/locale/Locale.h"
 #include "platform/ui/window/Gdi.h"
@@ -33,7 +34,7 @@ protected:
         HostServices::Instance().Reset();
         Prompter::Instance().Reset();
         LocResetTestHooks();
-        ASSERT_EQ(DirOpenMemoryStore(), kDirOk);
+        ASSERT_EQ(dirtest::OpenTestStore(), kDirOk);
         ASSERT_EQ(DirSetPasswordHashCost(1, 8192), kDirOk);
         ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
         Add("Corp", "Organization");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "module/directory/AttrAccess.h"
+#include "tests/platform/dirclient/TestStore.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/winapi/Prompter.h"
 
@@ -13,7 +14,7 @@ class DirectoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Prompter::Instance().Reset();
-        ASSERT_EQ(DirOpenMemoryStore(), kDirOk);
+        ASSERT_EQ(dirtest::OpenTestStore(), kDirOk);
         ASSERT_EQ(DirSetPasswordHashCost(1, 8192), kDirOk);
         ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
         m_ctx = DirCreateContext();

@@ -2,6 +2,7 @@
 
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
+#include "tests/platform/dirclient/TestStore.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/ui/window/Window.h"
 #include "platform/winapi/Prompter.h"
@@ -40,7 +41,7 @@ std::string ValueText(uint32_t syntax, const void* value) {
 
 void AccountOpsWorld::SetUp() {
     Prompter::Instance().Reset();
-    ASSERT_EQ(DirOpenMemoryStore(), kDirOk);
+    ASSERT_EQ(dirtest::OpenTestStore(), kDirOk);
     ASSERT_EQ(DirSetPasswordHashCost(1, 8192), kDirOk);
     ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
     m_app = std::make_unique<CWinApp>("KELNT");

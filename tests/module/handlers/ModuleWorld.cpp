@@ -4,6 +4,7 @@
 #include "module/directory/AttrAccess.h"
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
+#include "tests/platform/dirclient/TestStore.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/locale/Locale.h"
 #include "platform/ui/WinApp.h"
@@ -16,7 +17,7 @@ void ModuleWorld::SetUp() {
     HostServices::Instance().Reset();
     Prompter::Instance().Reset();
     LocResetTestHooks();
-    ASSERT_EQ(DirOpenMemoryStore(), kDirOk);
+    ASSERT_EQ(dirtest::OpenTestStore(), kDirOk);
     ASSERT_EQ(DirSetPasswordHashCost(1, 8192), kDirOk);
     ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
     AddObject(kCorp, "Organization");

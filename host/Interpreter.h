@@ -33,6 +33,13 @@ public:
     Interpreter(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 
     void Register(const std::string& name, Handler handler) { m_commands[name] = std::move(handler); }
+    // The names of every registered command, in alphabetical order.
+    [[nodiscard]] std::vector<std::string> CommandNames() const {
+        std::vector<std::string> names;
+        for (const auto& [name, handler] : m_commands)
+            names.push_back(name);
+        return names;
+    }
 
     // Work the host does before it reads each next line (posted messages, for one).
     void SetIdleHook(std::function<void()> hook) { m_idle = std::move(hook); }

@@ -46,7 +46,14 @@ std::string Trim(const std::string& text) {
 std::string Parse(std::istream& in, UsageSource& source) {
     std::string line;
     int number = 0;
-    auto failure = [&number](const std::string& text) { return ":" + std::to_string(number) + ": " + text; };
+    // Built by appending: GCC 12 at -O3 warns wrongly (-Wrestrict) on a literal + std::string chain here.
+    auto failure = [&number](const std::string& text) {
+        std::string message = ":";
+        message += std::to_string(number);
+        message += ": ";
+        message += text;
+        return message;
+    };
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r')

@@ -1,5 +1,6 @@
 // kelnt-agent: the NT side's half of the password format, for operators and tests.
 
+#include "KelntAgentUsage.h"
 #include "agent/Inspector.h"
 #include "agent/KeyGenerator.h"
 #include "agent/Unsealer.h"
@@ -32,18 +33,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr uint32_t kConvertBufferSize = 512;
 
-const char kUsage[] =
-    "usage:\n"
-    "  kelnt-agent keygen --bits N --public FILE --private FILE [--exponent E] [--hex]\n"
-    "  kelnt-agent seal --key PUBLIC [--password TEXT | --password-stdin] [--convert] [--out FILE]\n"
-    "                   [--known-answer TIME] [--hex]\n"
-    "  kelnt-agent unseal --key PRIVATE (--in FILE | --hex HEX)\n"
-    "  kelnt-agent inspect FILE\n"
-    "Files are read as binary, or as hex text when they hold only hex digits and white space.\n"
-    "--hex writes hex text instead of binary; seal without --out prints hex.\n"
-    "seal reads the password from --password, or one line of standard input with --password-stdin, or\n"
-    "asks for it without echo when standard input is a terminal.\n"
-    "keygen writes the private key readable by its owner only.\n";
+const char* const kUsage = usage_text::kUsage;
 
 int Fail(const std::string& message, int status = kExitFailed) {
     std::cerr << "kelnt-agent: " << message << "\n";
@@ -602,7 +592,10 @@ int Run(int argc, char** argv) {
     } else if (command == "inspect") {
         options = ParseOptions(argc, argv, 2, {}, {});
     } else if (command == "--help" || command == "help") {
-        std::cout << kUsage;
+        std::cout << usage_text::kHelp;
+        return kExitOk;
+    } else if (command == "--version") {
+        std::cout << usage_text::kVersion;
         return kExitOk;
     } else {
         std::cerr << "kelnt-agent: unknown command " << command << "\n" << kUsage;

@@ -1,10 +1,12 @@
 #include "host/ModuleCommands.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 
+#include "host/services/Host.h"
 #include "host/services/HostServices.h"
 #include "platform/winapi/Prompter.h"
 
@@ -23,6 +25,15 @@ CommandResult Usage(const char* form) {
 std::string DefaultModulePath() {
     if (const char* path = std::getenv("KELNT_MODULE"); path != nullptr && path[0] != '\0')
         return path;
+    // The module lies beside the host's own libraries (the build's lib/, or the installed private library
+    // folder that the program's run path names), so the folder the host services were loaded from finds
+    // it wherever the program was installed and from whatever folder it runs.
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&HostFindResourceLibrary), &info) != 0 && info.dli_fname != nullptr) {
+        std::string library = info.dli_fname;
+        if (std::size_t slash = library.rfind('/'); slash != std::string::npos)
+            return library.substr(0, slash) + "/KELNT.so";
+    }
     char self[PATH_MAX] = {};
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     std::string program = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string("./cvadmin");

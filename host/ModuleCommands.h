@@ -8,8 +8,8 @@ class SnapinLoader;
 
 namespace cvadmin {
 
-// Where the host looks for the module: beside its own libraries (`<program folder>/../lib/KELNT.so`),
-// unless KELNT_MODULE names another file.
+// Where the host looks for the module: beside its own libraries (the folder libhostservices.so was loaded
+// from: the build's lib/, or the installed private library folder), unless KELNT_MODULE names another file.
 std::string DefaultModulePath();
 
 // Shows every message box and help call of the module the way the script language prints them, and lets

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "CvadminUsage.h"
+
 namespace cvadmin {
 
 namespace {
@@ -20,15 +22,13 @@ std::string XdgPath(const char* variable, const char* fallbackBelowHome, const c
 } // namespace
 
 const char* UsageText() {
-    return "usage: cvadmin [--store FILE | --store ldap://HOST:PORT/BASE | --memory] [--registry FILE]\n"
-           "               [--lang NAME]\n"
-           "               [--login NAME [--password PW | --password-stdin]]\n"
-           "               [--script FILE | -c 'COMMAND; COMMAND ...']\n"
-           "       cvadmin sample FILE\n"
-           "       cvadmin help CONTEXT [--lang NAME] [--registry FILE]\n"
-           "Without --password or --password-stdin the password is asked at a terminal (without echo);\n"
-           "without a terminal the sign-in is tried with no password. --password-stdin takes the first\n"
-           "line of standard input; the commands then come from --script, -c or the rest of it.\n";
+    return usage_text::kUsage;
+}
+const char* HelpText() {
+    return usage_text::kHelp;
+}
+const char* VersionText() {
+    return usage_text::kVersion;
 }
 
 std::string DefaultStorePath() {
@@ -83,6 +83,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             return true;
         };
         std::string text;
+        if (a == "--help" || a == "--version") {
+            o.help = a == "--help";
+            o.version = a == "--version";
+            return result;
+        }
         if (a == "--store") {
             if (!value(o.storeFile))
                 return result;

@@ -9,6 +9,10 @@ namespace cvadmin {
 // What the command line asked for. Exactly one of the run forms applies: `sample FILE`, a script
 // file, `-c` commands, or commands from standard input.
 struct Options {
+    // --help and --version answer at once: whatever else the command line holds is not looked at.
+    bool help = false;
+    bool version = false;
+
     bool sample = false;
     std::string sampleFile;
 
@@ -36,6 +40,10 @@ struct ParseResult {
 
 // The usage text printed for a bad command line.
 const char* UsageText();
+// --help: the usage, then every option, command-line form and script command with one line each.
+const char* HelpText();
+// --version: the program, its package and the package's version, one line.
+const char* VersionText();
 
 // Default places for files the host keeps between runs (XDG base directories).
 std::string DefaultStorePath();

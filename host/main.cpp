@@ -125,6 +125,10 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const cvadmin::Options& options = parsed.options;
+    if (options.help || options.version) {
+        std::cout << (options.help ? cvadmin::HelpText() : cvadmin::VersionText());
+        return 0;
+    }
 
     if (options.sample) {
         std::string error = cvadmin::MakeSampleDirectory(options.sampleFile);

@@ -3,11 +3,13 @@
 # cvadmin's pictures need FreeType (libfreetype6, with the -dev package for the build) and the DejaVu Sans
 # font at run time as well.
 set -euo pipefail
+# dpkg-dev and file: cpack's .deb with dpkg-shlibdeps (the package test); groff-base: the man page check.
 packages=(build-essential cmake ninja-build pkg-config
           libsqlite3-dev libsodium-dev zlib1g-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev
           libgmp-dev clang libclang-rt-14-dev locales
           slapd ldap-utils libldap-dev libedit-dev libfreetype-dev fonts-dejavu-core
+          dpkg-dev file groff-base
           bsdutils)  # script(1): the tests give cvadmin a terminal
 missing=()
 for p in "${packages[@]}"; do

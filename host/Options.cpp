@@ -51,7 +51,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         return result;
     }
     if (!args.empty() && args[0] == "help") {
-        o.help = true;
+        o.helpSection = true;
         for (std::size_t i = 1; i < args.size(); ++i) {
             const std::string& a = args[i];
             if ((a == "--lang" || a == "--registry") && i + 1 < args.size()) {

@@ -16,7 +16,7 @@ struct Options {
     bool sample = false;
     std::string sampleFile;
 
-    bool help = false;       // `help CONTEXT`: print that section of the language's help file
+    bool helpSection = false; // `help CONTEXT`: print that section of the language's help file
     std::string helpContext; // as typed; checked when it is read
 
     bool memory = false;

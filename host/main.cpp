@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         std::cout << "sample directory made in " << options.sampleFile << "\n";
         return 0;
     }
-    if (options.help)
+    if (options.helpSection)
         return cvadmin::RunHelpCommand(options, std::cout, std::cerr);
 
     // A script that cannot be read stops the program before it opens or changes anything.

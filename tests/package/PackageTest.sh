@@ -38,14 +38,17 @@ depends=$(field Depends)
 echo "depends: $depends"
 # The package names alone, one a line ("libc6 (>= 2.34), zlib1g" -> libc6, zlib1g).
 declared=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')
+# The font that pictures are drawn in is read as a file, so no library brings it in.
+grep -qxF fonts-dejavu-core <<<"$declared" || fail "Depends does not name fonts-dejavu-core"
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 lib="$root/usr/$private"
 bin="$root/usr/bin"
 
-# Every system library that a program or library of the package links is declared: the Debian package that
-# holds it is named in Depends.
+# Every system library that a program or library of the package links itself (its NEEDED entries) is
+# declared: the Debian package that holds it is named in Depends. What those libraries link in turn is their
+# own packages' dependencies.
 mapfile -t elves < <(find "$root" -type f \( -name '*.so' -o -perm -u+x \) -exec sh -c \
     'head -c 4 "$1" | grep -q ELF && echo "$1"' _ {} \;)
 ((${#elves[@]} >= 4)) || fail "the package holds only ${#elves[@]} programs and libraries"
@@ -54,7 +57,9 @@ for elf in "${elves[@]}"; do
     if readelf -d "$elf" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then
         fail "${elf#"$root"} has a run path into the build tree"
     fi
+    needed=$(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
     while read -r name path; do
+        grep -qxF "$name" <<<"$needed" || continue
         case "$path" in
         "$root"/*) continue ;; # the package's own
         "not found"*)

@@ -12,6 +12,7 @@
 #include "agent/KeyGenerator.h"
 #include "host/DirectoryOps.h"
 #include "platform/dirclient/DirClient.h"
+#include "platform/dirclient/DirStore.h"
 
 namespace cvadmin {
 
@@ -157,7 +158,8 @@ std::string BuildSampleTree(std::vector<SampleKey>* keys) {
 }
 
 std::string SampleKeyFile(const std::string& storeFile, const std::string& system, const std::string& kind) {
-    std::string base = storeFile;
+    // A directory on a server has no file to put the keys beside: they go into the current folder.
+    std::string base = dirclient::IsLdapUrl(storeFile) ? std::string("sample") : storeFile;
     std::size_t slash = base.find_last_of('/');
     std::size_t dot = base.find_last_of('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))

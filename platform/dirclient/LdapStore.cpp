@@ -193,9 +193,10 @@ public:
             }
         }
         std::vector<int64_t> found;
-        const int32_t rc = SearchInto("(&(objectClass=kelObject)(kelParent=" + ObjectDn(parent, m_base) +
-                                          ")(kelLeafKey=" + FilterBytes(leafKey) + "))",
-                                      &found);
+        // By the leaf alone: the server then intersects nothing larger than the objects of that name (the
+        // parent's whole list of children would cost as much as the container is large). The parent is
+        // compared below.
+        const int32_t rc = SearchInto("(kelLeafKey=" + FilterBytes(leafKey) + ")", &found);
         if (rc != kDirOk) {
             return rc;
         }
@@ -302,7 +303,7 @@ public:
         entry->deleted = true;
         // Values elsewhere that name the object go with it, in the same transaction.
         std::vector<int64_t> referrers;
-        rc = SearchInto("(&(objectClass=kelObject)(kelRefs=" + ObjectDn(id, m_base) + "))", &referrers);
+        rc = SearchInto("(kelRefs=" + ObjectDn(id, m_base) + ")", &referrers);
         if (rc != kDirOk) {
             return rc;
         }
@@ -518,14 +519,19 @@ private:
 
     // Reads the entries the filter finds into the request's copy (an entry the request has already read
     // keeps the request's version) and gives their ids.
-    int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, bool wantValues = true) {
+    int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, bool wantValues = true,
+                       const std::string& entry = {}) {
         ids->clear();
         LDAPMessage* result = nullptr;
         char noAttrs[] = "1.1";
         char* none[] = {noAttrs, nullptr};
-        const int rc =
-            ldap_search_ext_s(m_ld, m_base.c_str(), LDAP_SCOPE_ONELEVEL, filter.c_str(),
-                              wantValues ? nullptr : none, 0, nullptr, nullptr, nullptr, 0, &result);
+        const int rc = ldap_search_ext_s(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
+                                         entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
+                                         wantValues ? nullptr : none, 0, nullptr, nullptr, nullptr, 0, &result);
+        if (rc == LDAP_NO_SUCH_OBJECT && !entry.empty()) {
+            ldap_msgfree(result);
+            return kDirOk; // an object that is not there
+        }
         if (rc != LDAP_SUCCESS) {
             ldap_msgfree(result);
             return Code(rc);
@@ -604,8 +610,8 @@ private:
         auto it = m_cache.find(id);
         if (it == m_cache.end()) {
             std::vector<int64_t> ids;
-            const int32_t rc =
-                SearchInto("(&(objectClass=kelObject)(kelId=" + std::to_string(id) + "))", &ids);
+            // The entry by its DN: no index is walked.
+            const int32_t rc = SearchInto("(objectClass=kelObject)", &ids, true, ObjectDn(id, m_base));
             if (rc != kDirOk) {
                 return rc;
             }
@@ -638,7 +644,7 @@ private:
     int32_t Children(int64_t parent, std::vector<int64_t>* ids) {
         std::vector<int64_t> found;
         const int32_t rc =
-            SearchInto("(&(objectClass=kelObject)(kelParent=" + ObjectDn(parent, m_base) + "))", &found);
+            SearchInto("(kelParent=" + ObjectDn(parent, m_base) + ")", &found);
         if (rc != kDirOk) {
             return rc;
         }
@@ -657,11 +663,11 @@ private:
         std::set<int64_t> children; // on the server, by their stored parent
         constexpr size_t kChunk = 200;
         for (size_t at = 0; at < parents.size(); at += kChunk) {
-            std::string filter = "(&(objectClass=kelObject)(|";
+            std::string filter = "(|";
             for (size_t i = at; i < std::min(parents.size(), at + kChunk); ++i) {
                 filter += "(kelParent=" + ObjectDn(parents[i], m_base) + ")";
             }
-            filter += "))";
+            filter += ")";
             LDAPMessage* result = nullptr;
             char parentAttr[] = "kelParent";
             char* attrs[] = {parentAttr, nullptr};

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -43,6 +44,55 @@ constexpr const char* kAttr = "KEL:Enabled Workstation List";
 constexpr const char* kObject = "Target.Bench";
 constexpr const char* kContainer = "Many.Bench";
 constexpr const char* kReader = "Reader.Bench";
+
+// Processor time of this process and of the LDAP server, in milliseconds: beside the wall time they tell
+// the client's work from the server's and from waiting (the disk, the other's turn).
+pid_t g_serverPid = 0;
+
+double ClientCpuMillis() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double ServerCpuMillis() {
+    if (g_serverPid == 0) {
+        return 0;
+    }
+    FILE* stat = std::fopen(("/proc/" + std::to_string(g_serverPid) + "/stat").c_str(), "r");
+    if (stat == nullptr) {
+        return 0;
+    }
+    char line[1024] = {};
+    const bool read = std::fgets(line, sizeof line, stat) != nullptr;
+    std::fclose(stat);
+    const char* after = read ? std::strrchr(line, ')') : nullptr;
+    unsigned long user = 0;
+    unsigned long system = 0;
+    // Fields 14 and 15 (utime, stime), counted from the state after the command's closing parenthesis.
+    if (after == nullptr ||
+        std::sscanf(after + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2) {
+        return 0;
+    }
+    return static_cast<double>(user + system) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+struct Split {
+    Clock::time_point wall = Clock::now();
+    double client = ClientCpuMillis();
+    double server = ServerCpuMillis();
+};
+
+// "wall W ms, client C ms, server S ms" from start to now, for the measure's notes.
+std::string SplitSince(const Split& start, int requests) {
+    const Split now;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "%d requests: wall %.0f ms, client %.0f ms, server %.0f ms on a processor", requests,
+                  std::chrono::duration<double, std::milli>(now.wall - start.wall).count(),
+                  now.client - start.client, now.server - start.server);
+    return text;
+}
 
 double Micros(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
@@ -173,6 +223,7 @@ struct Figures {
     double listLimited = NAN; // ms, median, as a user with Browse only
     double addFirst = NAN;    // us, median of the first 1000
     double addLast = NAN;     // us, median of the last 1000
+    std::vector<std::string> notes;
 };
 
 struct Options {
@@ -198,12 +249,17 @@ void MeasureModify(const std::string& address, const Options& options, SyncProbe
     AddObject(ctx, buf, kObject, "User");
     std::vector<double> times;
     std::vector<double> floors;
+    double probing = 0;
+    const Split split;
     for (int i = 0; i < options.modifies; ++i) {
         const auto start = Clock::now();
         Check(ReplaceDescription(ctx, buf, "description " + std::to_string(i)), "modify");
         times.push_back(Micros(Clock::now() - start));
         floors.push_back(probe.Sample());
+        probing += floors.back() / 1000.0;
     }
+    out->notes.push_back("modify, " + SplitSince(split, options.modifies) + " (the fsync probe's " +
+                         std::to_string(static_cast<int>(probing)) + " ms included)");
     out->modify = Median(times);
     out->modifyFloor = Median(floors);
     (void)DirFreeBuffer(buf);
@@ -225,23 +281,32 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
         values.push_back(ValueText(i));
     }
     std::vector<double> adds;
+    Split split;
     for (const auto& value : values) {
         const auto start = Clock::now();
         Check(AddOne(ctx, buf, value), "add value");
         adds.push_back(Micros(Clock::now() - start));
+        if (adds.size() == 1000) {
+            out->notes.push_back("adds, the first " + SplitSince(split, 1000));
+        } else if (adds.size() == kValues - 1000) {
+            split = Split();
+        }
     }
+    out->notes.push_back("adds, the last " + SplitSince(split, 1000));
     out->addFirst = Median(std::vector<double>(adds.begin(), adds.begin() + 1000));
     out->addLast = Median(std::vector<double>(adds.end() - 1000, adds.end()));
 
     DirBuffer* large = nullptr;
     Check(DirAllocBuffer(1024 * 1024, &large), "alloc");
     std::vector<double> rewrites;
+    split = Split();
     for (int round = 0; round < options.rewrites; ++round) {
         std::reverse(values.begin(), values.end());
         const auto start = Clock::now();
         RewriteAll(ctx, large, values);
         rewrites.push_back(Micros(Clock::now() - start) / 1000.0);
     }
+    out->notes.push_back("rewrite, " + SplitSince(split, options.rewrites));
     out->rewrite = Median(rewrites);
     (void)DirFreeBuffer(large);
 
@@ -250,8 +315,9 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
         std::snprintf(name, sizeof name, "user%05d.%s", i, kContainer);
         AddObject(ctx, buf, name, "User");
     }
-    auto listMedian = [&](int32_t context) {
+    auto listMedian = [&](int32_t context, const char* who) {
         std::vector<double> times;
+        const Split listSplit;
         for (int round = 0; round < 3; ++round) {
             const auto start = Clock::now();
             if (ListAll(context, kContainer) != static_cast<size_t>(kValues)) {
@@ -260,15 +326,16 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
             }
             times.push_back(Micros(Clock::now() - start) / 1000.0);
         }
+        out->notes.push_back(std::string("list as ") + who + ", " + SplitSince(listSplit, 3));
         return Median(times);
     };
-    out->list = listMedian(ctx);
+    out->list = listMedian(ctx, "the supervisor");
     (void)DirFreeBuffer(buf);
     (void)DirFreeContext(ctx);
     Check(DirLogin(kReader, nullptr), "login as the reader");
     const int32_t reader = DirCreateContext();
     Check(reader > 0 ? kDirOk : reader, "context");
-    out->listLimited = listMedian(reader);
+    out->listLimited = listMedian(reader, "a user with Browse only");
     (void)DirFreeContext(reader);
     Check(DirCloseStore(), "close");
 }
@@ -363,8 +430,11 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "dirclient_bench: the LDAP server refused a new directory\n");
                 return 1;
             }
+            g_serverPid = durable.Pid();
             MeasureModify(durableUrl, options, probe, &f);
+            g_serverPid = fast.Pid();
             MeasureBulk(fastUrl, options, &f);
+            g_serverPid = 0;
         }
     }
 
@@ -389,6 +459,9 @@ int main(int argc, char** argv) {
     for (const auto& [name, f] : figures) {
         std::printf("%s: limited/supervisor list %.2fx, last/first adds %.2fx\n", name.c_str(),
                     f.listLimited / f.list, f.addLast / f.addFirst);
+        for (const auto& note : f.notes) {
+            std::printf("  %s\n", note.c_str());
+        }
     }
     return 0;
 }

@@ -1,26 +1,39 @@
-// Figures for the directory client's SQLite store, each printed beside the floor measured in the same run:
-// one fdatasync of one page on the same disk, the least a durable request can cost.
+// The directory client's figures on its three stores in one run: in memory, a SQLite file, and a directory
+// on a throwaway slapd (started and stopped by this program), each LDAP figure beside SQLite's as a ratio.
 //
-//   dirclient_bench [DIRECTORY] [--rewrite-only] [--rewrites N]
+//   dirclient_bench [DIRECTORY] [--store memory|sqlite|ldap]... [--rewrites N] [--modifies N]
 //
-// DIRECTORY (default: the current directory) takes the store and the probe file. --rewrite-only fills the
-// attribute with one rewrite instead of 10000 single adds and measures only the rewrites, for profiling
-// (valgrind --tool=callgrind). The rewrite runs N times (default 7): the first on the layout the single
-// adds left, the others on the layout a rewrite leaves, which is what a list written again and again meets.
+// DIRECTORY (default: the current directory) takes the SQLite stores and the fsync probe; the LDAP servers
+// live in folders of their own below the system's temporary folder. --store limits the run to the stores
+// named (for perf or valgrind --tool=callgrind on one of them). Measures:
+//   modify   one durable request replacing one single value (the LDAP server syncs every write, as an
+//            operator's does), median of --modifies requests (default 200);
+//   rewrite  10,000 values of one attribute replaced in one request (1 MiB buffer), median of --rewrites
+//            runs (default 5);
+//   list     10,000 children listed through 4096-byte replies, as the supervisor and as a user who holds
+//            only the Browse right every user has;
+//   adds     10,000 single-value adds to one attribute, one request each: the first and the last thousand.
+// The LDAP server of every measure but the first runs without syncing (olcDbNoSync), as the tests' servers
+// do: its figures show the client's and the server's work, not the disk's.
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <ctime>
-
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <sodium.h>
+
 #include "platform/dirclient/DirClient.h"
+#include "tests/platform/dirclient/SlapdServer.h"
 
 namespace {
 
@@ -29,12 +42,56 @@ using Clock = std::chrono::steady_clock;
 constexpr int kValues = 10000;
 constexpr const char* kAttr = "KEL:Enabled Workstation List";
 constexpr const char* kObject = "Target.Bench";
+constexpr const char* kContainer = "Many.Bench";
+constexpr const char* kReader = "Reader.Bench";
 
-// Time this process spent on a processor: beside the wall time it tells computing from waiting for the disk.
-double CpuMillis() {
+// Processor time of this process and of the LDAP server, in milliseconds: beside the wall time they tell
+// the client's work from the server's and from waiting (the disk, the other's turn).
+pid_t g_serverPid = 0;
+
+double ClientCpuMillis() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double ServerCpuMillis() {
+    if (g_serverPid == 0) {
+        return 0;
+    }
+    FILE* stat = std::fopen(("/proc/" + std::to_string(g_serverPid) + "/stat").c_str(), "r");
+    if (stat == nullptr) {
+        return 0;
+    }
+    char line[1024] = {};
+    const bool read = std::fgets(line, sizeof line, stat) != nullptr;
+    std::fclose(stat);
+    const char* after = read ? std::strrchr(line, ')') : nullptr;
+    unsigned long user = 0;
+    unsigned long system = 0;
+    // Fields 14 and 15 (utime, stime), counted from the state after the command's closing parenthesis.
+    if (after == nullptr ||
+        std::sscanf(after + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2) {
+        return 0;
+    }
+    return static_cast<double>(user + system) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+struct Split {
+    Clock::time_point wall = Clock::now();
+    double client = ClientCpuMillis();
+    double server = ServerCpuMillis();
+};
+
+// "wall W ms, client C ms, server S ms" from start to now, for the measure's notes.
+std::string SplitSince(const Split& start, int requests) {
+    const Split now;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "%d requests: wall %.0f ms, client %.0f ms, server %.0f ms on a processor", requests,
+                  std::chrono::duration<double, std::milli>(now.wall - start.wall).count(),
+                  now.client - start.client, now.server - start.server);
+    return text;
 }
 
 double Micros(Clock::duration d) {
@@ -42,16 +99,11 @@ double Micros(Clock::duration d) {
 }
 
 double Median(std::vector<double> samples) {
+    if (samples.empty()) {
+        return NAN;
+    }
     std::sort(samples.begin(), samples.end());
     return samples[samples.size() / 2];
-}
-
-double Mean(const std::vector<double>& samples, size_t from, size_t to) {
-    double sum = 0;
-    for (size_t i = from; i < to; ++i) {
-        sum += samples[i];
-    }
-    return sum / static_cast<double>(to - from);
 }
 
 void Check(int32_t rc, const char* what) {
@@ -61,9 +113,9 @@ void Check(int32_t rc, const char* what) {
     }
 }
 
-// The floor: rewriting one 4096-byte page in place and syncing its data. The probe stays open for the whole
-// run and is sampled between the requests, so that floor and requests meet the same disk conditions (the
-// disk is shared, and its sync time moves by a factor of ten within a minute).
+// The least a durable request can cost on this disk: rewriting one 4096-byte page in place and syncing it.
+// The disk is shared and its sync time moves by a factor of ten within a minute, so it is sampled beside the
+// durable requests.
 class SyncProbe {
 public:
     explicit SyncProbe(const std::string& dir) : m_path(dir + "/fsync-probe.tmp") {
@@ -87,13 +139,6 @@ public:
         }
         return Micros(Clock::now() - start);
     }
-    std::vector<double> Samples(int rounds) {
-        std::vector<double> samples;
-        for (int i = 0; i < rounds; ++i) {
-            samples.push_back(Sample());
-        }
-        return samples;
-    }
 
 private:
     std::string m_path;
@@ -104,6 +149,27 @@ std::string ValueText(int i) {
     char text[64];
     std::snprintf(text, sizeof text, "workstation-%05d.bench.example", i);
     return text;
+}
+
+void AddObject(int32_t ctx, DirBuffer* buf, const char* name, const char* cls) {
+    Check(DirInitBuffer(ctx, kDirOpAdd, buf), "init");
+    Check(DirPutAttrName(ctx, buf, "Object Class"), "name");
+    Check(DirPutAttrValue(ctx, buf, kDirSyntaxClassName, cls), "class");
+    Check(DirAddObject(ctx, name, 0, 0, buf), "add object");
+}
+
+int32_t ReplaceDescription(int32_t ctx, DirBuffer* buf, const std::string& text) {
+    int32_t rc = DirInitBuffer(ctx, kDirOpModify, buf);
+    if (rc == kDirOk) {
+        rc = DirPutChange(ctx, buf, kDirChangeRemoveAllValues, "Description");
+    }
+    if (rc == kDirOk) {
+        rc = DirPutChange(ctx, buf, kDirChangeAddValue, "Description");
+    }
+    if (rc == kDirOk) {
+        rc = DirPutAttrValue(ctx, buf, kDirSyntaxCaseIgnoreString, text.c_str());
+    }
+    return rc == kDirOk ? DirModifyObject(ctx, kObject, 0, 0, buf) : rc;
 }
 
 int32_t AddOne(int32_t ctx, DirBuffer* buf, const std::string& value) {
@@ -117,102 +183,24 @@ int32_t AddOne(int32_t ctx, DirBuffer* buf, const std::string& value) {
     return rc == kDirOk ? DirModifyObject(ctx, kObject, 0, 0, buf) : rc;
 }
 
-// The module's list write: remove all, then add values, sending the buffer whenever it is full.
-int RewriteAll(int32_t ctx, DirBuffer* buf, const std::vector<std::string>& values,
-               std::vector<double>* times) {
-    int requests = 0;
+// The module's list write in one request: remove all, then add every value.
+void RewriteAll(int32_t ctx, DirBuffer* buf, const std::vector<std::string>& values) {
     Check(DirInitBuffer(ctx, kDirOpModify, buf), "init");
     Check(DirPutChange(ctx, buf, kDirChangeRemoveAllValues, kAttr), "change 6");
     Check(DirPutChange(ctx, buf, kDirChangeAddValue, kAttr), "change 2");
     for (const auto& value : values) {
-        int32_t rc = DirPutAttrValue(ctx, buf, kDirSyntaxCaseIgnoreString, value.c_str());
-        if (rc == kDirErrBufferFull) {
-            const auto start = Clock::now();
-            Check(DirModifyObject(ctx, kObject, 0, 0, buf), "modify");
-            times->push_back(Micros(Clock::now() - start));
-            ++requests;
-            Check(DirInitBuffer(ctx, kDirOpModify, buf), "init");
-            Check(DirPutChange(ctx, buf, kDirChangeAddValue, kAttr), "change 2");
-            rc = DirPutAttrValue(ctx, buf, kDirSyntaxCaseIgnoreString, value.c_str());
-        }
-        Check(rc, "put value");
+        Check(DirPutAttrValue(ctx, buf, kDirSyntaxCaseIgnoreString, value.c_str()), "put value");
     }
-    const auto start = Clock::now();
     Check(DirModifyObject(ctx, kObject, 0, 0, buf), "modify");
-    times->push_back(Micros(Clock::now() - start));
-    return requests + 1;
 }
 
-void AddEach(int32_t ctx, DirBuffer* buf, const std::vector<std::string>& values, SyncProbe& probe) {
-    std::vector<double> adds;
-    std::vector<double> floors;
-    for (int i = 0; i < kValues; ++i) {
-        const auto start = Clock::now();
-        Check(AddOne(ctx, buf, values[i]), "add value");
-        adds.push_back(Micros(Clock::now() - start));
-        if (i % 10 == 0) {
-            floors.push_back(probe.Sample());
-        }
-    }
-    const std::vector<double> firstAdds(adds.begin(), adds.begin() + 1000);
-    const std::vector<double> lastAdds(adds.end() - 1000, adds.end());
-    const std::vector<double> firstFloors(floors.begin(), floors.begin() + 100);
-    const std::vector<double> lastFloors(floors.end() - 100, floors.end());
-    std::printf("single-value add, %d durable requests to one attribute (floor sampled after every tenth):\n",
-                kValues);
-    std::printf("  first 1000: median %.1f us (mean %.1f) beside floor median %.1f us = %.2fx\n",
-                Median(firstAdds), Mean(firstAdds, 0, 1000), Median(firstFloors),
-                Median(firstAdds) / Median(firstFloors));
-    std::printf("  last 1000:  median %.1f us (mean %.1f) beside floor median %.1f us = %.2fx\n",
-                Median(lastAdds), Mean(lastAdds, 0, 1000), Median(lastFloors),
-                Median(lastAdds) / Median(lastFloors));
-    std::printf("  all: median %.1f us beside floor median %.1f us = %.2fx\n", Median(adds), Median(floors),
-                Median(adds) / Median(floors));
-}
-
-size_t ReadAll(int32_t ctx, int* replies) {
-    DirBuffer* names = nullptr;
-    DirBuffer* reply = nullptr;
-    Check(DirAllocBuffer(4196, &names), "alloc");
-    Check(DirAllocBuffer(4196, &reply), "alloc");
-    Check(DirInitBuffer(ctx, kDirOpRead, names), "init");
-    Check(DirPutAttrName(ctx, names, kAttr), "name");
-    int32_t iteration = -1;
-    size_t values = 0;
-    *replies = 0;
-    std::vector<char> block(256);
-    do {
-        Check(DirRead(ctx, kObject, 1, 0, names, &iteration, reply), "read");
-        ++*replies;
-        uint32_t attrs = 0;
-        Check(DirGetAttrCount(ctx, reply, &attrs), "count");
-        for (uint32_t a = 0; a < attrs; ++a) {
-            char name[132];
-            uint32_t count = 0;
-            uint32_t syntax = 0;
-            Check(DirGetAttrName(ctx, reply, name, &count, &syntax), "name");
-            for (uint32_t v = 0; v < count; ++v) {
-                uint32_t size = 0;
-                Check(DirComputeValueSize(ctx, reply, syntax, &size), "size");
-                Check(DirGetAttrValue(ctx, reply, syntax, block.data()), "value");
-                ++values;
-            }
-        }
-    } while (iteration != -1);
-    (void)DirFreeBuffer(names);
-    (void)DirFreeBuffer(reply);
-    return values;
-}
-
-size_t ListAll(int32_t ctx, const char* container, int* replies) {
+size_t ListAll(int32_t ctx, const char* container) {
     DirBuffer* reply = nullptr;
     Check(DirAllocBuffer(4096, &reply), "alloc");
     int32_t iteration = -1;
     size_t objects = 0;
-    *replies = 0;
     do {
         Check(DirList(ctx, container, &iteration, reply), "list");
-        ++*replies;
         uint32_t count = 0;
         Check(DirGetObjectCount(ctx, reply, &count), "count");
         for (uint32_t i = 0; i < count; ++i) {
@@ -227,122 +215,253 @@ size_t ListAll(int32_t ctx, const char* container, int* replies) {
     return objects;
 }
 
-} // namespace
+struct Figures {
+    double modify = NAN;      // us, median
+    double modifyFloor = NAN; // us, median fsync floor sampled between the modifies
+    double rewrite = NAN;     // ms, median
+    double list = NAN;        // ms, median, as the supervisor
+    double listLimited = NAN; // ms, median, as a user with Browse only
+    double addFirst = NAN;    // us, median of the first 1000
+    double addLast = NAN;     // us, median of the last 1000
+    std::vector<std::string> notes;
+};
 
-int main(int argc, char** argv) {
+struct Options {
     std::string dir = ".";
-    bool rewriteOnly = false;
-    int rewrites = 7;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--rewrite-only") {
-            rewriteOnly = true;
-        } else if (arg == "--rewrites" && i + 1 < argc) {
-            rewrites = std::max(1, std::atoi(argv[++i]));
-        } else {
-            dir = arg;
-        }
-    }
-    const std::string store = dir + "/dirclient-bench.db";
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::filesystem::remove(store + suffix);
-    }
+    int rewrites = 5;
+    int modifies = 200;
+};
 
-    SyncProbe probe(dir);
-    std::printf("floor at start: fdatasync of one page: median %.1f us\n", Median(probe.Samples(200)));
-
-    Check(DirOpenStore(store.c_str(), 1), "open");
+// Opens the store at address ("" for the in-memory one) as Admin and gives a context.
+int32_t OpenAsAdmin(const std::string& address) {
+    Check(address.empty() ? DirOpenMemoryStore() : DirOpenStore(address.c_str(), /*create=*/1), "open");
     Check(DirLogin("Admin", nullptr), "login");
     const int32_t ctx = DirCreateContext();
     Check(ctx > 0 ? kDirOk : ctx, "context");
+    return ctx;
+}
+
+void MeasureModify(const std::string& address, const Options& options, SyncProbe& probe, Figures* out) {
+    const int32_t ctx = OpenAsAdmin(address);
     DirBuffer* buf = nullptr;
     Check(DirAllocBuffer(4096, &buf), "alloc");
-    for (const auto& [name, cls] : {std::pair{"Bench", "Organization"}, std::pair{kObject, "User"},
-                                    std::pair{"Many.Bench", "Organizational Unit"}}) {
-        Check(DirInitBuffer(ctx, kDirOpAdd, buf), "init");
-        Check(DirPutAttrName(ctx, buf, "Object Class"), "name");
-        Check(DirPutAttrValue(ctx, buf, kDirSyntaxClassName, cls), "class");
-        Check(DirAddObject(ctx, name, 0, 0, buf), "add");
+    AddObject(ctx, buf, "Bench", "Organization");
+    AddObject(ctx, buf, kObject, "User");
+    std::vector<double> times;
+    std::vector<double> floors;
+    double probing = 0;
+    const Split split;
+    for (int i = 0; i < options.modifies; ++i) {
+        const auto start = Clock::now();
+        Check(ReplaceDescription(ctx, buf, "description " + std::to_string(i)), "modify");
+        times.push_back(Micros(Clock::now() - start));
+        floors.push_back(probe.Sample());
+        probing += floors.back() / 1000.0;
     }
+    out->notes.push_back("modify, " + SplitSince(split, options.modifies) + " (the fsync probe's " +
+                         std::to_string(static_cast<int>(probing)) + " ms included)");
+    out->modify = Median(times);
+    out->modifyFloor = Median(floors);
+    (void)DirFreeBuffer(buf);
+    (void)DirFreeContext(ctx);
+    Check(DirCloseStore(), "close");
+}
 
-    // 1. Single-value adds, one durable request each.
+void MeasureBulk(const std::string& address, const Options& options, Figures* out) {
+    const int32_t ctx = OpenAsAdmin(address);
+    DirBuffer* buf = nullptr;
+    Check(DirAllocBuffer(4096, &buf), "alloc");
+    AddObject(ctx, buf, "Bench", "Organization");
+    AddObject(ctx, buf, kObject, "User");
+    AddObject(ctx, buf, kContainer, "Organizational Unit");
+    AddObject(ctx, buf, kReader, "User");
+
     std::vector<std::string> values;
     for (int i = 0; i < kValues; ++i) {
         values.push_back(ValueText(i));
     }
-    DirBuffer* large = nullptr;
-    Check(DirAllocBuffer(16384, &large), "alloc");
-    if (rewriteOnly) {
-        std::vector<double> ignored;
-        (void)RewriteAll(ctx, large, values, &ignored);
-    } else {
-        AddEach(ctx, buf, values, probe);
-    }
-
-    // 2. Rewrite all values through 16384-byte modify buffers.
-    std::vector<double> totals;
-    for (int round = 0; round < rewrites; ++round) {
-        const double floorMedian = Median(probe.Samples(100));
-        std::reverse(values.begin(), values.end());
-        const double cpuStart = CpuMillis();
+    std::vector<double> adds;
+    Split split;
+    for (const auto& value : values) {
         const auto start = Clock::now();
-        std::vector<double> times;
-        const int requests = RewriteAll(ctx, large, values, &times);
-        const double rewrite = Micros(Clock::now() - start) / 1000.0;
-        const double cpu = CpuMillis() - cpuStart;
-        totals.push_back(rewrite);
-        std::printf(
-            "rewrite of %d values: %.1f ms (%.1f ms on the processor) in %d requests (%.1f us a request = "
-            "%.2fx the floor of %.1f us measured just before)\n",
-            kValues, rewrite, cpu, requests, rewrite * 1000.0 / requests,
-            rewrite * 1000.0 / requests / floorMedian, floorMedian);
-        std::printf("  the first request (removes all %d, adds %zu): %.1f us; the others: median %.1f us\n",
-                    kValues, values.size() / static_cast<size_t>(requests), times.front(),
-                    Median(std::vector<double>(times.begin() + 1, times.end())));
-    }
-    if (totals.size() > 1) {
-        std::printf("rewrite: median of %zu runs %.1f ms (after the first: median %.1f ms)\n", totals.size(),
-                    Median(totals), Median(std::vector<double>(totals.begin() + 1, totals.end())));
-    }
-    if (rewriteOnly) {
-        (void)DirFreeBuffer(buf);
-        (void)DirFreeBuffer(large);
-        (void)DirFreeContext(ctx);
-        Check(DirCloseStore(), "close");
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            std::filesystem::remove(store + suffix);
+        Check(AddOne(ctx, buf, value), "add value");
+        adds.push_back(Micros(Clock::now() - start));
+        if (adds.size() == 1000) {
+            out->notes.push_back("adds, the first " + SplitSince(split, 1000));
+        } else if (adds.size() == kValues - 1000) {
+            split = Split();
         }
-        return 0;
     }
+    out->notes.push_back("adds, the last " + SplitSince(split, 1000));
+    out->addFirst = Median(std::vector<double>(adds.begin(), adds.begin() + 1000));
+    out->addLast = Median(std::vector<double>(adds.end() - 1000, adds.end()));
 
-    // 3. Read them back through 4196-byte replies.
-    int replies = 0;
-    auto start = Clock::now();
-    const size_t read = ReadAll(ctx, &replies);
-    std::printf("read back %zu values: %.1f ms in %d replies of 4196 bytes\n", read,
-                Micros(Clock::now() - start) / 1000.0, replies);
+    DirBuffer* large = nullptr;
+    Check(DirAllocBuffer(1024 * 1024, &large), "alloc");
+    std::vector<double> rewrites;
+    split = Split();
+    for (int round = 0; round < options.rewrites; ++round) {
+        std::reverse(values.begin(), values.end());
+        const auto start = Clock::now();
+        RewriteAll(ctx, large, values);
+        rewrites.push_back(Micros(Clock::now() - start) / 1000.0);
+    }
+    out->notes.push_back("rewrite, " + SplitSince(split, options.rewrites));
+    out->rewrite = Median(rewrites);
+    (void)DirFreeBuffer(large);
 
-    // 4. List a container of 10000 objects.
     for (int i = 0; i < kValues; ++i) {
         char name[64];
-        std::snprintf(name, sizeof name, "user%05d.Many.Bench", i);
-        Check(DirInitBuffer(ctx, kDirOpAdd, buf), "init");
-        Check(DirPutAttrName(ctx, buf, "Object Class"), "name");
-        Check(DirPutAttrValue(ctx, buf, kDirSyntaxClassName, "User"), "class");
-        Check(DirAddObject(ctx, name, 0, 0, buf), "add object");
+        std::snprintf(name, sizeof name, "user%05d.%s", i, kContainer);
+        AddObject(ctx, buf, name, "User");
     }
-    start = Clock::now();
-    const size_t listed = ListAll(ctx, "Many.Bench", &replies);
-    std::printf("list of %zu objects: %.1f ms in %d replies of 4096 bytes\n", listed,
-                Micros(Clock::now() - start) / 1000.0, replies);
-
+    auto listMedian = [&](int32_t context, const char* who) {
+        std::vector<double> times;
+        const Split listSplit;
+        for (int round = 0; round < 3; ++round) {
+            const auto start = Clock::now();
+            if (ListAll(context, kContainer) != static_cast<size_t>(kValues)) {
+                std::fprintf(stderr, "the list did not give %d objects\n", kValues);
+                std::exit(1);
+            }
+            times.push_back(Micros(Clock::now() - start) / 1000.0);
+        }
+        out->notes.push_back(std::string("list as ") + who + ", " + SplitSince(listSplit, 3));
+        return Median(times);
+    };
+    out->list = listMedian(ctx, "the supervisor");
     (void)DirFreeBuffer(buf);
-    (void)DirFreeBuffer(large);
     (void)DirFreeContext(ctx);
+    Check(DirLogin(kReader, nullptr), "login as the reader");
+    const int32_t reader = DirCreateContext();
+    Check(reader > 0 ? kDirOk : reader, "context");
+    out->listLimited = listMedian(reader, "a user with Browse only");
+    (void)DirFreeContext(reader);
     Check(DirCloseStore(), "close");
-    std::printf("floor at end: median %.1f us\n", Median(probe.Samples(200)));
+}
+
+void RemoveSqlite(const std::string& file) {
     for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::filesystem::remove(store + suffix);
+        std::filesystem::remove(file + suffix);
+    }
+}
+
+std::string Cell(double value, const char* unit) {
+    if (std::isnan(value)) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, unit);
+    return text;
+}
+
+std::string Ratio(double ldap, double sqlite) {
+    if (std::isnan(ldap) || std::isnan(sqlite) || sqlite <= 0) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2fx", ldap / sqlite);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::vector<std::string> stores;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--rewrites" && i + 1 < argc) {
+            options.rewrites = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--modifies" && i + 1 < argc) {
+            options.modifies = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--store" && i + 1 < argc) {
+            stores.emplace_back(argv[++i]);
+            if (stores.back() != "memory" && stores.back() != "sqlite" && stores.back() != "ldap") {
+                std::fprintf(stderr, "dirclient_bench: --store takes memory, sqlite or ldap\n");
+                return 2;
+            }
+        } else if (!arg.empty() && arg.front() == '-') {
+            std::fprintf(stderr, "usage: dirclient_bench [DIRECTORY] [--store memory|sqlite|ldap]... "
+                                 "[--rewrites N] [--modifies N]\n");
+            return 2;
+        } else {
+            options.dir = arg;
+        }
+    }
+    if (stores.empty()) {
+        stores = {"memory", "sqlite", "ldap"};
+    }
+    if (sodium_init() < 0) {
+        return 1;
+    }
+    // Sign-in is not measured: the cheapest hash keeps the set-up short.
+    Check(DirSetPasswordHashCost(crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN), "hash cost");
+    SyncProbe probe(options.dir);
+    std::map<std::string, Figures> figures;
+    for (const auto& store : stores) {
+        std::fprintf(stderr, "measuring the %s store...\n", store.c_str());
+        Figures& f = figures[store];
+        if (store == "memory") {
+            MeasureModify("", options, probe, &f);
+            MeasureBulk("", options, &f);
+        } else if (store == "sqlite") {
+            const std::string durable = options.dir + "/dirclient-bench-modify.db";
+            const std::string bulk = options.dir + "/dirclient-bench.db";
+            RemoveSqlite(durable);
+            RemoveSqlite(bulk);
+            MeasureModify(durable, options, probe, &f);
+            MeasureBulk(bulk, options, &f);
+            RemoveSqlite(durable);
+            RemoveSqlite(bulk);
+        } else {
+            dirtest::SlapdServer::Options durableOptions;
+            durableOptions.durable = true;
+            dirtest::SlapdServer durable;
+            dirtest::SlapdServer fast;
+            if (!durable.Start(durableOptions) || !fast.Start()) {
+                std::fprintf(stderr, "dirclient_bench: no LDAP server: %s%s\n", durable.Problem().c_str(),
+                             fast.Problem().c_str());
+                return 1;
+            }
+            const std::string durableUrl = durable.NewDirectory();
+            const std::string fastUrl = fast.NewDirectory();
+            if (durableUrl.empty() || fastUrl.empty()) {
+                std::fprintf(stderr, "dirclient_bench: the LDAP server refused a new directory\n");
+                return 1;
+            }
+            g_serverPid = durable.Pid();
+            MeasureModify(durableUrl, options, probe, &f);
+            g_serverPid = fast.Pid();
+            MeasureBulk(fastUrl, options, &f);
+            g_serverPid = 0;
+        }
+    }
+
+    auto row = [&](const char* what, double Figures::*field, const char* unit, const char* aim) {
+        const Figures none;
+        const Figures& m = figures.count("memory") ? figures["memory"] : none;
+        const Figures& s = figures.count("sqlite") ? figures["sqlite"] : none;
+        const Figures& l = figures.count("ldap") ? figures["ldap"] : none;
+        std::printf("%-34s %12s %12s %12s %10s   %s\n", what, Cell(m.*field, unit).c_str(),
+                    Cell(s.*field, unit).c_str(), Cell(l.*field, unit).c_str(),
+                    Ratio(l.*field, s.*field).c_str(), aim);
+    };
+    std::printf("%-34s %12s %12s %12s %10s   %s\n", "measure", "memory", "sqlite", "ldap", "ldap/sqlite",
+                "aim for ldap");
+    row("durable single-value modify", &Figures::modify, "us", "within 2x of sqlite");
+    row("  fsync floor beside it", &Figures::modifyFloor, "us", "");
+    row("rewrite 10,000 values, 1 request", &Figures::rewrite, "ms", "< 10 ms");
+    row("list 10,000 children", &Figures::list, "ms", "< 40 ms");
+    row("  as a user with Browse only", &Figures::listLimited, "ms", "within 3x of the supervisor");
+    row("single-value add, first 1000", &Figures::addFirst, "us", "");
+    row("single-value add, last 1000", &Figures::addLast, "us", "within 1.2x of the first 1000");
+    for (const auto& [name, f] : figures) {
+        std::printf("%s: limited/supervisor list %.2fx, last/first adds %.2fx\n", name.c_str(),
+                    f.listLimited / f.list, f.addLast / f.addFirst);
+        for (const auto& note : f.notes) {
+            std::printf("  %s\n", note.c_str());
+        }
     }
     return 0;
 }

@@ -1,8 +1,11 @@
 #include "tests/platform/dirclient/SlapdServer.h"
 
+#include <arpa/inet.h>
 #include <ldap.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,7 +96,7 @@ bool SlapdServer::Start(const Options& options) {
     config.folder = m_folder;
     config.suffix = m_suffix;
     config.managerPassword = m_managerPassword;
-    config.durable = false;
+    config.durable = options.durable;
     config.serverId = options.serverId;
     config.peers = options.peers;
     config.replicatorPassword = options.replicatorPassword;
@@ -240,6 +243,24 @@ std::string SlapdServer::NewDirectory() {
         return {};
     }
     return Url(base);
+}
+
+int SlapdServer::FreeLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return 0;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(fd);
+    return port;
 }
 
 SlapdServer& SlapdServer::Shared() {

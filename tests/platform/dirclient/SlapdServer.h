@@ -1,6 +1,7 @@
-// A throwaway OpenLDAP server for tests: its own folder, a configuration made by kelnt-ldap's code, the
-// directory's schema and access rules, and a unix socket (plus a loopback port when asked) as the only ways
-// in. Each test gets a fresh directory below the server's suffix, so that one server serves a whole program.
+// A throwaway OpenLDAP server for tests and benchmarks: its own folder, a configuration made by kelnt-ldap's
+// code, the directory's schema and access rules, and a unix socket (plus a port on 127.0.0.1 when asked) as
+// the only ways in. Each test gets a fresh directory below the server's suffix, so that one server serves a
+// whole program. Built as the static library kelnt_slapd.
 #pragma once
 
 #include <sys/types.h>
@@ -17,6 +18,9 @@ public:
         int serverId = 0;               // with peers: one of several replicating providers
         std::vector<std::string> peers; // the other providers' ldap:// URLs
         std::string replicatorPassword;
+        // A provider other than the first starts with an empty database and receives the suffix, the
+        // replicator's entry and every directory from its peers.
+        bool durable = false; // true: every write synced to disk, as an operator's server
     };
 
     SlapdServer() = default;
@@ -38,11 +42,16 @@ public:
     std::string PortUrl(const std::string& base) const;
     const std::string& Problem() const { return m_problem; }
     const std::string& Suffix() const { return m_suffix; }
+    const std::string& Folder() const { return m_folder; }
+    pid_t Pid() const { return m_pid; }
     // Adds the LDIF as the manager; false when the server refuses it.
     bool AddAsManager(const std::string& ldif);
 
     // The server shared by one test program, started on first use and stopped when the program ends.
     static SlapdServer& Shared();
+    // A TCP port on 127.0.0.1 that nothing listens on now (0 when none could be had). Another process may
+    // take it before the server does; Start then fails with the server's log named in Problem().
+    static int FreeLoopbackPort();
 
 private:
     bool Launch();

@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/dirclient/DirErrors.h"
@@ -65,11 +66,23 @@ int32_t Code(int ldapCode) {
     }
 }
 
+// The values of one attribute in their order, with their keys for the duplicate checks of large lists.
+struct AttrList {
+    std::vector<StoredValue> list;
+    std::unordered_set<std::string> keys;
+
+    bool empty() const { return list.empty(); }
+    void Add(StoredValue value) {
+        keys.insert(value.key);
+        list.push_back(std::move(value));
+    }
+};
+
 struct Entry {
     ObjectRecord record;
     ObjectRecord original;                                  // as the server holds it
     std::map<std::string, std::vector<std::string>> image;  // folded LDAP attribute -> values on the server
-    std::map<std::string, std::vector<StoredValue>> values; // schema spelling -> values in their order
+    std::map<std::string, AttrList> values; // schema spelling -> values in their order
     bool onServer = false;
     bool deleted = false;
     bool recordDirty = false;
@@ -216,8 +229,16 @@ public:
         if (rc != kDirOk) {
             return rc;
         }
+        // Only a container can hold objects: the others need no count from the server.
+        std::vector<int64_t> containers;
+        for (int64_t id : ids) {
+            const ClassDef* classDef = FindClass(m_cache.at(id).record.className);
+            if (classDef == nullptr || classDef->container) {
+                containers.push_back(id);
+            }
+        }
         std::map<int64_t, uint32_t> counts;
-        rc = CountChildrenOf(ids, &counts);
+        rc = CountChildrenOf(containers, &counts);
         if (rc != kDirOk) {
             return rc;
         }
@@ -308,10 +329,16 @@ public:
             return rc;
         }
         for (auto& [other, cached] : m_cache) {
-            for (auto& [attr, list] : cached.values) {
-                const size_t before = list.size();
-                std::erase_if(list, [id](const StoredValue& value) { return value.ref == id; });
-                if (list.size() != before) {
+            for (auto& [attr, values] : cached.values) {
+                const size_t before = values.list.size();
+                std::erase_if(values.list, [&](const StoredValue& value) {
+                    if (value.ref != id) {
+                        return false;
+                    }
+                    values.keys.erase(value.key);
+                    return true;
+                });
+                if (values.list.size() != before) {
                     cached.dirtyAttrs.insert(attr);
                 }
             }
@@ -326,27 +353,26 @@ public:
         if (rc != kDirOk) {
             return rc == kDirErrNoSuchObject ? kDirOk : rc;
         }
-        for (const auto& [name, list] : entry->values) {
+        for (const auto& [name, values] : entry->values) {
             if (attr.empty() || name == attr) {
-                out->insert(out->end(), list.begin(), list.end());
+                out->insert(out->end(), values.list.begin(), values.list.end());
             }
         }
         return kDirOk;
     }
     int32_t HasValue(int64_t object, const std::string& attr, const std::string& key, bool* found) override {
         *found = false;
-        std::vector<StoredValue>* list = nullptr;
-        const int32_t rc = Values(object, attr, &list);
-        if (rc == kDirOk && list != nullptr) {
-            *found =
-                std::any_of(list->begin(), list->end(), [&](const StoredValue& v) { return v.key == key; });
+        AttrList* values = nullptr;
+        const int32_t rc = Values(object, attr, &values);
+        if (rc == kDirOk && values != nullptr) {
+            *found = values->keys.count(key) != 0;
         }
         return rc == kDirErrNoSuchObject ? kDirOk : rc;
     }
     int32_t CountValues(int64_t object, const std::string& attr, uint32_t* count) override {
-        std::vector<StoredValue>* list = nullptr;
-        const int32_t rc = Values(object, attr, &list);
-        *count = list == nullptr ? 0 : static_cast<uint32_t>(list->size());
+        AttrList* values = nullptr;
+        const int32_t rc = Values(object, attr, &values);
+        *count = values == nullptr ? 0 : static_cast<uint32_t>(values->list.size());
         return rc == kDirErrNoSuchObject ? kDirOk : rc;
     }
     int32_t InsertValue(int64_t object, const StoredValue& value) override {
@@ -355,11 +381,11 @@ public:
         if (rc != kDirOk) {
             return rc;
         }
-        auto& list = entry->values[value.attr];
-        if (std::any_of(list.begin(), list.end(), [&](const StoredValue& v) { return v.key == value.key; })) {
+        auto& values = entry->values[value.attr];
+        if (values.keys.count(value.key) != 0) {
             return kDirErrValueExists;
         }
-        list.push_back(value);
+        values.Add(value);
         entry->dirtyAttrs.insert(value.attr);
         return kDirOk;
     }
@@ -373,12 +399,11 @@ public:
         if (it == entry->values.end()) {
             return kDirErrNoSuchValue;
         }
-        const auto value = std::find_if(it->second.begin(), it->second.end(),
-                                        [&](const StoredValue& v) { return v.key == key; });
-        if (value == it->second.end()) {
+        if (it->second.keys.erase(key) == 0) {
             return kDirErrNoSuchValue;
         }
-        it->second.erase(value);
+        auto& list = it->second.list;
+        list.erase(std::find_if(list.begin(), list.end(), [&](const StoredValue& v) { return v.key == key; }));
         entry->dirtyAttrs.insert(attr);
         return kDirOk;
     }
@@ -593,7 +618,7 @@ private:
                         ber_free(ber, 0);
                         return false;
                     }
-                    list.push_back(std::move(value));
+                    list.Add(std::move(value));
                 }
                 ldap_value_free_len(values);
             }
@@ -627,7 +652,7 @@ private:
         return kDirOk;
     }
 
-    int32_t Values(int64_t object, const std::string& attr, std::vector<StoredValue>** list) {
+    int32_t Values(int64_t object, const std::string& attr, AttrList** list) {
         *list = nullptr;
         Entry* entry = nullptr;
         const int32_t rc = Load(object, &entry);
@@ -756,8 +781,8 @@ private:
 
     std::vector<StoredValue> AllValues(const Entry& entry) const {
         std::vector<StoredValue> all;
-        for (const auto& [attr, list] : entry.values) {
-            all.insert(all.end(), list.begin(), list.end());
+        for (const auto& [attr, values] : entry.values) {
+            all.insert(all.end(), values.list.begin(), values.list.end());
         }
         return all;
     }
@@ -876,8 +901,11 @@ private:
         }
         for (const auto& step : redo) {
             const int rc = Apply(step);
+            // What was applied already answers that it is there (or gone) now.
             const bool done = rc == LDAP_SUCCESS || (step.kind == Step::Add && rc == LDAP_ALREADY_EXISTS) ||
-                              (step.kind != Step::Add && rc == LDAP_NO_SUCH_OBJECT);
+                              (step.kind != Step::Add && rc == LDAP_NO_SUCH_OBJECT) ||
+                              (step.kind == Step::Modify &&
+                               (rc == LDAP_TYPE_OR_VALUE_EXISTS || rc == LDAP_NO_SUCH_ATTRIBUTE));
             if (!done) {
                 return Code(rc);
             }
@@ -891,6 +919,53 @@ private:
         clear.mods.emplace_back(LDAP_MOD_DELETE, "kelPending", std::vector<std::string>{journal});
         const int rc = Apply(clear);
         return rc == LDAP_SUCCESS || rc == LDAP_NO_SUCH_ATTRIBUTE ? kDirOk : Code(rc);
+    }
+
+    // The change of one attribute as the values it loses and the values it gains, when that keeps the
+    // order the client holds (the server appends what is added): a large list then costs what changed,
+    // not the whole list. false: only a replacement says it.
+    static bool AddChanges(const std::string& attr, const std::vector<std::string>& before,
+                           const std::vector<std::string>& after, Step* step) {
+        if (attr == "userPassword" || IsRecordAttribute(attr)) {
+            return false;
+        }
+        const std::unordered_set<std::string> afterSet(after.begin(), after.end());
+        const std::unordered_set<std::string> beforeSet(before.begin(), before.end());
+        if (afterSet.size() != after.size() || beforeSet.size() != before.size()) {
+            return false;
+        }
+        std::vector<std::string> removed;
+        size_t kept = 0;
+        for (const auto& value : before) {
+            if (afterSet.count(value) == 0) {
+                removed.push_back(value);
+            } else if (kept < after.size() && after[kept] == value) {
+                ++kept;
+            } else if (!IsSetAttribute(attr)) {
+                return false; // the order changed
+            }
+        }
+        std::vector<std::string> added;
+        for (const auto& value : after) {
+            if (beforeSet.count(value) == 0) {
+                added.push_back(value);
+            }
+        }
+        if (!IsSetAttribute(attr) && kept + added.size() != after.size()) {
+            return false;
+        }
+        if (!removed.empty()) {
+            step->mods.emplace_back(LDAP_MOD_DELETE, attr, std::move(removed));
+        }
+        if (!added.empty()) {
+            step->mods.emplace_back(LDAP_MOD_ADD, attr, std::move(added));
+        }
+        return true;
+    }
+    static bool IsSetAttribute(const std::string& attr) { return attr == "kelRefs" || attr == "kelGrant"; }
+    static bool IsRecordAttribute(const std::string& attr) {
+        return attr == "kelParent" || attr == "kelLeaf" || attr == "kelLeafKey" || attr == "kelModTime" ||
+               attr == "kelHasPassword" || attr == "kelClass";
     }
 
     // A request is sent as steps, not as a server transaction (slapd 2.5's transactions bring the server down
@@ -968,12 +1043,18 @@ private:
             static const std::vector<std::string> kNone;
             for (const auto& attr : replace) {
                 const auto it = encoded.find(attr);
-                modify.mods.emplace_back(LDAP_MOD_REPLACE, attr, it == encoded.end() ? kNone : it->second);
+                const auto& now = it == encoded.end() ? kNone : it->second;
+                const auto was = entry.image.find(FoldName(attr));
+                if (!AddChanges(attr, was == entry.image.end() ? kNone : was->second, now, &modify)) {
+                    modify.mods.emplace_back(LDAP_MOD_REPLACE, attr, now);
+                }
                 if (attr != "userPassword") { // never readable, so never put back
-                    const auto was = entry.image.find(FoldName(attr));
                     undo.mods.emplace_back(LDAP_MOD_REPLACE, attr,
                                            was == entry.image.end() ? kNone : was->second);
                 }
+            }
+            if (modify.mods.empty()) {
+                continue;
             }
             (password.empty() ? modifies : passwords).push_back(std::move(modify));
             (password.empty() ? modifiesUndo : passwordsUndo).push_back(std::move(undo));
@@ -989,7 +1070,7 @@ private:
         if (redo.empty() && !m_metaDirty && !m_lastIdDirty) {
             return kDirOk; // a request that changed nothing leaves the server alone
         }
-        const std::string journal = Encode(redo);
+        const std::string journal = redo.size() > 1 ? Encode(redo) : std::string();
         Step begin{Step::Modify, m_base, {}};
         begin.mods.emplace_back(LDAP_MOD_DELETE, "kelSerial", std::vector<std::string>{m_serial});
         begin.mods.emplace_back(LDAP_MOD_ADD, "kelSerial",
@@ -1001,7 +1082,9 @@ private:
             meta.push_back(key + "=" + value);
         }
         begin.mods.emplace_back(LDAP_MOD_REPLACE, "kelMeta", meta);
-        if (!redo.empty()) {
+        // One step needs no record: stopped before it, nothing was applied.
+        const bool journaled = redo.size() > 1;
+        if (journaled) {
             begin.mods.emplace_back(LDAP_MOD_ADD, "kelPending", std::vector<std::string>{journal});
         }
         int rc = Apply(begin);
@@ -1024,10 +1107,12 @@ private:
             for (size_t back = std::min(i, undo.size()); back-- > 0;) {
                 (void)Apply(undo[back]);
             }
-            (void)RemoveJournal(journal);
+            if (journaled) {
+                (void)RemoveJournal(journal);
+            }
             return Code(rc);
         }
-        return RemoveJournal(journal);
+        return journaled ? RemoveJournal(journal) : kDirOk;
     }
 
     std::string LdapName(const std::string& attr) const {

@@ -92,9 +92,15 @@ struct Entry {
 
 class LdapStore final : public DirStore {
 public:
-    LdapStore(LDAP* ld, std::string serverUri, std::string base)
-        : m_ld(ld), m_serverUri(std::move(serverUri)), m_base(std::move(base)) {}
-    ~LdapStore() override { ldap_unbind_ext_s(m_ld, nullptr, nullptr); }
+    // ld reads, as nobody: the access rules let nobody read at once, without working out any grant, and
+    // every read right is the client's check anyway. writer is bound as the identity signed in, whose
+    // rights the server checks on every write.
+    LdapStore(LDAP* ld, LDAP* writer, std::string serverUri, std::string base)
+        : m_ld(ld), m_writer(writer), m_serverUri(std::move(serverUri)), m_base(std::move(base)) {}
+    ~LdapStore() override {
+        ldap_unbind_ext_s(m_writer, nullptr, nullptr);
+        ldap_unbind_ext_s(m_ld, nullptr, nullptr);
+    }
 
     int32_t LoadSchemaNames() {
         // The attribute names are read back from the server, so that the client and the server agree on them
@@ -142,7 +148,7 @@ public:
 
     int32_t Bind(const std::string& dn, std::string_view password) {
         berval credentials{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
-        const int rc = ldap_sasl_bind_s(m_ld, dn.empty() ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE,
+        const int rc = ldap_sasl_bind_s(m_writer, dn.empty() ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE,
                                         &credentials, nullptr, nullptr, nullptr);
         if (rc == LDAP_SUCCESS) {
             m_bindDn = dn;
@@ -879,13 +885,13 @@ private:
         switch (step.kind) {
         case Step::Add: {
             auto list = mods.Finish();
-            return ldap_add_ext_s(m_ld, step.dn.c_str(), list.data(), nullptr, nullptr);
+            return ldap_add_ext_s(m_writer, step.dn.c_str(), list.data(), nullptr, nullptr);
         }
         case Step::Delete:
-            return ldap_delete_ext_s(m_ld, step.dn.c_str(), nullptr, nullptr);
+            return ldap_delete_ext_s(m_writer, step.dn.c_str(), nullptr, nullptr);
         case Step::Modify: {
             auto list = mods.Finish();
-            return ldap_modify_ext_s(m_ld, step.dn.c_str(), list.data(), nullptr, nullptr);
+            return ldap_modify_ext_s(m_writer, step.dn.c_str(), list.data(), nullptr, nullptr);
         }
         }
         return LDAP_OTHER;
@@ -1121,6 +1127,7 @@ private:
     }
 
     LDAP* m_ld;
+    LDAP* m_writer;
     std::string m_bindDn;
     std::string m_bindPassword;
     std::string m_serverUri;
@@ -1168,14 +1175,19 @@ int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, st
         return kDirErrBadArgument;
     }
     const std::string serverUri = url.substr(0, slash);
-    LDAP* ld = nullptr;
-    if (ldap_initialize(&ld, serverUri.c_str()) != LDAP_SUCCESS) {
-        *problem = "cannot use the address " + serverUri;
-        return kDirErrBadArgument;
+    LDAP* connections[2] = {nullptr, nullptr};
+    for (LDAP*& ld : connections) {
+        if (ldap_initialize(&ld, serverUri.c_str()) != LDAP_SUCCESS) {
+            if (connections[0] != nullptr) {
+                ldap_unbind_ext_s(connections[0], nullptr, nullptr);
+            }
+            *problem = "cannot use the address " + serverUri;
+            return kDirErrBadArgument;
+        }
+        int version = LDAP_VERSION3;
+        ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
     }
-    int version = LDAP_VERSION3;
-    ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
-    auto store = std::make_unique<LdapStore>(ld, serverUri, base);
+    auto store = std::make_unique<LdapStore>(connections[0], connections[1], serverUri, base);
     int32_t rc = store->Bind("", "");
     if (rc != kDirOk) {
         *problem = "the server at " + serverUri + " does not answer";

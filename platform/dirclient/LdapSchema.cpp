@@ -38,6 +38,7 @@ constexpr OwnAttribute kOwnAttributes[] = {
     {"kelModTime", kIntegerSyntax, true, "the time of the last change"},
     {"kelHasPassword", kBooleanSyntax, true, "whether the user has a password of its own"},
     {"kelRefs", kDnSyntax, false, "the objects that values of this object name"},
+    {"kelAttrCount", kIntegerSyntax, true, "how many attributes of the object hold values"},
     {"kelGrant", kDnSyntax, false, "what the ACL values of this object grant, for the access rules"},
     {"kelSerial", kIntegerSyntax, true, "raised by every write request"},
     {"kelLastId", kIntegerSyntax, true, "the highest id ever given"},
@@ -211,6 +212,9 @@ std::vector<std::string> AccessRules(std::string_view suffix) {
     rules.push_back(sub +
                     "filter=(objectClass=kelStore) attrs=kelSerial,kelLastId,kelMeta,kelPending,children " +
                     replicator + "by users write by * read");
+    // What a listing reads, first: the server walks the rules in order for every attribute it returns.
+    rules.push_back(object + " attrs=kelId,kelClass by * read");
+    rules.push_back(object + " attrs=kelModTime,kelRefs,kelAttrCount by users write by * read");
     rules.push_back(object + " attrs=userPassword " + replicator + "by anonymous auth by " + super +
                     " write by self write by * auth");
     rules.push_back(object + " attrs=kelHasPassword " + nobody + "by " + super +
@@ -225,7 +229,6 @@ std::vector<std::string> AccessRules(std::string_view suffix) {
     // A move needs Delete where the object was; Create where it goes is the client's check.
     rules.push_back(object + " attrs=kelParent " + nobody + "by " + GrantSet("[cn=e-super,] | [cn=e-delete,]") +
                     " write by * read");
-    rules.push_back(object + " attrs=kelModTime,kelRefs by users write by * read");
     const std::string aclName = Lower(AttributeName(kAttrAcl));
     rules.push_back(object + " attrs=kelGrant " + nobody + "by " +
                     GrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + aclName + ",]") + " write by * read");
@@ -399,7 +402,9 @@ EntryValues EncodeObject(const ObjectRecord& record, const std::vector<StoredVal
         entry["kelHasPassword"] = {record.passwordHash.empty() ? "FALSE" : "TRUE"};
     }
     std::set<int64_t> refs;
+    std::set<std::string> attrs;
     for (const auto& value : values) {
+        attrs.insert(value.attr);
         entry[AttributeName(value.attr)].push_back(EncodeValue(value));
         if (value.ref != 0) {
             refs.insert(value.ref);
@@ -408,6 +413,8 @@ EntryValues EncodeObject(const ObjectRecord& record, const std::vector<StoredVal
     for (int64_t ref : refs) {
         entry["kelRefs"].push_back(ObjectDn(ref, base));
     }
+    // A listing reads this rather than every value of every child.
+    entry["kelAttrCount"] = {std::to_string(attrs.size())};
     auto grants = GrantsOf(values, base);
     if (!grants.empty()) {
         entry["kelGrant"] = std::move(grants);

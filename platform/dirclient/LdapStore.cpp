@@ -81,6 +81,8 @@ struct AttrList {
 struct Entry {
     ObjectRecord record;
     ObjectRecord original;                                  // as the server holds it
+    bool partial = false;   // read for a listing: the record without the values
+    uint32_t attrCount = 0; // of a partial entry, as the server counted them
     std::map<std::string, std::vector<std::string>> image;  // folded LDAP attribute -> values on the server
     std::map<std::string, AttrList> values; // schema spelling -> values in their order
     bool onServer = false;
@@ -253,14 +255,29 @@ public:
             ChildSummary summary;
             summary.record = entry.record;
             summary.subordinateCount = counts[id];
-            for (const auto& [attr, list] : entry.values) {
-                summary.attrCount += list.empty() ? 0 : 1;
+            if (entry.partial) {
+                summary.attrCount = entry.attrCount;
+            } else {
+                for (const auto& [attr, list] : entry.values) {
+                    summary.attrCount += list.empty() ? 0 : 1;
+                }
             }
             out->push_back(std::move(summary));
         }
-        std::stable_sort(out->begin(), out->end(), [](const ChildSummary& a, const ChildSummary& b) {
-            return FoldName(a.record.leaf) < FoldName(b.record.leaf);
-        });
+        // Each leaf folded once, not at every comparison of the sort.
+        std::vector<std::pair<std::string, size_t>> order;
+        order.reserve(out->size());
+        for (size_t i = 0; i < out->size(); ++i) {
+            order.emplace_back(FoldName((*out)[i].record.leaf), i);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<ChildSummary> sorted;
+        sorted.reserve(out->size());
+        for (const auto& [key, index] : order) {
+            sorted.push_back(std::move((*out)[index]));
+        }
+        *out = std::move(sorted);
         return kDirOk;
     }
     int32_t CountChildren(int64_t parent, uint32_t* count) override {
@@ -550,15 +567,17 @@ private:
 
     // Reads the entries the filter finds into the request's copy (an entry the request has already read
     // keeps the request's version) and gives their ids.
-    int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, bool wantValues = true,
+    enum Want { kWhole, kRecordOnly };
+    int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, Want want = kWhole,
                        const std::string& entry = {}) {
         ids->clear();
         LDAPMessage* result = nullptr;
-        char noAttrs[] = "1.1";
-        char* none[] = {noAttrs, nullptr};
+        static const char* const kRecordAttrs[] = {"kelParent",      "kelLeaf",      "kelClass", "kelModTime",
+                                                   "kelHasPassword", "kelAttrCount", nullptr};
         const int rc = ldap_search_ext_s(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
                                          entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
-                                         wantValues ? nullptr : none, 0, nullptr, nullptr, nullptr, 0, &result);
+                                         want == kRecordOnly ? const_cast<char**>(kRecordAttrs) : nullptr, 0,
+                                         nullptr, nullptr, nullptr, 0, &result);
         if (rc == LDAP_NO_SUCH_OBJECT && !entry.empty()) {
             ldap_msgfree(result);
             return kDirOk; // an object that is not there
@@ -575,13 +594,17 @@ private:
                 continue;
             }
             ids->push_back(id);
-            if (wantValues && m_cache.count(id) == 0) {
+            const auto cached = m_cache.find(id);
+            // A partial entry is never changed (every change reads the whole entry first), so a whole one
+            // may take its place.
+            if (cached == m_cache.end() || (cached->second.partial && want == kWhole)) {
                 Entry entry;
+                entry.partial = want == kRecordOnly;
                 if (!Parse(e, id, &entry)) {
                     ldap_msgfree(result);
                     return kDirErrStoreDamaged;
                 }
-                m_cache.emplace(id, std::move(entry));
+                m_cache.insert_or_assign(id, std::move(entry));
             }
         }
         ldap_msgfree(result);
@@ -599,6 +622,7 @@ private:
             static_cast<uint32_t>(std::strtoul(First(e, "kelModTime").c_str(), nullptr, 10));
         entry->record.passwordHash = First(e, "kelHasPassword") == "TRUE" ? std::string(kServerPassword) : "";
         entry->original = entry->record;
+        entry->attrCount = static_cast<uint32_t>(std::strtoul(First(e, "kelAttrCount").c_str(), nullptr, 10));
         BerElement* ber = nullptr;
         for (char* attr = ldap_first_attribute(m_ld, e, &ber); attr != nullptr;
              attr = ldap_next_attribute(m_ld, e, ber)) {
@@ -639,10 +663,10 @@ private:
             return kDirErrStoreFailed;
         }
         auto it = m_cache.find(id);
-        if (it == m_cache.end()) {
+        if (it == m_cache.end() || it->second.partial) {
             std::vector<int64_t> ids;
             // The entry by its DN: no index is walked.
-            const int32_t rc = SearchInto("(objectClass=kelObject)", &ids, true, ObjectDn(id, m_base));
+            const int32_t rc = SearchInto("(objectClass=kelObject)", &ids, kWhole, ObjectDn(id, m_base));
             if (rc != kDirOk) {
                 return rc;
             }
@@ -674,8 +698,8 @@ private:
 
     int32_t Children(int64_t parent, std::vector<int64_t>* ids) {
         std::vector<int64_t> found;
-        const int32_t rc =
-            SearchInto("(kelParent=" + ObjectDn(parent, m_base) + ")", &found);
+        // The records alone: a listing of many children must not carry all their values.
+        const int32_t rc = SearchInto("(kelParent=" + ObjectDn(parent, m_base) + ")", &found, kRecordOnly);
         if (rc != kDirOk) {
             return rc;
         }
@@ -971,7 +995,7 @@ private:
     static bool IsSetAttribute(const std::string& attr) { return attr == "kelRefs" || attr == "kelGrant"; }
     static bool IsRecordAttribute(const std::string& attr) {
         return attr == "kelParent" || attr == "kelLeaf" || attr == "kelLeafKey" || attr == "kelModTime" ||
-               attr == "kelHasPassword" || attr == "kelClass";
+               attr == "kelHasPassword" || attr == "kelClass" || attr == "kelAttrCount";
     }
 
     // A request is sent as steps, not as a server transaction (slapd 2.5's transactions bring the server down
@@ -1033,7 +1057,7 @@ private:
                 }
             }
             if (!entry.dirtyAttrs.empty()) {
-                replace.insert("kelRefs");
+                replace.insert({"kelRefs", "kelAttrCount"});
                 for (const auto& attr : entry.dirtyAttrs) {
                     replace.insert(LdapName(attr));
                     if (NamesEqual(attr, kAttrAcl)) {

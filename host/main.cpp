@@ -27,7 +27,9 @@
 #include "host/UiCommands.h"
 #include "host/services/HostServices.h"
 #include "host/services/SnapinLoader.h"
+#include "module/core/Language.h"
 #include "platform/dirclient/DirClient.h"
+#include "platform/ui/window/FrameTexts.h"
 #include "platform/winapi/WinApi.h"
 
 namespace {
@@ -203,6 +205,8 @@ int main(int argc, char** argv) {
     if (!options.language.empty())
         (void)RegistrySetSessionString(HKEY_LOCAL_MACHINE, "Software\\Tandry\\SessionSettings", "CVLANGUAGE",
                                        options.language.c_str());
+    // The frames the host draws around pages speak the module's language.
+    SetFrameLanguage(options.language.empty() ? ReadLanguageName() : options.language);
     char treeName[64] = {};
     if (DirGetTreeName(treeName, sizeof treeName) == 0)
         HostServices::Instance().SetTreeName(treeName);

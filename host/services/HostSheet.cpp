@@ -1,6 +1,10 @@
 #include "host/services/HostSheet.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "host/services/HostServices.h"
+#include "platform/ui/window/FrameTexts.h"
 #include "platform/ui/window/Gdi.h"
 #include "platform/ui/window/PropertySheet.h"
 #include "platform/ui/window/Window.h"
@@ -149,15 +153,27 @@ void HostSheet::LayOut() {
         const char* text;
         uint32_t styles;
     };
-    const Button buttons[] = {{IDOK, "OK", kRcStyleDefault},
-                              {IDCANCEL, "Cancel", 0},
-                              {ID_APPLY_NOW, "&Apply", m_changes.empty() ? kRcStyleDisabled : 0u}};
-    int x = frameWidth - kMargin - 3 * kButtonWidth - 2 * kButtonGap;
+    const Button buttons[] = {{IDOK, FrameTextOf(FrameText::Ok), kRcStyleDefault},
+                              {IDCANCEL, FrameTextOf(FrameText::Cancel), 0},
+                              {ID_APPLY_NOW, FrameTextOf(FrameText::Apply),
+                               m_changes.empty() ? kRcStyleDisabled : 0u}};
+    // As wide as the longest text needs (another language's may be longer), never narrower than usual.
+    int buttonWidth = kButtonWidth;
+    if (HDC dc = GetDC(m_frame); dc != nullptr) {
+        for (const Button& button : buttons) {
+            SIZE size{};
+            if (GetTextExtentPoint32A(dc, button.text, static_cast<int>(std::strlen(button.text)), &size)) {
+                buttonWidth = std::max(buttonWidth, static_cast<int>(size.cx) + 12);
+            }
+        }
+        ReleaseDC(m_frame, dc);
+    }
+    int x = frameWidth - kMargin - 3 * buttonWidth - 2 * kButtonGap;
     for (const Button& button : buttons) {
         static_cast<void>(
             CreateControl(m_frame, RcControl{static_cast<uint32_t>(button.id), kRcButton, button.text, x,
-                                             buttonTop, kButtonWidth, kButtonHeight, button.styles}));
-        x += kButtonWidth + kButtonGap;
+                                             buttonTop, buttonWidth, kButtonHeight, button.styles}));
+        x += buttonWidth + kButtonGap;
     }
 }
 

@@ -146,7 +146,8 @@ TEST_F(LanguageProgramTest, GermanTextsReachTheSheetAndTheMessageBoxes) {
         args.insert(args.end(), choice.begin(), choice.end());
         args.insert(args.end(),
                     {"-c", "details jdoe.NTDOM.Corp; show; type 1017 Abc12345; type 1018 Xyz; apply; "
-                           "cancel; details NTDOM.Corp; page Richtlinien; type 1142 20; apply"});
+                           "cancel; details NTDOM.Corp; page Richtlinien; type 1142 20; apply; cancel; "
+                           "details Mary.Sales.Corp; click 124; show; cancel"});
         RunResult r = Run(args);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("65535 | static | - | Vollständiger Name:\n"), std::string::npos) << r.out;
@@ -159,12 +160,18 @@ TEST_F(LanguageProgramTest, GermanTextsReachTheSheetAndTheMessageBoxes) {
             r.out.find("message 32 | Die minimale Kennwortlänge darf höchstens 14 Zeichen betragen. | ok\n"),
             std::string::npos)
             << r.out;
+        // The frame around the wizard's page speaks the language too.
+        EXPECT_NE(r.out.find("12323 | button | disabled | < &Zurück\n12324 | button | - | &Weiter >\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_NE(r.out.find("2 | button | - | Abbrechen\n"), std::string::npos) << r.out;
     }
     // The registry's language was used for that run only: the file still says German, and English is back
     // without it.
     RunResult english = Run({"--store", "s.db", "--registry", "r.reg", "--password", "admin-secret", "-c",
-                             "details jdoe.NTDOM.Corp; show"});
+                             "details jdoe.NTDOM.Corp; show; cancel; details Mary.Sales.Corp; click 124; show"});
     EXPECT_NE(english.out.find("65535 | static | - | Full name:\n"), std::string::npos) << english.out;
+    EXPECT_NE(english.out.find("12323 | button | disabled | < &Back\n"), std::string::npos) << english.out;
 }
 
 TEST_F(LanguageProgramTest, HelpAtATerminalShowsTheSectionAndScriptsKeepTheHelpLine) {

@@ -4,6 +4,8 @@
 #include "platform/ui/ResourceAccess.h"
 #include "platform/ui/WinApp.h"
 #include "platform/ui/window/Dc.h"
+#include "platform/ui/window/FrameTexts.h"
+#include "platform/ui/window/TextFace.h"
 #include "platform/ui/window/UiDriver.h"
 #include "platform/ui/window/WindowRecord.h"
 
@@ -241,18 +243,24 @@ INT_PTR CPropertySheet::DoModal() {
     };
     std::vector<Button> buttons;
     if (wizard) {
-        buttons = {{ID_WIZBACK, "< &Back", 0},
-                   {ID_WIZNEXT, "&Next >", kRcStyleDefault},
-                   {ID_WIZFINISH, "&Finish", kRcStyleHidden},
-                   {IDCANCEL, "Cancel", 0}};
+        buttons = {{ID_WIZBACK, FrameTextOf(FrameText::Back), 0},
+                   {ID_WIZNEXT, FrameTextOf(FrameText::Next), kRcStyleDefault},
+                   {ID_WIZFINISH, FrameTextOf(FrameText::Finish), kRcStyleHidden},
+                   {IDCANCEL, FrameTextOf(FrameText::Cancel), 0}};
     } else {
-        buttons = {{IDOK, "OK", kRcStyleDefault}, {IDCANCEL, "Cancel", 0}};
+        buttons = {{IDOK, FrameTextOf(FrameText::Ok), kRcStyleDefault},
+                   {IDCANCEL, FrameTextOf(FrameText::Cancel), 0}};
         if (apply) {
-            buttons.push_back({ID_APPLY_NOW, "&Apply", kRcStyleDisabled});
+            buttons.push_back({ID_APPLY_NOW, FrameTextOf(FrameText::Apply), kRcStyleDisabled});
         }
     }
     if (help) {
-        buttons.push_back({IDHELP, "Help", 0});
+        buttons.push_back({IDHELP, FrameTextOf(FrameText::Help), 0});
+    }
+    // As wide as the longest text needs (another language's may be longer), never narrower than usual.
+    int buttonWidth = kButtonWidth;
+    for (const Button& button : buttons) {
+        buttonWidth = std::max(buttonWidth, uiwin::TextFace::Default().Measure(uiwin::DecodeText(button.text)) + 12);
     }
     int width = m_pageArea.right + kMargin;
     int buttonTop = m_pageArea.bottom + kMargin;
@@ -260,7 +268,7 @@ INT_PTR CPropertySheet::DoModal() {
     std::vector<RcControl> controls;
     // Finish stands where Next stands; the others from the right edge leftwards.
     int slots = static_cast<int>(buttons.size()) - (wizard ? 1 : 0);
-    int x = width - kMargin - slots * kButtonWidth - (slots - 1) * kButtonGap;
+    int x = width - kMargin - slots * buttonWidth - (slots - 1) * kButtonGap;
     int nextX = 0;
     for (const Button& button : buttons) {
         int at = x;
@@ -270,10 +278,10 @@ INT_PTR CPropertySheet::DoModal() {
             if (button.id == ID_WIZNEXT) {
                 nextX = x;
             }
-            x += kButtonWidth + kButtonGap;
+            x += buttonWidth + kButtonGap;
         }
         controls.push_back(RcControl{static_cast<uint32_t>(button.id), kRcButton, button.text, at, buttonTop,
-                                     kButtonWidth, kButtonHeight, button.styles});
+                                     buttonWidth, kButtonHeight, button.styles});
     }
     RcDialog sheetTemplate{};
     sheetTemplate.caption = m_caption;

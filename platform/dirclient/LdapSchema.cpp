@@ -224,11 +224,11 @@ std::vector<std::string> AccessRules(std::string_view suffix) {
                     "this/kelParent/kelParent*)/kelGrant & (([cn=e-create,] | [cn=e-super,]) + " +
                     std::string(kSubjects) + ")\" +a continue by " + GrantSet("[cn=e-delete,]") +
                     " +z continue by * +rscxd");
-    rules.push_back(object + " attrs=kelLeaf,kelLeafKey " + nobody + "by " + GrantSet("[cn=e-super,] | [cn=e-rename,]") +
-                    " write by * read");
+    rules.push_back(object + " attrs=kelLeaf,kelLeafKey " + nobody + "by " +
+                    GrantSet("[cn=e-super,] | [cn=e-rename,]") + " write by * read");
     // A move needs Delete where the object was; Create where it goes is the client's check.
-    rules.push_back(object + " attrs=kelParent " + nobody + "by " + GrantSet("[cn=e-super,] | [cn=e-delete,]") +
-                    " write by * read");
+    rules.push_back(object + " attrs=kelParent " + nobody + "by " +
+                    GrantSet("[cn=e-super,] | [cn=e-delete,]") + " write by * read");
     const std::string aclName = Lower(AttributeName(kAttrAcl));
     rules.push_back(object + " attrs=kelGrant " + nobody + "by " +
                     GrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + aclName + ",]") + " write by * read");

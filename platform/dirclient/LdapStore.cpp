@@ -80,11 +80,11 @@ struct AttrList {
 
 struct Entry {
     ObjectRecord record;
-    ObjectRecord original;                                  // as the server holds it
+    ObjectRecord original;  // as the server holds it
     bool partial = false;   // read for a listing: the record without the values
     uint32_t attrCount = 0; // of a partial entry, as the server counted them
-    std::map<std::string, std::vector<std::string>> image;  // folded LDAP attribute -> values on the server
-    std::map<std::string, AttrList> values; // schema spelling -> values in their order
+    std::map<std::string, std::vector<std::string>> image; // folded LDAP attribute -> values on the server
+    std::map<std::string, AttrList> values;                // schema spelling -> values in their order
     bool onServer = false;
     bool deleted = false;
     bool recordDirty = false;
@@ -171,8 +171,8 @@ public:
         int32_t rc = ReadBase();
         if (rc == kDirOk && !m_pending.empty()) {
             // A request stopped half way: finish it before anything writes (its steps replace whole
-            // attributes, so they must not land on later changes) or reads what it touched. Finishing it takes
-            // the rights it needed: someone who lacks them may still read, but not write.
+            // attributes, so they must not land on later changes) or reads what it touched. Finishing it
+            // takes the rights it needed: someone who lacks them may still read, but not write.
             rc = RollForward(m_pending);
             if (rc == kDirOk) {
                 rc = ReadBase();
@@ -426,7 +426,8 @@ public:
             return kDirErrNoSuchValue;
         }
         auto& list = it->second.list;
-        list.erase(std::find_if(list.begin(), list.end(), [&](const StoredValue& v) { return v.key == key; }));
+        list.erase(
+            std::find_if(list.begin(), list.end(), [&](const StoredValue& v) { return v.key == key; }));
         entry->dirtyAttrs.insert(attr);
         return kDirOk;
     }
@@ -574,10 +575,11 @@ private:
         LDAPMessage* result = nullptr;
         static const char* const kRecordAttrs[] = {"kelParent",      "kelLeaf",      "kelClass", "kelModTime",
                                                    "kelHasPassword", "kelAttrCount", nullptr};
-        const int rc = ldap_search_ext_s(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
-                                         entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
-                                         want == kRecordOnly ? const_cast<char**>(kRecordAttrs) : nullptr, 0,
-                                         nullptr, nullptr, nullptr, 0, &result);
+        const int rc =
+            ldap_search_ext_s(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
+                              entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
+                              want == kRecordOnly ? const_cast<char**>(kRecordAttrs) : nullptr, 0, nullptr,
+                              nullptr, nullptr, 0, &result);
         if (rc == LDAP_NO_SUCH_OBJECT && !entry.empty()) {
             ldap_msgfree(result);
             return kDirOk; // an object that is not there

@@ -11,29 +11,15 @@
 #include <optional>
 #include <sstream>
 
+#include "tests/support/ProgramRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string out = "'";
-    for (char c : word)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testrun::Quote;
+using testrun::ReadFile;
+using testrun::RunResult;
 
 class CvadminProgramTest : public ::testing::Test {
 protected:
@@ -48,34 +34,7 @@ protected:
     // Standard input is empty unless `input` gives what it holds.
     RunResult Run(const std::vector<std::string>& args,
                   const std::optional<std::string>& input = std::nullopt) {
-        // TMPDIR too: an upload's request file stays for the integration utility, so it goes where the test
-        // cleans up.
-        std::string command = "cd " + Quote(m_dir.string()) + " && TMPDIR=" + Quote(m_dir.string()) +
-                              " XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
-                              " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
-                              Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
-        for (const std::string& a : args) {
-            command += ' ';
-            command += Quote(a);
-        }
-        std::string in = "/dev/null";
-        if (input) {
-            in = (m_dir / "stdin").string();
-            std::ofstream(in, std::ios::binary) << *input;
-        }
-        command += " 2>" + Quote((m_dir / "stderr").string()) + " <" + Quote(in);
-        RunResult result;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return result;
-        std::array<char, 4096> chunk{};
-        std::size_t n;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-            result.out.append(chunk.data(), n);
-        int raw = ::pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.err = ReadFile(m_dir / "stderr");
-        return result;
+        return testrun::RunProgram(m_dir, testrun::Program("cvadmin"), args, input);
     }
 
     fs::path m_dir;

@@ -13,23 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ProgramRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string& word) {
-    std::string out = "'";
-    for (char c : word)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testrun::Quote;
+using testrun::ReadFile;
 
 uint32_t BigEndian(const std::string& bytes, size_t at) {
     uint32_t value = 0;
@@ -264,23 +255,13 @@ protected:
 
     // Runs cvadmin in the test's folder with `environment` (assignments) before it; answers the exit status.
     int Run(const std::string& environment, const std::vector<std::string>& args) {
-        std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
-                              " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " + environment + " " +
-                              Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
+        std::string command = environment + " " + Quote(testrun::Program("cvadmin"));
         for (const std::string& a : args)
             command += " " + Quote(a);
-        command += " 2>" + Quote((m_dir / "stderr").string()) + " </dev/null";
-        m_out.clear();
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return -1;
-        std::array<char, 4096> chunk{};
-        size_t n;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-            m_out.append(chunk.data(), n);
-        int raw = ::pclose(pipe);
-        m_err = ReadFile(m_dir / "stderr");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        const testrun::RunResult result = testrun::RunIn(m_dir, command, std::string());
+        m_out = result.out;
+        m_err = result.err;
+        return result.status;
     }
     int AsAdmin(const std::string& commands, const std::string& environment = "") {
         return Run(environment, {"--store", "sample.db", "--registry", "r.reg", "--login", "Admin",

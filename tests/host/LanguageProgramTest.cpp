@@ -11,29 +11,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/ProgramRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string out = "'";
-    for (char c : word)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testrun::Quote;
+using testrun::ReadFile;
+using testrun::RunResult;
 
 const std::string kCvadmin = std::string(KELNT_BINARY_DIR) + "/bin/cvadmin";
 
@@ -48,23 +34,7 @@ protected:
     void TearDown() override { fs::remove_all(m_dir); }
 
     // Runs a shell command line in the test's folder, with the host's files kept there too.
-    RunResult Shell(const std::string& commandLine) {
-        std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
-                              " XDG_DATA_HOME=" + Quote(m_dir.string()) + " TMPDIR=" + Quote(m_dir.string()) +
-                              " " + commandLine + " 2>" + Quote((m_dir / "stderr").string());
-        RunResult result;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return result;
-        std::array<char, 4096> chunk{};
-        std::size_t n;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-            result.out.append(chunk.data(), n);
-        int raw = ::pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.err = ReadFile(m_dir / "stderr");
-        return result;
-    }
+    RunResult Shell(const std::string& commandLine) { return testrun::RunIn(m_dir, commandLine); }
     RunResult Run(const std::vector<std::string>& args) {
         std::string command = Quote(kCvadmin);
         for (const std::string& a : args)

@@ -17,23 +17,14 @@
 
 #include "tests/platform/dirclient/SlapdServer.h"
 
+#include "tests/support/ProgramRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word) {
-    std::string out = "'";
-    for (char c : word) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
+using testrun::Quote;
+using testrun::RunResult;
 
 class LdapReplicationTest : public ::testing::Test {
 protected:
@@ -46,29 +37,7 @@ protected:
     void TearDown() override { fs::remove_all(m_dir); }
 
     RunResult Cvadmin(const std::string& store, const std::string& commands) {
-        const std::string err = (m_dir / "stderr").string();
-        const std::string command =
-            "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=" + Quote(m_dir.string()) +
-            " XDG_DATA_HOME=" + Quote(m_dir.string()) + " " +
-            Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin") + " --store " + Quote(store) + " -c " +
-            Quote(commands) + " 2>" + Quote(err) + " </dev/null";
-        RunResult result;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            return result;
-        }
-        std::array<char, 4096> chunk{};
-        size_t n = 0;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
-            result.out.append(chunk.data(), n);
-        }
-        const int raw = ::pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::ifstream in(err);
-        std::stringstream text;
-        text << in.rdbuf();
-        result.err = text.str();
-        return result;
+        return testrun::RunProgram(m_dir, testrun::Program("cvadmin"), {"--store", store, "-c", commands});
     }
 
     // Reads through the store until it shows what is expected; replication is asynchronous, so the test

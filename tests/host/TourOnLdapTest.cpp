@@ -15,18 +15,11 @@
 
 #include "platform/dirclient/DirClient.h"
 #include "tests/platform/dirclient/SlapdServer.h"
+#include "tests/support/ProgramRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Quote(const std::string& word) {
-    std::string out = "'";
-    for (char c : word) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
 
 struct Outcome {
     int status = -1;
@@ -34,28 +27,8 @@ struct Outcome {
 };
 
 Outcome Cvadmin(const fs::path& dir, const std::vector<std::string>& args) {
-    std::string command = "cd " + Quote(dir.string()) + " && TMPDIR=" + Quote(dir.string()) +
-                          " XDG_CONFIG_HOME=" + Quote(dir.string()) + " XDG_DATA_HOME=" + Quote(dir.string()) +
-                          " " + Quote(std::string(KELNT_BINARY_DIR) + "/bin/cvadmin");
-    for (const auto& a : args) {
-        command += " " + Quote(a);
-    }
-    command += " </dev/null 2>&1";
-    Outcome run;
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string text;
-    char buffer[4096];
-    size_t got = 0;
-    while (pipe != nullptr && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        text.append(buffer, got);
-    }
-    const int status = pipe == nullptr ? -1 : pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        run.lines.push_back(line);
-    }
-    return run;
+    const testrun::RunResult run = testrun::RunProgram(dir, testrun::Program("cvadmin"), args);
+    return Outcome{run.status, testrun::Lines(run.out + run.err)};
 }
 
 // The tour's lines without what differs between any two runs: sealed passwords are sealed with fresh
@@ -87,8 +60,9 @@ TEST(TourOnLdap, TheTourGivesTheSameLinesOnAServerAsOnAFile) {
 
     WriteRegistry(dir / "file" / "sample.reg");
     ASSERT_EQ(Cvadmin(dir / "file", {"sample", "sample.db"}).status, 0);
-    const Outcome onFile = Cvadmin(dir / "file", {"--store", "sample.db", "--registry", "sample.reg", "--login",
-                                              "Admin", "--password", "admin-secret", "--script", tour});
+    const Outcome onFile =
+        Cvadmin(dir / "file", {"--store", "sample.db", "--registry", "sample.reg", "--login", "Admin",
+                               "--password", "admin-secret", "--script", tour});
     ASSERT_EQ(onFile.status, 0) << (onFile.lines.empty() ? "" : onFile.lines.back());
 
     // The sample's passwords are hashed at the cost a real directory uses; the server checks them at bind.
@@ -99,8 +73,8 @@ TEST(TourOnLdap, TheTourGivesTheSameLinesOnAServerAsOnAFile) {
     WriteRegistry(dir / "ldap" / "sample.reg");
     const Outcome sample = Cvadmin(dir / "ldap", {"sample", url});
     ASSERT_EQ(sample.status, 0) << (sample.lines.empty() ? "" : sample.lines.back());
-    const Outcome onServer = Cvadmin(dir / "ldap", {"--store", url, "--registry", "sample.reg", "--login", "Admin",
-                                                "--password", "admin-secret", "--script", tour});
+    const Outcome onServer = Cvadmin(dir / "ldap", {"--store", url, "--registry", "sample.reg", "--login",
+                                                    "Admin", "--password", "admin-secret", "--script", tour});
     EXPECT_EQ(onServer.status, 0) << (onServer.lines.empty() ? "" : onServer.lines.back());
     const auto fileLines = Steady(onFile.lines);
     const auto serverLines = Steady(onServer.lines);

@@ -21,32 +21,17 @@
 #include "host/ModuleCommands.h"
 #include "host/UiCommands.h"
 
+#include "tests/support/ProgramRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kBin = std::string(KELNT_BINARY_DIR) + "/bin/";
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
+using testrun::Lines;
+using testrun::ReadFile;
+using testrun::RunResult;
 
 class UsageTest : public ::testing::Test {
 protected:
@@ -59,22 +44,7 @@ protected:
     void TearDown() override { fs::remove_all(m_dir); }
 
     // Runs a shell command line from the scratch folder; standard input is empty.
-    RunResult Run(const std::string& commandLine) {
-        std::string command = "cd '" + m_dir.string() + "' && XDG_CONFIG_HOME=. XDG_DATA_HOME=. " +
-                              commandLine + " 2>stderr </dev/null";
-        RunResult result;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return result;
-        std::array<char, 4096> chunk{};
-        std::size_t n;
-        while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
-            result.out.append(chunk.data(), n);
-        int raw = ::pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.err = ReadFile(m_dir / "stderr");
-        return result;
-    }
+    RunResult Run(const std::string& commandLine) { return testrun::RunIn(m_dir, commandLine, std::string()); }
 
     fs::path m_dir;
 };

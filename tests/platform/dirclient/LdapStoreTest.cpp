@@ -7,9 +7,9 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <thread>
@@ -20,6 +20,7 @@
 #include "platform/dirclient/LdapSchema.h"
 #include "tests/platform/dirclient/SlapdServer.h"
 #include "tests/platform/dirclient/TestClient.h"
+#include "tests/support/ProgramRun.h"
 
 namespace dirtest {
 namespace {
@@ -27,29 +28,13 @@ namespace {
 // Runs a program of ldap-utils with the LDIF on its standard input; its exit status (the LDAP result code
 // of the first refused operation).
 int LdapTool(const std::vector<std::string>& argv, const std::string& input, std::string* output = nullptr) {
-    std::string command;
-    for (const auto& word : argv) {
-        command += "'" + word + "' ";
-    }
-    const std::string inputFile = std::filesystem::temp_directory_path() / ("ldif-" + std::to_string(getpid()));
-    {
-        std::ofstream out(inputFile);
-        out << input;
-    }
-    command += "< '" + inputFile + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string text;
-    char buffer[4096];
-    size_t got = 0;
-    while (pipe != nullptr && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        text.append(buffer, got);
-    }
-    const int status = pipe == nullptr ? -1 : pclose(pipe);
-    std::filesystem::remove(inputFile);
+    static const testrun::ScratchFolder folder("ldap-tools");
+    const std::vector<std::string> args(argv.begin() + 1, argv.end());
+    const testrun::RunResult run = testrun::RunProgram(folder.Path(), "/usr/bin/" + argv[0], args, input);
     if (output != nullptr) {
-        *output = text;
+        *output = run.out + run.err;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run.status;
 }
 
 class LdapStoreTest : public ::testing::Test {
@@ -103,19 +88,19 @@ TEST_F(LdapStoreTest, ThePlainLdapClientIsRefusedWhatTheRightsDoNotAllow) {
     value.data = "written past the client";
     value.key = dirclient::FoldName(value.data);
     const std::string description = dirclient::ldapmap::AttributeName("Description");
-    const std::string modify = "dn: " + staff + "\nchangetype: modify\nreplace: " + description + "\n" +
-                               description + ":: " + [&] {
-                                   const std::string raw = dirclient::ldapmap::EncodeValue(value);
-                                   std::string out(sodium_base64_ENCODED_LEN(raw.size(),
-                                                                             sodium_base64_VARIANT_ORIGINAL),
-                                                   '\0');
-                                   sodium_bin2base64(out.data(), out.size(),
-                                                     reinterpret_cast<const unsigned char*>(raw.data()),
-                                                     raw.size(), sodium_base64_VARIANT_ORIGINAL);
-                                   out.resize(out.find('\0'));
-                                   return out;
-                               }() + "\n";
-    const std::vector<std::string> asBob = {"ldapmodify", "-x", "-H", SocketUri(), "-D", bob, "-w", "bob-secret"};
+    const std::string modify =
+        "dn: " + staff + "\nchangetype: modify\nreplace: " + description + "\n" + description + ":: " +
+        [&] {
+            const std::string raw = dirclient::ldapmap::EncodeValue(value);
+            std::string out(sodium_base64_ENCODED_LEN(raw.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+            sodium_bin2base64(out.data(), out.size(), reinterpret_cast<const unsigned char*>(raw.data()),
+                              raw.size(), sodium_base64_VARIANT_ORIGINAL);
+            out.resize(out.find('\0'));
+            return out;
+        }() +
+        "\n";
+    const std::vector<std::string> asBob = {"ldapmodify", "-x", "-H", SocketUri(),
+                                            "-D",         bob,  "-w", "bob-secret"};
     struct Case {
         const char* what;
         std::string ldif;
@@ -123,11 +108,15 @@ TEST_F(LdapStoreTest, ThePlainLdapClientIsRefusedWhatTheRightsDoNotAllow) {
         {"a value", modify},
         {"an object", "dn: " + staff + "\nchangetype: delete\n"},
         {"a rename", "dn: " + staff + "\nchangetype: modify\nreplace: kelLeaf\nkelLeaf: Moved\n"},
-        {"an ACL", "dn: " + staff + "\nchangetype: modify\nadd: kelGrant\nkelGrant: cn=e-super," + bob + "\n"},
-        {"a new object", "dn: kelId=999," + m_base + "\nchangetype: add\nobjectClass: kelObject\nkelId: 999\n"
-                         "kelParent: " + staff + "\nkelLeaf: Intruder\nkelLeafKey: intruder\nkelClass: User\n"},
-        {"Admin's password", "dn: " + DnOf("Admin") + "\nchangetype: modify\nreplace: userPassword\n"
-                             "userPassword: taken\n"},
+        {"an ACL",
+         "dn: " + staff + "\nchangetype: modify\nadd: kelGrant\nkelGrant: cn=e-super," + bob + "\n"},
+        {"a new object", "dn: kelId=999," + m_base +
+                             "\nchangetype: add\nobjectClass: kelObject\nkelId: 999\n"
+                             "kelParent: " +
+                             staff + "\nkelLeaf: Intruder\nkelLeafKey: intruder\nkelClass: User\n"},
+        {"Admin's password", "dn: " + DnOf("Admin") +
+                                 "\nchangetype: modify\nreplace: userPassword\n"
+                                 "userPassword: taken\n"},
     };
     for (const auto& c : refused) {
         std::string out;
@@ -141,7 +130,8 @@ TEST_F(LdapStoreTest, ThePlainLdapClientIsRefusedWhatTheRightsDoNotAllow) {
     ASSERT_EQ(admin.Grant("Staff.Corp", "Corp", "Description", kDirRightWrite), kDirOk);
     std::string out;
     EXPECT_EQ(LdapTool(asBob, modify, &out), 0) << out;
-    EXPECT_EQ(admin.Values("Staff.Corp", "Description"), std::vector<TestValue>{Text("written past the client")});
+    EXPECT_EQ(admin.Values("Staff.Corp", "Description"),
+              std::vector<TestValue>{Text("written past the client")});
     // And a wrong password is the server's refusal, also for the client.
     EXPECT_EQ(LdapTool({"ldapwhoami", "-x", "-H", SocketUri(), "-D", bob, "-w", "wrong"}, "", &out), 49);
     EXPECT_EQ(DirLogin("Bob.Corp", "wrong"), kDirErrBadPassword);
@@ -163,7 +153,9 @@ TEST_F(LdapStoreTest, ARequestCutOffByTheServersDeathIsWholeOrAbsentAfterARestar
     int interrupted = 0; // cut off between its record and its last step, and finished by the next request
     for (int round = 0; round < 12; ++round) {
         const std::string user = "u" + std::to_string(round) + ".Corp";
-        auto group = [&](int g) { return "g" + std::to_string(round) + "-" + std::to_string(g) + ".NT.Corp"; };
+        auto group = [&](int g) {
+            return "g" + std::to_string(round) + "-" + std::to_string(g) + ".NT.Corp";
+        };
         {
             Client admin;
             ASSERT_EQ(admin.Add(user, "User"), kDirOk);
@@ -180,8 +172,9 @@ TEST_F(LdapStoreTest, ARequestCutOffByTheServersDeathIsWholeOrAbsentAfterARestar
         }
         ASSERT_TRUE(m_server.Restart()) << m_server.Problem();
         std::string base;
-        (void)LdapTool({"ldapsearch", "-x", "-LLL", "-H", SocketUri(), "-s", "base", "-b", m_base, "kelPending"}, "",
-                       &base);
+        (void)LdapTool(
+            {"ldapsearch", "-x", "-LLL", "-H", SocketUri(), "-s", "base", "-b", m_base, "kelPending"}, "",
+            &base);
         interrupted += base.find("kelPending") != std::string::npos ? 1 : 0;
         ASSERT_EQ(DirOpenStore(m_url.c_str(), 0), kDirOk) << DirStoreProblem();
         ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
@@ -196,11 +189,14 @@ TEST_F(LdapStoreTest, ARequestCutOffByTheServersDeathIsWholeOrAbsentAfterARestar
         (userThere ? absent : whole) += 1;
     }
     // Both outcomes are sound; the rounds are spread so that kills land before and during the request.
-    std::printf("requests whole: %d (%d of them finished after the restart), absent: %d\n", whole, interrupted,
-                absent);
+    std::printf("requests whole: %d (%d of them finished after the restart), absent: %d\n", whole,
+                interrupted, absent);
     std::vector<std::string> findings;
     EXPECT_EQ(DirCheckStore(
-                  0, [](const char* line, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(line); },
+                  0,
+                  [](const char* line, void* user) {
+                      static_cast<std::vector<std::string>*>(user)->push_back(line);
+                  },
                   &findings),
               kDirOk);
     EXPECT_EQ(findings, std::vector<std::string>{"ok"}) << "the whole-store check finds the tree sound";

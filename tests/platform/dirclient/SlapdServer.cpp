@@ -41,7 +41,8 @@ std::string UrlPath(const std::string& path) {
     return out;
 }
 
-int Run(const std::vector<std::string>& argv, const std::string& log) {
+// Starts the program with its output appended to log; 0 when it cannot be started.
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& log) {
     std::vector<char*> args;
     for (const auto& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
@@ -54,7 +55,12 @@ int Run(const std::vector<std::string>& argv, const std::string& log) {
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
+    return rc == 0 ? pid : 0;
+}
+
+int Run(const std::vector<std::string>& argv, const std::string& log) {
+    const pid_t pid = Spawn(argv, log);
+    if (pid == 0) {
         return -1;
     }
     int status = 0;
@@ -139,21 +145,8 @@ bool SlapdServer::Launch() {
     if (m_options.port != 0) {
         urls += " ldap://127.0.0.1:" + std::to_string(m_options.port) + "/";
     }
-    std::vector<std::string> argv = {"/usr/sbin/slapd", "-F", m_folder + "/cfg", "-h", urls, "-d", "0"};
-    std::vector<char*> args;
-    for (const auto& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string log = m_folder + "/log";
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const int rc = posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        m_pid = 0;
+    m_pid = Spawn({"/usr/sbin/slapd", "-F", m_folder + "/cfg", "-h", urls, "-d", "0"}, m_folder + "/log");
+    if (m_pid == 0) {
         m_problem = "cannot start slapd";
         return false;
     }

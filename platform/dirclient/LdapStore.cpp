@@ -352,9 +352,10 @@ public:
             return rc;
         }
         for (auto& [other, cached] : m_cache) {
-            for (auto& [attr, values] : cached.values) {
+            for (auto& attrValues : cached.values) {
+                AttrList& values = attrValues.second;
                 const size_t before = values.list.size();
-                std::erase_if(values.list, [&](const StoredValue& value) {
+                std::erase_if(values.list, [&values, id](const StoredValue& value) {
                     if (value.ref != id) {
                         return false;
                     }
@@ -362,7 +363,7 @@ public:
                     return true;
                 });
                 if (values.list.size() != before) {
-                    cached.dirtyAttrs.insert(attr);
+                    cached.dirtyAttrs.insert(attrValues.first);
                 }
             }
         }

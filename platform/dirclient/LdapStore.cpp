@@ -213,6 +213,10 @@ public:
                 return kDirOk;
             }
         }
+        // A name this request found free stays free but for what the request itself put there (found above).
+        if (m_absent.count({parent, leafKey}) != 0) {
+            return kDirErrNoSuchObject;
+        }
         std::vector<int64_t> found;
         // By the leaf alone: the server then intersects nothing larger than the objects of that name (the
         // parent's whole list of children would cost as much as the container is large). The parent is
@@ -228,6 +232,7 @@ public:
                 return kDirOk;
             }
         }
+        m_absent.emplace(parent, leafKey);
         return kDirErrNoSuchObject;
     }
     int32_t ListChildren(int64_t parent, std::vector<ChildSummary>* out) override {
@@ -521,6 +526,7 @@ private:
 
     void Clear() {
         m_cache.clear();
+        m_absent.clear();
         m_open = false;
         m_write = false;
         m_metaDirty = false;
@@ -1163,6 +1169,7 @@ private:
     std::map<std::string, std::string> m_toLdap;   // schema spelling -> LDAP name
     std::map<std::string, std::string> m_fromLdap; // folded LDAP name -> schema spelling
     std::map<int64_t, Entry> m_cache;
+    std::set<std::pair<int64_t, std::string>> m_absent; // (parent, folded leaf) the server holds nothing at
     std::map<std::string, std::string> m_meta;
     std::string m_serial;
     std::string m_pending;

@@ -66,6 +66,17 @@ int32_t Code(int ldapCode) {
     }
 }
 
+// A connection to the server speaking LDAPv3; nullptr when the address cannot be used.
+LDAP* Connect(const std::string& serverUri) {
+    LDAP* ld = nullptr;
+    if (ldap_initialize(&ld, serverUri.c_str()) != LDAP_SUCCESS) {
+        return nullptr;
+    }
+    int version = LDAP_VERSION3;
+    ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+    return ld;
+}
+
 // The values of one attribute in their order, with their keys for the duplicate checks of large lists.
 struct AttrList {
     std::vector<StoredValue> list;
@@ -178,8 +189,6 @@ public:
                 rc = ReadBase();
             } else if (!write) {
                 rc = kDirOk;
-            } else if (rc == kDirErrNoRight) {
-                m_problem = "an interrupted request waits for a user with the rights it needed";
             }
         }
         if (rc != kDirOk) {
@@ -492,14 +501,11 @@ public:
                            bool* right) override {
         // A second connection, so that the check does not change who the requests run as.
         *right = false;
-        LDAP* probe = nullptr;
-        if (ldap_initialize(&probe, m_serverUri.c_str()) != LDAP_SUCCESS) {
+        LDAP* probe = Connect(m_serverUri);
+        if (probe == nullptr) {
             return kDirErrStoreFailed;
         }
-        int version = LDAP_VERSION3;
-        ldap_set_option(probe, LDAP_OPT_PROTOCOL_VERSION, &version);
-        const std::string_view clear =
-            user.passwordHash.empty() || length == 0 ? kNoPasswordText() : std::string_view(password, length);
+        const std::string_view clear = ClearPassword(user, password, length);
         berval credentials{static_cast<ber_len_t>(clear.size()), const_cast<char*>(clear.data())};
         const std::string dn = ObjectDn(user.id, m_base);
         const int rc =
@@ -515,14 +521,16 @@ public:
         if (user.id == 0) {
             return Bind("", "");
         }
-        const std::string_view clear =
-            user.passwordHash.empty() || length == 0 ? kNoPasswordText() : std::string_view(password, length);
-        return Bind(ObjectDn(user.id, m_base), clear);
+        return Bind(ObjectDn(user.id, m_base), ClearPassword(user, password, length));
     }
     bool KeepsSignInState() const override { return false; }
 
 private:
-    static std::string_view kNoPasswordText() { return ldapmap::kNoPassword; }
+    // What the server is given at bind: a user without a password of its own binds with the stand-in.
+    static std::string_view ClearPassword(const ObjectRecord& user, const char* password, size_t length) {
+        return user.passwordHash.empty() || length == 0 ? ldapmap::kNoPassword
+                                                        : std::string_view(password, length);
+    }
 
     void Clear() {
         m_cache.clear();
@@ -724,7 +732,6 @@ private:
     // How many children each of the objects has, by what the server holds and what this request changed.
     int32_t CountChildrenOf(const std::vector<int64_t>& parents, std::map<int64_t, uint32_t>* counts) {
         const std::set<int64_t> wanted(parents.begin(), parents.end());
-        std::set<int64_t> children; // on the server, by their stored parent
         constexpr size_t kChunk = 200;
         for (size_t at = 0; at < parents.size(); at += kChunk) {
             std::string filter = "(|";
@@ -1209,19 +1216,16 @@ int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, st
         return kDirErrBadArgument;
     }
     const std::string serverUri = url.substr(0, slash);
-    LDAP* connections[2] = {nullptr, nullptr};
-    for (LDAP*& ld : connections) {
-        if (ldap_initialize(&ld, serverUri.c_str()) != LDAP_SUCCESS) {
-            if (connections[0] != nullptr) {
-                ldap_unbind_ext_s(connections[0], nullptr, nullptr);
-            }
-            *problem = "cannot use the address " + serverUri;
-            return kDirErrBadArgument;
+    LDAP* reader = Connect(serverUri);
+    LDAP* writer = reader == nullptr ? nullptr : Connect(serverUri);
+    if (writer == nullptr) {
+        if (reader != nullptr) {
+            ldap_unbind_ext_s(reader, nullptr, nullptr);
         }
-        int version = LDAP_VERSION3;
-        ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+        *problem = "cannot use the address " + serverUri;
+        return kDirErrBadArgument;
     }
-    auto store = std::make_unique<LdapStore>(connections[0], connections[1], serverUri, base);
+    auto store = std::make_unique<LdapStore>(reader, writer, serverUri, base);
     int32_t rc = store->Bind("", "");
     if (rc != kDirOk) {
         *problem = "the server at " + serverUri + " does not answer";

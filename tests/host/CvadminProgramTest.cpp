@@ -23,21 +23,14 @@ using testrun::RunResult;
 
 class CvadminProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("cvadmin-test-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     // Standard input is empty unless `input` gives what it holds.
     RunResult Run(const std::vector<std::string>& args,
                   const std::optional<std::string>& input = std::nullopt) {
         return testrun::RunProgram(m_dir, testrun::Program("cvadmin"), args, input);
     }
 
-    fs::path m_dir;
+    testrun::ScratchFolder m_scratch{"cvadmin-test"};
+    fs::path m_dir = m_scratch.Path();
 };
 
 TEST_F(CvadminProgramTest, AStoreFileKeepsTheTreeBetweenRuns) {

@@ -245,13 +245,8 @@ TabOpening FindTabOpening(const Picture& picture) {
 class CvadminRenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("cvadmin-render-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
         ASSERT_EQ(Run("", {"sample", "sample.db"}), 0) << m_err;
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     // Runs cvadmin in the test's folder with `environment` (assignments) before it; answers the exit status.
     int Run(const std::string& environment, const std::vector<std::string>& args) {
@@ -268,7 +263,8 @@ protected:
                                  "--password", "admin-secret", "-c", commands});
     }
 
-    fs::path m_dir;
+    testrun::ScratchFolder m_scratch{"cvadmin-render"};
+    fs::path m_dir = m_scratch.Path();
     std::string m_out;
     std::string m_err;
 };

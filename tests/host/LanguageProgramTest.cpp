@@ -25,14 +25,6 @@ const std::string kCvadmin = std::string(KELNT_BINARY_DIR) + "/bin/cvadmin";
 
 class LanguageProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("cvadmin-lang-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     // Runs a shell command line in the test's folder, with the host's files kept there too.
     RunResult Shell(const std::string& commandLine) { return testrun::RunIn(m_dir, commandLine); }
     RunResult Run(const std::vector<std::string>& args) {
@@ -43,7 +35,8 @@ protected:
     }
     void MakeSample() { ASSERT_EQ(Run({"sample", "s.db"}).status, 0); }
 
-    fs::path m_dir;
+    testrun::ScratchFolder m_scratch{"cvadmin-lang"};
+    fs::path m_dir = m_scratch.Path();
 };
 
 TEST_F(LanguageProgramTest, HelpPrintsTheSectionOfTheChosenLanguage) {

@@ -30,11 +30,7 @@ class LdapReplicationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_GE(sodium_init(), 0);
-        m_dir = fs::temp_directory_path() / ("cvadmin-replication-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     RunResult Cvadmin(const std::string& store, const std::string& commands) {
         return testrun::RunProgram(m_dir, testrun::Program("cvadmin"), {"--store", store, "-c", commands});
@@ -55,7 +51,8 @@ protected:
         return last;
     }
 
-    fs::path m_dir;
+    testrun::ScratchFolder m_scratch{"cvadmin-replication"};
+    fs::path m_dir = m_scratch.Path();
 };
 
 TEST_F(LdapReplicationTest, AWriteThroughEitherProviderIsReadThroughTheOther) {

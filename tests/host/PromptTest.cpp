@@ -22,6 +22,8 @@
 #include "host/LineCompletion.h"
 #include "host/PromptHistory.h"
 
+#include "tests/support/ProgramRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,22 +35,11 @@ constexpr auto kGiveUpAfter = std::chrono::seconds(30);
 constexpr const char* kUp = "\x1b[A";
 constexpr const char* kCtrlD = "\x04";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Quote(const std::string& word) {
-    std::string out = "'";
-    for (char c : word)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using testrun::Quote;
+using testrun::ReadFile;
 
 std::string Program() {
-    return std::string(KELNT_BINARY_DIR) + "/bin/cvadmin";
+    return testrun::Program("cvadmin");
 }
 
 // One run of cvadmin at a terminal of its own.
@@ -162,27 +153,16 @@ private:
 
 class PromptTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("cvadmin-prompt-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     // Runs cvadmin without a terminal: standard input from `input`, standard error into `err`.
     int RunScript(const std::vector<std::string>& args, const std::string& input, std::string& out,
                   std::string& err) {
-        std::ofstream(m_dir / "stdin", std::ios::binary) << input;
-        std::string command = "cd " + Quote(m_dir.string()) + " && XDG_CONFIG_HOME=. XDG_DATA_HOME=. " +
-                              "XDG_STATE_HOME=./state " + Quote(Program());
+        std::string command = "XDG_STATE_HOME=./state " + Quote(Program());
         for (const std::string& a : args)
             command += " " + Quote(a);
-        command += " <stdin >stdout 2>stderr";
-        int raw = std::system(command.c_str());
-        out = ReadFile(m_dir / "stdout");
-        err = ReadFile(m_dir / "stderr");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        const testrun::RunResult run = testrun::RunIn(m_dir, command, input);
+        out = run.out;
+        err = run.err;
+        return run.status;
     }
 
     void MakeTree() {
@@ -197,7 +177,8 @@ protected:
             << err;
     }
 
-    fs::path m_dir;
+    testrun::ScratchFolder m_scratch{"cvadmin-prompt"};
+    fs::path m_dir = m_scratch.Path();
 };
 
 TEST(PromptHistoryTest, LinesThatCarryAPasswordNeverReachTheHistory) {

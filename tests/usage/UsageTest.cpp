@@ -35,18 +35,11 @@ using testrun::RunResult;
 
 class UsageTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("usage-test-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     // Runs a shell command line from the scratch folder; standard input is empty.
     RunResult Run(const std::string& commandLine) { return testrun::RunIn(m_dir, commandLine, std::string()); }
 
-    fs::path m_dir;
+    testrun::ScratchFolder m_scratch{"usage-test"};
+    fs::path m_dir = m_scratch.Path();
 };
 
 // The item lines of a --help text: section title -> forms, as a person reads the two columns.

@@ -88,18 +88,5 @@ std::vector<uint32_t> RenderCaptionedWindowPixels(HWND window, int* width, int* 
 }
 
 std::string RenderCaptionedWindowToPng(HWND window, const std::string& path) {
-    if (!IsWindow(window)) {
-        return "no such window";
-    }
-    std::string problem = uiwin::FontProblem();
-    if (!problem.empty()) {
-        return problem;
-    }
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels = RenderCaptionedWindowPixels(window, &width, &height);
-    if (width <= 0 || height <= 0) {
-        return "the window has no area to draw";
-    }
-    return WritePng(path, width, height, pixels);
+    return RenderPixelsToPng(window, path, RenderCaptionedWindowPixels);
 }

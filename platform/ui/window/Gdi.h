@@ -97,6 +97,11 @@ constexpr int kWindowBorder = 3;
 constexpr int kCaptionHeight = 20;
 std::vector<uint32_t> RenderCaptionedWindowPixels(HWND window, int* width, int* height);
 [[nodiscard]] std::string RenderCaptionedWindowToPng(HWND window, const std::string& path);
+// Draws `window` with `render` and writes the picture as a PNG file, refusing (with the reason) a window that
+// is gone or a picture in the stand-in font; empty string on success.
+[[nodiscard]] std::string RenderPixelsToPng(HWND window, const std::string& path,
+                                            std::vector<uint32_t> (*render)(HWND window, int* width,
+                                                                            int* height));
 // Writes RGB pixels (0x00RRGGBB) as a PNG file; empty string on success.
 [[nodiscard]] std::string WritePng(const std::string& path, int width, int height,
                                    const std::vector<uint32_t>& pixels);

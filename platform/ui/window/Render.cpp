@@ -365,7 +365,8 @@ std::vector<uint32_t> RenderWindowPixels(HWND window, int* width, int* height) {
     return out;
 }
 
-std::string RenderWindowToPng(HWND window, const std::string& path) {
+std::string RenderPixelsToPng(HWND window, const std::string& path,
+                              std::vector<uint32_t> (*render)(HWND window, int* width, int* height)) {
     if (!IsWindow(window)) {
         return "no such window";
     }
@@ -376,11 +377,15 @@ std::string RenderWindowToPng(HWND window, const std::string& path) {
     }
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels = RenderWindowPixels(window, &width, &height);
+    std::vector<uint32_t> pixels = render(window, &width, &height);
     if (width <= 0 || height <= 0) {
         return "the window has no area to draw";
     }
     return WritePng(path, width, height, pixels);
+}
+
+std::string RenderWindowToPng(HWND window, const std::string& path) {
+    return RenderPixelsToPng(window, path, RenderWindowPixels);
 }
 
 namespace {

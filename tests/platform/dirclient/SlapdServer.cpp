@@ -118,7 +118,6 @@ bool SlapdServer::Start(const Options& options) {
     }
     std::string top = "dn: " + m_suffix + "\nobjectClass: organization\no: kel\n";
     if (!options.replicatorPassword.empty()) {
-        std::string hash;
         char out[crypto_pwhash_STRBYTES];
         if (crypto_pwhash_str(out, options.replicatorPassword.c_str(), options.replicatorPassword.size(),
                               crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN) != 0) {

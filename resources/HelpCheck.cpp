@@ -17,17 +17,6 @@ using namespace kelnt::rc;
 
 namespace {
 
-bool ReadWhole(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::stringstream content;
-    content << in.rdbuf();
-    text = content.str();
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {

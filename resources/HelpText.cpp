@@ -1,7 +1,9 @@
 #include "resources/HelpText.h"
 
 #include <charconv>
+#include <fstream>
 #include <regex>
+#include <sstream>
 
 namespace kelnt::rc {
 
@@ -45,6 +47,17 @@ std::string_view Trim(std::string_view text) {
 }
 
 } // namespace
+
+bool ReadWhole(const std::filesystem::path& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::stringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return true;
+}
 
 HelpText ParseHelpText(std::string_view source) {
     HelpText help;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ struct HelpText {
 // Reads a whole help file. A section without a title or without text, a repeated context and a context
 // that is not a decimal number are errors: the host would show an empty or the wrong section.
 HelpText ParseHelpText(std::string_view source);
+
+// The whole of a source file the checks read; false when it cannot be read.
+bool ReadWhole(const std::filesystem::path& path, std::string& text);
 
 // One context of the list that the build keeps: its number and the page or dialog that opens it.
 struct HelpContext {

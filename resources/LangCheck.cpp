@@ -16,17 +16,6 @@ using namespace kelnt::rc;
 
 namespace {
 
-bool ReadWhole(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::stringstream content;
-    content << in.rdbuf();
-    text = content.str();
-    return true;
-}
-
 // The placeholders of a format, each written in a normal form: printf conversions as '%' with their
 // length and conversion letter ("%s", "%d", "%lu"; a '*' width or precision is an int argument of its
 // own, written "%*"), the platform's numbered inserts as "%1" ... "%99". A '%' that starts neither is

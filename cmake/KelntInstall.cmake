@@ -59,7 +59,8 @@ get_property(KELNT_MAN_PAGE_FILES GLOBAL PROPERTY KELNT_MAN_PAGES)
 install(FILES ${KELNT_MAN_PAGE_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 set(KELNT_INSTALL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/kelnt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${KELNT_INSTALL_DOC_DIR})
-install(FILES ${PROJECT_SOURCE_DIR}/examples/tour.cvs DESTINATION ${KELNT_INSTALL_DOC_DIR}/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/tour.cvs ${PROJECT_SOURCE_DIR}/examples/sample.reg
+        DESTINATION ${KELNT_INSTALL_DOC_DIR}/examples)
 
 # cpack -G DEB (in the build folder) makes kelnt_VERSION_ARCH.deb. Its Depends line comes from
 # dpkg-shlibdeps reading every program and library in it, so what the package needs is declared by what

@@ -9,14 +9,7 @@ mkdir -p out
 rm -f out/sample.db out/sample.reg out/*.key
 build/bin/cvadmin sample out/sample.db
 # The administrator's creation switches: accounts and groups may be made in an NT system before its upload.
-cat > out/sample.reg <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Corvane\Parameters\KelNTSnapIn]
-"CreateNTUser"=dword:00000001
-"CreateGlobalGroup"=dword:00000001
-"CreateLocalGroup"=dword:00000001
-REG
+cp examples/sample.reg out/sample.reg
 build/bin/cvadmin --store out/sample.db --registry out/sample.reg --login Admin --password admin-secret \
     --script examples/tour.cvs
 

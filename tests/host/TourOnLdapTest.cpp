@@ -43,11 +43,9 @@ std::vector<std::string> Steady(const std::vector<std::string>& lines) {
     return out;
 }
 
+// The creation switches the main job gives the tour.
 void WriteRegistry(const fs::path& file) {
-    std::ofstream out(file);
-    out << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Corvane\\Parameters\\KelNTSnapIn]\n"
-           "\"CreateNTUser\"=dword:00000001\n\"CreateGlobalGroup\"=dword:00000001\n"
-           "\"CreateLocalGroup\"=dword:00000001\n";
+    fs::copy_file(fs::path(KELNT_SOURCE_DIR) / "examples" / "sample.reg", file);
 }
 
 TEST(TourOnLdap, TheTourGivesTheSameLinesOnAServerAsOnAFile) {

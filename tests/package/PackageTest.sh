@@ -107,14 +107,8 @@ done
 # The main job, the way scripts/run-sample.sh runs it, from the unpacked programs.
 run "$bin/cvadmin" sample out/sample.db >"$scratch/sample.log" 2>&1 ||
     { cat "$scratch/sample.log" >&2; fail "cvadmin sample failed"; }
-cat >"$work/out/sample.reg" <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Corvane\Parameters\KelNTSnapIn]
-"CreateNTUser"=dword:00000001
-"CreateGlobalGroup"=dword:00000001
-"CreateLocalGroup"=dword:00000001
-REG
+cp "$root/usr/share/doc/kelnt/examples/sample.reg" "$work/out/sample.reg" ||
+    fail "the package holds no examples/sample.reg"
 admin=(--store out/sample.db --registry out/sample.reg --login Admin --password admin-secret)
 if run "$bin/cvadmin" "${admin[@]}" --script "$tour" >"$scratch/tour.out" 2>"$scratch/tour.err"; then
     echo "tour: $(wc -l <"$scratch/tour.out") lines of output"

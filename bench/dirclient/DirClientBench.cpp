@@ -32,6 +32,7 @@
 
 #include <sodium.h>
 
+#include "bench/BenchSupport.h"
 #include "platform/dirclient/DirClient.h"
 #include "tests/platform/dirclient/SlapdServer.h"
 
@@ -98,52 +99,9 @@ double Micros(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
 }
 
-double Median(std::vector<double> samples) {
-    if (samples.empty()) {
-        return NAN;
-    }
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
-
-void Check(int32_t rc, const char* what) {
-    if (rc != kDirOk) {
-        std::fprintf(stderr, "%s failed: %d (%s)\n", what, rc, DirErrorText(rc));
-        std::exit(1);
-    }
-}
-
-// The least a durable request can cost on this disk: rewriting one 4096-byte page in place and syncing it.
-// The disk is shared and its sync time moves by a factor of ten within a minute, so it is sampled beside the
-// durable requests.
-class SyncProbe {
-public:
-    explicit SyncProbe(const std::string& dir) : m_path(dir + "/fsync-probe.tmp") {
-        m_fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-        if (m_fd < 0) {
-            std::perror("open");
-            std::exit(1);
-        }
-    }
-    ~SyncProbe() {
-        close(m_fd);
-        unlink(m_path.c_str());
-    }
-    double Sample() {
-        std::vector<char> page(4096, 'p');
-        const auto start = Clock::now();
-        if (pwrite(m_fd, page.data(), page.size(), 0) != static_cast<ssize_t>(page.size()) ||
-            fdatasync(m_fd) != 0) {
-            std::perror("pwrite/fdatasync");
-            std::exit(1);
-        }
-        return Micros(Clock::now() - start);
-    }
-
-private:
-    std::string m_path;
-    int m_fd = -1;
-};
+using bench::Check;
+using bench::Median;
+using bench::SyncProbe;
 
 std::string ValueText(int i) {
     char text[64];

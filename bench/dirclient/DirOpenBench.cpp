@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "platform/dirclient/DirClient.h"
 
 extern char** environ;
@@ -43,23 +44,14 @@ constexpr const char* kOrganization = "Bench";
 constexpr const char* kReadAttr = "Object Class";
 constexpr int64_t kSizes[] = {10000, 100000, 1000000};
 
-void Check(int32_t rc, const char* what) {
-    if (rc != kDirOk) {
-        std::fprintf(stderr, "%s failed: %d (%s)\n", what, rc, DirErrorText(rc));
-        std::exit(1);
-    }
-}
+using bench::Check;
+using bench::Median;
 
 void CheckSql(sqlite3* db, int rc, const char* what) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
         std::fprintf(stderr, "%s failed: %s\n", what, sqlite3_errmsg(db));
         std::exit(1);
     }
-}
-
-double Median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
 }
 
 // Leaves in lower case and digits only: their comparison key (ASCII letters folded) is the leaf itself.
@@ -297,16 +289,9 @@ int main(int argc, char** argv) {
         std::printf("%.3f\n", OpenAndRead(argv[2], argv[3]));
         return 0;
     }
-    std::string dir = ".";
-    int runs = 21;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--runs" && i + 1 < argc) {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else {
-            dir = arg;
-        }
-    }
+    const bench::Args args = bench::ParseArgs(argc, argv, 21);
+    const std::string& dir = args.dir;
+    const int runs = args.runs;
     for (const int64_t size : kSizes) {
         EnsureStore(dir, size);
     }

@@ -12,6 +12,7 @@
 #include "module/directory/DirContext.h"
 #include "module/directory/Schema.h"
 #include "module/pages/groups/GroupPage_Members.h"
+#include "bench/BenchSupport.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/ui/window/UiDriver.h"
 #include "platform/ui/window/UserActions.h"
@@ -36,35 +37,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kSizes[] = {1000, 3000, 10000};
 constexpr char kDomainName[] = "NTD.Bench";
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "%s failed\n", what);
-        std::exit(1);
-    }
-}
-
-double Median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
-
-// One fdatasync of one rewritten 4096-byte page: the least a durable request can cost on this disk now.
-double SyncFloorMicros(const std::string& dir) {
-    const std::string path = dir + "/fsync-probe.tmp";
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    Check(fd >= 0, "probe open");
-    std::vector<char> page(4096, 'p');
-    std::vector<double> samples;
-    for (int i = 0; i < 100; ++i) {
-        const auto start = Clock::now();
-        Check(pwrite(fd, page.data(), page.size(), 0) == static_cast<ssize_t>(page.size()) && fdatasync(fd) == 0,
-              "probe sync");
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    close(fd);
-    unlink(path.c_str());
-    return Median(samples);
-}
+using bench::Check;
+using bench::Median;
 
 void AddObject(const std::string& object, const char* objectClass) {
     CDirContext dir;
@@ -117,7 +91,7 @@ Figure ApplyOnce(const std::string& dir, int size, int run) {
     const int index = sheet.FindPage("Members");
     Check(index >= 0 && sheet.SetCurrentPage(index), "members page");
     Check(Click(sheet.Page(index), kIdcGroupMembersAdd) == UiActionError::None, "add");
-    const double floor = SyncFloorMicros(dir);
+    const double floor = bench::SyncProbe(dir).Floor();
     const auto start = Clock::now();
     const HostSheet::ApplyResult applied = sheet.Apply();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -139,20 +113,11 @@ Figure ApplyOnce(const std::string& dir, int size, int run) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string dir = ".";
-    int runs = 3;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--runs" && i + 1 < argc) {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else {
-            dir = arg;
-        }
-    }
+    const bench::Args args = bench::ParseArgs(argc, argv, 3);
+    const std::string& dir = args.dir;
+    const int runs = args.runs;
     const std::string store = dir + "/group-members-bench.db";
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::filesystem::remove(store + suffix);
-    }
+    bench::RemoveStore(store);
     RegistryUseMemory();
     HostServices::Instance().Reset();
     Check(DirOpenStore(store.c_str(), 1) == kDirOk, "open store");

@@ -13,6 +13,7 @@
 #include "module/directory/Schema.h"
 #include "module/password/ChgPswdWizard.h"
 #include "module/password/SealPassword.h"
+#include "bench/BenchSupport.h"
 #include "platform/dirclient/DirClient.h"
 #include "platform/ui/window/UiDriver.h"
 #include "platform/ui/window/UserActions.h"
@@ -33,21 +34,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kSizes[] = {0, 1, 10, 50};
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "%s failed\n", what);
-        std::exit(1);
-    }
-}
-
-double Median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
-
-double MicrosSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
+using bench::Check;
+using bench::Median;
+using bench::MicrosSince;
 
 void AddObject(const std::string& object, const char* objectClass) {
     CDirContext dir;
@@ -107,20 +96,11 @@ double WizardMicros(int size, int run) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string dir = ".";
-    int runs = 5;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--runs" && i + 1 < argc) {
-            runs = std::max(1, std::atoi(argv[++i]));
-        } else {
-            dir = arg;
-        }
-    }
+    const bench::Args args = bench::ParseArgs(argc, argv, 5);
+    const std::string& dir = args.dir;
+    const int runs = args.runs;
     const std::string store = dir + "/chgpswd-wizard-bench.db";
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::filesystem::remove(store + suffix);
-    }
+    bench::RemoveStore(store);
     RegistryUseMemory();
     HostServices::Instance().Reset();
     Check(DirOpenStore(store.c_str(), 1) == kDirOk, "open store");

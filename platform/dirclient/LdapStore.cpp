@@ -1,13 +1,16 @@
 // The store on an LDAP server (OpenLDAP's slapd). A request reads the entries it needs from the server and
-// keeps them for its duration; its changes are made to that copy and sent at commit as one server
-// transaction (RFC 5805), so that all of a request or none of it reaches the server. Every write request
-// also replaces the base entry's kelSerial value it read at its start: when another client committed in
-// between, that value is gone, the server refuses the whole transaction and the request runs again on what
-// is there now. So every check a write depends on holds when it commits, as with the file store's lock.
+// keeps them; its changes are made to that copy and sent at commit (Flush says how all of a request or none
+// of it reaches the server). A write request replaces the base entry's kelSerial value it read at its start:
+// when another client committed in between, that value is gone, the server refuses it and the request runs
+// again on what is there now. So every check a write depends on holds when it commits, as with the file
+// store's lock. What a request read whole is kept for the next, which first asks the server, in the same
+// search that reads the serial, whether each kept entry still has its entryCSN.
 #include <ldap.h>
 #include <signal.h>
+#include <strings.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <unordered_set>
 #include <vector>
@@ -77,31 +81,107 @@ LDAP* Connect(const std::string& serverUri) {
     return ld;
 }
 
-// The values of one attribute in their order, with their keys for the duplicate checks of large lists.
+// The values of one attribute in their order, with their keys for the duplicate checks of large lists, and
+// what the current request changed in them: the server is told the values that came and went, so that one
+// more value costs one value, however long the list (only a list changed otherwise is sent whole).
 struct AttrList {
     std::vector<StoredValue> list;
     std::unordered_set<std::string> keys;
+    bool replaced = false;
+    std::vector<StoredValue> before;                     // of a replaced list: as the server holds it
+    std::vector<StoredValue> added;                      // appended, in their order
+    std::vector<std::pair<size_t, StoredValue>> removed; // taken out, each at its place at that moment
 
     bool empty() const { return list.empty(); }
+    bool Changed() const { return replaced || !added.empty() || !removed.empty(); }
     void Add(StoredValue value) {
         keys.insert(value.key);
         list.push_back(std::move(value));
+    }
+    // The list as the server holds it: this request's appends taken off, its removals put back in reverse.
+    std::vector<StoredValue> OnServer() const {
+        if (replaced) {
+            return before;
+        }
+        std::vector<StoredValue> out(list.begin(), list.end() - static_cast<ptrdiff_t>(added.size()));
+        for (auto it = removed.rbegin(); it != removed.rend(); ++it) {
+            out.insert(out.begin() + static_cast<ptrdiff_t>(std::min(it->first, out.size())), it->second);
+        }
+        return out;
+    }
+    void Replace() {
+        if (!replaced) {
+            before = OnServer();
+            replaced = true;
+            added.clear();
+            removed.clear();
+        }
+    }
+    void Settle() {
+        replaced = false;
+        before.clear();
+        added.clear();
+        removed.clear();
     }
 };
 
 struct Entry {
     ObjectRecord record;
     ObjectRecord original;  // as the server holds it
+    std::string csn;        // the entryCSN the server last gave: unchanged there means unchanged
     bool partial = false;   // read for a listing: the record without the values
     uint32_t attrCount = 0; // of a partial entry, as the server counted them
-    std::map<std::string, std::vector<std::string>> image; // folded LDAP attribute -> values on the server
-    std::map<std::string, AttrList> values;                // schema spelling -> values in their order
+    std::map<std::string, AttrList> values; // schema spelling -> values in their order
+    // What the server holds besides the values, so that a change sends what differs.
+    std::map<int64_t, int> refCount; // object -> how many values name it
+    std::set<int64_t> refsOnServer;
+    std::vector<std::string> grantsOnServer;
+    uint32_t attrCountOnServer = 0;
+    std::set<int64_t> refsTouched;
     bool onServer = false;
     bool deleted = false;
     bool recordDirty = false;
     bool passwordDirty = false;
     std::set<std::string> dirtyAttrs;
+    uint64_t usedIn = 0; // the request that last read it
+
+    bool Dirty() const { return deleted || !onServer || recordDirty || passwordDirty || !dirtyAttrs.empty(); }
+    void CountRef(int64_t ref, int delta) {
+        if (ref != 0) {
+            refCount[ref] += delta;
+            refsTouched.insert(ref);
+        }
+    }
 };
+
+bool NameIs(const berval& name, const char* wanted) {
+    const size_t size = std::strlen(wanted);
+    return name.bv_len == size && strncasecmp(name.bv_val, wanted, size) == 0;
+}
+
+// The entryCSN in a post-read control's entry (a SearchResultEntry).
+std::string CsnOf(const berval& value) {
+    berval copy = value;
+    BerElement* ber = ber_init(&copy);
+    if (ber == nullptr) {
+        return {};
+    }
+    std::string csn;
+    berval dn{};
+    if (ber_scanf(ber, "{m{", &dn) != LBER_ERROR) {
+        berval type{};
+        BerVarray values = nullptr;
+        while (ber_scanf(ber, "{m[W]}", &type, &values) != LBER_ERROR) {
+            if (NameIs(type, "entryCSN") && values != nullptr && values[0].bv_val != nullptr) {
+                csn.assign(values[0].bv_val, values[0].bv_len);
+            }
+            ber_bvarray_free(values);
+            values = nullptr;
+        }
+    }
+    ber_free(ber, 1);
+    return csn;
+}
 
 class LdapStore final : public DirStore {
 public:
@@ -109,7 +189,9 @@ public:
     // every read right is the client's check anyway. writer is bound as the identity signed in, whose
     // rights the server checks on every write.
     LdapStore(LDAP* ld, LDAP* writer, std::string serverUri, std::string base)
-        : m_ld(ld), m_writer(writer), m_serverUri(std::move(serverUri)), m_base(std::move(base)) {}
+        : m_ld(ld), m_writer(writer), m_serverUri(std::move(serverUri)), m_base(std::move(base)) {
+        m_baseSuffix = "," + m_base;
+    }
     ~LdapStore() override {
         ldap_unbind_ext_s(m_writer, nullptr, nullptr);
         ldap_unbind_ext_s(m_ld, nullptr, nullptr);
@@ -163,10 +245,6 @@ public:
         berval credentials{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
         const int rc = ldap_sasl_bind_s(m_writer, dn.empty() ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE,
                                         &credentials, nullptr, nullptr, nullptr);
-        if (rc == LDAP_SUCCESS) {
-            m_bindDn = dn;
-            m_bindPassword.assign(password);
-        }
         return Code(rc);
     }
 
@@ -177,20 +255,37 @@ public:
             return kDirErrStoreFailed;
         }
         Clear();
+        ++m_request;
         m_open = true;
         m_write = write;
-        int32_t rc = ReadBase();
-        if (rc == kDirOk && !m_pending.empty()) {
-            // A request stopped half way: finish it before anything writes (its steps replace whole
-            // attributes, so they must not land on later changes) or reads what it touched. Finishing it
-            // takes the rights it needed: someone who lacks them may still read, but not write.
+        int32_t rc = kDirOk;
+        for (;;) {
+            rc = Snapshot();
+            if (rc != kDirOk || m_pending.empty()) {
+                break;
+            }
+            // Another request is between its first and last step: wait for it, so that nothing reads or
+            // writes what it is changing. A record that stays the same for long was left by a client or a
+            // server that stopped: finish it (its steps replace whole attributes, so they must not land on
+            // later changes). Finishing takes the rights it needed: someone who lacks them may still read.
+            const auto now = std::chrono::steady_clock::now();
+            if (m_pending != m_seenPending) {
+                m_seenPending = m_pending;
+                m_seenSince = now;
+            }
+            if (now - m_seenSince < kUnfinishedAfter) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
             rc = RollForward(m_pending);
-            if (rc == kDirOk) {
-                rc = ReadBase();
-            } else if (!write) {
-                rc = kDirOk;
+            if (rc != kDirOk) {
+                if (!write) {
+                    rc = kDirOk;
+                }
+                break;
             }
         }
+        m_serverReads = 0;
         if (rc != kDirOk) {
             m_open = false;
         }
@@ -201,10 +296,16 @@ public:
         if (m_write) {
             rc = Flush();
         }
+        if (rc != kDirOk) {
+            DropChanged();
+        }
         Clear();
         return rc;
     }
-    void Rollback() override { Clear(); }
+    void Rollback() override {
+        DropChanged();
+        Clear();
+    }
 
     int32_t GetObject(int64_t id, ObjectRecord* out) override {
         Entry* entry = nullptr;
@@ -215,6 +316,7 @@ public:
         return rc;
     }
     int32_t FindChild(int64_t parent, const std::string& leafKey, ObjectRecord* out) override {
+        // What the request holds is what the server holds (checked when it began) or what the request made.
         for (const auto& [id, entry] : m_cache) {
             if (!entry.deleted && entry.record.parent == parent && entry.record.id != kRootId &&
                 FoldName(entry.record.leaf) == leafKey) {
@@ -264,34 +366,29 @@ public:
         if (rc != kDirOk) {
             return rc;
         }
+        // Each leaf folded once, not at every comparison of the sort.
+        std::vector<std::pair<std::string, const Entry*>> order;
+        order.reserve(ids.size());
         for (int64_t id : ids) {
             const Entry& entry = m_cache.at(id);
-            ChildSummary summary;
-            summary.record = entry.record;
-            summary.subordinateCount = counts[id];
-            if (entry.partial) {
-                summary.attrCount = entry.attrCount;
-            } else {
-                for (const auto& [attr, list] : entry.values) {
-                    summary.attrCount += list.empty() ? 0 : 1;
-                }
-            }
-            out->push_back(std::move(summary));
-        }
-        // Each leaf folded once, not at every comparison of the sort.
-        std::vector<std::pair<std::string, size_t>> order;
-        order.reserve(out->size());
-        for (size_t i = 0; i < out->size(); ++i) {
-            order.emplace_back(FoldName((*out)[i].record.leaf), i);
+            order.emplace_back(FoldName(entry.record.leaf), &entry);
         }
         std::stable_sort(order.begin(), order.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<ChildSummary> sorted;
-        sorted.reserve(out->size());
-        for (const auto& [key, index] : order) {
-            sorted.push_back(std::move((*out)[index]));
+        out->reserve(order.size());
+        for (const auto& [key, entry] : order) {
+            ChildSummary& summary = out->emplace_back();
+            summary.record = entry->record;
+            const auto count = counts.find(entry->record.id);
+            summary.subordinateCount = count == counts.end() ? 0 : count->second;
+            if (entry->partial) {
+                summary.attrCount = entry->attrCount;
+            } else {
+                for (const auto& [attr, list] : entry->values) {
+                    summary.attrCount += list.empty() ? 0 : 1;
+                }
+            }
         }
-        *out = std::move(sorted);
         return kDirOk;
     }
     int32_t CountChildren(int64_t parent, uint32_t* count) override {
@@ -318,6 +415,7 @@ public:
         entry.record = *record;
         entry.recordDirty = true;
         entry.passwordDirty = true;
+        entry.usedIn = m_request;
         return kDirOk;
     }
     int32_t UpdateObject(const ObjectRecord& record) override {
@@ -359,25 +457,21 @@ public:
             return rc;
         }
         entry->deleted = true;
-        // Values elsewhere that name the object go with it, in the same transaction.
+        // Values elsewhere that name the object go with it, in the same request.
         std::vector<int64_t> referrers;
         rc = SearchInto("(kelRefs=" + ObjectDn(id, m_base) + ")", &referrers);
         if (rc != kDirOk) {
             return rc;
         }
         for (auto& [other, cached] : m_cache) {
-            for (auto& attrValues : cached.values) {
-                AttrList& values = attrValues.second;
-                const size_t before = values.list.size();
-                std::erase_if(values.list, [&values, id](const StoredValue& value) {
-                    if (value.ref != id) {
-                        return false;
+            if (cached.partial || cached.refCount.count(id) == 0 || cached.refCount[id] == 0) {
+                continue;
+            }
+            for (auto& [attr, values] : cached.values) {
+                for (size_t i = values.list.size(); i-- > 0;) {
+                    if (values.list[i].ref == id) {
+                        RemoveAt(&cached, attr, &values, i);
                     }
-                    values.keys.erase(value.key);
-                    return true;
-                });
-                if (values.list.size() != before) {
-                    cached.dirtyAttrs.insert(attrValues.first);
                 }
             }
         }
@@ -424,6 +518,10 @@ public:
             return kDirErrValueExists;
         }
         values.Add(value);
+        if (!values.replaced) {
+            values.added.push_back(value);
+        }
+        entry->CountRef(value.ref, +1);
         entry->dirtyAttrs.insert(value.attr);
         return kDirOk;
     }
@@ -434,16 +532,14 @@ public:
             return rc == kDirErrNoSuchObject ? kDirErrNoSuchValue : rc;
         }
         auto it = entry->values.find(attr);
-        if (it == entry->values.end()) {
-            return kDirErrNoSuchValue;
-        }
-        if (it->second.keys.erase(key) == 0) {
+        if (it == entry->values.end() || it->second.keys.count(key) == 0) {
             return kDirErrNoSuchValue;
         }
         auto& list = it->second.list;
-        list.erase(
-            std::find_if(list.begin(), list.end(), [&](const StoredValue& v) { return v.key == key; }));
-        entry->dirtyAttrs.insert(attr);
+        const size_t at = static_cast<size_t>(
+            std::find_if(list.begin(), list.end(), [&](const StoredValue& v) { return v.key == key; }) -
+            list.begin());
+        RemoveAt(entry, attr, &it->second, at);
         return kDirOk;
     }
     int32_t DeleteAllValues(int64_t object, const std::string& attr) override {
@@ -453,8 +549,14 @@ public:
             return rc == kDirErrNoSuchObject ? kDirOk : rc;
         }
         auto it = entry->values.find(attr);
-        if (it != entry->values.end()) {
-            entry->values.erase(it);
+        if (it != entry->values.end() && !it->second.empty()) {
+            AttrList& values = it->second;
+            values.Replace();
+            for (const auto& value : values.list) {
+                entry->CountRef(value.ref, -1);
+            }
+            values.list.clear();
+            values.keys.clear();
             entry->dirtyAttrs.insert(attr);
         }
         return kDirOk;
@@ -526,75 +628,148 @@ public:
     bool KeepsSignInState() const override { return false; }
 
 private:
-    // What the server is given at bind: a user without a password of its own binds with the stand-in.
+    // How long another client's unfinished request is waited for before it is taken as left behind.
+    static constexpr std::chrono::seconds kUnfinishedAfter{2};
+    // How many whole objects are kept from one request to the next.
+    static constexpr size_t kKeep = 32;
+
+    // What a user without a password of its own binds with.
     static std::string_view ClearPassword(const ObjectRecord& user, const char* password, size_t length) {
         return user.passwordHash.empty() || length == 0 ? ldapmap::kNoPassword
                                                         : std::string_view(password, length);
     }
 
+    // Ends a request. The objects it read whole stay for the next, which checks them against the server
+    // before it uses them (each kept object costs that check); what a listing read, what the request had
+    // changed and what it did not use go.
     void Clear() {
-        m_cache.clear();
+        std::erase_if(m_cache, [this](const auto& item) {
+            return item.second.partial || item.second.Dirty() || item.second.usedIn != m_request;
+        });
+        while (m_cache.size() > kKeep) {
+            m_cache.erase(std::prev(m_cache.end())); // the oldest objects (the root, users) are used most
+        }
         m_absent.clear();
         m_open = false;
         m_write = false;
         m_metaDirty = false;
         m_lastIdDirty = false;
     }
+    void DropChanged() {
+        std::erase_if(m_cache, [](const auto& item) { return item.second.Dirty(); });
+    }
 
-    int32_t ReadBase() {
+    int64_t IdOf(std::string_view dn) const {
+        constexpr std::string_view kPrefix = "kelId=";
+        if (dn.size() <= kPrefix.size() + m_baseSuffix.size() ||
+            strncasecmp(dn.data(), kPrefix.data(), kPrefix.size()) != 0 ||
+            strncasecmp(dn.data() + dn.size() - m_baseSuffix.size(), m_baseSuffix.data(),
+                        m_baseSuffix.size()) != 0) {
+            return 0;
+        }
+        int64_t id = 0;
+        for (char c : dn.substr(kPrefix.size(), dn.size() - kPrefix.size() - m_baseSuffix.size())) {
+            if (c < '0' || c > '9' || id > (INT64_MAX - 9) / 10) {
+                return 0;
+            }
+            id = id * 10 + (c - '0');
+        }
+        return id;
+    }
+
+    // One search gives the base entry and the entryCSN of every object kept from earlier requests: the server
+    // answers a search from one state of its database, so what is kept and still has its entryCSN is what
+    // the server holds together with the serial read here. Objects changed or gone since are dropped and
+    // read again when used.
+    int32_t Snapshot() {
+        std::string filter = "(objectClass=kelStore)";
+        bool kept = false;
+        for (const auto& [id, entry] : m_cache) {
+            if (!kept) {
+                filter = "(|" + filter;
+                kept = true;
+            }
+            filter += "(kelId=" + std::to_string(id) + ")";
+        }
+        if (kept) {
+            filter += ")";
+        }
+        static const char* const kAttrs[] = {"kelSerial", "kelPending", "kelLastId",
+                                             "kelMeta",   "entryCSN",   nullptr};
         LDAPMessage* result = nullptr;
-        int rc = ldap_search_ext_s(m_ld, m_base.c_str(), LDAP_SCOPE_BASE, "(objectClass=kelStore)", nullptr,
-                                   0, nullptr, nullptr, nullptr, 0, &result);
+        int rc = ldap_search_ext_s(m_ld, m_base.c_str(), kept ? LDAP_SCOPE_SUBTREE : LDAP_SCOPE_BASE,
+                                   filter.c_str(), const_cast<char**>(kAttrs), 0, nullptr, nullptr, nullptr,
+                                   0, &result);
         if (rc != LDAP_SUCCESS) {
             ldap_msgfree(result);
+            m_cache.clear();
             return rc == LDAP_NO_SUCH_OBJECT ? kDirErrNotAStore : Code(rc);
         }
-        LDAPMessage* e = ldap_first_entry(m_ld, result);
-        if (e == nullptr) {
-            ldap_msgfree(result);
-            return kDirErrNotAStore;
-        }
-        m_serial = First(e, "kelSerial");
-        m_pending = First(e, "kelPending");
-        m_lastId = std::atoll(First(e, "kelLastId").c_str());
+        std::map<int64_t, std::string> current;
+        bool base = false;
+        m_serial.clear();
+        m_pending.clear();
         m_meta.clear();
-        berval** values = ldap_get_values_len(m_ld, e, "kelMeta");
-        for (int i = 0; values != nullptr && values[i] != nullptr; ++i) {
-            const std::string text(values[i]->bv_val, values[i]->bv_len);
-            const size_t equals = text.find('=');
-            if (equals != std::string::npos) {
-                m_meta[text.substr(0, equals)] = text.substr(equals + 1);
+        for (LDAPMessage* e = ldap_first_entry(m_ld, result); e != nullptr; e = ldap_next_entry(m_ld, e)) {
+            BerElement* ber = nullptr;
+            berval dn{};
+            if (ldap_get_dn_ber(m_ld, e, &ber, &dn) != LDAP_SUCCESS) {
+                continue;
             }
+            const int64_t id = IdOf(std::string_view(dn.bv_val, dn.bv_len));
+            base = base || id == 0;
+            berval name{};
+            berval* values = nullptr;
+            while (ldap_get_attribute_ber(m_ld, e, ber, &name, &values) == LDAP_SUCCESS &&
+                   name.bv_val != nullptr) {
+                for (int i = 0; values != nullptr && values[i].bv_val != nullptr; ++i) {
+                    const std::string text(values[i].bv_val, values[i].bv_len);
+                    if (id != 0) {
+                        if (NameIs(name, "entryCSN")) {
+                            current[id] = text;
+                        }
+                    } else if (NameIs(name, "kelSerial")) {
+                        m_serial = text;
+                    } else if (NameIs(name, "kelPending")) {
+                        m_pending = text;
+                    } else if (NameIs(name, "kelLastId")) {
+                        m_lastId = std::atoll(text.c_str());
+                    } else if (NameIs(name, "kelMeta")) {
+                        const size_t equals = text.find('=');
+                        if (equals != std::string::npos) {
+                            m_meta[text.substr(0, equals)] = text.substr(equals + 1);
+                        }
+                    }
+                }
+                ber_memfree(values);
+                values = nullptr;
+            }
+            ber_free(ber, 0);
         }
-        ldap_value_free_len(values);
         ldap_msgfree(result);
-        return m_serial.empty() ? kDirErrNotAStore : kDirOk;
+        std::erase_if(m_cache, [&current](const auto& item) {
+            const auto it = current.find(item.first);
+            return it == current.end() || it->second != item.second.csn;
+        });
+        return !base || m_serial.empty() ? kDirErrNotAStore : kDirOk;
     }
 
-    std::string First(LDAPMessage* e, const char* attr) {
-        berval** values = ldap_get_values_len(m_ld, e, attr);
-        std::string out;
-        if (values != nullptr && values[0] != nullptr) {
-            out.assign(values[0]->bv_val, values[0]->bv_len);
-        }
-        ldap_value_free_len(values);
-        return out;
-    }
-
-    // Reads the entries the filter finds into the request's copy (an entry the request has already read
-    // keeps the request's version) and gives their ids.
+    // Reads the entries the filter finds into the request's copy (an entry the request holds already keeps
+    // the request's version) and gives their ids.
     enum Want { kWhole, kRecordOnly };
     int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, Want want = kWhole,
                        const std::string& entry = {}) {
         ids->clear();
+        ++m_serverReads;
         LDAPMessage* result = nullptr;
         static const char* const kRecordAttrs[] = {"kelParent",      "kelLeaf",      "kelClass", "kelModTime",
                                                    "kelHasPassword", "kelAttrCount", nullptr};
+        static const char* const kWholeAttrs[] = {"*", "entryCSN", nullptr};
         const int rc =
             ldap_search_ext_s(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
                               entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
-                              want == kRecordOnly ? const_cast<char**>(kRecordAttrs) : nullptr, 0, nullptr,
-                              nullptr, nullptr, 0, &result);
+                              const_cast<char**>(want == kRecordOnly ? kRecordAttrs : kWholeAttrs), 0,
+                              nullptr, nullptr, nullptr, 0, &result);
         if (rc == LDAP_NO_SUCH_OBJECT && !entry.empty()) {
             ldap_msgfree(result);
             return kDirOk; // an object that is not there
@@ -604,75 +779,93 @@ private:
             return Code(rc);
         }
         for (LDAPMessage* e = ldap_first_entry(m_ld, result); e != nullptr; e = ldap_next_entry(m_ld, e)) {
-            char* dn = ldap_get_dn(m_ld, e);
-            const int64_t id = dn == nullptr ? 0 : ldapmap::IdOfDn(dn, m_base);
-            ldap_memfree(dn);
-            if (id == 0) {
+            BerElement* ber = nullptr;
+            berval dn{};
+            if (ldap_get_dn_ber(m_ld, e, &ber, &dn) != LDAP_SUCCESS) {
                 continue;
             }
-            ids->push_back(id);
-            const auto cached = m_cache.find(id);
+            const int64_t id = IdOf(std::string_view(dn.bv_val, dn.bv_len));
+            const auto cached = id == 0 ? m_cache.end() : m_cache.find(id);
             // A partial entry is never changed (every change reads the whole entry first), so a whole one
             // may take its place.
-            if (cached == m_cache.end() || (cached->second.partial && want == kWhole)) {
-                Entry entry;
-                entry.partial = want == kRecordOnly;
-                if (!Parse(e, id, &entry)) {
+            if (id != 0 && (cached == m_cache.end() || (cached->second.partial && want == kWhole))) {
+                Entry read;
+                read.partial = want == kRecordOnly;
+                if (!Parse(e, ber, id, &read)) {
+                    ber_free(ber, 0);
                     ldap_msgfree(result);
                     return kDirErrStoreDamaged;
                 }
-                m_cache.insert_or_assign(id, std::move(entry));
+                read.usedIn = m_request;
+                m_cache.insert_or_assign(id, std::move(read));
+            } else if (cached != m_cache.end()) {
+                cached->second.usedIn = m_request;
+            }
+            ber_free(ber, 0);
+            if (id != 0) {
+                ids->push_back(id);
             }
         }
         ldap_msgfree(result);
         return kDirOk;
     }
 
-    bool Parse(LDAPMessage* e, int64_t id, Entry* entry) {
+    // One pass over the entry's attributes (ber stands after its DN).
+    bool Parse(LDAPMessage* e, BerElement* ber, int64_t id, Entry* entry) {
         entry->onServer = true;
         entry->record.id = id;
-        const std::string parent = First(e, "kelParent");
-        entry->record.parent = parent.empty() ? 0 : ldapmap::IdOfDn(parent, m_base);
-        entry->record.leaf = First(e, "kelLeaf");
-        entry->record.className = First(e, "kelClass");
-        entry->record.modTime =
-            static_cast<uint32_t>(std::strtoul(First(e, "kelModTime").c_str(), nullptr, 10));
-        entry->record.passwordHash = First(e, "kelHasPassword") == "TRUE" ? std::string(kServerPassword) : "";
-        entry->original = entry->record;
-        entry->attrCount = static_cast<uint32_t>(std::strtoul(First(e, "kelAttrCount").c_str(), nullptr, 10));
-        BerElement* ber = nullptr;
-        for (char* attr = ldap_first_attribute(m_ld, e, &ber); attr != nullptr;
-             attr = ldap_next_attribute(m_ld, e, ber)) {
-            if (m_write) {
-                // What a refused request puts back.
-                berval** raw = ldap_get_values_len(m_ld, e, attr);
-                auto& kept = entry->image[FoldName(attr)];
-                for (int i = 0; raw != nullptr && raw[i] != nullptr; ++i) {
-                    kept.emplace_back(raw[i]->bv_val, raw[i]->bv_len);
+        berval name{};
+        berval* values = nullptr;
+        bool ok = true;
+        while (ok && ldap_get_attribute_ber(m_ld, e, ber, &name, &values) == LDAP_SUCCESS &&
+               name.bv_val != nullptr) {
+            const std::string_view first = values != nullptr && values[0].bv_val != nullptr
+                                               ? std::string_view(values[0].bv_val, values[0].bv_len)
+                                               : std::string_view();
+            if (NameIs(name, "kelParent")) {
+                entry->record.parent = IdOf(first);
+            } else if (NameIs(name, "kelLeaf")) {
+                entry->record.leaf = first;
+            } else if (NameIs(name, "kelClass")) {
+                entry->record.className = first;
+            } else if (NameIs(name, "kelModTime")) {
+                entry->record.modTime =
+                    static_cast<uint32_t>(std::strtoul(std::string(first).c_str(), nullptr, 10));
+            } else if (NameIs(name, "kelHasPassword")) {
+                entry->record.passwordHash = first == "TRUE" ? std::string(kServerPassword) : "";
+            } else if (NameIs(name, "kelAttrCount")) {
+                entry->attrCount =
+                    static_cast<uint32_t>(std::strtoul(std::string(first).c_str(), nullptr, 10));
+            } else if (NameIs(name, "entryCSN")) {
+                entry->csn = first;
+            } else if (NameIs(name, "kelGrant")) {
+                for (int i = 0; values != nullptr && values[i].bv_val != nullptr; ++i) {
+                    entry->grantsOnServer.emplace_back(values[i].bv_val, values[i].bv_len);
                 }
-                ldap_value_free_len(raw);
-            }
-            const auto it = m_fromLdap.find(FoldName(attr));
-            if (it != m_fromLdap.end()) {
-                berval** values = ldap_get_values_len(m_ld, e, attr);
-                auto& list = entry->values[it->second];
-                for (int i = 0; values != nullptr && values[i] != nullptr; ++i) {
-                    StoredValue value;
-                    if (!ldapmap::DecodeValue(
-                            it->second, std::string_view(values[i]->bv_val, values[i]->bv_len), &value)) {
-                        ldap_value_free_len(values);
-                        ldap_memfree(attr);
-                        ber_free(ber, 0);
-                        return false;
+            } else if (!entry->partial) {
+                const auto it = m_fromLdap.find(FoldName(std::string_view(name.bv_val, name.bv_len)));
+                if (it != m_fromLdap.end()) {
+                    auto& list = entry->values[it->second];
+                    for (int i = 0; ok && values != nullptr && values[i].bv_val != nullptr; ++i) {
+                        StoredValue value;
+                        ok = ldapmap::DecodeValue(
+                            it->second, std::string_view(values[i].bv_val, values[i].bv_len), &value);
+                        if (ok) {
+                            if (value.ref != 0) {
+                                ++entry->refCount[value.ref];
+                                entry->refsOnServer.insert(value.ref);
+                            }
+                            list.Add(std::move(value));
+                        }
                     }
-                    list.Add(std::move(value));
                 }
-                ldap_value_free_len(values);
             }
-            ldap_memfree(attr);
+            ber_memfree(values);
+            values = nullptr;
         }
-        ber_free(ber, 0);
-        return true;
+        entry->attrCountOnServer = entry->attrCount;
+        entry->original = entry->record;
+        return ok;
     }
 
     int32_t Load(int64_t id, Entry** out) {
@@ -695,6 +888,7 @@ private:
         if (it->second.deleted) {
             return kDirErrNoSuchObject;
         }
+        it->second.usedIn = m_request;
         *out = &it->second;
         return kDirOk;
     }
@@ -711,6 +905,24 @@ private:
             *list = &it->second;
         }
         return kDirOk;
+    }
+
+    void RemoveAt(Entry* entry, const std::string& attr, AttrList* values, size_t at) {
+        StoredValue value = std::move(values->list[at]);
+        values->list.erase(values->list.begin() + static_cast<ptrdiff_t>(at));
+        values->keys.erase(value.key);
+        entry->CountRef(value.ref, -1);
+        entry->dirtyAttrs.insert(attr);
+        if (values->replaced) {
+            return;
+        }
+        // A value this request appended is simply not sent.
+        const size_t appendedFrom = values->list.size() + 1 - values->added.size();
+        if (at >= appendedFrom) {
+            values->added.erase(values->added.begin() + static_cast<ptrdiff_t>(at - appendedFrom));
+        } else {
+            values->removed.emplace_back(at, std::move(value));
+        }
     }
 
     int32_t Children(int64_t parent, std::vector<int64_t>* ids) {
@@ -739,6 +951,7 @@ private:
                 filter += "(kelParent=" + ObjectDn(parents[i], m_base) + ")";
             }
             filter += ")";
+            ++m_serverReads;
             LDAPMessage* result = nullptr;
             char parentAttr[] = "kelParent";
             char* attrs[] = {parentAttr, nullptr};
@@ -751,13 +964,16 @@ private:
             for (LDAPMessage* e = ldap_first_entry(m_ld, result); e != nullptr;
                  e = ldap_next_entry(m_ld, e)) {
                 char* dn = ldap_get_dn(m_ld, e);
-                const int64_t id = dn == nullptr ? 0 : ldapmap::IdOfDn(dn, m_base);
+                const int64_t id = dn == nullptr ? 0 : IdOf(dn);
                 ldap_memfree(dn);
-                const auto cached = m_cache.find(id);
-                if (cached != m_cache.end()) {
+                if (m_cache.count(id) != 0) {
                     continue; // counted below by the request's own version
                 }
-                const int64_t parent = ldapmap::IdOfDn(First(e, "kelParent"), m_base);
+                berval** values = ldap_get_values_len(m_ld, e, "kelParent");
+                const int64_t parent = values != nullptr && values[0] != nullptr
+                                           ? IdOf(std::string_view(values[0]->bv_val, values[0]->bv_len))
+                                           : 0;
+                ldap_value_free_len(values);
                 if (wanted.count(parent) != 0) {
                     ++(*counts)[parent];
                 }
@@ -838,7 +1054,9 @@ private:
         enum Kind : uint8_t { Add = 1, Modify = 2, Delete = 3 } kind = Modify;
         std::string dn;
         std::vector<std::tuple<int, std::string, std::vector<std::string>>>
-            mods; // (LDAP_MOD_*, attr, values)
+            mods;              // (LDAP_MOD_*, attr, values)
+        std::string unchanged; // the entryCSN the entry must still have (not journaled)
+        int64_t id = 0;        // the object whose entry it changes (not journaled)
     };
 
     static void PutString(std::string* out, std::string_view text) {
@@ -917,25 +1135,79 @@ private:
         return true;
     }
 
-    int Apply(const Step& step) {
+    struct Outcome {
+        int rc = LDAP_OTHER;
+        std::string csn; // the entry's entryCSN after the step, when it was asked for and given
+    };
+
+    // Sends one step. With step.unchanged the server applies it only if the entry still has that entryCSN;
+    // with readBack it answers the entry's new entryCSN.
+    Outcome Send(const Step& step, bool readBack) {
         Mods mods;
         for (const auto& [op, attr, values] : step.mods) {
             mods.Add(op, attr, values);
         }
+        std::vector<LDAPControl*> controls;
+        LDAPControl assertion{};
+        berval assertionValue{};
+        if (!step.unchanged.empty()) {
+            std::string filter = "(entryCSN=" + step.unchanged + ")";
+            if (ldap_create_assertion_control_value(m_writer, filter.data(), &assertionValue) !=
+                LDAP_SUCCESS) {
+                return {};
+            }
+            assertion.ldctl_oid = const_cast<char*>(LDAP_CONTROL_ASSERT);
+            assertion.ldctl_value = assertionValue;
+            assertion.ldctl_iscritical = 1;
+            controls.push_back(&assertion);
+        }
+        // AttributeSelection ::= SEQUENCE OF LDAPString: just "entryCSN".
+        static char kReadBack[] = "\x30\x0a\x04\x08"
+                                  "entryCSN";
+        LDAPControl postRead{const_cast<char*>(LDAP_CONTROL_POST_READ), {sizeof kReadBack - 1, kReadBack}, 0};
+        if (readBack && step.kind != Step::Delete) {
+            controls.push_back(&postRead);
+        }
+        controls.push_back(nullptr);
+        int msgid = 0;
+        int rc = LDAP_OTHER;
         switch (step.kind) {
         case Step::Add: {
             auto list = mods.Finish();
-            return ldap_add_ext_s(m_writer, step.dn.c_str(), list.data(), nullptr, nullptr);
+            rc = ldap_add_ext(m_writer, step.dn.c_str(), list.data(), controls.data(), nullptr, &msgid);
+            break;
         }
         case Step::Delete:
-            return ldap_delete_ext_s(m_writer, step.dn.c_str(), nullptr, nullptr);
+            rc = ldap_delete_ext(m_writer, step.dn.c_str(), controls.data(), nullptr, &msgid);
+            break;
         case Step::Modify: {
             auto list = mods.Finish();
-            return ldap_modify_ext_s(m_writer, step.dn.c_str(), list.data(), nullptr, nullptr);
+            rc = ldap_modify_ext(m_writer, step.dn.c_str(), list.data(), controls.data(), nullptr, &msgid);
+            break;
         }
         }
-        return LDAP_OTHER;
+        ber_memfree(assertionValue.bv_val);
+        if (rc != LDAP_SUCCESS) {
+            return {rc, {}};
+        }
+        LDAPMessage* answer = nullptr;
+        if (ldap_result(m_writer, msgid, LDAP_MSG_ALL, nullptr, &answer) <= 0) {
+            ldap_msgfree(answer);
+            ldap_get_option(m_writer, LDAP_OPT_RESULT_CODE, &rc);
+            return {rc == LDAP_SUCCESS ? LDAP_SERVER_DOWN : rc, {}};
+        }
+        int code = LDAP_OTHER;
+        LDAPControl** returned = nullptr;
+        rc = ldap_parse_result(m_writer, answer, &code, nullptr, nullptr, nullptr, &returned, /*freeit=*/1);
+        Outcome out{rc == LDAP_SUCCESS ? code : rc, {}};
+        if (LDAPControl* read = ldap_control_find(LDAP_CONTROL_POST_READ, returned, nullptr);
+            read != nullptr) {
+            out.csn = CsnOf(read->ldctl_value);
+        }
+        ldap_controls_free(returned);
+        return out;
     }
+    int Apply(const Step& step) { return Send(step, /*readBack=*/false).rc; }
 
     // Finishes a request that was journaled but not wholly applied (its client or the server stopped in
     // between): every step is applied again, which changes nothing where it was applied already.
@@ -945,6 +1217,7 @@ private:
         if (!Decode(journal, &at, &redo)) {
             return kDirErrStoreDamaged;
         }
+        m_cache.clear(); // it changes objects behind what was kept
         for (const auto& step : redo) {
             const int rc = Apply(step);
             // What was applied already answers that it is there (or gone) now.
@@ -967,78 +1240,209 @@ private:
         return rc == LDAP_SUCCESS || rc == LDAP_NO_SUCH_ATTRIBUTE ? kDirOk : Code(rc);
     }
 
-    // The change of one attribute as the values it loses and the values it gains, when that keeps the
-    // order the client holds (the server appends what is added): a large list then costs what changed,
-    // not the whole list. false: only a replacement says it.
-    static bool AddChanges(const std::string& attr, const std::vector<std::string>& before,
-                           const std::vector<std::string>& after, Step* step) {
-        if (attr == "userPassword" || IsRecordAttribute(attr)) {
-            return false;
+    std::vector<std::string> Encoded(const std::vector<StoredValue>& values) const {
+        std::vector<std::string> out;
+        out.reserve(values.size());
+        for (const auto& value : values) {
+            out.push_back(ldapmap::EncodeValue(value));
         }
-        const std::unordered_set<std::string> afterSet(after.begin(), after.end());
-        const std::unordered_set<std::string> beforeSet(before.begin(), before.end());
-        if (afterSet.size() != after.size() || beforeSet.size() != before.size()) {
-            return false;
-        }
-        std::vector<std::string> removed;
-        size_t kept = 0;
-        for (const auto& value : before) {
-            if (afterSet.count(value) == 0) {
-                removed.push_back(value);
-            } else if (kept < after.size() && after[kept] == value) {
-                ++kept;
-            } else if (!IsSetAttribute(attr)) {
-                return false; // the order changed
-            }
-        }
-        std::vector<std::string> added;
-        for (const auto& value : after) {
-            if (beforeSet.count(value) == 0) {
-                added.push_back(value);
-            }
-        }
-        if (!IsSetAttribute(attr) && kept + added.size() != after.size()) {
-            return false;
-        }
-        if (!removed.empty()) {
-            step->mods.emplace_back(LDAP_MOD_DELETE, attr, std::move(removed));
-        }
-        if (!added.empty()) {
-            step->mods.emplace_back(LDAP_MOD_ADD, attr, std::move(added));
-        }
-        return true;
+        return out;
     }
-    static bool IsSetAttribute(const std::string& attr) { return attr == "kelRefs" || attr == "kelGrant"; }
-    static bool IsRecordAttribute(const std::string& attr) {
-        return attr == "kelParent" || attr == "kelLeaf" || attr == "kelLeafKey" || attr == "kelModTime" ||
-               attr == "kelHasPassword" || attr == "kelClass" || attr == "kelAttrCount";
+    static uint32_t AttrCount(const Entry& entry) {
+        uint32_t count = 0;
+        for (const auto& [attr, list] : entry.values) {
+            count += list.empty() ? 0 : 1;
+        }
+        return count;
+    }
+    std::vector<std::string> Grants(const Entry& entry) const {
+        const auto it = entry.values.find(std::string(kAttrAcl));
+        return it == entry.values.end() ? std::vector<std::string>()
+                                        : ldapmap::GrantsOf(it->second.list, m_base);
+    }
+    // The values in `from` that `to` lacks.
+    static std::vector<std::string> Missing(const std::vector<std::string>& from,
+                                            const std::vector<std::string>& to) {
+        const std::set<std::string> have(to.begin(), to.end());
+        std::vector<std::string> out;
+        for (const auto& value : from) {
+            if (have.count(value) == 0) {
+                out.push_back(value);
+            }
+        }
+        return out;
+    }
+
+    // What changed in an object the server holds, as one modify (and, in undo, what puts the entry back as
+    // the server held it when the request read it).
+    void Changes(const Entry& entry, const std::string& password, Step* modify, Step* undo) const {
+        const auto now = ldapmap::EncodeObject(entry.record, {}, m_base, password);
+        const auto was = ldapmap::EncodeObject(entry.original, {}, m_base, password.empty() ? "" : "-");
+        auto record = [&](const char* attr) {
+            const auto n = now.find(attr);
+            const auto w = was.find(attr);
+            static const std::vector<std::string> kNone;
+            modify->mods.emplace_back(LDAP_MOD_REPLACE, attr, n == now.end() ? kNone : n->second);
+            if (undo != nullptr &&
+                std::string_view(attr) != "userPassword") { // never readable: never put back
+                undo->mods.emplace_back(LDAP_MOD_REPLACE, attr, w == was.end() ? kNone : w->second);
+            }
+        };
+        if (entry.recordDirty) {
+            // Only what changed: each attribute takes its own right at the server.
+            if (entry.record.parent != entry.original.parent) {
+                record("kelParent");
+            }
+            if (entry.record.leaf != entry.original.leaf) {
+                record("kelLeaf");
+                record("kelLeafKey");
+            }
+            if (entry.record.modTime != entry.original.modTime) {
+                record("kelModTime");
+            }
+        }
+        if (!password.empty()) {
+            record("userPassword");
+            record("kelHasPassword");
+        }
+        for (const auto& attr : entry.dirtyAttrs) {
+            const auto it = entry.values.find(attr);
+            if (it == entry.values.end() || !it->second.Changed()) {
+                continue;
+            }
+            const AttrList& list = it->second;
+            const std::string name = LdapName(attr);
+            if (list.replaced) {
+                modify->mods.emplace_back(LDAP_MOD_REPLACE, name, Encoded(list.list));
+            } else {
+                if (!list.removed.empty()) {
+                    std::vector<std::string> gone;
+                    for (const auto& [at, value] : list.removed) {
+                        gone.push_back(ldapmap::EncodeValue(value));
+                    }
+                    modify->mods.emplace_back(LDAP_MOD_DELETE, name, std::move(gone));
+                }
+                if (!list.added.empty()) {
+                    modify->mods.emplace_back(LDAP_MOD_ADD, name, Encoded(list.added));
+                }
+            }
+            if (undo != nullptr) {
+                undo->mods.emplace_back(LDAP_MOD_REPLACE, name, Encoded(list.OnServer()));
+            }
+        }
+        std::vector<std::string> refsGained;
+        std::vector<std::string> refsLost;
+        for (int64_t ref : entry.refsTouched) {
+            const auto count = entry.refCount.find(ref);
+            const bool named = count != entry.refCount.end() && count->second > 0;
+            if (named != (entry.refsOnServer.count(ref) != 0)) {
+                (named ? refsGained : refsLost).push_back(ObjectDn(ref, m_base));
+            }
+        }
+        if (!refsLost.empty()) {
+            modify->mods.emplace_back(LDAP_MOD_DELETE, "kelRefs", refsLost);
+        }
+        if (!refsGained.empty()) {
+            modify->mods.emplace_back(LDAP_MOD_ADD, "kelRefs", refsGained);
+        }
+        if (undo != nullptr) {
+            if (!refsGained.empty()) {
+                undo->mods.emplace_back(LDAP_MOD_DELETE, "kelRefs", refsGained);
+            }
+            if (!refsLost.empty()) {
+                undo->mods.emplace_back(LDAP_MOD_ADD, "kelRefs", refsLost);
+            }
+        }
+        if (entry.dirtyAttrs.count(std::string(kAttrAcl)) != 0) {
+            const auto grants = Grants(entry);
+            const auto lost = Missing(entry.grantsOnServer, grants);
+            const auto gained = Missing(grants, entry.grantsOnServer);
+            if (!lost.empty()) {
+                modify->mods.emplace_back(LDAP_MOD_DELETE, "kelGrant", lost);
+            }
+            if (!gained.empty()) {
+                modify->mods.emplace_back(LDAP_MOD_ADD, "kelGrant", gained);
+            }
+            if (undo != nullptr && (!lost.empty() || !gained.empty())) {
+                undo->mods.emplace_back(LDAP_MOD_REPLACE, "kelGrant", entry.grantsOnServer);
+            }
+        }
+        const uint32_t count = AttrCount(entry);
+        if (count != entry.attrCountOnServer) {
+            modify->mods.emplace_back(LDAP_MOD_REPLACE, "kelAttrCount",
+                                      std::vector<std::string>{std::to_string(count)});
+            if (undo != nullptr) {
+                undo->mods.emplace_back(LDAP_MOD_REPLACE, "kelAttrCount",
+                                        std::vector<std::string>{std::to_string(entry.attrCountOnServer)});
+            }
+        }
+    }
+
+    // After the server took the request: what it holds now is what the request holds.
+    void Settle(Entry* entry, const std::string& csn) {
+        entry->original = entry->record;
+        entry->onServer = true;
+        entry->recordDirty = false;
+        entry->passwordDirty = false;
+        for (const auto& attr : entry->dirtyAttrs) {
+            const auto it = entry->values.find(attr);
+            if (it != entry->values.end()) {
+                it->second.Settle();
+                if (it->second.empty()) {
+                    entry->values.erase(it);
+                }
+            }
+        }
+        if (entry->dirtyAttrs.count(std::string(kAttrAcl)) != 0) {
+            entry->grantsOnServer = Grants(*entry);
+        }
+        for (int64_t ref : entry->refsTouched) {
+            const auto count = entry->refCount.find(ref);
+            if (count != entry->refCount.end() && count->second > 0) {
+                entry->refsOnServer.insert(ref);
+            } else {
+                entry->refsOnServer.erase(ref);
+                if (count != entry->refCount.end()) {
+                    entry->refCount.erase(count);
+                }
+            }
+        }
+        entry->refsTouched.clear();
+        entry->dirtyAttrs.clear();
+        entry->attrCountOnServer = AttrCount(*entry);
+        entry->attrCount = entry->attrCountOnServer;
+        entry->csn = csn;
     }
 
     // A request is sent as steps, not as a server transaction (slapd 2.5's transactions bring the server down
     // after some hundred of them). All of it or none of it still holds:
     // 1. one modify of the base entry replaces the serial read at the request's start (refused when another
-    //    client committed since) and records every step of the request (kelPending);
+    //    client committed since) and records every step of the request (kelPending) when there are several;
     // 2. the steps are applied, adds first, deletes last, so that a refusal is met before anything that
-    //    cannot be taken back;
+    //    cannot be taken back; a changed entry must still have the entryCSN the request read (another
+    //    client's change in between refuses the step);
     // 3. a step the server refuses takes back the steps before it; otherwise the record is removed.
-    // A request whose client or server stopped between 1 and 3 is finished by the next request (RollForward).
+    // A request whose client or server stopped between 1 and 3 is finished by a later request (RollForward).
+    // A request that changes one object's own values, and read nothing but what its start checked, needs no
+    // serial: the entryCSN it read is the whole of what it depends on beside the rights, which the server
+    // checks, so it is sent as its one step alone.
     int32_t Flush() {
         std::vector<Step> adds;
         std::vector<Step> modifies;
         std::vector<Step> passwords;
         std::vector<Step> deletes;
-        std::vector<Step> addsUndo;
-        std::vector<Step> modifiesUndo;
-        std::vector<Step> passwordsUndo;
         for (auto& [id, entry] : m_cache) {
-            const bool user = NamesEqual(entry.record.className, kClassUser);
+            if (entry.partial) {
+                continue;
+            }
             const std::string dn = ObjectDn(id, m_base);
             if (entry.deleted) {
                 if (entry.onServer) {
-                    deletes.push_back(Step{Step::Delete, dn, {}});
+                    deletes.push_back(Step{Step::Delete, dn, {}, {}, id});
                 }
                 continue;
             }
+            const bool user = NamesEqual(entry.record.className, kClassUser);
             std::string password;
             if (user && (entry.passwordDirty || !entry.onServer)) {
                 const int32_t rc = PasswordValue(entry, &password);
@@ -1046,90 +1450,60 @@ private:
                     return rc;
                 }
             }
-            const auto encoded = ldapmap::EncodeObject(entry.record, AllValues(entry), m_base, password);
             if (!entry.onServer) {
-                Step add{Step::Add, dn, {}};
-                for (const auto& [attr, list] : encoded) {
+                Step add{Step::Add, dn, {}, {}, id};
+                for (const auto& [attr, list] :
+                     ldapmap::EncodeObject(entry.record, AllValues(entry), m_base, password)) {
                     add.mods.emplace_back(LDAP_MOD_ADD, LdapName(attr), list);
                 }
                 adds.push_back(std::move(add));
-                addsUndo.push_back(Step{Step::Delete, dn, {}});
                 continue;
             }
-            std::set<std::string> replace;
-            if (entry.recordDirty) {
-                // Only what changed: each attribute takes its own right at the server.
-                if (entry.record.parent != entry.original.parent) {
-                    replace.insert("kelParent");
-                }
-                if (entry.record.leaf != entry.original.leaf) {
-                    replace.insert({"kelLeaf", "kelLeafKey"});
-                }
-                if (entry.record.modTime != entry.original.modTime) {
-                    replace.insert("kelModTime");
-                }
-                if (!password.empty()) {
-                    replace.insert({"userPassword", "kelHasPassword"});
-                }
-            }
-            if (!entry.dirtyAttrs.empty()) {
-                replace.insert({"kelRefs", "kelAttrCount"});
-                for (const auto& attr : entry.dirtyAttrs) {
-                    replace.insert(LdapName(attr));
-                    if (NamesEqual(attr, kAttrAcl)) {
-                        replace.insert("kelGrant");
-                    }
-                }
-            }
-            if (replace.empty()) {
+            if (!entry.Dirty()) {
                 continue;
             }
-            Step modify{Step::Modify, dn, {}};
-            Step undo{Step::Modify, dn, {}};
-            static const std::vector<std::string> kNone;
-            for (const auto& attr : replace) {
-                const auto it = encoded.find(attr);
-                const auto& now = it == encoded.end() ? kNone : it->second;
-                const auto was = entry.image.find(FoldName(attr));
-                if (!AddChanges(attr, was == entry.image.end() ? kNone : was->second, now, &modify)) {
-                    modify.mods.emplace_back(LDAP_MOD_REPLACE, attr, now);
-                }
-                if (attr != "userPassword") { // never readable, so never put back
-                    undo.mods.emplace_back(LDAP_MOD_REPLACE, attr,
-                                           was == entry.image.end() ? kNone : was->second);
-                }
+            Step modify{Step::Modify, dn, {}, entry.csn, id};
+            Changes(entry, password, &modify, nullptr);
+            if (!modify.mods.empty()) {
+                (password.empty() ? modifies : passwords).push_back(std::move(modify));
             }
-            if (modify.mods.empty()) {
-                continue;
-            }
-            (password.empty() ? modifies : passwords).push_back(std::move(modify));
-            (password.empty() ? modifiesUndo : passwordsUndo).push_back(std::move(undo));
         }
         std::vector<Step> redo;
-        std::vector<Step> undo;
         for (auto* group : {&adds, &modifies, &passwords, &deletes}) {
-            redo.insert(redo.end(), group->begin(), group->end());
-        }
-        for (auto* group : {&addsUndo, &modifiesUndo, &passwordsUndo}) {
-            undo.insert(undo.end(), group->begin(), group->end());
+            redo.insert(redo.end(), std::make_move_iterator(group->begin()),
+                        std::make_move_iterator(group->end()));
         }
         if (redo.empty() && !m_metaDirty && !m_lastIdDirty) {
+            SettleAll({});
             return kDirOk; // a request that changed nothing leaves the server alone
         }
-        const std::string journal = redo.size() > 1 ? Encode(redo) : std::string();
-        Step begin{Step::Modify, m_base, {}};
+        if (redo.size() == 1 && !m_metaDirty && !m_lastIdDirty && m_serverReads == 0 &&
+            OwnValuesOnly(redo[0])) {
+            const Outcome outcome = Send(redo[0], /*readBack=*/true);
+            if (outcome.rc != LDAP_SUCCESS) {
+                return outcome.rc == LDAP_ASSERTION_FAILED ? kDirErrConflict : Code(outcome.rc);
+            }
+            SettleAll({{redo[0].id, outcome.csn}});
+            return kDirOk;
+        }
+        const bool journaled = redo.size() > 1;
+        const std::string journal = journaled ? Encode(redo) : std::string();
+        Step begin{Step::Modify, m_base, {}, {}, 0};
         begin.mods.emplace_back(LDAP_MOD_DELETE, "kelSerial", std::vector<std::string>{m_serial});
         begin.mods.emplace_back(LDAP_MOD_ADD, "kelSerial",
                                 std::vector<std::string>{std::to_string(std::atoll(m_serial.c_str()) + 1)});
-        begin.mods.emplace_back(LDAP_MOD_REPLACE, "kelLastId",
-                                std::vector<std::string>{std::to_string(m_lastId)});
-        std::vector<std::string> meta;
-        for (const auto& [key, value] : m_meta) {
-            meta.push_back(key + "=" + value);
+        if (m_lastIdDirty) {
+            begin.mods.emplace_back(LDAP_MOD_REPLACE, "kelLastId",
+                                    std::vector<std::string>{std::to_string(m_lastId)});
         }
-        begin.mods.emplace_back(LDAP_MOD_REPLACE, "kelMeta", meta);
+        if (m_metaDirty) {
+            std::vector<std::string> meta;
+            for (const auto& [key, value] : m_meta) {
+                meta.push_back(key + "=" + value);
+            }
+            begin.mods.emplace_back(LDAP_MOD_REPLACE, "kelMeta", meta);
+        }
         // One step needs no record: stopped before it, nothing was applied.
-        const bool journaled = redo.size() > 1;
         if (journaled) {
             begin.mods.emplace_back(LDAP_MOD_ADD, "kelPending", std::vector<std::string>{journal});
         }
@@ -1140,25 +1514,87 @@ private:
         if (rc != LDAP_SUCCESS) {
             return Code(rc);
         }
+        std::map<int64_t, std::string> csns;
         for (size_t i = 0; i < redo.size(); ++i) {
-            rc = Apply(redo[i]);
-            if (rc == LDAP_SUCCESS) {
+            const Outcome outcome = Send(redo[i], /*readBack=*/true);
+            if (outcome.rc == LDAP_SUCCESS) {
+                csns[redo[i].id] = outcome.csn;
                 continue;
             }
-            if (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR || rc == LDAP_UNAVAILABLE ||
-                rc == LDAP_BUSY) {
-                // The record stays: the next request finishes this one.
+            if (outcome.rc == LDAP_SERVER_DOWN || outcome.rc == LDAP_CONNECT_ERROR ||
+                outcome.rc == LDAP_UNAVAILABLE || outcome.rc == LDAP_BUSY) {
+                // The record stays: a later request finishes this one.
                 return kDirErrStoreFailed;
             }
-            for (size_t back = std::min(i, undo.size()); back-- > 0;) {
-                (void)Apply(undo[back]);
+            for (size_t back = i; back-- > 0;) {
+                if (redo[back].kind != Step::Delete) { // deletes come last: none is before a refused step
+                    (void)Apply(Undo(redo[back]));
+                }
             }
             if (journaled) {
                 (void)RemoveJournal(journal);
             }
-            return Code(rc);
+            return outcome.rc == LDAP_ASSERTION_FAILED ? kDirErrConflict : Code(outcome.rc);
         }
-        return journaled ? RemoveJournal(journal) : kDirOk;
+        if (journaled) {
+            rc = RemoveJournal(journal);
+            if (rc != kDirOk) {
+                return rc;
+            }
+        }
+        SettleAll(csns);
+        return kDirOk;
+    }
+
+    // Whether a step changes nothing but one object's own values, password and modification time: not its
+    // place, its name, the objects its values name, nor any right.
+    bool OwnValuesOnly(const Step& step) const {
+        if (step.kind != Step::Modify || step.unchanged.empty()) {
+            return false;
+        }
+        const std::string acl = LdapName(std::string(kAttrAcl));
+        for (const auto& [op, attr, values] : step.mods) {
+            if (attr == "kelParent" || attr == "kelLeaf" || attr == "kelLeafKey" || attr == "kelRefs" ||
+                attr == "kelGrant" || attr == acl) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    Step Undo(const Step& step) const {
+        Step undo{Step::Modify, step.dn, {}, {}, step.id};
+        if (step.kind == Step::Add) {
+            undo.kind = Step::Delete;
+            return undo;
+        }
+        const auto it = m_cache.find(step.id);
+        if (it == m_cache.end()) {
+            return undo;
+        }
+        Step again{Step::Modify, step.dn, {}, {}, step.id};
+        // Any password stands for the new one here: only kelHasPassword is put back, never the password.
+        Changes(it->second, it->second.passwordDirty ? "{ARGON2}" : "", &again, &undo);
+        return undo;
+    }
+
+    // Every entry the request changed now stands as the server holds it; one whose new entryCSN the server
+    // did not give is read again when next used.
+    void SettleAll(const std::map<int64_t, std::string>& csns) {
+        for (auto it = m_cache.begin(); it != m_cache.end();) {
+            Entry& entry = it->second;
+            if (entry.partial || !entry.Dirty()) {
+                ++it;
+                continue;
+            }
+            const auto csn = csns.find(it->first);
+            if (entry.deleted || csn == csns.end() || csn->second.empty()) {
+                it = m_cache.erase(it);
+                continue;
+            }
+            Settle(&entry, csn->second);
+            ++it;
+        }
     }
 
     std::string LdapName(const std::string& attr) const {
@@ -1168,10 +1604,9 @@ private:
 
     LDAP* m_ld;
     LDAP* m_writer;
-    std::string m_bindDn;
-    std::string m_bindPassword;
     std::string m_serverUri;
     std::string m_base;
+    std::string m_baseSuffix; // ",BASE"
     std::string m_problem;
     std::map<std::string, std::string> m_toLdap;   // schema spelling -> LDAP name
     std::map<std::string, std::string> m_fromLdap; // folded LDAP name -> schema spelling
@@ -1180,6 +1615,10 @@ private:
     std::map<std::string, std::string> m_meta;
     std::string m_serial;
     std::string m_pending;
+    std::string m_seenPending; // another client's unfinished request, and since when it is seen
+    std::chrono::steady_clock::time_point m_seenSince;
+    uint64_t m_request = 0;   // requests begun
+    size_t m_serverReads = 0; // searches of this request after its start
     std::string m_noPasswordHash;
     int64_t m_lastId = 0;
     bool m_open = false;

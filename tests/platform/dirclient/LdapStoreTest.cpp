@@ -17,6 +17,8 @@
 
 #include "platform/dirclient/DirClient.h"
 #include "platform/dirclient/DirNames.h"
+#include "platform/dirclient/DirStore.h"
+#include "platform/dirclient/Directory.h"
 #include "platform/dirclient/LdapSchema.h"
 #include "tests/platform/dirclient/SlapdServer.h"
 #include "tests/platform/dirclient/TestClient.h"
@@ -136,6 +138,122 @@ TEST_F(LdapStoreTest, ThePlainLdapClientIsRefusedWhatTheRightsDoNotAllow) {
     EXPECT_EQ(LdapTool({"ldapwhoami", "-x", "-H", SocketUri(), "-D", bob, "-w", "wrong"}, "", &out), 49);
     EXPECT_EQ(DirLogin("Bob.Corp", "wrong"), kDirErrBadPassword);
     EXPECT_EQ(DirLogin("Bob.Corp", "bob-secret"), kDirOk);
+}
+
+TEST_F(LdapStoreTest, WhatAnotherClientRenamesOrDeletesIsSeenAtOnce) {
+    Client admin;
+    ASSERT_EQ(admin.Add("Corp", "Organization"), kDirOk);
+    ASSERT_EQ(admin.Add("Bob.Corp", "User"), kDirOk);
+    ASSERT_EQ(admin.Set("Bob.Corp", "Description", Text("kept")), kDirOk);
+    ASSERT_EQ(admin.Values("Bob.Corp", "Description"), std::vector<TestValue>{Text("kept")});
+    const std::string bob = DnOf("Bob");
+    const std::vector<std::string> asAdmin = {
+        "ldapmodify", "-x",          "-H", SocketUri(),
+        "-D",         DnOf("Admin"), "-w", std::string(dirclient::ldapmap::kNoPassword)};
+    std::string out;
+    ASSERT_EQ(LdapTool(asAdmin,
+                       "dn: " + bob +
+                           "\nchangetype: modify\nreplace: kelLeaf\nkelLeaf: Robert\n-\n"
+                           "replace: kelLeafKey\nkelLeafKey: robert\n",
+                       &out),
+              0)
+        << out;
+    std::string name;
+    std::string baseClass;
+    EXPECT_EQ(admin.Info("Bob.Corp", &name, &baseClass), kDirErrNoSuchObject);
+    EXPECT_EQ(admin.Values("Robert.Corp", "Description"), std::vector<TestValue>{Text("kept")});
+    ASSERT_EQ(LdapTool(asAdmin, "dn: " + bob + "\nchangetype: delete\n", &out), 0) << out;
+    EXPECT_EQ(admin.Info("Robert.Corp", &name, &baseClass), kDirErrNoSuchObject);
+    EXPECT_EQ(admin.Add("Robert.Corp", "User"), kDirOk);
+}
+
+// Two clients of one server, each with its own connections, driven step by step.
+class TwoClientsTest : public LdapStoreTest {
+protected:
+    void SetUp() override {
+        LdapStoreTest::SetUp();
+        Client admin;
+        ASSERT_EQ(admin.Add("Corp", "Organization"), kDirOk);
+        ASSERT_EQ(admin.Add("Bob.Corp", "User"), kDirOk);
+        ASSERT_EQ(admin.Set("Bob.Corp", "Description", Text("as it was")), kDirOk);
+        ASSERT_EQ(admin.Set("Corp", "Description", Text("as it was")), kDirOk);
+        for (auto* side : {&m_a, &m_b}) {
+            std::string problem;
+            ASSERT_EQ(dirclient::OpenLdapStore(m_url, &side->store, &problem), kDirOk) << problem;
+            side->directory = std::make_unique<dirclient::Directory>(*side->store);
+            ASSERT_EQ(side->directory->Login("Admin", nullptr), kDirOk);
+        }
+        ASSERT_EQ(m_a.directory->Request(false, [&] { return m_a.directory->Resolve("Bob.Corp", &m_bob); }),
+                  kDirOk);
+        ASSERT_EQ(m_a.directory->Request(false, [&] { return m_a.directory->Resolve("Corp", &m_corp); }),
+                  kDirOk);
+    }
+
+    struct Side {
+        std::unique_ptr<dirclient::DirStore> store;
+        std::unique_ptr<dirclient::Directory> directory;
+    };
+    static int32_t SetDescription(dirclient::DirStore& store, int64_t id, const std::string& text) {
+        dirclient::StoredValue value;
+        value.attr = "Description";
+        value.syntax = kDirSyntaxCaseIgnoreString;
+        value.data = text;
+        value.key = dirclient::FoldName(text);
+        int32_t rc = store.DeleteAllValues(id, "Description");
+        return rc == kDirOk ? store.InsertValue(id, value) : rc;
+    }
+    std::string Description(int64_t id) {
+        std::vector<dirclient::StoredValue> values;
+        EXPECT_EQ(m_b.store->Begin(false), kDirOk);
+        EXPECT_EQ(m_b.store->ReadValues(id, "Description", &values), kDirOk);
+        m_b.store->Rollback();
+        return values.size() == 1 ? values[0].data : "(" + std::to_string(values.size()) + " values)";
+    }
+
+    Side m_a;
+    Side m_b;
+    int64_t m_bob = 0;
+    int64_t m_corp = 0;
+};
+
+TEST_F(TwoClientsTest, AChangeMadeBetweenAnotherRequestsReadAndItsWriteRefusesThatWrite) {
+    // Both requests read what they change before either writes; the later commit must not overwrite the
+    // earlier one's change unseen, alone (one object) or as part of a request of several steps, and the
+    // steps such a request made before the refusal are taken back.
+    struct Case {
+        const char* what;
+        bool twoObjects;
+    } cases[] = {{"one object", false}, {"two objects", true}};
+    for (const auto& c : cases) {
+        // Each client has read both objects before: what it holds is checked, not read again.
+        for (auto* side : {&m_a, &m_b}) {
+            std::vector<dirclient::StoredValue> values;
+            ASSERT_EQ(side->store->Begin(false), kDirOk);
+            ASSERT_EQ(side->store->ReadValues(m_bob, "", &values), kDirOk);
+            ASSERT_EQ(side->store->ReadValues(m_corp, "", &values), kDirOk);
+            side->store->Rollback();
+        }
+        ASSERT_EQ(m_a.store->Begin(true), kDirOk);
+        if (c.twoObjects) {
+            ASSERT_EQ(SetDescription(*m_a.store, m_corp, std::string("a: ") + c.what), kDirOk);
+        }
+        ASSERT_EQ(SetDescription(*m_a.store, m_bob, std::string("a: ") + c.what), kDirOk);
+
+        ASSERT_EQ(m_b.store->Begin(true), kDirOk);
+        ASSERT_EQ(SetDescription(*m_b.store, m_bob, std::string("b: ") + c.what), kDirOk);
+        ASSERT_EQ(m_b.store->Commit(), kDirOk);
+
+        EXPECT_EQ(m_a.store->Commit(), kDirErrConflict) << c.what;
+        EXPECT_EQ(Description(m_bob), std::string("b: ") + c.what) << c.what;
+        EXPECT_EQ(Description(m_corp), "as it was") << c.what;
+    }
+    // Run again, the request reads what is there now and goes through.
+    ASSERT_EQ(m_a.store->Begin(true), kDirOk);
+    ASSERT_EQ(SetDescription(*m_a.store, m_bob, "a again"), kDirOk);
+    ASSERT_EQ(SetDescription(*m_a.store, m_corp, "a again"), kDirOk);
+    EXPECT_EQ(m_a.store->Commit(), kDirOk);
+    EXPECT_EQ(Description(m_bob), "a again");
+    EXPECT_EQ(Description(m_corp), "a again");
 }
 
 TEST_F(LdapStoreTest, ARequestCutOffByTheServersDeathIsWholeOrAbsentAfterARestart) {

@@ -1,11 +1,12 @@
 // The directory client's figures on its three stores in one run: in memory, a SQLite file, and a directory
 // on a throwaway slapd (started and stopped by this program), each LDAP figure beside SQLite's as a ratio.
 //
-//   dirclient_bench [DIRECTORY] [--store memory|sqlite|ldap]... [--rewrites N] [--modifies N]
+//   dirclient_bench [DIRECTORY] [--store memory|sqlite|ldap]... [--measure modify|adds|rewrite|list]...
+//                   [--rewrites N] [--modifies N]
 //
 // DIRECTORY (default: the current directory) takes the SQLite stores and the fsync probe; the LDAP servers
-// live in folders of their own below the system's temporary folder. --store limits the run to the stores
-// named (for perf or valgrind --tool=callgrind on one of them). Measures:
+// live in folders of their own below the system's temporary folder. --store and --measure limit the run to
+// the stores and measures named (for perf or valgrind --tool=callgrind on one of them). Measures:
 //   modify   one durable request replacing one single value (the LDAP server syncs every write, as an
 //            operator's does), median of --modifies requests (default 200);
 //   rewrite  10,000 values of one attribute replaced in one request (1 MiB buffer), median of --rewrites
@@ -188,6 +189,11 @@ struct Options {
     std::string dir = ".";
     int rewrites = 5;
     int modifies = 200;
+    std::vector<std::string> measures; // empty: all
+
+    bool Runs(const char* measure) const {
+        return measures.empty() || std::find(measures.begin(), measures.end(), measure) != measures.end();
+    }
 };
 
 // Opens the store at address ("" for the in-memory one) as Admin and gives a context.
@@ -200,6 +206,9 @@ int32_t OpenAsAdmin(const std::string& address) {
 }
 
 void MeasureModify(const std::string& address, const Options& options, SyncProbe& probe, Figures* out) {
+    if (!options.Runs("modify")) {
+        return;
+    }
     const int32_t ctx = OpenAsAdmin(address);
     DirBuffer* buf = nullptr;
     Check(DirAllocBuffer(4096, &buf), "alloc");
@@ -226,6 +235,9 @@ void MeasureModify(const std::string& address, const Options& options, SyncProbe
 }
 
 void MeasureBulk(const std::string& address, const Options& options, Figures* out) {
+    if (!options.Runs("adds") && !options.Runs("rewrite") && !options.Runs("list")) {
+        return;
+    }
     const int32_t ctx = OpenAsAdmin(address);
     DirBuffer* buf = nullptr;
     Check(DirAllocBuffer(4096, &buf), "alloc");
@@ -240,7 +252,8 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
     }
     std::vector<double> adds;
     Split split;
-    for (const auto& value : values) {
+    for (const auto& value :
+         options.Runs("adds") || options.Runs("rewrite") ? values : std::vector<std::string>()) {
         const auto start = Clock::now();
         Check(AddOne(ctx, buf, value), "add value");
         adds.push_back(Micros(Clock::now() - start));
@@ -250,23 +263,33 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
             split = Split();
         }
     }
-    out->notes.push_back("adds, the last " + SplitSince(split, 1000));
-    out->addFirst = Median(std::vector<double>(adds.begin(), adds.begin() + 1000));
-    out->addLast = Median(std::vector<double>(adds.end() - 1000, adds.end()));
+    if (options.Runs("adds")) {
+        out->notes.push_back("adds, the last " + SplitSince(split, 1000));
+        out->addFirst = Median(std::vector<double>(adds.begin(), adds.begin() + 1000));
+        out->addLast = Median(std::vector<double>(adds.end() - 1000, adds.end()));
+    }
 
     DirBuffer* large = nullptr;
     Check(DirAllocBuffer(1024 * 1024, &large), "alloc");
     std::vector<double> rewrites;
     split = Split();
-    for (int round = 0; round < options.rewrites; ++round) {
+    for (int round = 0; round < (options.Runs("rewrite") ? options.rewrites : 0); ++round) {
         std::reverse(values.begin(), values.end());
         const auto start = Clock::now();
         RewriteAll(ctx, large, values);
         rewrites.push_back(Micros(Clock::now() - start) / 1000.0);
     }
-    out->notes.push_back("rewrite, " + SplitSince(split, options.rewrites));
-    out->rewrite = Median(rewrites);
+    if (options.Runs("rewrite")) {
+        out->notes.push_back("rewrite, " + SplitSince(split, options.rewrites));
+        out->rewrite = Median(rewrites);
+    }
     (void)DirFreeBuffer(large);
+    if (!options.Runs("list")) {
+        (void)DirFreeBuffer(buf);
+        (void)DirFreeContext(ctx);
+        Check(DirCloseStore(), "close");
+        return;
+    }
 
     for (int i = 0; i < kValues; ++i) {
         char name[64];
@@ -333,6 +356,13 @@ int main(int argc, char** argv) {
             options.rewrites = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--modifies" && i + 1 < argc) {
             options.modifies = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--measure" && i + 1 < argc) {
+            const std::string measure = argv[++i];
+            options.measures.push_back(measure);
+            if (measure != "modify" && measure != "adds" && measure != "rewrite" && measure != "list") {
+                std::fprintf(stderr, "dirclient_bench: --measure takes modify, adds, rewrite or list\n");
+                return 2;
+            }
         } else if (arg == "--store" && i + 1 < argc) {
             stores.emplace_back(argv[++i]);
             if (stores.back() != "memory" && stores.back() != "sqlite" && stores.back() != "ldap") {
@@ -341,7 +371,7 @@ int main(int argc, char** argv) {
             }
         } else if (!arg.empty() && arg.front() == '-') {
             std::fprintf(stderr, "usage: dirclient_bench [DIRECTORY] [--store memory|sqlite|ldap]... "
-                                 "[--rewrites N] [--modifies N]\n");
+                                 "[--measure modify|adds|rewrite|list]... [--rewrites N] [--modifies N]\n");
             return 2;
         } else {
             options.dir = arg;

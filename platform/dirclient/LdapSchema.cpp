@@ -254,6 +254,11 @@ std::string ConfigLdif(const ServerConfig& config) {
     if (config.serverId > 0) {
         ldif += "olcServerID: " + std::to_string(config.serverId) + "\n";
     }
+    if (!config.logOperations) {
+        // Each operation's log lines cost the server about as much as the operation itself when there is
+        // no system log to take them (a modify: ~35 us of ~40 us).
+        ldif += "olcLogLevel: none\n";
+    }
     ldif += "\ndn: cn=module{0},cn=config\nobjectClass: olcModuleList\ncn: module{0}\n"
             "olcModulePath: /usr/lib/ldap\nolcModuleLoad: back_mdb\nolcModuleLoad: argon2\n";
     if (!config.peers.empty()) {

@@ -201,43 +201,45 @@ std::vector<std::string> AccessRules(std::string_view suffix) {
     const std::string sub = "to dn.subtree=\"" + std::string(suffix) + "\" ";
     const std::string object = sub + "filter=(objectClass=kelObject)";
     const std::string replicator = "by dn.exact=\"cn=replicator," + std::string(suffix) + "\" read ";
-    // Nobody signed in reads at once: every rule below starts so, and the rules that work out grants are
-    // never reached for a read by nobody (the client reads as nobody and checks read rights itself). Writes
-    // by nobody are refused, whatever "[Public]" is granted.
-    const std::string nobody = "by anonymous read ";
     const std::string super = GrantSet("[cn=e-super,]");
     std::vector<std::string> rules;
+    // Passwords of every entry (the replicator's too) serve binds only, and first: the next rule lets nobody
+    // read everything else.
+    rules.push_back(sub + "attrs=userPassword " + replicator + "by anonymous auth by " + super +
+                    " write by self write by * auth");
+    // Nobody signed in reads at once, in one rule for every entry and attribute: the server walks the rules
+    // for each attribute and value it returns, and a listing of 10,000 children took a third longer when
+    // each attribute's own rule answered. The client reads as nobody and checks read rights itself; writes
+    // by nobody stop here, refused, whatever "[Public]" is granted. Everyone else goes on to the rules that
+    // work out grants.
+    rules.push_back(sub + "by anonymous read by * break");
     // A base entry counts write requests (every write request raises kelSerial, so that two requests that
     // read the same state cannot both commit) and holds the directory's settings.
     rules.push_back(sub +
                     "filter=(objectClass=kelStore) attrs=kelSerial,kelLastId,kelMeta,kelPending,children " +
                     replicator + "by users write by * read");
-    // What a listing reads, first: the server walks the rules in order for every attribute it returns.
     rules.push_back(object + " attrs=kelId,kelClass by * read");
     rules.push_back(object + " attrs=kelModTime,kelRefs,kelAttrCount by users write by * read");
-    rules.push_back(object + " attrs=userPassword " + replicator + "by anonymous auth by " + super +
-                    " write by self write by * auth");
-    rules.push_back(object + " attrs=kelHasPassword " + nobody + "by " + super +
-                    " write by self write by * read");
+    rules.push_back(object + " attrs=kelHasPassword by " + super + " write by self write by * read");
     // Creating an object takes Create on its container: for an add, "this" is the new entry itself.
-    rules.push_back(object + " attrs=entry " + nobody + "by " + super + " write by set=\"(this/kelParent | " +
+    rules.push_back(object + " attrs=entry by " + super + " write by set=\"(this/kelParent | " +
                     "this/kelParent/kelParent*)/kelGrant & (([cn=e-create,] | [cn=e-super,]) + " +
                     std::string(kSubjects) + ")\" +a continue by " + GrantSet("[cn=e-delete,]") +
                     " +z continue by * +rscxd");
-    rules.push_back(object + " attrs=kelLeaf,kelLeafKey " + nobody + "by " +
-                    GrantSet("[cn=e-super,] | [cn=e-rename,]") + " write by * read");
+    rules.push_back(object + " attrs=kelLeaf,kelLeafKey by " + GrantSet("[cn=e-super,] | [cn=e-rename,]") +
+                    " write by * read");
     // A move needs Delete where the object was; Create where it goes is the client's check.
-    rules.push_back(object + " attrs=kelParent " + nobody + "by " +
-                    GrantSet("[cn=e-super,] | [cn=e-delete,]") + " write by * read");
+    rules.push_back(object + " attrs=kelParent by " + GrantSet("[cn=e-super,] | [cn=e-delete,]") +
+                    " write by * read");
     const std::string aclName = Lower(AttributeName(kAttrAcl));
-    rules.push_back(object + " attrs=kelGrant " + nobody + "by " +
+    rules.push_back(object + " attrs=kelGrant by " +
                     GrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + aclName + ",]") + " write by * read");
     // Add or Remove Self is granted as Write here: the values are the store's encoding, not DNs the server
     // could compare with the user bound, so the client checks that the value is the user itself.
     for (const auto& def : SchemaAttributes()) {
         const std::string name = AttributeName(def.name);
         const std::string lower = Lower(name);
-        rules.push_back(object + " attrs=" + name + " " + nobody + "by " +
+        rules.push_back(object + " attrs=" + name + " by " +
                         GrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + lower + ",]") + " write by " +
                         GrantSet("[cn=s-all,] | [cn=s-" + lower + ",]") + " write by * read");
     }
@@ -251,6 +253,11 @@ std::string ConfigLdif(const ServerConfig& config) {
     ldif += "olcPidFile: " + config.folder + "/slapd.pid\n";
     if (config.serverId > 0) {
         ldif += "olcServerID: " + std::to_string(config.serverId) + "\n";
+    }
+    if (!config.logOperations) {
+        // Each operation's log lines cost the server about as much as the operation itself when there is
+        // no system log to take them (a modify: ~35 us of ~40 us).
+        ldif += "olcLogLevel: none\n";
     }
     ldif += "\ndn: cn=module{0},cn=config\nobjectClass: olcModuleList\ncn: module{0}\n"
             "olcModulePath: /usr/lib/ldap\nolcModuleLoad: back_mdb\nolcModuleLoad: argon2\n";

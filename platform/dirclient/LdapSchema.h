@@ -33,6 +33,7 @@ struct ServerConfig {
     std::vector<std::string> peers; // the other providers' URLs
     std::string replicatorPassword; // the clear password the providers bind to each other with
     bool durable = true;            // false: no fsync (throwaway test servers)
+    bool logOperations = true;      // false: no log line per operation (throwaway test servers)
 };
 // A complete cn=config for slapadd -n0: modules, schema, the database and, with peers, multi-provider
 // replication.

@@ -124,6 +124,16 @@ TEST_F(LdapStoreTest, ThePlainLdapClientIsRefusedWhatTheRightsDoNotAllow) {
         std::string out;
         EXPECT_EQ(LdapTool(asBob, c.ldif, &out), 50) << c.what << ": " << out; // insufficientAccess
     }
+    // Another's password hash serves binds only: neither nobody nor a user reads it.
+    for (const auto& who :
+         {std::vector<std::string>{}, std::vector<std::string>{"-D", bob, "-w", "bob-secret"}}) {
+        std::vector<std::string> search = {"ldapsearch", "-x", "-LLL", "-H", SocketUri()};
+        search.insert(search.end(), who.begin(), who.end());
+        search.insert(search.end(), {"-s", "base", "-b", DnOf("Admin"), "userPassword"});
+        std::string out;
+        EXPECT_EQ(LdapTool(search, "", &out), 0) << out;
+        EXPECT_EQ(out.find("userPassword"), std::string::npos) << out;
+    }
     std::vector<TestValue> values = admin.Values("Staff.Corp", "Description");
     EXPECT_EQ(values, std::vector<TestValue>{Text("as set by Admin")});
     EXPECT_EQ(DnOf("Intruder"), "");

@@ -103,6 +103,7 @@ bool SlapdServer::Start(const Options& options) {
     config.suffix = m_suffix;
     config.managerPassword = m_managerPassword;
     config.durable = options.durable;
+    config.logOperations = false;
     config.serverId = options.serverId;
     config.peers = options.peers;
     config.replicatorPassword = options.replicatorPassword;

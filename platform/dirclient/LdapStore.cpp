@@ -81,6 +81,16 @@ LDAP* Connect(const std::string& serverUri) {
     return ld;
 }
 
+// libldap reads a message's tag, length and body with a system call each; a listing of thousands of children
+// is that many small reads. A read-ahead layer on the connection takes what has arrived in one.
+void ReadAhead(LDAP* ld) {
+    Sockbuf* sb = nullptr;
+    if (ldap_connect(ld) == LDAP_SUCCESS && ldap_get_option(ld, LDAP_OPT_SOCKBUF, &sb) == LDAP_OPT_SUCCESS &&
+        sb != nullptr) {
+        (void)ber_sockbuf_add_io(sb, &ber_sockbuf_io_readahead, LBER_SBIOD_LEVEL_PROVIDER, nullptr);
+    }
+}
+
 // The values of one attribute in their order, with their keys for the duplicate checks of large lists, and
 // what the current request changed in them: the server is told the values that came and went, so that one
 // more value costs one value, however long the list (only a list changed otherwise is sent whole).
@@ -127,10 +137,8 @@ struct AttrList {
 
 struct Entry {
     ObjectRecord record;
-    ObjectRecord original;  // as the server holds it
-    std::string csn;        // the entryCSN the server last gave: unchanged there means unchanged
-    bool partial = false;   // read for a listing: the record without the values
-    uint32_t attrCount = 0; // of a partial entry, as the server counted them
+    ObjectRecord original; // as the server holds it
+    std::string csn;       // the entryCSN the server last gave: unchanged there means unchanged
     std::map<std::string, AttrList> values; // schema spelling -> values in their order
     // What the server holds besides the values, so that a change sends what differs.
     std::map<int64_t, int> refCount; // object -> how many values name it
@@ -348,17 +356,37 @@ public:
     }
     int32_t ListChildren(int64_t parent, std::vector<ChildSummary>* out) override {
         out->clear();
-        std::vector<int64_t> ids;
-        int32_t rc = Children(parent, &ids);
+        // The records alone, straight into the summaries: a listing of many children must not carry all their
+        // values, nor keep them. An object the request holds is listed as the request has it.
+        std::vector<ChildSummary> children;
+        static const char* const kAttrs[] = {"kelLeaf",        "kelClass",     "kelModTime",
+                                             "kelHasPassword", "kelAttrCount", nullptr};
+        int32_t rc = Search({}, "(kelParent=" + ObjectDn(parent, m_base) + ")", kAttrs,
+                            [&](LDAPMessage* e, BerElement* ber, int64_t id) {
+                                if (m_cache.count(id) == 0) {
+                                    ChildSummary& child = children.emplace_back();
+                                    child.record.id = id;
+                                    child.record.parent = parent;
+                                    ParseRecord(e, ber, &child.record, &child.attrCount);
+                                }
+                                return kDirOk;
+                            });
         if (rc != kDirOk) {
             return rc;
         }
+        for (const auto& [id, entry] : m_cache) {
+            if (!entry.deleted && entry.record.parent == parent && id != kRootId) {
+                ChildSummary& child = children.emplace_back();
+                child.record = entry.record;
+                child.attrCount = AttrCount(entry);
+            }
+        }
         // Only a container can hold objects: the others need no count from the server.
         std::vector<int64_t> containers;
-        for (int64_t id : ids) {
-            const ClassDef* classDef = FindClass(m_cache.at(id).record.className);
+        for (const auto& child : children) {
+            const ClassDef* classDef = FindClass(child.record.className);
             if (classDef == nullptr || classDef->container) {
-                containers.push_back(id);
+                containers.push_back(child.record.id);
             }
         }
         std::map<int64_t, uint32_t> counts;
@@ -367,27 +395,18 @@ public:
             return rc;
         }
         // Each leaf folded once, not at every comparison of the sort.
-        std::vector<std::pair<std::string, const Entry*>> order;
-        order.reserve(ids.size());
-        for (int64_t id : ids) {
-            const Entry& entry = m_cache.at(id);
-            order.emplace_back(FoldName(entry.record.leaf), &entry);
+        std::vector<std::pair<std::string, size_t>> order;
+        order.reserve(children.size());
+        for (size_t i = 0; i < children.size(); ++i) {
+            order.emplace_back(FoldName(children[i].record.leaf), i);
         }
         std::stable_sort(order.begin(), order.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         out->reserve(order.size());
-        for (const auto& [key, entry] : order) {
-            ChildSummary& summary = out->emplace_back();
-            summary.record = entry->record;
-            const auto count = counts.find(entry->record.id);
-            summary.subordinateCount = count == counts.end() ? 0 : count->second;
-            if (entry->partial) {
-                summary.attrCount = entry->attrCount;
-            } else {
-                for (const auto& [attr, list] : entry->values) {
-                    summary.attrCount += list.empty() ? 0 : 1;
-                }
-            }
+        for (const auto& [key, index] : order) {
+            ChildSummary& child = out->emplace_back(std::move(children[index]));
+            const auto count = counts.find(child.record.id);
+            child.subordinateCount = count == counts.end() ? 0 : count->second;
         }
         return kDirOk;
     }
@@ -464,7 +483,7 @@ public:
             return rc;
         }
         for (auto& [other, cached] : m_cache) {
-            if (cached.partial || cached.refCount.count(id) == 0 || cached.refCount[id] == 0) {
+            if (cached.refCount.count(id) == 0 || cached.refCount[id] == 0) {
                 continue;
             }
             for (auto& [attr, values] : cached.values) {
@@ -644,7 +663,7 @@ private:
     // changed and what it did not use go.
     void Clear() {
         std::erase_if(m_cache, [this](const auto& item) {
-            return item.second.partial || item.second.Dirty() || item.second.usedIn != m_request;
+            return item.second.Dirty() || item.second.usedIn != m_request;
         });
         while (m_cache.size() > kKeep) {
             m_cache.erase(std::prev(m_cache.end())); // the oldest objects (the root, users) are used most
@@ -754,60 +773,105 @@ private:
         return !base || m_serial.empty() ? kDirErrNotAStore : kDirOk;
     }
 
-    // Reads the entries the filter finds into the request's copy (an entry the request holds already keeps
-    // the request's version) and gives their ids.
-    enum Want { kWhole, kRecordOnly };
-    int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, Want want = kWhole,
-                       const std::string& entry = {}) {
-        ids->clear();
+    // Runs a search below the base (or of one entry) and hands each entry found to each, as it arrives, while
+    // the server is still sending the next ones. An entry that is not there is no entry found.
+    template <typename Each>
+    int32_t Search(const std::string& entry, const std::string& filter, const char* const* attrs,
+                   Each&& each) {
         ++m_serverReads;
-        LDAPMessage* result = nullptr;
-        static const char* const kRecordAttrs[] = {"kelParent",      "kelLeaf",      "kelClass", "kelModTime",
-                                                   "kelHasPassword", "kelAttrCount", nullptr};
-        static const char* const kWholeAttrs[] = {"*", "entryCSN", nullptr};
-        const int rc =
-            ldap_search_ext_s(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
-                              entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
-                              const_cast<char**>(want == kRecordOnly ? kRecordAttrs : kWholeAttrs), 0,
-                              nullptr, nullptr, nullptr, 0, &result);
-        if (rc == LDAP_NO_SUCH_OBJECT && !entry.empty()) {
-            ldap_msgfree(result);
-            return kDirOk; // an object that is not there
-        }
+        int msgid = 0;
+        int rc = ldap_search_ext(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
+                                 entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
+                                 const_cast<char**>(attrs), 0, nullptr, nullptr, nullptr, 0, &msgid);
         if (rc != LDAP_SUCCESS) {
-            ldap_msgfree(result);
             return Code(rc);
         }
-        for (LDAPMessage* e = ldap_first_entry(m_ld, result); e != nullptr; e = ldap_next_entry(m_ld, e)) {
+        int32_t outcome = kDirOk;
+        for (;;) {
+            LDAPMessage* message = nullptr;
+            if (ldap_result(m_ld, msgid, LDAP_MSG_ONE, nullptr, &message) <= 0) {
+                ldap_msgfree(message);
+                return kDirErrStoreFailed;
+            }
+            if (ldap_msgtype(message) == LDAP_RES_SEARCH_RESULT) {
+                int code = LDAP_OTHER;
+                rc =
+                    ldap_parse_result(m_ld, message, &code, nullptr, nullptr, nullptr, nullptr, /*freeit=*/1);
+                if (outcome != kDirOk) {
+                    return outcome;
+                }
+                if (rc != LDAP_SUCCESS) {
+                    return Code(rc);
+                }
+                return code == LDAP_NO_SUCH_OBJECT && !entry.empty() ? kDirOk : Code(code);
+            }
             BerElement* ber = nullptr;
             berval dn{};
-            if (ldap_get_dn_ber(m_ld, e, &ber, &dn) != LDAP_SUCCESS) {
-                continue;
+            if (ldap_msgtype(message) == LDAP_RES_SEARCH_ENTRY && outcome == kDirOk &&
+                ldap_get_dn_ber(m_ld, message, &ber, &dn) == LDAP_SUCCESS) {
+                const int64_t id = IdOf(std::string_view(dn.bv_val, dn.bv_len));
+                if (id != 0) {
+                    outcome = each(message, ber, id);
+                }
+                ber_free(ber, 0);
             }
-            const int64_t id = IdOf(std::string_view(dn.bv_val, dn.bv_len));
-            const auto cached = id == 0 ? m_cache.end() : m_cache.find(id);
-            // A partial entry is never changed (every change reads the whole entry first), so a whole one
-            // may take its place.
-            if (id != 0 && (cached == m_cache.end() || (cached->second.partial && want == kWhole))) {
+            ldap_msgfree(message);
+        }
+    }
+
+    // Reads the objects the filter finds whole into the request's copy (an object the request holds already
+    // keeps the request's version) and gives their ids.
+    int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, const std::string& entry = {}) {
+        ids->clear();
+        static const char* const kWholeAttrs[] = {"*", "entryCSN", nullptr};
+        return Search(entry, filter, kWholeAttrs, [&](LDAPMessage* e, BerElement* ber, int64_t id) {
+            auto cached = m_cache.find(id);
+            if (cached == m_cache.end()) {
                 Entry read;
-                read.partial = want == kRecordOnly;
                 if (!Parse(e, ber, id, &read)) {
-                    ber_free(ber, 0);
-                    ldap_msgfree(result);
                     return kDirErrStoreDamaged;
                 }
-                read.usedIn = m_request;
-                m_cache.insert_or_assign(id, std::move(read));
-            } else if (cached != m_cache.end()) {
-                cached->second.usedIn = m_request;
+                cached = m_cache.emplace(id, std::move(read)).first;
             }
-            ber_free(ber, 0);
-            if (id != 0) {
-                ids->push_back(id);
+            cached->second.usedIn = m_request;
+            ids->push_back(id);
+            return kDirOk;
+        });
+    }
+
+    // A listed child's record (ber stands after its DN).
+    void ParseRecord(LDAPMessage* e, BerElement* ber, ObjectRecord* record, uint32_t* attrCount) {
+        berval name{};
+        berval* values = nullptr;
+        while (ldap_get_attribute_ber(m_ld, e, ber, &name, &values) == LDAP_SUCCESS &&
+               name.bv_val != nullptr) {
+            if (values != nullptr && values[0].bv_val != nullptr) {
+                const std::string_view first(values[0].bv_val, values[0].bv_len);
+                if (NameIs(name, "kelLeaf")) {
+                    record->leaf = first;
+                } else if (NameIs(name, "kelClass")) {
+                    record->className = first;
+                } else if (NameIs(name, "kelModTime")) {
+                    record->modTime = static_cast<uint32_t>(Number(first));
+                } else if (NameIs(name, "kelHasPassword")) {
+                    record->passwordHash = first == "TRUE" ? std::string(kServerPassword) : "";
+                } else if (NameIs(name, "kelAttrCount")) {
+                    *attrCount = static_cast<uint32_t>(Number(first));
+                }
             }
+            ber_memfree(values);
+            values = nullptr;
         }
-        ldap_msgfree(result);
-        return kDirOk;
+    }
+    static uint64_t Number(std::string_view digits) {
+        uint64_t n = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9' || n > UINT32_MAX) {
+                break;
+            }
+            n = n * 10 + static_cast<uint64_t>(c - '0');
+        }
+        return n;
     }
 
     // One pass over the entry's attributes (ber stands after its DN).
@@ -829,20 +893,18 @@ private:
             } else if (NameIs(name, "kelClass")) {
                 entry->record.className = first;
             } else if (NameIs(name, "kelModTime")) {
-                entry->record.modTime =
-                    static_cast<uint32_t>(std::strtoul(std::string(first).c_str(), nullptr, 10));
+                entry->record.modTime = static_cast<uint32_t>(Number(first));
             } else if (NameIs(name, "kelHasPassword")) {
                 entry->record.passwordHash = first == "TRUE" ? std::string(kServerPassword) : "";
             } else if (NameIs(name, "kelAttrCount")) {
-                entry->attrCount =
-                    static_cast<uint32_t>(std::strtoul(std::string(first).c_str(), nullptr, 10));
+                entry->attrCountOnServer = static_cast<uint32_t>(Number(first));
             } else if (NameIs(name, "entryCSN")) {
                 entry->csn = first;
             } else if (NameIs(name, "kelGrant")) {
                 for (int i = 0; values != nullptr && values[i].bv_val != nullptr; ++i) {
                     entry->grantsOnServer.emplace_back(values[i].bv_val, values[i].bv_len);
                 }
-            } else if (!entry->partial) {
+            } else {
                 const auto it = m_fromLdap.find(FoldName(std::string_view(name.bv_val, name.bv_len)));
                 if (it != m_fromLdap.end()) {
                     auto& list = entry->values[it->second];
@@ -863,7 +925,6 @@ private:
             ber_memfree(values);
             values = nullptr;
         }
-        entry->attrCountOnServer = entry->attrCount;
         entry->original = entry->record;
         return ok;
     }
@@ -873,10 +934,10 @@ private:
             return kDirErrStoreFailed;
         }
         auto it = m_cache.find(id);
-        if (it == m_cache.end() || it->second.partial) {
+        if (it == m_cache.end()) {
             std::vector<int64_t> ids;
             // The entry by its DN: no index is walked.
-            const int32_t rc = SearchInto("(objectClass=kelObject)", &ids, kWhole, ObjectDn(id, m_base));
+            const int32_t rc = SearchInto("(objectClass=kelObject)", &ids, ObjectDn(id, m_base));
             if (rc != kDirOk) {
                 return rc;
             }
@@ -923,22 +984,6 @@ private:
         } else {
             values->removed.emplace_back(at, std::move(value));
         }
-    }
-
-    int32_t Children(int64_t parent, std::vector<int64_t>* ids) {
-        std::vector<int64_t> found;
-        // The records alone: a listing of many children must not carry all their values.
-        const int32_t rc = SearchInto("(kelParent=" + ObjectDn(parent, m_base) + ")", &found, kRecordOnly);
-        if (rc != kDirOk) {
-            return rc;
-        }
-        ids->clear();
-        for (const auto& [id, entry] : m_cache) {
-            if (!entry.deleted && entry.record.parent == parent && id != kRootId) {
-                ids->push_back(id);
-            }
-        }
-        return kDirOk;
     }
 
     // How many children each of the objects has, by what the server holds and what this request changed.
@@ -1410,7 +1455,6 @@ private:
         entry->refsTouched.clear();
         entry->dirtyAttrs.clear();
         entry->attrCountOnServer = AttrCount(*entry);
-        entry->attrCount = entry->attrCountOnServer;
         entry->csn = csn;
     }
 
@@ -1432,9 +1476,6 @@ private:
         std::vector<Step> passwords;
         std::vector<Step> deletes;
         for (auto& [id, entry] : m_cache) {
-            if (entry.partial) {
-                continue;
-            }
             const std::string dn = ObjectDn(id, m_base);
             if (entry.deleted) {
                 if (entry.onServer) {
@@ -1583,7 +1624,7 @@ private:
     void SettleAll(const std::map<int64_t, std::string>& csns) {
         for (auto it = m_cache.begin(); it != m_cache.end();) {
             Entry& entry = it->second;
-            if (entry.partial || !entry.Dirty()) {
+            if (!entry.Dirty()) {
                 ++it;
                 continue;
             }
@@ -1670,6 +1711,7 @@ int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, st
         *problem = "the server at " + serverUri + " does not answer";
         return kDirErrStoreFailed;
     }
+    ReadAhead(reader);
     rc = store->LoadSchemaNames();
     if (rc == kDirOk) {
         rc = store->Begin(/*write=*/false);

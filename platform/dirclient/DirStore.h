@@ -82,6 +82,12 @@ public:
         }
         return kDirOk;
     }
+    // As InsertValues, for values the caller has no more use for: a store may move them into its own
+    // keeping instead of copying each (values is left valid but unspecified). A list write hands over
+    // thousands of values at once.
+    [[nodiscard]] virtual int32_t TakeValues(int64_t object, std::vector<StoredValue>&& values) {
+        return InsertValues(object, values);
+    }
     // Answers kDirErrNoSuchValue when no value has the key.
     [[nodiscard]] virtual int32_t DeleteValue(int64_t object, const std::string& attr,
                                               const std::string& key) = 0;

@@ -49,6 +49,12 @@ uint32_t Now() {
     return static_cast<uint32_t>(std::time(nullptr));
 }
 
+// A value item joins the values of the change or name before it: in a request they follow it one after the
+// other, so the change keeps their place in the request rather than a list of its own.
+void TakeInto(std::span<const RequestItem>* values, const RequestItem& item) {
+    *values = values->empty() ? std::span(&item, 1) : std::span(values->data(), values->size() + 1);
+}
+
 bool IsContainer(const std::string& className) {
     const ClassDef* def = FindClass(className);
     return def != nullptr && def->container;
@@ -786,18 +792,17 @@ int32_t Directory::AddValue(int64_t object, const AttributeDef& def, const Value
 // Values of a multi-valued attribute go to the store together. A value that cannot be stored is answered
 // only after those before it were written, so that a request fails with the code of its first bad value,
 // as it would one value at a time.
-int32_t Directory::AddValues(int64_t object, const AttributeDef& def,
-                             const std::vector<const Value*>& values) {
+int32_t Directory::AddValues(int64_t object, const AttributeDef& def, std::span<const RequestItem> values) {
     std::vector<StoredValue> stored(values.size());
     int32_t rc = kDirOk;
     size_t converted = 0;
     for (; converted < values.size() && rc == kDirOk; ++converted) {
-        rc = ToStored(*values[converted], def, &stored[converted]);
+        rc = ToStored(values[converted].value, def, &stored[converted]);
     }
     if (rc != kDirOk) {
         stored.resize(converted - 1);
     }
-    const int32_t written = m_store->InsertValues(object, stored);
+    const int32_t written = m_store->TakeValues(object, std::move(stored));
     return written != kDirOk ? written : rc;
 }
 
@@ -834,7 +839,7 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             changes.push_back(change);
         } else if (item.kind == RequestItemKind::Value && !changes.empty() &&
                    changes.back().change != kDirChangeRemoveAllValues) {
-            changes.back().values.push_back(&item.value);
+            TakeInto(&changes.back().values, item);
         } else {
             return kDirErrWrongBuffer;
         }
@@ -868,8 +873,8 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
         }
         bool onlySelf = (rights & kDirRightAddSelf) != 0 && change.change != kDirChangeRemoveAllValues &&
                         change.def->syntax == kDirSyntaxDistinguishedName && !self.empty();
-        for (const Value* value : change.values) {
-            onlySelf = onlySelf && NamesEqual(value->text, self);
+        for (const RequestItem& value : change.values) {
+            onlySelf = onlySelf && NamesEqual(value.value.text, self);
         }
         if (!onlySelf) {
             return kDirErrNoRight;
@@ -889,12 +894,12 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             rc = AddValues(object, *change.def, change.values);
             continue;
         }
-        for (const Value* value : change.values) {
+        for (const RequestItem& value : change.values) {
             if (change.change == kDirChangeAddValue) {
-                rc = AddValue(object, *change.def, *value);
+                rc = AddValue(object, *change.def, value.value);
             } else {
                 StoredValue stored;
-                rc = ToStored(*value, *change.def, &stored);
+                rc = ToStored(value.value, *change.def, &stored);
                 if (rc == kDirErrDanglingReference) {
                     rc = kDirErrNoSuchValue; // a name of no object cannot be among the values
                 }
@@ -973,7 +978,7 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
             }
             attrs.push_back(attr);
         } else if (item.kind == RequestItemKind::Value && !attrs.empty()) {
-            attrs.back().values.push_back(&item.value);
+            TakeInto(&attrs.back().values, item);
             if (NamesEqual(attrs.back().def->name, kAttrObjectClass)) {
                 if (item.value.syntax != kDirSyntaxClassName) {
                     return kDirErrWrongSyntax;
@@ -1008,9 +1013,9 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
         rc = m_store->InsertObject(&record);
     }
     for (const auto& attr : attrs) {
-        for (const Value* value : attr.values) {
+        for (const RequestItem& value : attr.values) {
             if (rc == kDirOk) {
-                rc = AddValue(record.id, *attr.def, *value);
+                rc = AddValue(record.id, *attr.def, value.value);
             }
         }
     }

@@ -205,6 +205,35 @@ public:
         });
         return kDirOk;
     }
+    // A list write: each run of values of one attribute finds its list once and leaves one step of undo.
+    int32_t TakeValues(int64_t object, std::vector<StoredValue>&& values) override {
+        int32_t rc = kDirOk;
+        for (size_t next = 0; next < values.size() && rc == kDirOk;) {
+            std::string attr = values[next].attr;
+            AttrValues& list = m_values[object][attr];
+            const uint64_t firstSeq = m_nextSeq;
+            for (; next < values.size() && values[next].attr == attr; ++next) {
+                StoredValue& value = values[next];
+                if (!list.byKey.try_emplace(value.key, m_nextSeq).second) {
+                    rc = kDirErrValueExists;
+                    break;
+                }
+                // Every sequence number taken so far is lower: the value goes to the end of the list.
+                list.bySeq.emplace_hint(list.bySeq.end(), m_nextSeq++, std::move(value));
+            }
+            if (m_nextSeq != firstSeq) {
+                Undo([this, object, attr = std::move(attr), firstSeq, endSeq = m_nextSeq] {
+                    AttrValues& restored = m_values[object][attr];
+                    for (auto it = restored.bySeq.lower_bound(firstSeq);
+                         it != restored.bySeq.end() && it->first < endSeq;) {
+                        restored.byKey.erase(it->second.key);
+                        it = restored.bySeq.erase(it);
+                    }
+                });
+            }
+        }
+        return rc;
+    }
     int32_t DeleteValue(int64_t object, const std::string& attr, const std::string& key) override {
         AttrValues* list = Find(object, attr);
         if (list == nullptr) {

@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <set>
@@ -1423,23 +1424,25 @@ int32_t Directory::FillInfo(const ObjectRecord& record, uint32_t subordinates, u
     *info = DirObjectInfo{};
     info->subordinateCount = subordinates;
     info->modificationTime = record.modTime;
-    std::string baseClass = record.className;
+    ObjectRecord target;
+    const std::string* baseClass = &record.className;
     const bool alias = NamesEqual(record.className, kClassAlias);
     if (alias) {
         info->objectFlags |= kDirObjectAlias;
         if ((flags & kDirFlagAliasBaseClass) != 0) {
-            ObjectRecord target;
             const int32_t rc = AliasTarget(record.id, &target);
             if (rc != kDirOk) {
                 return rc;
             }
-            baseClass = target.className;
+            baseClass = &target.className;
         }
     }
     if (IsContainer(record.className)) {
         info->objectFlags |= kDirObjectContainer;
     }
-    std::strncpy(info->baseClass, baseClass.c_str(), sizeof info->baseClass - 1);
+    // The rest of the field is zero already, as strncpy would leave it; a listing fills it for every child.
+    std::memcpy(info->baseClass, baseClass->data(),
+                std::min(std::strlen(baseClass->c_str()), sizeof info->baseClass - 1));
     return kDirOk;
 }
 
@@ -1484,14 +1487,19 @@ int32_t Directory::List(int64_t container, uint32_t flags, std::vector<ReplyObje
         return rc;
     }
     out->reserve(children.size());
-    for (const auto& child : children) {
+    for (auto& child : children) {
         ReplyObject entry;
-        entry.name = container == kRootId ? child.record.leaf : child.record.leaf + "." + containerName;
-        entry.attrCount = child.attrCount;
         rc = FillInfo(child.record, child.subordinateCount, flags, &entry.info);
         if (rc != kDirOk) {
             return rc;
         }
+        if (container == kRootId) {
+            entry.name = std::move(child.record.leaf);
+        } else {
+            entry.name.reserve(child.record.leaf.size() + 1 + containerName.size());
+            entry.name.append(child.record.leaf).append(1, '.').append(containerName);
+        }
+        entry.attrCount = child.attrCount;
         out->push_back(std::move(entry));
     }
     return kDirOk;

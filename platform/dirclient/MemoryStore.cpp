@@ -168,7 +168,8 @@ public:
         m_children.erase(key);
         m_objects.erase(it);
         if (auto values = m_values.find(id); values != m_values.end()) {
-            Undo([this, id, old = std::make_shared<std::map<std::string, AttrValues>>(std::move(values->second))] {
+            Undo([this, id,
+                  old = std::make_shared<std::map<std::string, AttrValues>>(std::move(values->second))] {
                 m_values[id] = std::move(*old);
             });
             m_values.erase(values);

@@ -198,7 +198,8 @@ TEST_P(DirConformance, AListRewriteKeepsItsOrderOrChangesNothing) {
     std::vector<TestValue> reversed(list.rbegin(), list.rend());
     std::vector<TestValue> repeating = reversed;
     repeating[200] = Text("STATION-7");
-    EXPECT_EQ(client.Modify(user, {{kDirChangeRemoveAllValues, attr, {}}, {kDirChangeAddValue, attr, repeating}},
+    EXPECT_EQ(client.Modify(user,
+                            {{kDirChangeRemoveAllValues, attr, {}}, {kDirChangeAddValue, attr, repeating}},
                             65536),
               kDirErrValueExists);
     EXPECT_EQ(client.Values(user, attr), list);
@@ -206,8 +207,8 @@ TEST_P(DirConformance, AListRewriteKeepsItsOrderOrChangesNothing) {
               kDirErrValueExists);
     EXPECT_EQ(client.Values(user, attr), list);
 
-    ASSERT_EQ(client.Modify(user, {{kDirChangeRemoveAllValues, attr, {}}, {kDirChangeAddValue, attr, reversed}},
-                            65536),
+    ASSERT_EQ(client.Modify(
+                  user, {{kDirChangeRemoveAllValues, attr, {}}, {kDirChangeAddValue, attr, reversed}}, 65536),
               kDirOk);
     EXPECT_EQ(client.Values(user, attr), reversed);
 }

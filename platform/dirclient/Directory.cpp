@@ -653,10 +653,14 @@ int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr
 }
 
 int32_t Directory::ToStored(const Value& value, const AttributeDef& def, StoredValue* out) {
+    out->attr = def.name;
+    return ToStoredData(value, def, out);
+}
+
+int32_t Directory::ToStoredData(const Value& value, const AttributeDef& def, StoredValue* out) {
     if (value.syntax != def.syntax) {
         return kDirErrWrongSyntax;
     }
-    out->attr = def.name;
     out->syntax = def.syntax;
     out->ref = 0;
     switch (value.syntax) {
@@ -798,12 +802,12 @@ int32_t Directory::AddValues(int64_t object, const AttributeDef& def, std::span<
     int32_t rc = kDirOk;
     size_t converted = 0;
     for (; converted < values.size() && rc == kDirOk; ++converted) {
-        rc = ToStored(values[converted].value, def, &stored[converted]);
+        rc = ToStoredData(values[converted].value, def, &stored[converted]);
     }
     if (rc != kDirOk) {
         stored.resize(converted - 1);
     }
-    const int32_t written = m_store->TakeValues(object, std::move(stored));
+    const int32_t written = m_store->TakeValues(object, std::string(def.name), std::move(stored));
     return written != kDirOk ? written : rc;
 }
 

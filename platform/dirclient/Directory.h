@@ -157,6 +157,8 @@ private:
     };
 
     [[nodiscard]] int32_t ToStored(const Value& value, const AttributeDef& def, StoredValue* out);
+    // As ToStored, leaving out->attr as it is: for values that go to the store under their attribute's name.
+    [[nodiscard]] int32_t ToStoredData(const Value& value, const AttributeDef& def, StoredValue* out);
     [[nodiscard]] int32_t FromStored(const StoredValue& stored, Value* out);
     [[nodiscard]] int32_t AddValue(int64_t object, const AttributeDef& def, const Value& value);
     [[nodiscard]] int32_t AliasTarget(int64_t alias, ObjectRecord* target);

@@ -16,10 +16,11 @@ namespace dirclient {
 
 namespace {
 
-// The values of one attribute in the order they were added, and by key. The key index holds views of the
-// values' own keys, which stay where they are as long as their value does (a map's nodes never move, not
-// even when the map itself is moved), so a key is kept once. A copy would view the original's keys: there
-// is none.
+// The values of one attribute in the order they were added, and by key. A value keeps no attribute name of
+// its own (the list's is its name): a list of thousands would hold as many copies. The key index holds
+// views of the values' own keys, which stay where they are as long as their value does (a map's nodes never
+// move, not even when the map itself is moved), so a key is kept once. A copy would view the original's
+// keys: there is none.
 struct AttrValues {
     using Values = std::map<uint64_t, StoredValue>;
     Values bySeq;
@@ -33,6 +34,7 @@ struct AttrValues {
 
     // False, adding nothing, when a value holds the key already.
     bool Put(uint64_t seq, StoredValue value) {
+        value.attr = std::string();
         // A value added now has the highest number so far: the end is its place, but for one put back.
         const auto node = bySeq.emplace_hint(bySeq.end(), seq, std::move(value));
         if (!byKey.try_emplace(node->second.key, seq).second) {
@@ -182,8 +184,8 @@ public:
                         ++value;
                         continue;
                     }
-                    Undo([this, object = object, seq = value->first, old = value->second] {
-                        (void)m_values[object][old.attr].Put(seq, old);
+                    Undo([this, object = object, attr = attr, seq = value->first, old = value->second] {
+                        (void)m_values[object][attr].Put(seq, old);
                     });
                     value = list.Erase(value);
                 }
@@ -204,6 +206,7 @@ public:
             }
             for (const auto& [seq, value] : list.bySeq) {
                 out->push_back(value);
+                out->back().attr = name;
             }
         }
         return kDirOk;
@@ -229,29 +232,29 @@ public:
         });
         return kDirOk;
     }
-    // A list write: each run of values of one attribute finds its list once and leaves one step of undo.
-    int32_t TakeValues(int64_t object, std::vector<StoredValue>&& values) override {
+    // A list write finds its list once and leaves one step of undo.
+    int32_t TakeValues(int64_t object, const std::string& attr, std::vector<StoredValue>&& values) override {
+        if (values.empty()) {
+            return kDirOk;
+        }
+        AttrValues& list = m_values[object][attr];
+        const uint64_t firstSeq = m_nextSeq;
         int32_t rc = kDirOk;
-        for (size_t next = 0; next < values.size() && rc == kDirOk;) {
-            std::string attr = values[next].attr;
-            AttrValues& list = m_values[object][attr];
-            const uint64_t firstSeq = m_nextSeq;
-            for (; next < values.size() && values[next].attr == attr; ++next) {
-                if (!list.Put(m_nextSeq, std::move(values[next]))) {
-                    rc = kDirErrValueExists;
-                    break;
+        for (auto& value : values) {
+            if (!list.Put(m_nextSeq, std::move(value))) {
+                rc = kDirErrValueExists;
+                break;
+            }
+            ++m_nextSeq;
+        }
+        if (m_nextSeq != firstSeq) {
+            Undo([this, object, attr, firstSeq, endSeq = m_nextSeq] {
+                AttrValues& restored = m_values[object][attr];
+                for (auto it = restored.bySeq.lower_bound(firstSeq);
+                     it != restored.bySeq.end() && it->first < endSeq;) {
+                    it = restored.Erase(it);
                 }
-                ++m_nextSeq;
-            }
-            if (m_nextSeq != firstSeq) {
-                Undo([this, object, attr = std::move(attr), firstSeq, endSeq = m_nextSeq] {
-                    AttrValues& restored = m_values[object][attr];
-                    for (auto it = restored.bySeq.lower_bound(firstSeq);
-                         it != restored.bySeq.end() && it->first < endSeq;) {
-                        it = restored.Erase(it);
-                    }
-                });
-            }
+            });
         }
         return rc;
     }
@@ -265,8 +268,8 @@ public:
             return kDirErrNoSuchValue;
         }
         const auto value = list->bySeq.find(it->second);
-        Undo([this, object, seq = value->first, old = value->second] {
-            (void)m_values[object][old.attr].Put(seq, old);
+        Undo([this, object, attr, seq = value->first, old = value->second] {
+            (void)m_values[object][attr].Put(seq, old);
         });
         (void)list->Erase(value);
         return kDirOk;

@@ -94,7 +94,7 @@ void CopyOut(const std::string& text, char* out, size_t size) {
 int32_t FillReadReply(Iteration& iteration, DirBuffer* reply, bool* done) {
     reply->Clear(kReplyRead);
     while (iteration.attr < iteration.attrs.size()) {
-        const ReplyAttr& attr = iteration.attrs[iteration.attr];
+        ReplyAttr& attr = iteration.attrs[iteration.attr]; // each value is handed out once
         const uint32_t header = NameCost(attr.name);
         const uint32_t first =
             iteration.value < attr.values.size() ? EncodedCost(attr.values[iteration.value]) : 0;
@@ -106,7 +106,7 @@ int32_t FillReadReply(Iteration& iteration, DirBuffer* reply, bool* done) {
         while (iteration.value < attr.values.size() &&
                reply->Fits(EncodedCost(attr.values[iteration.value]))) {
             reply->used += EncodedCost(attr.values[iteration.value]);
-            reply->attrs.back().values.push_back(attr.values[iteration.value]);
+            reply->attrs.back().values.push_back(std::move(attr.values[iteration.value]));
             ++iteration.value;
         }
         if (iteration.value < attr.values.size()) {
@@ -130,7 +130,7 @@ int32_t FillListReply(Iteration& iteration, DirBuffer* reply, bool* done) {
             break;
         }
         reply->used += cost;
-        reply->objects.push_back(iteration.objects[iteration.object]);
+        reply->objects.push_back(std::move(iteration.objects[iteration.object])); // handed out once
         ++iteration.object;
     }
     *done = iteration.object >= iteration.objects.size();
@@ -545,18 +545,19 @@ int32_t DirPutAttrValue(int32_t ctx, DirBuffer* buf, uint32_t syntax, const void
         if (owner->syntax != syntax) {
             return kDirErrWrongSyntax;
         }
-        RequestItem item;
+        // Made in its place: a list write puts thousands of values.
+        RequestItem& item = buf->items.emplace_back();
         item.kind = RequestItemKind::Value;
         rc = ValueFromClient(syntax, value, buf->capacity - buf->used, &item.value);
+        const uint32_t cost = rc == kDirOk ? EncodedCost(item.value) : 0;
+        if (rc == kDirOk && !buf->Fits(cost)) {
+            rc = kDirErrBufferFull;
+        }
         if (rc != kDirOk) {
+            buf->items.pop_back();
             return rc;
         }
-        const uint32_t cost = EncodedCost(item.value);
-        if (!buf->Fits(cost)) {
-            return kDirErrBufferFull;
-        }
         buf->used += cost;
-        buf->items.push_back(std::move(item));
         return kDirOk;
     });
 }

@@ -111,6 +111,13 @@ std::span<const AttributeDef> SchemaAttributes() {
 }
 
 const ClassDef* FindClass(std::string_view name) {
+    // A stored object's class is the schema's own spelling, and every listed child asks for its class: the
+    // exact spelling is tried before the comparison without case. No two classes differ in case only.
+    for (const auto& def : kClasses) {
+        if (def.name == name) {
+            return &def;
+        }
+    }
     for (const auto& def : kClasses) {
         if (NamesEqual(def.name, name)) {
             return &def;

@@ -82,6 +82,17 @@ public:
         }
         return kDirOk;
     }
+    // As InsertValues, for values of the one attribute attr (their own attr is not read) that the caller
+    // has no more use for: a store may move them into its own keeping instead of copying each (values is
+    // left valid but unspecified). A list write hands over thousands of values at once and names their
+    // attribute once.
+    [[nodiscard]] virtual int32_t TakeValues(int64_t object, const std::string& attr,
+                                             std::vector<StoredValue>&& values) {
+        for (auto& value : values) {
+            value.attr = attr;
+        }
+        return InsertValues(object, values);
+    }
     // Answers kDirErrNoSuchValue when no value has the key.
     [[nodiscard]] virtual int32_t DeleteValue(int64_t object, const std::string& attr,
                                               const std::string& key) = 0;

@@ -2,6 +2,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <set>
@@ -47,6 +48,12 @@ std::string IdKey(int64_t id) {
 
 uint32_t Now() {
     return static_cast<uint32_t>(std::time(nullptr));
+}
+
+// A value item joins the values of the change or name before it: in a request they follow it one after the
+// other, so the change keeps their place in the request rather than a list of its own.
+void TakeInto(std::span<const RequestItem>* values, const RequestItem& item) {
+    *values = values->empty() ? std::span(&item, 1) : std::span(values->data(), values->size() + 1);
 }
 
 bool IsContainer(const std::string& className) {
@@ -646,10 +653,14 @@ int32_t Directory::Rights(int64_t subject, int64_t object, std::string_view attr
 }
 
 int32_t Directory::ToStored(const Value& value, const AttributeDef& def, StoredValue* out) {
+    out->attr = def.name;
+    return ToStoredData(value, def, out);
+}
+
+int32_t Directory::ToStoredData(const Value& value, const AttributeDef& def, StoredValue* out) {
     if (value.syntax != def.syntax) {
         return kDirErrWrongSyntax;
     }
-    out->attr = def.name;
     out->syntax = def.syntax;
     out->ref = 0;
     switch (value.syntax) {
@@ -786,18 +797,17 @@ int32_t Directory::AddValue(int64_t object, const AttributeDef& def, const Value
 // Values of a multi-valued attribute go to the store together. A value that cannot be stored is answered
 // only after those before it were written, so that a request fails with the code of its first bad value,
 // as it would one value at a time.
-int32_t Directory::AddValues(int64_t object, const AttributeDef& def,
-                             const std::vector<const Value*>& values) {
+int32_t Directory::AddValues(int64_t object, const AttributeDef& def, std::span<const RequestItem> values) {
     std::vector<StoredValue> stored(values.size());
     int32_t rc = kDirOk;
     size_t converted = 0;
     for (; converted < values.size() && rc == kDirOk; ++converted) {
-        rc = ToStored(*values[converted], def, &stored[converted]);
+        rc = ToStoredData(values[converted].value, def, &stored[converted]);
     }
     if (rc != kDirOk) {
         stored.resize(converted - 1);
     }
-    const int32_t written = m_store->InsertValues(object, stored);
+    const int32_t written = m_store->TakeValues(object, std::string(def.name), std::move(stored));
     return written != kDirOk ? written : rc;
 }
 
@@ -834,7 +844,7 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             changes.push_back(change);
         } else if (item.kind == RequestItemKind::Value && !changes.empty() &&
                    changes.back().change != kDirChangeRemoveAllValues) {
-            changes.back().values.push_back(&item.value);
+            TakeInto(&changes.back().values, item);
         } else {
             return kDirErrWrongBuffer;
         }
@@ -868,8 +878,8 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
         }
         bool onlySelf = (rights & kDirRightAddSelf) != 0 && change.change != kDirChangeRemoveAllValues &&
                         change.def->syntax == kDirSyntaxDistinguishedName && !self.empty();
-        for (const Value* value : change.values) {
-            onlySelf = onlySelf && NamesEqual(value->text, self);
+        for (const RequestItem& value : change.values) {
+            onlySelf = onlySelf && NamesEqual(value.value.text, self);
         }
         if (!onlySelf) {
             return kDirErrNoRight;
@@ -889,12 +899,12 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             rc = AddValues(object, *change.def, change.values);
             continue;
         }
-        for (const Value* value : change.values) {
+        for (const RequestItem& value : change.values) {
             if (change.change == kDirChangeAddValue) {
-                rc = AddValue(object, *change.def, *value);
+                rc = AddValue(object, *change.def, value.value);
             } else {
                 StoredValue stored;
-                rc = ToStored(*value, *change.def, &stored);
+                rc = ToStored(value.value, *change.def, &stored);
                 if (rc == kDirErrDanglingReference) {
                     rc = kDirErrNoSuchValue; // a name of no object cannot be among the values
                 }
@@ -973,7 +983,7 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
             }
             attrs.push_back(attr);
         } else if (item.kind == RequestItemKind::Value && !attrs.empty()) {
-            attrs.back().values.push_back(&item.value);
+            TakeInto(&attrs.back().values, item);
             if (NamesEqual(attrs.back().def->name, kAttrObjectClass)) {
                 if (item.value.syntax != kDirSyntaxClassName) {
                     return kDirErrWrongSyntax;
@@ -1008,9 +1018,9 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
         rc = m_store->InsertObject(&record);
     }
     for (const auto& attr : attrs) {
-        for (const Value* value : attr.values) {
+        for (const RequestItem& value : attr.values) {
             if (rc == kDirOk) {
-                rc = AddValue(record.id, *attr.def, *value);
+                rc = AddValue(record.id, *attr.def, value.value);
             }
         }
     }
@@ -1418,23 +1428,25 @@ int32_t Directory::FillInfo(const ObjectRecord& record, uint32_t subordinates, u
     *info = DirObjectInfo{};
     info->subordinateCount = subordinates;
     info->modificationTime = record.modTime;
-    std::string baseClass = record.className;
+    ObjectRecord target;
+    const std::string* baseClass = &record.className;
     const bool alias = NamesEqual(record.className, kClassAlias);
     if (alias) {
         info->objectFlags |= kDirObjectAlias;
         if ((flags & kDirFlagAliasBaseClass) != 0) {
-            ObjectRecord target;
             const int32_t rc = AliasTarget(record.id, &target);
             if (rc != kDirOk) {
                 return rc;
             }
-            baseClass = target.className;
+            baseClass = &target.className;
         }
     }
     if (IsContainer(record.className)) {
         info->objectFlags |= kDirObjectContainer;
     }
-    std::strncpy(info->baseClass, baseClass.c_str(), sizeof info->baseClass - 1);
+    // The rest of the field is zero already, as strncpy would leave it; a listing fills it for every child.
+    std::memcpy(info->baseClass, baseClass->data(),
+                std::min(std::strlen(baseClass->c_str()), sizeof info->baseClass - 1));
     return kDirOk;
 }
 
@@ -1479,14 +1491,19 @@ int32_t Directory::List(int64_t container, uint32_t flags, std::vector<ReplyObje
         return rc;
     }
     out->reserve(children.size());
-    for (const auto& child : children) {
+    for (auto& child : children) {
         ReplyObject entry;
-        entry.name = container == kRootId ? child.record.leaf : child.record.leaf + "." + containerName;
-        entry.attrCount = child.attrCount;
         rc = FillInfo(child.record, child.subordinateCount, flags, &entry.info);
         if (rc != kDirOk) {
             return rc;
         }
+        if (container == kRootId) {
+            entry.name = std::move(child.record.leaf);
+        } else {
+            entry.name.reserve(child.record.leaf.size() + 1 + containerName.size());
+            entry.name.append(child.record.leaf).append(1, '.').append(containerName);
+        }
+        entry.attrCount = child.attrCount;
         out->push_back(std::move(entry));
     }
     return kDirOk;

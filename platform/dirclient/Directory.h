@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -151,10 +152,13 @@ private:
     struct Change {
         int32_t change = 0;
         const AttributeDef* def = nullptr;
-        std::vector<const Value*> values;
+        // The items of kind Value that follow the change (or the attribute name) in the request.
+        std::span<const RequestItem> values;
     };
 
     [[nodiscard]] int32_t ToStored(const Value& value, const AttributeDef& def, StoredValue* out);
+    // As ToStored, leaving out->attr as it is: for values that go to the store under their attribute's name.
+    [[nodiscard]] int32_t ToStoredData(const Value& value, const AttributeDef& def, StoredValue* out);
     [[nodiscard]] int32_t FromStored(const StoredValue& stored, Value* out);
     [[nodiscard]] int32_t AddValue(int64_t object, const AttributeDef& def, const Value& value);
     [[nodiscard]] int32_t AliasTarget(int64_t alias, ObjectRecord* target);
@@ -167,7 +171,7 @@ private:
     // kDirErrObjectExists when the container already holds an object of that leaf (in any letter case).
     [[nodiscard]] int32_t RequireFreeLeaf(int64_t container, std::string_view leaf);
     [[nodiscard]] int32_t AddValues(int64_t object, const AttributeDef& def,
-                                    const std::vector<const Value*>& values);
+                                    std::span<const RequestItem> values);
     [[nodiscard]] int32_t Touch(int64_t object);
     // As Touch, for an object whose modification time this request has read already.
     [[nodiscard]] int32_t Touch(int64_t object, uint32_t modTime);

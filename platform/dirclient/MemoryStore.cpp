@@ -3,6 +3,8 @@
 // Rollback puts back exactly what was there.
 #include <functional>
 #include <map>
+#include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -14,9 +16,37 @@ namespace dirclient {
 
 namespace {
 
+// The values of one attribute in the order they were added, and by key. A value keeps no attribute name of
+// its own (the list's is its name): a list of thousands would hold as many copies. The key index holds
+// views of the values' own keys, which stay where they are as long as their value does (a map's nodes never
+// move, not even when the map itself is moved), so a key is kept once. A copy would view the original's
+// keys: there is none.
 struct AttrValues {
-    std::map<uint64_t, StoredValue> bySeq;
-    std::unordered_map<std::string, uint64_t> byKey;
+    using Values = std::map<uint64_t, StoredValue>;
+    Values bySeq;
+    std::unordered_map<std::string_view, uint64_t> byKey;
+
+    AttrValues() = default;
+    AttrValues(AttrValues&&) = default;
+    AttrValues& operator=(AttrValues&&) = default;
+    AttrValues(const AttrValues&) = delete;
+    AttrValues& operator=(const AttrValues&) = delete;
+
+    // False, adding nothing, when a value holds the key already.
+    bool Put(uint64_t seq, StoredValue value) {
+        value.attr = std::string();
+        // A value added now has the highest number so far: the end is its place, but for one put back.
+        const auto node = bySeq.emplace_hint(bySeq.end(), seq, std::move(value));
+        if (!byKey.try_emplace(node->second.key, seq).second) {
+            bySeq.erase(node);
+            return false;
+        }
+        return true;
+    }
+    Values::iterator Erase(Values::iterator value) {
+        byKey.erase(value->second.key); // before the value, whose key it views
+        return bySeq.erase(value);
+    }
 };
 
 using ChildKey = std::pair<int64_t, std::string>; // (parent, folded leaf)
@@ -140,7 +170,10 @@ public:
         m_children.erase(key);
         m_objects.erase(it);
         if (auto values = m_values.find(id); values != m_values.end()) {
-            Undo([this, id, old = std::move(values->second)]() mutable { m_values[id] = std::move(old); });
+            Undo([this, id,
+                  old = std::make_shared<std::map<std::string, AttrValues>>(std::move(values->second))] {
+                m_values[id] = std::move(*old);
+            });
             m_values.erase(values);
         }
         // Values elsewhere that name the object go with it.
@@ -151,13 +184,10 @@ public:
                         ++value;
                         continue;
                     }
-                    Undo([this, object = object, seq = value->first, old = value->second] {
-                        AttrValues& restored = m_values[object][old.attr];
-                        restored.bySeq[seq] = old;
-                        restored.byKey[old.key] = seq;
+                    Undo([this, object = object, attr = attr, seq = value->first, old = value->second] {
+                        (void)m_values[object][attr].Put(seq, old);
                     });
-                    list.byKey.erase(value->second.key);
-                    value = list.bySeq.erase(value);
+                    value = list.Erase(value);
                 }
             }
         }
@@ -176,6 +206,7 @@ public:
             }
             for (const auto& [seq, value] : list.bySeq) {
                 out->push_back(value);
+                out->back().attr = name;
             }
         }
         return kDirOk;
@@ -192,18 +223,40 @@ public:
     }
     int32_t InsertValue(int64_t object, const StoredValue& value) override {
         AttrValues& list = m_values[object][value.attr];
-        if (list.byKey.count(value.key) != 0) {
+        if (!list.Put(m_nextSeq, value)) {
             return kDirErrValueExists;
         }
-        const uint64_t seq = m_nextSeq++;
-        list.bySeq[seq] = value;
-        list.byKey[value.key] = seq;
-        Undo([this, object, attr = value.attr, key = value.key, seq] {
+        Undo([this, object, attr = value.attr, seq = m_nextSeq++] {
             AttrValues& restored = m_values[object][attr];
-            restored.bySeq.erase(seq);
-            restored.byKey.erase(key);
+            (void)restored.Erase(restored.bySeq.find(seq));
         });
         return kDirOk;
+    }
+    // A list write finds its list once and leaves one step of undo.
+    int32_t TakeValues(int64_t object, const std::string& attr, std::vector<StoredValue>&& values) override {
+        if (values.empty()) {
+            return kDirOk;
+        }
+        AttrValues& list = m_values[object][attr];
+        const uint64_t firstSeq = m_nextSeq;
+        int32_t rc = kDirOk;
+        for (auto& value : values) {
+            if (!list.Put(m_nextSeq, std::move(value))) {
+                rc = kDirErrValueExists;
+                break;
+            }
+            ++m_nextSeq;
+        }
+        if (m_nextSeq != firstSeq) {
+            Undo([this, object, attr, firstSeq, endSeq = m_nextSeq] {
+                AttrValues& restored = m_values[object][attr];
+                for (auto it = restored.bySeq.lower_bound(firstSeq);
+                     it != restored.bySeq.end() && it->first < endSeq;) {
+                    it = restored.Erase(it);
+                }
+            });
+        }
+        return rc;
     }
     int32_t DeleteValue(int64_t object, const std::string& attr, const std::string& key) override {
         AttrValues* list = Find(object, attr);
@@ -214,14 +267,11 @@ public:
         if (it == list->byKey.end()) {
             return kDirErrNoSuchValue;
         }
-        const uint64_t seq = it->second;
-        Undo([this, object, seq, old = list->bySeq.at(seq)] {
-            AttrValues& restored = m_values[object][old.attr];
-            restored.bySeq[seq] = old;
-            restored.byKey[old.key] = seq;
+        const auto value = list->bySeq.find(it->second);
+        Undo([this, object, attr, seq = value->first, old = value->second] {
+            (void)m_values[object][attr].Put(seq, old);
         });
-        list->bySeq.erase(seq);
-        list->byKey.erase(it);
+        (void)list->Erase(value);
         return kDirOk;
     }
     int32_t DeleteAllValues(int64_t object, const std::string& attr) override {
@@ -233,8 +283,8 @@ public:
         if (list == values->second.end()) {
             return kDirOk;
         }
-        Undo([this, object, attr, old = std::move(list->second)]() mutable {
-            m_values[object][attr] = std::move(old);
+        Undo([this, object, attr, old = std::make_shared<AttrValues>(std::move(list->second))] {
+            m_values[object][attr] = std::move(*old);
         });
         values->second.erase(list);
         return kDirOk;

@@ -181,6 +181,38 @@ TEST_P(DirConformance, RefusedWritesChangeNothing) {
     EXPECT_EQ(client.Set(user, "Object Class", Text("Alias", kDirSyntaxClassName)), kDirErrReadOnlyAttribute);
 }
 
+// A list goes to the store in one piece: a reader must see it in the order written, and a value that repeats
+// another in any case must refuse the request as it would one value at a time, leaving the old list whole.
+TEST_P(DirConformance, AListRewriteKeepsItsOrderOrChangesNothing) {
+    BuildTree();
+    Client client;
+    const std::string user = "Bob.Sales.Corp";
+    const std::string attr = "KEL:Enabled Workstation List";
+    std::vector<TestValue> list;
+    for (int i = 300; i-- > 0;) {
+        list.push_back(Text("Station-" + std::to_string(i)));
+    }
+    ASSERT_EQ(client.Modify(user, {{kDirChangeAddValue, attr, list}}, 65536), kDirOk);
+    EXPECT_EQ(client.Values(user, attr), list);
+
+    std::vector<TestValue> reversed(list.rbegin(), list.rend());
+    std::vector<TestValue> repeating = reversed;
+    repeating[200] = Text("STATION-7");
+    EXPECT_EQ(client.Modify(user,
+                            {{kDirChangeRemoveAllValues, attr, {}}, {kDirChangeAddValue, attr, repeating}},
+                            65536),
+              kDirErrValueExists);
+    EXPECT_EQ(client.Values(user, attr), list);
+    EXPECT_EQ(client.Modify(user, {{kDirChangeAddValue, attr, {Text("Station-300"), Text("station-5")}}}),
+              kDirErrValueExists);
+    EXPECT_EQ(client.Values(user, attr), list);
+
+    ASSERT_EQ(client.Modify(
+                  user, {{kDirChangeRemoveAllValues, attr, {}}, {kDirChangeAddValue, attr, reversed}}, 65536),
+              kDirOk);
+    EXPECT_EQ(client.Values(user, attr), reversed);
+}
+
 TEST_P(DirConformance, AddNeedsAClassInAContainer) {
     BuildTree();
     Client client;

@@ -61,6 +61,36 @@ TEST(DirNames, BackslashAsTrailByteEscapesNothing) {
     EXPECT_EQ(leaves, (std::vector<std::string>{"A\x83\\.Corp"}));
 }
 
+// Folding takes eight bytes at a time where it can: a byte must fold alike wherever it stands, and a byte of
+// 0x80 or above must leave the folding of its neighbours alone, whether or not it leads a pair.
+TEST(DirNames, FoldingIsTheSameAtEveryPlace) {
+    for (int byte = 0; byte < 0x80; ++byte) {
+        const char folded = static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte - 'A' + 'a' : byte);
+        for (size_t at = 0; at < 20; ++at) {
+            std::string name(20, 'Q');
+            std::string expected(20, 'q');
+            name[at] = static_cast<char>(byte);
+            expected[at] = folded;
+            EXPECT_EQ(FoldName(name), expected) << byte << " at " << at;
+        }
+    }
+    struct Case {
+        int codePage;
+        std::string name;
+        std::string key;
+    } cases[] = {
+        {932, "ABCDEFG\x83ZBCDEFGHIJ", "abcdefg\x83Zbcdefghij"},
+        {932, "\x83ZBCDEFGHIJK", "\x83Zbcdefghijk"},
+        {932, "ABCDEFGH\x83", "abcdefgh\x83"},
+        {1252, "ABCDEFG\xC4ZBCDEFGHIJ", "abcdefg\xC4zbcdefghij"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetActiveCodePage(c.codePage));
+        EXPECT_EQ(FoldName(c.name), c.key) << c.name;
+    }
+    ASSERT_TRUE(SetActiveCodePage(1252));
+}
+
 TEST(DirNames, LeavesAndFolding) {
     EXPECT_EQ(CheckLeaf("Bob"), kDirOk);
     EXPECT_EQ(CheckLeaf("B\\.ob"), kDirOk);

@@ -321,8 +321,16 @@ std::string Ldif(const std::string& dn, const EntryValues& values) {
 }
 
 std::string EncodeValue(const StoredValue& value) {
-    return std::to_string(value.syntax) + ":" + std::to_string(value.ref) + ":" +
-           std::to_string(value.key.size()) + ":" + value.key + value.data;
+    // Thousands of values go through here for one list: one allocation each.
+    char head[64];
+    const int size = std::snprintf(head, sizeof head, "%u:%lld:%zu:", value.syntax,
+                                   static_cast<long long>(value.ref), value.key.size());
+    std::string out;
+    out.reserve(static_cast<size_t>(size) + value.key.size() + value.data.size());
+    out.append(head, static_cast<size_t>(size));
+    out.append(value.key);
+    out.append(value.data);
+    return out;
 }
 
 bool DecodeValue(std::string_view attr, std::string_view encoded, StoredValue* out) {

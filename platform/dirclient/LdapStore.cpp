@@ -94,6 +94,7 @@ void ReadAhead(LDAP* ld) {
 // The values of one attribute in their order, with their keys for the duplicate checks of large lists, and
 // what the current request changed in them: the server is told the values that came and went, so that one
 // more value costs one value, however long the list (only a list changed otherwise is sent whole).
+// The values are kept without their attribute's name (the list is of one attribute): ReadValues gives it.
 struct AttrList {
     std::vector<StoredValue> list;
     std::unordered_set<std::string> keys;
@@ -506,7 +507,11 @@ public:
         }
         for (const auto& [name, values] : entry->values) {
             if (attr.empty() || name == attr) {
+                const size_t from = out->size();
                 out->insert(out->end(), values.list.begin(), values.list.end());
+                for (size_t i = from; i < out->size(); ++i) {
+                    (*out)[i].attr = name;
+                }
             }
         }
         return kDirOk;
@@ -527,21 +532,30 @@ public:
         return rc == kDirErrNoSuchObject ? kDirOk : rc;
     }
     int32_t InsertValue(int64_t object, const StoredValue& value) override {
+        StoredValue copy = value;
+        copy.attr.clear();
+        return TakeValues(object, value.attr, std::vector<StoredValue>{std::move(copy)});
+    }
+    int32_t TakeValues(int64_t object, const std::string& attr, std::vector<StoredValue>&& taken) override {
         Entry* entry = nullptr;
         const int32_t rc = Load(object, &entry);
         if (rc != kDirOk) {
             return rc;
         }
-        auto& values = entry->values[value.attr];
-        if (values.keys.count(value.key) != 0) {
-            return kDirErrValueExists;
+        auto& values = entry->values[attr];
+        entry->dirtyAttrs.insert(attr);
+        values.list.reserve(values.list.size() + taken.size());
+        for (auto& value : taken) {
+            if (!values.keys.insert(value.key).second) {
+                return kDirErrValueExists;
+            }
+            value.attr.clear();
+            entry->CountRef(value.ref, +1);
+            if (!values.replaced) {
+                values.added.push_back(value);
+            }
+            values.list.push_back(std::move(value));
         }
-        values.Add(value);
-        if (!values.replaced) {
-            values.added.push_back(value);
-        }
-        entry->CountRef(value.ref, +1);
-        entry->dirtyAttrs.insert(value.attr);
         return kDirOk;
     }
     int32_t DeleteValue(int64_t object, const std::string& attr, const std::string& key) override {
@@ -570,9 +584,14 @@ public:
         auto it = entry->values.find(attr);
         if (it != entry->values.end() && !it->second.empty()) {
             AttrList& values = it->second;
-            values.Replace();
             for (const auto& value : values.list) {
                 entry->CountRef(value.ref, -1);
+            }
+            if (!values.replaced && values.added.empty() && values.removed.empty()) {
+                values.before = std::move(values.list); // what the server holds, kept for taking it back
+                values.replaced = true;
+            } else {
+                values.Replace();
             }
             values.list.clear();
             values.keys.clear();
@@ -910,8 +929,8 @@ private:
                     auto& list = entry->values[it->second];
                     for (int i = 0; ok && values != nullptr && values[i].bv_val != nullptr; ++i) {
                         StoredValue value;
-                        ok = ldapmap::DecodeValue(
-                            it->second, std::string_view(values[i].bv_val, values[i].bv_len), &value);
+                        ok = ldapmap::DecodeValue({}, std::string_view(values[i].bv_val, values[i].bv_len),
+                                                  &value);
                         if (ok) {
                             if (value.ref != 0) {
                                 ++entry->refCount[value.ref];
@@ -1033,22 +1052,21 @@ private:
         return kDirOk;
     }
 
-    // The modifications of one operation, owning every byte they point at.
+    // The modifications of one operation, pointing into the step's values (which outlive it).
     struct Mods {
-        std::deque<std::string> strings;
-        std::deque<std::string> names;
         std::vector<int> ops;
+        std::vector<const std::string*> names;
         std::vector<std::vector<berval>> bvs;
         std::vector<std::vector<berval*>> lists;
         std::vector<LDAPMod> mods;
 
         void Add(int op, const std::string& attr, const std::vector<std::string>& values) {
-            names.push_back(attr);
+            names.push_back(&attr);
             ops.push_back(op | LDAP_MOD_BVALUES);
             auto& bv = bvs.emplace_back();
+            bv.reserve(values.size());
             for (const auto& value : values) {
-                strings.push_back(value);
-                bv.push_back(berval{static_cast<ber_len_t>(strings.back().size()), strings.back().data()});
+                bv.push_back(berval{static_cast<ber_len_t>(value.size()), const_cast<char*>(value.data())});
             }
         }
         std::vector<LDAPMod*> Finish() {
@@ -1056,12 +1074,13 @@ private:
             mods.assign(bvs.size(), LDAPMod{});
             std::vector<LDAPMod*> out;
             for (size_t i = 0; i < bvs.size(); ++i) {
+                lists[i].reserve(bvs[i].size() + 1);
                 for (auto& bv : bvs[i]) {
                     lists[i].push_back(&bv);
                 }
                 lists[i].push_back(nullptr);
                 mods[i].mod_op = ops[i];
-                mods[i].mod_type = names[i].data();
+                mods[i].mod_type = const_cast<char*>(names[i]->c_str());
                 mods[i].mod_bvalues = lists[i].data();
                 out.push_back(&mods[i]);
             }
@@ -1089,7 +1108,10 @@ private:
     std::vector<StoredValue> AllValues(const Entry& entry) const {
         std::vector<StoredValue> all;
         for (const auto& [attr, values] : entry.values) {
-            all.insert(all.end(), values.list.begin(), values.list.end());
+            for (const auto& value : values.list) {
+                all.push_back(value);
+                all.back().attr = attr;
+            }
         }
         return all;
     }
@@ -1302,8 +1324,14 @@ private:
     }
     std::vector<std::string> Grants(const Entry& entry) const {
         const auto it = entry.values.find(std::string(kAttrAcl));
-        return it == entry.values.end() ? std::vector<std::string>()
-                                        : ldapmap::GrantsOf(it->second.list, m_base);
+        if (it == entry.values.end()) {
+            return {};
+        }
+        std::vector<StoredValue> acl = it->second.list;
+        for (auto& value : acl) {
+            value.attr = it->first;
+        }
+        return ldapmap::GrantsOf(acl, m_base);
     }
     // The values in `from` that `to` lacks.
     static std::vector<std::string> Missing(const std::vector<std::string>& from,

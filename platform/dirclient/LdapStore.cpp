@@ -544,7 +544,9 @@ public:
         }
         auto& values = entry->values[attr];
         entry->dirtyAttrs.insert(attr);
-        values.list.reserve(values.list.size() + taken.size());
+        if (taken.size() > 1) {
+            values.list.reserve(values.list.size() + taken.size());
+        }
         for (auto& value : taken) {
             if (!values.keys.insert(value.key).second) {
                 return kDirErrValueExists;

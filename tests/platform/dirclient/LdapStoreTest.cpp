@@ -3,6 +3,7 @@
 // finished or absent after the server comes back, never half there.
 #include <gtest/gtest.h>
 
+#include <ldap.h>
 #include <sodium.h>
 #include <sys/wait.h>
 
@@ -264,6 +265,74 @@ TEST_F(TwoClientsTest, AChangeMadeBetweenAnotherRequestsReadAndItsWriteRefusesTh
     EXPECT_EQ(m_a.store->Commit(), kDirOk);
     EXPECT_EQ(Description(m_bob), "a again");
     EXPECT_EQ(Description(m_corp), "a again");
+}
+
+// The record a request of several steps keeps on the base entry while it applies them; here of one step,
+// which adds the value to the attribute of the entry.
+std::string PendingRecord(const std::string& dn, const std::string& attr, const std::string& value) {
+    auto put = [](std::string* out, const std::string& text) {
+        const uint32_t size = static_cast<uint32_t>(text.size());
+        for (int i = 0; i < 4; ++i) {
+            out->push_back(static_cast<char>((size >> (8 * i)) & 0xff));
+        }
+        *out += text;
+    };
+    std::string record;
+    for (const std::string& part : {std::string("1"), std::string(1, '\x02'), dn, std::string("1"),
+                                    std::to_string(LDAP_MOD_ADD), attr, std::string("1"), value}) {
+        put(&record, part);
+    }
+    return record;
+}
+
+std::string Base64(const std::string& raw) {
+    std::string out(sodium_base64_ENCODED_LEN(raw.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
+    sodium_bin2base64(out.data(), out.size(), reinterpret_cast<const unsigned char*>(raw.data()), raw.size(),
+                      sodium_base64_VARIANT_ORIGINAL);
+    out.resize(out.find('\0'));
+    return out;
+}
+
+TEST_F(LdapStoreTest, AnotherClientsUnfinishedRequestIsWaitedForAndFinishedOnlyWhenLeftBehind) {
+    Client admin;
+    ASSERT_EQ(admin.Add("Corp", "Organization"), kDirOk);
+    ASSERT_EQ(admin.Add("Bob.Corp", "User"), kDirOk);
+    dirclient::StoredValue value;
+    value.syntax = kDirSyntaxCaseIgnoreString;
+    value.data = "from the other client";
+    value.key = dirclient::FoldName(value.data);
+    const std::string record =
+        Base64(PendingRecord(DnOf("Bob"), dirclient::ldapmap::AttributeName("Description"),
+                             dirclient::ldapmap::EncodeValue(value)));
+    const std::vector<std::string> asAdmin = {
+        "ldapmodify", "-x",          "-H", SocketUri(),
+        "-D",         DnOf("Admin"), "-w", std::string(dirclient::ldapmap::kNoPassword)};
+    auto change = [&](const char* op) {
+        std::string out;
+        return LdapTool(asAdmin,
+                        "dn: " + m_base + "\nchangetype: modify\n" + op +
+                            ": kelPending\nkelPending:: " + record + "\n",
+                        &out) == 0;
+    };
+
+    // The other client finishes its request itself (it removes its record) while this one waits.
+    ASSERT_TRUE(change("add"));
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_TRUE(change("delete"));
+    });
+    EXPECT_EQ(admin.Set("Corp", "Description", Text("after the other")), kDirOk);
+    other.join();
+    EXPECT_EQ(admin.Values("Bob.Corp", "Description"), std::vector<TestValue>{})
+        << "the other client's steps are its own to apply";
+
+    // Left behind, the record is finished by the next request, whole, before that request reads.
+    ASSERT_TRUE(change("add"));
+    EXPECT_EQ(admin.Values("Bob.Corp", "Description"), std::vector<TestValue>{Text("from the other client")});
+    std::string out;
+    (void)LdapTool({"ldapsearch", "-x", "-LLL", "-H", SocketUri(), "-b", m_base, "-s", "base", "kelPending"},
+                   "", &out);
+    EXPECT_EQ(out.find("kelPending"), std::string::npos) << out;
 }
 
 TEST_F(LdapStoreTest, ARequestCutOffByTheServersDeathIsWholeOrAbsentAfterARestart) {

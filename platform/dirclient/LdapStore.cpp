@@ -326,9 +326,10 @@ public:
     }
     int32_t FindChild(int64_t parent, const std::string& leafKey, ObjectRecord* out) override {
         // What the request holds is what the server holds (checked when it began) or what the request made.
-        for (const auto& [id, entry] : m_cache) {
+        for (auto& [id, entry] : m_cache) {
             if (!entry.deleted && entry.record.parent == parent && entry.record.id != kRootId &&
                 FoldName(entry.record.leaf) == leafKey) {
+                entry.usedIn = m_request;
                 *out = entry.record;
                 return kDirOk;
             }
@@ -553,7 +554,7 @@ public:
             }
             value.attr.clear();
             entry->CountRef(value.ref, +1);
-            if (!values.replaced) {
+            if (entry->onServer && !values.replaced) { // a new object is sent whole
                 values.added.push_back(value);
             }
             values.list.push_back(std::move(value));
@@ -995,7 +996,7 @@ private:
         values->keys.erase(value.key);
         entry->CountRef(value.ref, -1);
         entry->dirtyAttrs.insert(attr);
-        if (values->replaced) {
+        if (values->replaced || !entry->onServer) {
             return;
         }
         // A value this request appended is simply not sent.

@@ -9,6 +9,8 @@
 #include <signal.h>
 #include <strings.h>
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -204,6 +206,7 @@ public:
     ~LdapStore() override {
         ldap_unbind_ext_s(m_writer, nullptr, nullptr);
         ldap_unbind_ext_s(m_ld, nullptr, nullptr);
+        sodium_memzero(m_bindPassword.data(), m_bindPassword.size());
     }
 
     int32_t LoadSchemaNames() {
@@ -251,9 +254,15 @@ public:
     }
 
     int32_t Bind(const std::string& dn, std::string_view password) {
-        berval credentials{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
-        const int rc = ldap_sasl_bind_s(m_writer, dn.empty() ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE,
-                                        &credentials, nullptr, nullptr, nullptr);
+        const int rc = BindAs(m_writer, dn, password);
+        if (rc == LDAP_SUCCESS) {
+            // Kept for this session, so that a connection the server dropped (a restart) comes back as the
+            // same identity instead of as nobody.
+            sodium_memzero(m_bindPassword.data(), m_bindPassword.size());
+            m_bindDn = dn;
+            m_bindPassword.assign(password);
+        }
+        NoteLost(rc);
         return Code(rc);
     }
 
@@ -269,7 +278,17 @@ public:
         m_write = write;
         int32_t rc = kDirOk;
         for (;;) {
-            rc = Snapshot();
+            rc = m_lost ? Reconnect() : kDirOk;
+            if (rc == kDirOk) {
+                rc = Snapshot();
+            }
+            if (rc != kDirOk && m_lost) {
+                // The server went away and may be back: once more on new connections.
+                rc = Reconnect();
+                if (rc == kDirOk) {
+                    rc = Snapshot();
+                }
+            }
             if (rc != kDirOk || m_pending.empty()) {
                 break;
             }
@@ -680,6 +699,39 @@ private:
                                                         : std::string_view(password, length);
     }
 
+    static int BindAs(LDAP* ld, const std::string& dn, std::string_view password) {
+        berval credentials{static_cast<ber_len_t>(password.size()), const_cast<char*>(password.data())};
+        return ldap_sasl_bind_s(ld, dn.empty() ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE, &credentials,
+                                nullptr, nullptr, nullptr);
+    }
+    void NoteLost(int ldapCode) {
+        if (ldapCode == LDAP_SERVER_DOWN || ldapCode == LDAP_CONNECT_ERROR) {
+            m_lost = true;
+        }
+    }
+    // New connections in place of those the server dropped, the writer bound as the identity signed in.
+    int32_t Reconnect() {
+        LDAP* reader = Connect(m_serverUri);
+        LDAP* writer = reader == nullptr ? nullptr : Connect(m_serverUri);
+        const int rc = writer == nullptr ? LDAP_CONNECT_ERROR : BindAs(writer, m_bindDn, m_bindPassword);
+        if (rc != LDAP_SUCCESS) {
+            for (LDAP* ld : {reader, writer}) {
+                if (ld != nullptr) {
+                    ldap_unbind_ext_s(ld, nullptr, nullptr);
+                }
+            }
+            return rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR ? kDirErrStoreFailed : Code(rc);
+        }
+        ReadAhead(reader);
+        ldap_unbind_ext_s(m_ld, nullptr, nullptr);
+        ldap_unbind_ext_s(m_writer, nullptr, nullptr);
+        m_ld = reader;
+        m_writer = writer;
+        m_lost = false;
+        m_cache.clear();
+        return kDirOk;
+    }
+
     // Ends a request. The objects it read whole stay for the next, which checks them against the server
     // before it uses them (each kept object costs that check); what a listing read, what the request had
     // changed and what it did not use go.
@@ -744,6 +796,7 @@ private:
         if (rc != LDAP_SUCCESS) {
             ldap_msgfree(result);
             m_cache.clear();
+            NoteLost(rc);
             return rc == LDAP_NO_SUCH_OBJECT ? kDirErrNotAStore : Code(rc);
         }
         std::map<int64_t, std::string> current;
@@ -806,6 +859,7 @@ private:
                                  entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
                                  const_cast<char**>(attrs), 0, nullptr, nullptr, nullptr, 0, &msgid);
         if (rc != LDAP_SUCCESS) {
+            NoteLost(rc);
             return Code(rc);
         }
         int32_t outcome = kDirOk;
@@ -813,6 +867,7 @@ private:
             LDAPMessage* message = nullptr;
             if (ldap_result(m_ld, msgid, LDAP_MSG_ONE, nullptr, &message) <= 0) {
                 ldap_msgfree(message);
+                m_lost = true;
                 return kDirErrStoreFailed;
             }
             if (ldap_msgtype(message) == LDAP_RES_SEARCH_RESULT) {
@@ -1258,12 +1313,14 @@ private:
         }
         ber_memfree(assertionValue.bv_val);
         if (rc != LDAP_SUCCESS) {
+            NoteLost(rc);
             return {rc, {}};
         }
         LDAPMessage* answer = nullptr;
         if (ldap_result(m_writer, msgid, LDAP_MSG_ALL, nullptr, &answer) <= 0) {
             ldap_msgfree(answer);
             ldap_get_option(m_writer, LDAP_OPT_RESULT_CODE, &rc);
+            m_lost = true;
             return {rc == LDAP_SUCCESS ? LDAP_SERVER_DOWN : rc, {}};
         }
         int code = LDAP_OTHER;
@@ -1679,6 +1736,9 @@ private:
     std::string m_serverUri;
     std::string m_base;
     std::string m_baseSuffix; // ",BASE"
+    std::string m_bindDn;     // the identity signed in, for a new connection
+    std::string m_bindPassword;
+    bool m_lost = false; // a connection was found dropped
     std::string m_problem;
     std::map<std::string, std::string> m_toLdap;   // schema spelling -> LDAP name
     std::map<std::string, std::string> m_fromLdap; // folded LDAP name -> schema spelling

@@ -335,6 +335,26 @@ TEST_F(LdapStoreTest, AnotherClientsUnfinishedRequestIsWaitedForAndFinishedOnlyW
     EXPECT_EQ(out.find("kelPending"), std::string::npos) << out;
 }
 
+TEST_F(LdapStoreTest, AfterTheServerRestartsTheSessionGoesOnAsTheSameUser) {
+    {
+        Client admin;
+        ASSERT_EQ(admin.Add("Corp", "Organization"), kDirOk);
+        ASSERT_EQ(admin.Add("Bob.Corp", "User"), kDirOk);
+        ASSERT_EQ(DirPasswordCallB(admin.Ctx(), "Bob.Corp", "bob-secret", 0), kDirOk);
+        ASSERT_EQ(admin.Grant("Corp", "Bob.Corp", "Description", kDirRightRead | kDirRightWrite), kDirOk);
+    }
+    ASSERT_EQ(DirLogin("Bob.Corp", "bob-secret"), kDirOk);
+    Client bob;
+    ASSERT_EQ(bob.Set("Corp", "Description", Text("before")), kDirOk);
+    m_server.Kill();
+    EXPECT_EQ(bob.Set("Corp", "Description", Text("while down")), kDirErrStoreFailed);
+    ASSERT_TRUE(m_server.Restart()) << m_server.Problem();
+    // Bob again, not nobody (who may write nothing) nor anyone with more rights.
+    EXPECT_EQ(bob.Set("Corp", "Description", Text("after")), kDirOk);
+    EXPECT_EQ(bob.Values("Corp", "Description"), std::vector<TestValue>{Text("after")});
+    EXPECT_EQ(bob.Set("Corp", "Full Name", Text("not Bob's to write")), kDirErrNoRight);
+}
+
 TEST_F(LdapStoreTest, ARequestCutOffByTheServersDeathIsWholeOrAbsentAfterARestart) {
     // Removing a user that five groups list is one request of seven steps: the groups lose the value, the
     // user goes, the container is touched.

@@ -263,11 +263,14 @@ int32_t SetPasswordIn(Directory& directory, const Context& context, const std::s
     if (rc != kDirOk) {
         return rc;
     }
+    int64_t id = 0;
     rc = directory.Request(true, [&] {
-        int64_t id = 0;
         const int32_t found = directory.ResolveForRead(name, context.flags, &id);
         return found != kDirOk ? found : directory.SetPassword(id, oldPassword, newPassword, hash);
     });
+    if (rc == kDirOk) {
+        rc = directory.OwnPasswordSet(id, hash, newPassword);
+    }
     sodium_memzero(hash.data(), hash.size());
     return rc;
 }

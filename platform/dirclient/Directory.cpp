@@ -394,7 +394,8 @@ int32_t Directory::LoginChecks(const ObjectRecord& user, const char* password, s
     return rc == kDirOk ? kDirErrBadPassword : rc;
 }
 
-int32_t Directory::PasswordMatches(const ObjectRecord& user, const char* password, size_t length, bool* right) {
+int32_t Directory::PasswordMatches(const ObjectRecord& user, const char* password, size_t length,
+                                   bool* right) {
     if (m_store->ServerChecksPasswords()) {
         return m_store->VerifyPassword(user, password, length, right);
     }
@@ -1254,6 +1255,16 @@ int32_t Directory::Move(int64_t object, int64_t container) {
         rc = scope.Commit();
     }
     return rc;
+}
+
+int32_t Directory::OwnPasswordSet(int64_t user, const std::string& hash, const char* newPassword) {
+    if (user != m_identity || user == 0 || !m_store->ServerChecksPasswords()) {
+        return kDirOk;
+    }
+    ObjectRecord record;
+    record.id = user;
+    record.passwordHash = hash;
+    return m_store->SignIn(record, newPassword, std::strlen(newPassword));
 }
 
 int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char* newPassword,

@@ -79,6 +79,10 @@ public:
     [[nodiscard]] int32_t Rename(int64_t object, std::string_view newLeaf, bool removeOld);
     [[nodiscard]] int32_t Move(int64_t object, int64_t container);
     // oldPassword nullptr sets the password without the old one; newHash is HashPassword's of newPassword.
+    // After a request that set the password of the user signed in committed: a store on a server signs in
+    // again with it, so that what the store makes anew later (a connection after a restart) is made as that
+    // user. hash is the new password's.
+    [[nodiscard]] int32_t OwnPasswordSet(int64_t user, const std::string& hash, const char* newPassword);
     [[nodiscard]] int32_t SetPassword(int64_t user, const char* oldPassword, const char* newPassword,
                                       const std::string& newHash);
 

@@ -353,6 +353,13 @@ TEST_F(LdapStoreTest, AfterTheServerRestartsTheSessionGoesOnAsTheSameUser) {
     EXPECT_EQ(bob.Set("Corp", "Description", Text("after")), kDirOk);
     EXPECT_EQ(bob.Values("Corp", "Description"), std::vector<TestValue>{Text("after")});
     EXPECT_EQ(bob.Set("Corp", "Full Name", Text("not Bob's to write")), kDirErrNoRight);
+
+    // Bob changes his own password; after the next restart he is still himself.
+    ASSERT_EQ(DirPasswordCallA(bob.Ctx(), 0, "Bob.Corp", "bob-secret", "bob-second"), kDirOk);
+    m_server.Kill();
+    ASSERT_TRUE(m_server.Restart()) << m_server.Problem();
+    EXPECT_EQ(bob.Set("Corp", "Description", Text("after the second")), kDirOk);
+    EXPECT_EQ(bob.Values("Corp", "Description"), std::vector<TestValue>{Text("after the second")});
 }
 
 TEST_F(LdapStoreTest, ARequestCutOffByTheServersDeathIsWholeOrAbsentAfterARestart) {

@@ -205,22 +205,35 @@ int32_t OpenAsAdmin(const std::string& address) {
     return ctx;
 }
 
+// The store opened as Admin with the object every measure changes, and a request buffer.
+struct Bench {
+    int32_t ctx = 0;
+    DirBuffer* buf = nullptr;
+
+    explicit Bench(const std::string& address) : ctx(OpenAsAdmin(address)) {
+        Check(DirAllocBuffer(4096, &buf), "alloc");
+        AddObject(ctx, buf, "Bench", "Organization");
+        AddObject(ctx, buf, kObject, "User");
+    }
+    ~Bench() {
+        (void)DirFreeBuffer(buf);
+        (void)DirFreeContext(ctx);
+        Check(DirCloseStore(), "close");
+    }
+};
+
 void MeasureModify(const std::string& address, const Options& options, SyncProbe& probe, Figures* out) {
     if (!options.Runs("modify")) {
         return;
     }
-    const int32_t ctx = OpenAsAdmin(address);
-    DirBuffer* buf = nullptr;
-    Check(DirAllocBuffer(4096, &buf), "alloc");
-    AddObject(ctx, buf, "Bench", "Organization");
-    AddObject(ctx, buf, kObject, "User");
+    const Bench bench(address);
     std::vector<double> times;
     std::vector<double> floors;
     double probing = 0;
     const Split split;
     for (int i = 0; i < options.modifies; ++i) {
         const auto start = Clock::now();
-        Check(ReplaceDescription(ctx, buf, "description " + std::to_string(i)), "modify");
+        Check(ReplaceDescription(bench.ctx, bench.buf, "description " + std::to_string(i)), "modify");
         times.push_back(Micros(Clock::now() - start));
         floors.push_back(probe.Sample());
         probing += floors.back() / 1000.0;
@@ -229,20 +242,15 @@ void MeasureModify(const std::string& address, const Options& options, SyncProbe
                          std::to_string(static_cast<int>(probing)) + " ms included)");
     out->modify = Median(times);
     out->modifyFloor = Median(floors);
-    (void)DirFreeBuffer(buf);
-    (void)DirFreeContext(ctx);
-    Check(DirCloseStore(), "close");
 }
 
 void MeasureBulk(const std::string& address, const Options& options, Figures* out) {
     if (!options.Runs("adds") && !options.Runs("rewrite") && !options.Runs("list")) {
         return;
     }
-    const int32_t ctx = OpenAsAdmin(address);
-    DirBuffer* buf = nullptr;
-    Check(DirAllocBuffer(4096, &buf), "alloc");
-    AddObject(ctx, buf, "Bench", "Organization");
-    AddObject(ctx, buf, kObject, "User");
+    const Bench bench(address);
+    const int32_t ctx = bench.ctx;
+    DirBuffer* const buf = bench.buf;
     AddObject(ctx, buf, kContainer, "Organizational Unit");
     AddObject(ctx, buf, kReader, "User");
 
@@ -285,9 +293,6 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
     }
     (void)DirFreeBuffer(large);
     if (!options.Runs("list")) {
-        (void)DirFreeBuffer(buf);
-        (void)DirFreeContext(ctx);
-        Check(DirCloseStore(), "close");
         return;
     }
 
@@ -311,14 +316,11 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
         return Median(times);
     };
     out->list = listMedian(ctx, "the supervisor");
-    (void)DirFreeBuffer(buf);
-    (void)DirFreeContext(ctx);
     Check(DirLogin(kReader, nullptr), "login as the reader");
     const int32_t reader = DirCreateContext();
     Check(reader > 0 ? kDirOk : reader, "context");
     out->listLimited = listMedian(reader, "a user with Browse only");
     (void)DirFreeContext(reader);
-    Check(DirCloseStore(), "close");
 }
 
 void RemoveSqlite(const std::string& file) {

@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -122,13 +121,17 @@ struct AttrList {
         }
         return out;
     }
-    void Replace() {
+    // All values go; the server is then sent the list whole.
+    void Clear() {
         if (!replaced) {
-            before = OnServer();
+            // Unchanged in this request, the list is what the server holds: kept for taking it back.
+            before = added.empty() && removed.empty() ? std::move(list) : OnServer();
             replaced = true;
             added.clear();
             removed.clear();
         }
+        list.clear();
+        keys.clear();
     }
     void Settle() {
         replaced = false;
@@ -609,14 +612,7 @@ public:
             for (const auto& value : values.list) {
                 entry->CountRef(value.ref, -1);
             }
-            if (!values.replaced && values.added.empty() && values.removed.empty()) {
-                values.before = std::move(values.list); // what the server holds, kept for taking it back
-                values.replaced = true;
-            } else {
-                values.Replace();
-            }
-            values.list.clear();
-            values.keys.clear();
+            values.Clear();
             entry->dirtyAttrs.insert(attr);
         }
         return kDirOk;

@@ -183,13 +183,17 @@ bool SlapdServer::Restart() {
     return m_pid == 0 && Launch();
 }
 
-void SlapdServer::Stop() {
+void SlapdServer::End(int signal) {
     if (m_pid != 0 && getpid() == m_owner) {
-        kill(m_pid, SIGTERM);
+        kill(m_pid, signal);
         int status = 0;
         waitpid(m_pid, &status, 0);
         m_pid = 0;
     }
+}
+
+void SlapdServer::Stop() {
+    End(SIGTERM);
     if (!m_folder.empty() && getpid() == m_owner && m_pid == 0) {
         std::error_code error;
         std::filesystem::remove_all(m_folder, error);
@@ -198,12 +202,7 @@ void SlapdServer::Stop() {
 }
 
 void SlapdServer::Kill() {
-    if (m_pid != 0 && getpid() == m_owner) {
-        kill(m_pid, SIGKILL);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_pid = 0;
-    }
+    End(SIGKILL);
 }
 
 std::string SlapdServer::Url(const std::string& base) const {

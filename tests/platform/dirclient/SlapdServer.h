@@ -56,6 +56,7 @@ public:
 private:
     bool Launch();
     bool WaitReady();
+    void End(int signal); // the server this process started, and waits for it
 
     Options m_options;
     std::string m_folder;

@@ -138,8 +138,13 @@ std::unique_ptr<DirStore> MakeMemoryStore();
 
 // An address of an LDAP server holding a directory: ldap://HOST:PORT/BASE or ldapi://SOCKET/BASE.
 bool IsLdapUrl(std::string_view text);
+// How many values of one list a server's directory keeps in the object's own entry, and how many in each
+// block below it once the list has grown past that (for tests that exercise blocks with short lists); 0
+// keeps the usual figure.
+void SetLdapListBlocks(size_t inEntry, size_t perBlock);
 // Connects to the server (as nobody until SignIn) and reads its attribute names. problem says what is wrong
 // in words an operator can act on.
-[[nodiscard]] int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, std::string* problem);
+[[nodiscard]] int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out,
+                                    std::string* problem);
 
 } // namespace dirclient

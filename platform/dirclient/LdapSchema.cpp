@@ -20,6 +20,7 @@ constexpr std::string_view kOctetSyntax = "1.3.6.1.4.1.1466.115.121.1.40";
 constexpr std::string_view kDnSyntax = "1.3.6.1.4.1.1466.115.121.1.12";
 constexpr std::string_view kIntegerSyntax = "1.3.6.1.4.1.1466.115.121.1.27";
 constexpr std::string_view kBooleanSyntax = "1.3.6.1.4.1.1466.115.121.1.7";
+constexpr std::string_view kIa5Syntax = "1.3.6.1.4.1.1466.115.121.1.26";
 
 struct OwnAttribute {
     std::string_view name;
@@ -44,6 +45,8 @@ constexpr OwnAttribute kOwnAttributes[] = {
     {"kelLastId", kIntegerSyntax, true, "the highest id ever given"},
     {"kelMeta", kOctetSyntax, false, "store settings as KEY=VALUE"},
     {"kelPending", kOctetSyntax, false, "the steps of a request being applied"},
+    {"kelBlock", kIa5Syntax, true, "a block of a long list: ATTRIBUTE.NUMBER"},
+    {"kelBlockAttr", kIa5Syntax, true, "the attribute whose values a block holds"},
 };
 
 std::string Equality(std::string_view syntax) {
@@ -55,6 +58,9 @@ std::string Equality(std::string_view syntax) {
     }
     if (syntax == kBooleanSyntax) {
         return " EQUALITY booleanMatch";
+    }
+    if (syntax == kIa5Syntax) {
+        return " EQUALITY caseExactIA5Match";
     }
     return " EQUALITY octetStringMatch";
 }
@@ -110,6 +116,12 @@ constexpr std::string_view kSubjects = "(user | user/kelParent* | [cn=kelpublic]
 
 std::string GrantSet(std::string_view grants) {
     return "set=\"(this | this/kelParent*)/kelGrant & ((" + std::string(grants) + ") + " +
+           std::string(kSubjects) + ")\"";
+}
+
+// The same for a block of values: the object is the entry above it.
+std::string OwnerGrantSet(std::string_view grants) {
+    return "set=\"(this/-1 | this/-1/kelParent*)/kelGrant & ((" + std::string(grants) + ") + " +
            std::string(kSubjects) + ")\"";
 }
 
@@ -172,19 +184,22 @@ std::string SchemaLdif() {
                 std::string(own.name) + "' DESC " + Quoted(own.description) + Equality(own.syntax) +
                 " SYNTAX " + std::string(own.syntax) + (own.single ? " SINGLE-VALUE" : "") + " )\n";
         if (own.name != "kelId" && own.name != "kelSerial" && own.name != "kelLastId" &&
-            own.name != "kelMeta" && own.name != "kelPending") {
+            own.name != "kelMeta" && own.name != "kelPending" && own.name != "kelBlock" &&
+            own.name != "kelBlockAttr") {
             may += " $ " + std::string(own.name);
         }
     }
     number = 100;
+    std::string values;
     for (const auto& def : SchemaAttributes()) {
         // Every directory value is one octet string in the store's encoding (syntax, reference, key, data),
         // single-valued or not: the client checks the directory's rules, the server keeps the bytes.
         ldif += "olcAttributeTypes: ( " + std::string(kArc) + ".1." + std::to_string(number++) + " NAME '" +
                 AttributeName(def.name) + "' DESC " + Quoted(def.name) +
                 " EQUALITY octetStringMatch SYNTAX " + std::string(kOctetSyntax) + " )\n";
-        may += " $ " + AttributeName(def.name);
+        values += " $ " + AttributeName(def.name);
     }
+    may += values;
     ldif +=
         "olcObjectClasses: ( " + std::string(kArc) +
         ".2.1 NAME 'kelObject' DESC 'a directory object' SUP top STRUCTURAL MUST kelId MAY ( userPassword" +
@@ -192,6 +207,12 @@ std::string SchemaLdif() {
     ldif += "olcObjectClasses: ( " + std::string(kArc) +
             ".2.2 NAME 'kelStore' DESC 'the base entry of a directory' SUP top STRUCTURAL MAY ( kelSerial $ "
             "kelLastId $ kelMeta $ kelPending ) )\n";
+    // A long list's values live in blocks below the object's entry, so that one more value rewrites one
+    // block instead of the whole object (kelId names the object, for the check that begins a request).
+    ldif += "olcObjectClasses: ( " + std::string(kArc) +
+            ".2.3 NAME 'kelBlock' DESC 'values of a long list of the object above' SUP top STRUCTURAL MUST "
+            "( kelBlock $ kelId $ kelBlockAttr ) MAY ( kelRefs" +
+            values + " ) )\n";
     return ldif;
 }
 
@@ -213,6 +234,9 @@ std::vector<std::string> AccessRules(std::string_view suffix) {
     // by nobody stop here, refused, whatever "[Public]" is granted. Everyone else goes on to the rules that
     // work out grants.
     rules.push_back(sub + "by anonymous read by * break");
+    // Every write asks for the entry's entryCSN (that it is unchanged, and what it is now): answered here,
+    // not after the server walked every rule below for it.
+    rules.push_back(sub + "attrs=entryCSN by * read");
     // A base entry counts write requests (every write request raises kelSerial, so that two requests that
     // read the same state cannot both commit) and holds the directory's settings.
     rules.push_back(sub +
@@ -242,6 +266,25 @@ std::vector<std::string> AccessRules(std::string_view suffix) {
         rules.push_back(object + " attrs=" + name + " by " +
                         GrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + lower + ",]") + " write by " +
                         GrantSet("[cn=s-all,] | [cn=s-" + lower + ",]") + " write by * read");
+    }
+    // A block of a long list takes the rights of its list on the object above it. Making a block takes
+    // what adding a value takes; a block goes only with its object (the right to delete the object), so
+    // that clients see every change of a block as a change of its entryCSN. What a block is (its object,
+    // attribute and name) cannot be changed once it is made: the client keeps nothing of a block whose
+    // name and content disagree.
+    rules.push_back(object + " attrs=children by users write by * read");
+    const std::string block = sub + "filter=(objectClass=kelBlock)";
+    rules.push_back(block + " attrs=kelId,kelBlock,kelBlockAttr,objectClass by * read");
+    rules.push_back(block + " attrs=kelRefs by users write by * read");
+    for (const auto& def : SchemaAttributes()) {
+        const std::string name = AttributeName(def.name);
+        const std::string lower = Lower(name);
+        const std::string writers = OwnerGrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + lower + ",]");
+        const std::string self = OwnerGrantSet("[cn=s-all,] | [cn=s-" + lower + ",]");
+        const std::string its = sub + "filter=(&(objectClass=kelBlock)(kelBlockAttr=" + name + "))";
+        rules.push_back(its + " attrs=entry by " + OwnerGrantSet("[cn=e-super,] | [cn=e-delete,]") +
+                        " write by " + writers + " =arscxd by " + self + " =arscxd by * read");
+        rules.push_back(its + " attrs=" + name + " by " + writers + " write by " + self + " write by * read");
     }
     rules.push_back("to * by * read");
     return rules;

@@ -16,13 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <thread>
 #include <tuple>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/dirclient/DirErrors.h"
@@ -92,23 +93,67 @@ void ReadAhead(LDAP* ld) {
     }
 }
 
+// How many values a list keeps in its object's entry, and how many one block below it holds. The server
+// rewrites a whole entry for one more value, so a list grown past kInlineMost value by value moves to
+// blocks: one more value then rewrites one block, however long the list. A list written whole stays in the
+// entry (one write); it moves again when it grows by single values.
+constexpr size_t kInlineMost = 200;
+constexpr size_t kBlockMost = 200;
+size_t g_inlineMost = kInlineMost;
+size_t g_blockMost = kBlockMost;
+
+// The block of a value this request appended to a list kept in blocks; which block takes it is settled when
+// the request is sent.
+constexpr uint32_t kAppended = UINT32_MAX;
+
+// One block of a list on the server: an entry below the object's, named ATTRIBUTE.NUMBER, in number order.
+struct Block {
+    uint32_t seq = 0;
+    uint32_t size = 0;           // values it holds
+    std::string csn;             // its entryCSN; empty: made by this request
+    std::map<int64_t, int> refs; // objects its values name, and by how many values each
+};
+
+// A value this request took out of a list, at its place in the list and in its block at that moment.
+struct Removal {
+    size_t at = 0;
+    StoredValue value;
+    uint32_t seq = 0; // the block it was in; 0: the object's entry
+    size_t inBlock = 0;
+};
+
 // The values of one attribute in their order, with their keys for the duplicate checks of large lists, and
 // what the current request changed in them: the server is told the values that came and went, so that one
 // more value costs one value, however long the list (only a list changed otherwise is sent whole).
 // The values are kept without their attribute's name (the list is of one attribute): ReadValues gives it.
 struct AttrList {
     std::vector<StoredValue> list;
-    std::unordered_set<std::string> keys;
+    std::unordered_map<std::string, uint32_t> keys; // key -> the block that holds it (0: the entry itself)
     bool replaced = false;
-    std::vector<StoredValue> before;                     // of a replaced list: as the server holds it
-    std::vector<StoredValue> added;                      // appended, in their order
-    std::vector<std::pair<size_t, StoredValue>> removed; // taken out, each at its place at that moment
+    std::vector<StoredValue> before; // of a replaced list: what the object's entry holds on the server
+    std::vector<StoredValue> added;  // appended, in their order
+    std::vector<Removal> removed;    // taken out, in their order
+    std::vector<Block> blocks;       // where the list lives on the server, besides the entry
+    bool toBlocks = false;           // moves from the entry to blocks in this request
+    std::vector<std::pair<uint32_t, StoredValue>> inBlocksBefore; // of a replaced list: what blocks held
 
     bool empty() const { return list.empty(); }
     bool Changed() const { return replaced || !added.empty() || !removed.empty(); }
-    void Add(StoredValue value) {
-        keys.insert(value.key);
+    void Add(StoredValue value, uint32_t seq = 0) {
+        keys.emplace(value.key, seq);
         list.push_back(std::move(value));
+    }
+    // Whether any block holds values (blocks emptied by a rewrite stay, empty, until the object goes).
+    bool InBlocks() const {
+        return std::any_of(blocks.begin(), blocks.end(), [](const Block& block) { return block.size != 0; });
+    }
+    Block* FindBlock(uint32_t seq) {
+        for (auto& block : blocks) {
+            if (block.seq == seq) {
+                return &block;
+            }
+        }
+        return nullptr;
     }
     // The list as the server holds it: this request's appends taken off, its removals put back in reverse.
     std::vector<StoredValue> OnServer() const {
@@ -117,15 +162,44 @@ struct AttrList {
         }
         std::vector<StoredValue> out(list.begin(), list.end() - static_cast<ptrdiff_t>(added.size()));
         for (auto it = removed.rbegin(); it != removed.rend(); ++it) {
-            out.insert(out.begin() + static_cast<ptrdiff_t>(std::min(it->first, out.size())), it->second);
+            out.insert(out.begin() + static_cast<ptrdiff_t>(std::min(it->at, out.size())), it->value);
         }
         return out;
     }
-    // All values go; the server is then sent the list whole.
+    // What the object's entry itself holds of the list on the server (of a list in blocks, normally nothing).
+    std::vector<StoredValue> InEntryOnServer() const {
+        if (replaced || toBlocks || !InBlocks()) {
+            return OnServer();
+        }
+        std::vector<StoredValue> out;
+        for (size_t i = 0; i + added.size() < list.size(); ++i) {
+            if (keys.at(list[i].key) == 0) {
+                out.push_back(list[i]);
+            }
+        }
+        for (const auto& removal : removed) {
+            if (removal.seq == 0) {
+                out.push_back(removal.value);
+            }
+        }
+        return out;
+    }
+    // All values go; the server is then sent the list whole, in the entry.
     void Clear() {
         if (!replaced) {
             // Unchanged in this request, the list is what the server holds: kept for taking it back.
-            before = added.empty() && removed.empty() ? std::move(list) : OnServer();
+            const bool inBlocks = InBlocks();
+            for (size_t i = 0; inBlocks && i + added.size() < list.size(); ++i) {
+                if (const uint32_t seq = keys.at(list[i].key); seq != 0) {
+                    inBlocksBefore.emplace_back(seq, list[i]);
+                }
+            }
+            for (const auto& removal : removed) {
+                if (removal.seq != 0) {
+                    inBlocksBefore.emplace_back(removal.seq, removal.value);
+                }
+            }
+            before = !inBlocks && added.empty() && removed.empty() ? std::move(list) : InEntryOnServer();
             replaced = true;
             added.clear();
             removed.clear();
@@ -135,10 +209,20 @@ struct AttrList {
     }
     void Settle() {
         replaced = false;
+        toBlocks = false;
         before.clear();
+        inBlocksBefore.clear();
         added.clear();
         removed.clear();
     }
+};
+
+// What a request does to one block, for settling the object when the server took it.
+struct BlockOp {
+    std::string dn;
+    std::string attr;
+    uint32_t seq = 0;
+    bool gone = false; // deleted
 };
 
 struct Entry {
@@ -152,6 +236,9 @@ struct Entry {
     std::vector<std::string> grantsOnServer;
     uint32_t attrCountOnServer = 0;
     std::set<int64_t> refsTouched;
+    std::map<std::string, std::string> children; // DN -> entryCSN of each entry below the object's: blocks
+    std::vector<BlockOp> blockOps;               // of the request being sent
+    bool hasChildren = false;                    // when read: whether there are entries below it
     bool onServer = false;
     bool deleted = false;
     bool recordDirty = false;
@@ -225,6 +312,7 @@ public:
             return kDirErrStoreFailed;
         }
         std::map<std::string, std::string> byDescription;
+        bool blocks = false;
         for (LDAPMessage* e = ldap_first_entry(m_ld, result); e != nullptr; e = ldap_next_entry(m_ld, e)) {
             berval** values = ldap_get_values_len(m_ld, e, "attributeTypes");
             for (int i = 0; values != nullptr && values[i] != nullptr; ++i) {
@@ -235,6 +323,7 @@ public:
                     continue;
                 }
                 const std::string ldapName = text.substr(name + 6, text.find('\'', name + 6) - name - 6);
+                blocks = blocks || ldapName == "kelBlockAttr";
                 std::string description = text.substr(desc + 6, text.find('\'', desc + 6) - desc - 6);
                 if (ldapName.rfind("kel", 0) == 0) {
                     byDescription[FoldName(description)] = ldapName;
@@ -243,6 +332,12 @@ public:
             ldap_value_free_len(values);
         }
         ldap_msgfree(result);
+        if (!blocks) {
+            m_problem =
+                "the server's schema has no blocks for long lists (kelBlockAttr): load the directory's "
+                "schema and access rules into it again";
+            return kDirErrNotAStore;
+        }
         for (const auto& def : SchemaAttributes()) {
             const auto it = byDescription.find(FoldName(def.name));
             if (it == byDescription.end()) {
@@ -506,11 +601,25 @@ public:
         if (rc != kDirOk) {
             return rc;
         }
-        for (auto& [other, cached] : m_cache) {
-            if (cached.refCount.count(id) == 0 || cached.refCount[id] == 0) {
-                continue;
+        std::vector<int64_t> owners;
+        rc = BlockOwners("(&(objectClass=kelBlock)(kelRefs=" + ObjectDn(id, m_base) + "))", &owners);
+        for (int64_t owner : owners) {
+            Entry* holder = nullptr;
+            const int32_t loaded = rc == kDirOk ? Load(owner, &holder) : rc;
+            if (loaded != kDirOk && loaded != kDirErrNoSuchObject) { // one deleted in this request is gone
+                return loaded;
             }
+        }
+        if (rc != kDirOk) {
+            return rc;
+        }
+        for (auto& [other, cached] : m_cache) {
+            const auto named = cached.refCount.find(id);
+            const bool inEntry = named != cached.refCount.end() && named->second > 0;
             for (auto& [attr, values] : cached.values) {
+                if (!inEntry && values.blocks.empty()) {
+                    continue;
+                }
                 for (size_t i = values.list.size(); i-- > 0;) {
                     if (values.list[i].ref == id) {
                         RemoveAt(&cached, attr, &values, i);
@@ -570,12 +679,16 @@ public:
         if (taken.size() > 1) {
             values.list.reserve(values.list.size() + taken.size());
         }
+        // Values that go to blocks are named by the blocks, not by the object's entry.
+        const bool toBlocks = !values.blocks.empty() && !values.replaced;
         for (auto& value : taken) {
-            if (!values.keys.insert(value.key).second) {
+            if (!values.keys.emplace(value.key, toBlocks ? kAppended : 0).second) {
                 return kDirErrValueExists;
             }
             value.attr.clear();
-            entry->CountRef(value.ref, +1);
+            if (!toBlocks) {
+                entry->CountRef(value.ref, +1);
+            }
             if (entry->onServer && !values.replaced) { // a new object is sent whole
                 values.added.push_back(value);
             }
@@ -610,7 +723,9 @@ public:
         if (it != entry->values.end() && !it->second.empty()) {
             AttrList& values = it->second;
             for (const auto& value : values.list) {
-                entry->CountRef(value.ref, -1);
+                if (value.ref != 0 && values.keys.at(value.key) == 0) {
+                    entry->CountRef(value.ref, -1);
+                }
             }
             values.Clear();
             entry->dirtyAttrs.insert(attr);
@@ -688,6 +803,9 @@ private:
     static constexpr std::chrono::seconds kUnfinishedAfter{2};
     // How many whole objects are kept from one request to the next.
     static constexpr size_t kKeep = 32;
+    // How much earlier than the latest change seen the check at the start of a request looks for changed
+    // blocks (ChangedSince).
+    static constexpr std::chrono::microseconds kClockSlack{250000};
 
     // What a user without a password of its own binds with.
     static std::string_view ClearPassword(const ObjectRecord& user, const char* password, size_t length) {
@@ -778,7 +896,11 @@ private:
                 filter = "(|" + filter;
                 kept = true;
             }
-            filter += "(kelId=" + std::to_string(id) + ")";
+            // The object's own entry, and those of its blocks changed since it was read: the server then
+            // reads no block that did not change (a block goes only with its object).
+            const std::string number = std::to_string(id);
+            filter += "(&(kelId=" + number + ")(objectClass=kelObject))(&(kelId=" + number +
+                      ")(objectClass=kelBlock)" + ChangedSince(entry) + ")";
         }
         if (kept) {
             filter += ")";
@@ -796,6 +918,7 @@ private:
             return rc == LDAP_NO_SUCH_OBJECT ? kDirErrNotAStore : Code(rc);
         }
         std::map<int64_t, std::string> current;
+        std::map<int64_t, std::map<std::string, std::string>> children; // of kept objects: their blocks
         bool base = false;
         m_serial.clear();
         m_pending.clear();
@@ -806,17 +929,19 @@ private:
             if (ldap_get_dn_ber(m_ld, e, &ber, &dn) != LDAP_SUCCESS) {
                 continue;
             }
-            const int64_t id = IdOf(std::string_view(dn.bv_val, dn.bv_len));
-            base = base || id == 0;
+            const std::string_view dnText(dn.bv_val, dn.bv_len);
+            const int64_t id = IdOf(dnText);
+            const int64_t owner = id == 0 ? BlockOf(dnText) : 0;
+            base = base || (id == 0 && owner == 0);
             berval name{};
             berval* values = nullptr;
             while (ldap_get_attribute_ber(m_ld, e, ber, &name, &values) == LDAP_SUCCESS &&
                    name.bv_val != nullptr) {
                 for (int i = 0; values != nullptr && values[i].bv_val != nullptr; ++i) {
                     const std::string text(values[i].bv_val, values[i].bv_len);
-                    if (id != 0) {
+                    if (id != 0 || owner != 0) {
                         if (NameIs(name, "entryCSN")) {
-                            current[id] = text;
+                            (id != 0 ? current[id] : children[owner][std::string(dnText)]) = text;
                         }
                     } else if (NameIs(name, "kelSerial")) {
                         m_serial = text;
@@ -837,23 +962,72 @@ private:
             ber_free(ber, 0);
         }
         ldap_msgfree(result);
-        std::erase_if(m_cache, [&current](const auto& item) {
+        std::erase_if(m_cache, [&](const auto& item) {
             const auto it = current.find(item.first);
-            return it == current.end() || it->second != item.second.csn;
+            if (it == current.end() || it->second != item.second.csn) {
+                return true;
+            }
+            const auto blocks = children.find(item.first);
+            if (blocks == children.end()) {
+                return false;
+            }
+            for (const auto& [dn, csn] : blocks->second) {
+                const auto known = item.second.children.find(dn);
+                if (known == item.second.children.end() || known->second != csn) {
+                    return true;
+                }
+            }
+            return false;
         });
         return !base || m_serial.empty() ? kDirErrNotAStore : kDirOk;
     }
 
-    // Runs a search below the base (or of one entry) and hands each entry found to each, as it arrives, while
-    // the server is still sending the next ones. An entry that is not there is no entry found.
+    // A filter for entries changed after everything the request saw of the object: an entryCSN is given
+    // in time order (YYYYmmddHHMMSS.ffffffZ#...), and every later change has a later one, but for writes
+    // the server had under way when it was read and for servers of a replicated pair whose clocks differ a
+    // little: kClockSlack earlier than the latest seen covers those.
+    static std::string ChangedSince(const Entry& entry) {
+        std::string latest = entry.csn;
+        for (const auto& [dn, csn] : entry.children) {
+            latest = std::max(latest, csn);
+        }
+        tm when{};
+        if (latest.size() < 21 || latest[14] != '.' ||
+            strptime(latest.substr(0, 14).c_str(), "%Y%m%d%H%M%S", &when) == nullptr) {
+            return {}; // not a time: every block is checked
+        }
+        const int64_t micros = static_cast<int64_t>(timegm(&when)) * 1000000 +
+                               std::atoll(latest.substr(15, 6).c_str()) - kClockSlack.count();
+        const time_t seconds = static_cast<time_t>(micros / 1000000);
+        tm back{};
+        char text[48];
+        if (gmtime_r(&seconds, &back) == nullptr || std::strftime(text, 16, "%Y%m%d%H%M%S", &back) == 0) {
+            return {};
+        }
+        std::snprintf(text + 14, sizeof text - 14, ".%06dZ#000000#000#000000",
+                      static_cast<int>(micros % 1000000));
+        return "(entryCSN>=" + std::string(text) + ")";
+    }
+
+    // Runs a search below the base (or of one entry) and hands each object found to each, as it arrives,
+    // while the server is still sending the next ones. An entry that is not there is no entry found.
     template <typename Each>
     int32_t Search(const std::string& entry, const std::string& filter, const char* const* attrs,
                    Each&& each) {
+        return SearchAt(entry.empty() ? m_base : entry, entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE,
+                        filter, attrs, [&](LDAPMessage* e, BerElement* ber, std::string_view dn) {
+                            const int64_t id = IdOf(dn);
+                            return id == 0 ? kDirOk : each(e, ber, id);
+                        });
+    }
+    // The same from any entry and scope, handing each entry found with its DN.
+    template <typename Each>
+    int32_t SearchAt(const std::string& from, int scope, const std::string& filter, const char* const* attrs,
+                     Each&& each) {
         ++m_serverReads;
         int msgid = 0;
-        int rc = ldap_search_ext(m_ld, entry.empty() ? m_base.c_str() : entry.c_str(),
-                                 entry.empty() ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_BASE, filter.c_str(),
-                                 const_cast<char**>(attrs), 0, nullptr, nullptr, nullptr, 0, &msgid);
+        int rc = ldap_search_ext(m_ld, from.c_str(), scope, filter.c_str(), const_cast<char**>(attrs), 0,
+                                 nullptr, nullptr, nullptr, 0, &msgid);
         if (rc != LDAP_SUCCESS) {
             NoteLost(rc);
             return Code(rc);
@@ -876,16 +1050,13 @@ private:
                 if (rc != LDAP_SUCCESS) {
                     return Code(rc);
                 }
-                return code == LDAP_NO_SUCH_OBJECT && !entry.empty() ? kDirOk : Code(code);
+                return code == LDAP_NO_SUCH_OBJECT && from != m_base ? kDirOk : Code(code);
             }
             BerElement* ber = nullptr;
             berval dn{};
             if (ldap_msgtype(message) == LDAP_RES_SEARCH_ENTRY && outcome == kDirOk &&
                 ldap_get_dn_ber(m_ld, message, &ber, &dn) == LDAP_SUCCESS) {
-                const int64_t id = IdOf(std::string_view(dn.bv_val, dn.bv_len));
-                if (id != 0) {
-                    outcome = each(message, ber, id);
-                }
+                outcome = each(message, ber, std::string_view(dn.bv_val, dn.bv_len));
                 ber_free(ber, 0);
             }
             ldap_msgfree(message);
@@ -896,13 +1067,17 @@ private:
     // keeps the request's version) and gives their ids.
     int32_t SearchInto(const std::string& filter, std::vector<int64_t>* ids, const std::string& entry = {}) {
         ids->clear();
-        static const char* const kWholeAttrs[] = {"*", "entryCSN", nullptr};
-        return Search(entry, filter, kWholeAttrs, [&](LDAPMessage* e, BerElement* ber, int64_t id) {
+        static const char* const kWholeAttrs[] = {"*", "entryCSN", "hasSubordinates", nullptr};
+        std::vector<int64_t> withBlocks;
+        int32_t rc = Search(entry, filter, kWholeAttrs, [&](LDAPMessage* e, BerElement* ber, int64_t id) {
             auto cached = m_cache.find(id);
             if (cached == m_cache.end()) {
                 Entry read;
                 if (!Parse(e, ber, id, &read)) {
                     return kDirErrStoreDamaged;
+                }
+                if (read.hasChildren) {
+                    withBlocks.push_back(id);
                 }
                 cached = m_cache.emplace(id, std::move(read)).first;
             }
@@ -910,6 +1085,139 @@ private:
             ids->push_back(id);
             return kDirOk;
         });
+        for (int64_t id : withBlocks) {
+            if (rc == kDirOk) {
+                rc = ReadBlocks(id, &m_cache.at(id));
+            }
+            if (rc != kDirOk) {
+                m_cache.erase(id); // never kept without its blocks
+            }
+        }
+        return rc;
+    }
+
+    // The object a block's DN (kelBlock=ATTRIBUTE.NUMBER,kelId=ID,BASE) places it below, and its attribute's
+    // name and number; 0 when the DN is not a block's.
+    int64_t BlockOf(std::string_view dn, std::string_view* ldapName = nullptr,
+                    uint32_t* seq = nullptr) const {
+        constexpr std::string_view kPrefix = "kelBlock=";
+        const size_t comma = dn.find(',');
+        if (comma == std::string_view::npos || dn.size() <= kPrefix.size() ||
+            strncasecmp(dn.data(), kPrefix.data(), kPrefix.size()) != 0) {
+            return 0;
+        }
+        const std::string_view name = dn.substr(kPrefix.size(), comma - kPrefix.size());
+        const size_t dot = name.rfind('.');
+        if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) {
+            return 0;
+        }
+        uint64_t number = 0;
+        for (char c : name.substr(dot + 1)) {
+            if (c < '0' || c > '9' || number >= kAppended / 10) {
+                return 0;
+            }
+            number = number * 10 + static_cast<uint64_t>(c - '0');
+        }
+        if (ldapName != nullptr) {
+            *ldapName = name.substr(0, dot);
+        }
+        if (seq != nullptr) {
+            *seq = static_cast<uint32_t>(number);
+        }
+        return number == 0 ? 0 : IdOf(dn.substr(comma + 1));
+    }
+    std::string BlockDn(int64_t id, const std::string& attr, uint32_t seq) const {
+        return "kelBlock=" + LdapName(attr) + "." + std::to_string(seq) + "," + ObjectDn(id, m_base);
+    }
+
+    // The objects whose blocks the filter finds.
+    int32_t BlockOwners(const std::string& filter, std::vector<int64_t>* owners) {
+        static const char* const kNoAttrs[] = {"1.1", nullptr};
+        return SearchAt(m_base, LDAP_SCOPE_SUBTREE, filter, kNoAttrs,
+                        [&](LDAPMessage*, BerElement*, std::string_view dn) {
+                            const int64_t owner = BlockOf(dn);
+                            if (owner != 0) {
+                                owners->push_back(owner);
+                            }
+                            return kDirOk;
+                        });
+    }
+
+    // The blocks below an object's entry, into its lists. A block is taken only when what it says it is (its
+    // object, its attribute) agrees with its name; every entry below the object is remembered, so that the
+    // check at the start of a request sees one that came, changed or went.
+    int32_t ReadBlocks(int64_t id, Entry* entry) {
+        static const char* const kAttrs[] = {"*", "entryCSN", nullptr};
+        struct Found {
+            std::string attr;
+            std::string csn;
+            std::vector<StoredValue> values;
+        };
+        std::map<std::pair<std::string, uint32_t>, Found> found; // (attribute, number)
+        bool ok = true;
+        const int32_t rc = SearchAt(
+            ObjectDn(id, m_base), LDAP_SCOPE_ONELEVEL, "(objectClass=*)", kAttrs,
+            [&](LDAPMessage* e, BerElement* ber, std::string_view dn) {
+                std::string_view ldapName;
+                uint32_t seq = 0;
+                const bool named = BlockOf(dn, &ldapName, &seq) == id;
+                const auto attr = m_fromLdap.find(FoldName(ldapName));
+                Found block;
+                bool sameObject = false;
+                bool sameAttr = false;
+                berval name{};
+                berval* values = nullptr;
+                while (ldap_get_attribute_ber(m_ld, e, ber, &name, &values) == LDAP_SUCCESS &&
+                       name.bv_val != nullptr) {
+                    const std::string_view first = values != nullptr && values[0].bv_val != nullptr
+                                                       ? std::string_view(values[0].bv_val, values[0].bv_len)
+                                                       : std::string_view();
+                    if (NameIs(name, "entryCSN")) {
+                        block.csn = first;
+                    } else if (NameIs(name, "kelId")) {
+                        sameObject = first == std::to_string(id);
+                    } else if (NameIs(name, "kelBlockAttr")) {
+                        sameAttr = first == ldapName;
+                    } else if (named && attr != m_fromLdap.end() &&
+                               std::string_view(name.bv_val, name.bv_len).size() == ldapName.size() &&
+                               strncasecmp(name.bv_val, ldapName.data(), ldapName.size()) == 0) {
+                        for (int i = 0; ok && values != nullptr && values[i].bv_val != nullptr; ++i) {
+                            StoredValue value;
+                            ok = ldapmap::DecodeValue(
+                                {}, std::string_view(values[i].bv_val, values[i].bv_len), &value);
+                            block.values.push_back(std::move(value));
+                        }
+                    }
+                    ber_memfree(values);
+                    values = nullptr;
+                }
+                entry->children[std::string(dn)] = block.csn;
+                if (named && sameObject && sameAttr && attr != m_fromLdap.end() && attr->second != kAttrAcl) {
+                    block.attr = attr->second;
+                    found[{attr->second, seq}] = std::move(block);
+                }
+                return ok ? kDirOk : kDirErrStoreDamaged;
+            });
+        if (rc != kDirOk) {
+            return rc;
+        }
+        for (auto& [where, block] : found) {
+            AttrList& list = entry->values[block.attr];
+            Block& kept = list.blocks.emplace_back();
+            kept.seq = where.second;
+            kept.csn = std::move(block.csn);
+            for (auto& value : block.values) {
+                if (list.keys.count(value.key) != 0) {
+                    continue; // a value the list holds already (written by another program) counts once
+                }
+                ++kept.size;
+                if (value.ref != 0) {
+                    ++kept.refs[value.ref];
+                }
+                list.Add(std::move(value), kept.seq);
+            }
+        }
+        return kDirOk;
     }
 
     // A listed child's record (ber stands after its DN).
@@ -973,6 +1281,8 @@ private:
                 entry->attrCountOnServer = static_cast<uint32_t>(Number(first));
             } else if (NameIs(name, "entryCSN")) {
                 entry->csn = first;
+            } else if (NameIs(name, "hasSubordinates")) {
+                entry->hasChildren = first == "TRUE";
             } else if (NameIs(name, "kelGrant")) {
                 for (int i = 0; values != nullptr && values[i].bv_val != nullptr; ++i) {
                     entry->grantsOnServer.emplace_back(values[i].bv_val, values[i].bv_len);
@@ -1042,10 +1352,16 @@ private:
     }
 
     void RemoveAt(Entry* entry, const std::string& attr, AttrList* values, size_t at) {
-        StoredValue value = std::move(values->list[at]);
+        Removal removal;
+        removal.at = at;
+        removal.value = std::move(values->list[at]);
         values->list.erase(values->list.begin() + static_cast<ptrdiff_t>(at));
-        values->keys.erase(value.key);
-        entry->CountRef(value.ref, -1);
+        const auto key = values->keys.find(removal.value.key);
+        removal.seq = key->second;
+        values->keys.erase(key);
+        if (removal.seq == 0) {
+            entry->CountRef(removal.value.ref, -1);
+        }
         entry->dirtyAttrs.insert(attr);
         if (values->replaced || !entry->onServer) {
             return;
@@ -1054,9 +1370,14 @@ private:
         const size_t appendedFrom = values->list.size() + 1 - values->added.size();
         if (at >= appendedFrom) {
             values->added.erase(values->added.begin() + static_cast<ptrdiff_t>(at - appendedFrom));
-        } else {
-            values->removed.emplace_back(at, std::move(value));
+            return;
         }
+        if (removal.seq != 0) {
+            for (size_t i = 0; i < at; ++i) {
+                removal.inBlock += values->keys.at(values->list[i].key) == removal.seq ? 1 : 0;
+            }
+        }
+        values->removed.push_back(std::move(removal));
     }
 
     // How many children each of the objects has, by what the server holds and what this request changed.
@@ -1177,7 +1498,9 @@ private:
         std::vector<std::tuple<int, std::string, std::vector<std::string>>>
             mods;              // (LDAP_MOD_*, attr, values)
         std::string unchanged; // the entryCSN the entry must still have (not journaled)
-        int64_t id = 0;        // the object whose entry it changes (not journaled)
+        int64_t id = 0;        // the object whose entry (or block) it changes (not journaled)
+        std::string attr;      // of a block: the list's attribute (not journaled)
+        uint32_t seq = 0;      // of a block: its number (not journaled)
     };
 
     static void PutString(std::string* out, std::string_view text) {
@@ -1441,22 +1764,29 @@ private:
             }
             const AttrList& list = it->second;
             const std::string name = LdapName(attr);
+            const size_t before = modify->mods.size();
             if (list.replaced) {
                 modify->mods.emplace_back(LDAP_MOD_REPLACE, name, Encoded(list.list));
+            } else if (list.toBlocks) {
+                modify->mods.emplace_back(LDAP_MOD_REPLACE, name, std::vector<std::string>());
             } else {
-                if (!list.removed.empty()) {
-                    std::vector<std::string> gone;
-                    for (const auto& [at, value] : list.removed) {
-                        gone.push_back(ldapmap::EncodeValue(value));
+                // Of a list in blocks, only what the entry itself held goes from here; the blocks take
+                // the rest (BlockSteps).
+                std::vector<std::string> gone;
+                for (const auto& removal : list.removed) {
+                    if (removal.seq == 0) {
+                        gone.push_back(ldapmap::EncodeValue(removal.value));
                     }
+                }
+                if (!gone.empty()) {
                     modify->mods.emplace_back(LDAP_MOD_DELETE, name, std::move(gone));
                 }
-                if (!list.added.empty()) {
+                if (!list.added.empty() && list.blocks.empty()) {
                     modify->mods.emplace_back(LDAP_MOD_ADD, name, Encoded(list.added));
                 }
             }
-            if (undo != nullptr) {
-                undo->mods.emplace_back(LDAP_MOD_REPLACE, name, Encoded(list.OnServer()));
+            if (undo != nullptr && modify->mods.size() != before) {
+                undo->mods.emplace_back(LDAP_MOD_REPLACE, name, Encoded(list.InEntryOnServer()));
             }
         }
         std::vector<std::string> refsGained;
@@ -1561,9 +1891,14 @@ private:
         std::vector<Step> deletes;
         for (auto& [id, entry] : m_cache) {
             const std::string dn = ObjectDn(id, m_base);
+            entry.blockOps.clear();
             if (entry.deleted) {
                 if (entry.onServer) {
-                    deletes.push_back(Step{Step::Delete, dn, {}, {}, id});
+                    // The entries below it first: the server deletes no entry that has any.
+                    for (const auto& [child, csn] : entry.children) {
+                        deletes.push_back(Step{Step::Delete, child, {}, {}, id, {}, 0});
+                    }
+                    deletes.push_back(Step{Step::Delete, dn, {}, {}, id, {}, 0});
                 }
                 continue;
             }
@@ -1576,7 +1911,7 @@ private:
                 }
             }
             if (!entry.onServer) {
-                Step add{Step::Add, dn, {}, {}, id};
+                Step add{Step::Add, dn, {}, {}, id, {}, 0};
                 for (const auto& [attr, list] :
                      ldapmap::EncodeObject(entry.record, AllValues(entry), m_base, password)) {
                     add.mods.emplace_back(LDAP_MOD_ADD, LdapName(attr), list);
@@ -1587,7 +1922,8 @@ private:
             if (!entry.Dirty()) {
                 continue;
             }
-            Step modify{Step::Modify, dn, {}, entry.csn, id};
+            BlockSteps(id, &entry, &adds, &modifies);
+            Step modify{Step::Modify, dn, {}, entry.csn, id, {}, 0};
             Changes(entry, password, &modify, nullptr);
             if (!modify.mods.empty()) {
                 (password.empty() ? modifies : passwords).push_back(std::move(modify));
@@ -1608,12 +1944,12 @@ private:
             if (outcome.rc != LDAP_SUCCESS) {
                 return outcome.rc == LDAP_ASSERTION_FAILED ? kDirErrConflict : Code(outcome.rc);
             }
-            SettleAll({{redo[0].id, outcome.csn}});
+            SettleAll({{redo[0].dn, outcome.csn}});
             return kDirOk;
         }
         const bool journaled = redo.size() > 1;
         const std::string journal = journaled ? Encode(redo) : std::string();
-        Step begin{Step::Modify, m_base, {}, {}, 0};
+        Step begin{Step::Modify, m_base, {}, {}, 0, {}, 0};
         begin.mods.emplace_back(LDAP_MOD_DELETE, "kelSerial", std::vector<std::string>{m_serial});
         begin.mods.emplace_back(LDAP_MOD_ADD, "kelSerial",
                                 std::vector<std::string>{std::to_string(std::atoll(m_serial.c_str()) + 1)});
@@ -1639,11 +1975,11 @@ private:
         if (rc != LDAP_SUCCESS) {
             return Code(rc);
         }
-        std::map<int64_t, std::string> csns;
+        std::map<std::string, std::string> csns;
         for (size_t i = 0; i < redo.size(); ++i) {
             const Outcome outcome = Send(redo[i], /*readBack=*/true);
             if (outcome.rc == LDAP_SUCCESS) {
-                csns[redo[i].id] = outcome.csn;
+                csns[redo[i].dn] = outcome.csn;
                 continue;
             }
             if (outcome.rc == LDAP_SERVER_DOWN || outcome.rc == LDAP_CONNECT_ERROR ||
@@ -1688,7 +2024,7 @@ private:
     }
 
     Step Undo(const Step& step) const {
-        Step undo{Step::Modify, step.dn, {}, {}, step.id};
+        Step undo{Step::Modify, step.dn, {}, {}, step.id, {}, 0};
         if (step.kind == Step::Add) {
             undo.kind = Step::Delete;
             return undo;
@@ -1697,7 +2033,11 @@ private:
         if (it == m_cache.end()) {
             return undo;
         }
-        Step again{Step::Modify, step.dn, {}, {}, step.id};
+        if (step.seq != 0) {
+            BlockUndo(it->second, step, &undo);
+            return undo;
+        }
+        Step again{Step::Modify, step.dn, {}, {}, step.id, {}, 0};
         // Any password stands for the new one here: only kelHasPassword is put back, never the password.
         Changes(it->second, it->second.passwordDirty ? "{ARGON2}" : "", &again, &undo);
         return undo;
@@ -1705,21 +2045,220 @@ private:
 
     // Every entry the request changed now stands as the server holds it; one whose new entryCSN the server
     // did not give is read again when next used.
-    void SettleAll(const std::map<int64_t, std::string>& csns) {
+    // An object the request changed only in its blocks keeps its own entryCSN.
+    void SettleAll(const std::map<std::string, std::string>& csns) {
         for (auto it = m_cache.begin(); it != m_cache.end();) {
             Entry& entry = it->second;
             if (!entry.Dirty()) {
                 ++it;
                 continue;
             }
-            const auto csn = csns.find(it->first);
-            if (entry.deleted || csn == csns.end() || csn->second.empty()) {
+            const auto own = csns.find(ObjectDn(it->first, m_base));
+            const std::string csn = own == csns.end() ? entry.csn : own->second;
+            bool known = !entry.deleted && !csn.empty();
+            for (const auto& op : entry.blockOps) {
+                AttrList& list = entry.values[op.attr];
+                if (op.gone) {
+                    entry.children.erase(op.dn);
+                    std::erase_if(list.blocks, [&op](const Block& block) { return block.seq == op.seq; });
+                    continue;
+                }
+                const auto block = csns.find(op.dn);
+                Block* kept = list.FindBlock(op.seq);
+                if (block == csns.end() || block->second.empty() || kept == nullptr) {
+                    known = false;
+                    continue;
+                }
+                entry.children[op.dn] = block->second;
+                kept->csn = block->second;
+            }
+            if (!known) {
                 it = m_cache.erase(it);
                 continue;
             }
-            Settle(&entry, csn->second);
+            Settle(&entry, csn);
             ++it;
         }
+    }
+
+    // Turns the request's changes of lists kept in blocks, or moving there, into steps on the blocks, and
+    // notes in each list which block holds each of its values. Of a list written whole, the blocks go.
+    void BlockSteps(int64_t id, Entry* entry, std::vector<Step>* adds, std::vector<Step>* modifies) {
+        for (const auto& attr : entry->dirtyAttrs) {
+            auto it = entry->values.find(attr);
+            if (attr == kAttrAcl || it == entry->values.end() || !it->second.Changed()) {
+                continue;
+            }
+            AttrList& list = it->second;
+            if (list.replaced) {
+                // The blocks stay (empty) until the object goes: a block that is deleted is one the check at
+                // the start of a request would have to look for.
+                const std::string name = LdapName(attr);
+                for (auto& block : list.blocks) {
+                    if (block.size == 0) {
+                        continue;
+                    }
+                    const std::string dn = BlockDn(id, attr, block.seq);
+                    Step empty{Step::Modify, dn, {}, block.csn, id, attr, block.seq};
+                    empty.mods.emplace_back(LDAP_MOD_REPLACE, name, std::vector<std::string>());
+                    empty.mods.emplace_back(LDAP_MOD_REPLACE, "kelRefs", std::vector<std::string>());
+                    modifies->push_back(std::move(empty));
+                    entry->blockOps.push_back({dn, attr, block.seq, false});
+                    block.size = 0;
+                    block.refs.clear();
+                }
+                continue;
+            }
+            size_t from = list.list.size() - list.added.size(); // the values to place: appended ones
+            if (list.blocks.empty()) {
+                if (list.list.size() <= g_inlineMost) {
+                    continue;
+                }
+                // Grown past what the entry keeps: the whole list moves to blocks.
+                list.toBlocks = true;
+                for (const auto& value : list.list) {
+                    entry->CountRef(value.ref, -1);
+                }
+                from = 0;
+            }
+            std::map<uint32_t, std::vector<std::string>> gone;
+            std::map<uint32_t, std::map<int64_t, int>> refsDelta;
+            for (const auto& removal : list.removed) {
+                if (removal.seq != 0 && !list.toBlocks) {
+                    gone[removal.seq].push_back(ldapmap::EncodeValue(removal.value));
+                    if (removal.value.ref != 0) {
+                        --refsDelta[removal.seq][removal.value.ref];
+                    }
+                    if (Block* block = list.FindBlock(removal.seq); block != nullptr && block->size > 0) {
+                        --block->size;
+                    }
+                }
+            }
+            // Appended values fill the last block, then new ones.
+            uint32_t next = 1;
+            for (const auto& [child, csn] : entry->children) {
+                std::string_view ldapName;
+                uint32_t seq = 0;
+                if (BlockOf(child, &ldapName, &seq) == id && ldapName == LdapName(attr)) {
+                    next = std::max(next, seq + 1);
+                }
+            }
+            std::map<uint32_t, std::vector<std::string>> came;
+            std::vector<uint32_t> made;
+            // From the last block that holds values on (empty ones after it are used before new ones).
+            size_t target = list.blocks.size();
+            while (target > 0 && list.blocks[target - 1].size == 0) {
+                --target;
+            }
+            target = target == 0 ? 0 : target - 1;
+            for (size_t i = from; i < list.list.size(); ++i) {
+                while (target < list.blocks.size() && list.blocks[target].size >= g_blockMost) {
+                    ++target;
+                }
+                if (target == list.blocks.size()) {
+                    Block& fresh = list.blocks.emplace_back();
+                    fresh.seq = next++;
+                    made.push_back(fresh.seq);
+                }
+                Block* last = &list.blocks[target];
+                const StoredValue& value = list.list[i];
+                list.keys[value.key] = last->seq;
+                ++last->size;
+                came[last->seq].push_back(ldapmap::EncodeValue(value));
+                if (value.ref != 0) {
+                    ++refsDelta[last->seq][value.ref];
+                }
+            }
+            const std::string name = LdapName(attr);
+            for (auto& block : list.blocks) {
+                const bool isNew = std::find(made.begin(), made.end(), block.seq) != made.end();
+                if (!isNew && gone.count(block.seq) == 0 && came.count(block.seq) == 0) {
+                    continue;
+                }
+                std::vector<std::string> refsGained;
+                std::vector<std::string> refsLost;
+                for (const auto& [ref, delta] : refsDelta[block.seq]) {
+                    int& count = block.refs[ref];
+                    const int was = count;
+                    count += delta;
+                    if (was <= 0 && count > 0) {
+                        refsGained.push_back(ObjectDn(ref, m_base));
+                    } else if (was > 0 && count <= 0) {
+                        refsLost.push_back(ObjectDn(ref, m_base));
+                    }
+                    if (count <= 0) {
+                        block.refs.erase(ref);
+                    }
+                }
+                const std::string dn = BlockDn(id, attr, block.seq);
+                entry->blockOps.push_back({dn, attr, block.seq, false});
+                if (isNew) {
+                    Step add{Step::Add, dn, {}, {}, id, attr, block.seq};
+                    add.mods.emplace_back(LDAP_MOD_ADD, "objectClass", std::vector<std::string>{"kelBlock"});
+                    add.mods.emplace_back(LDAP_MOD_ADD, "kelBlock",
+                                          std::vector<std::string>{name + "." + std::to_string(block.seq)});
+                    add.mods.emplace_back(LDAP_MOD_ADD, "kelId",
+                                          std::vector<std::string>{std::to_string(id)});
+                    add.mods.emplace_back(LDAP_MOD_ADD, "kelBlockAttr", std::vector<std::string>{name});
+                    add.mods.emplace_back(LDAP_MOD_ADD, name, std::move(came[block.seq]));
+                    if (!refsGained.empty()) {
+                        add.mods.emplace_back(LDAP_MOD_ADD, "kelRefs", std::move(refsGained));
+                    }
+                    adds->push_back(std::move(add));
+                    continue;
+                }
+                Step modify{Step::Modify, dn, {}, block.csn, id, attr, block.seq};
+                if (gone.count(block.seq) != 0) {
+                    modify.mods.emplace_back(LDAP_MOD_DELETE, name, std::move(gone[block.seq]));
+                }
+                if (came.count(block.seq) != 0) {
+                    modify.mods.emplace_back(LDAP_MOD_ADD, name, std::move(came[block.seq]));
+                }
+                if (!refsLost.empty()) {
+                    modify.mods.emplace_back(LDAP_MOD_DELETE, "kelRefs", std::move(refsLost));
+                }
+                if (!refsGained.empty()) {
+                    modify.mods.emplace_back(LDAP_MOD_ADD, "kelRefs", std::move(refsGained));
+                }
+                modifies->push_back(std::move(modify));
+            }
+        }
+    }
+
+    // What puts a block back as the server held it when the request read it.
+    void BlockUndo(const Entry& entry, const Step& step, Step* undo) const {
+        const auto it = entry.values.find(step.attr);
+        if (it == entry.values.end()) {
+            return;
+        }
+        const AttrList& list = it->second;
+        std::vector<StoredValue> held;
+        for (const auto& [seq, value] : list.inBlocksBefore) {
+            if (seq == step.seq) {
+                held.push_back(value);
+            }
+        }
+        for (size_t i = 0; !list.replaced && i + list.added.size() < list.list.size(); ++i) {
+            if (list.keys.at(list.list[i].key) == step.seq) {
+                held.push_back(list.list[i]);
+            }
+        }
+        for (auto removal = list.removed.rbegin(); !list.replaced && removal != list.removed.rend();
+             ++removal) {
+            if (removal->seq == step.seq) {
+                held.insert(held.begin() + static_cast<ptrdiff_t>(std::min(removal->inBlock, held.size())),
+                            removal->value);
+            }
+        }
+        std::set<std::string> refs;
+        for (const auto& value : held) {
+            if (value.ref != 0) {
+                refs.insert(ObjectDn(value.ref, m_base));
+            }
+        }
+        undo->mods.emplace_back(LDAP_MOD_REPLACE, LdapName(step.attr), Encoded(held));
+        undo->mods.emplace_back(LDAP_MOD_REPLACE, "kelRefs",
+                                std::vector<std::string>(refs.begin(), refs.end()));
     }
 
     std::string LdapName(const std::string& attr) const {
@@ -1756,6 +2295,11 @@ private:
 };
 
 } // namespace
+
+void SetLdapListBlocks(size_t inEntry, size_t perBlock) {
+    g_inlineMost = inEntry == 0 ? kInlineMost : inEntry;
+    g_blockMost = perBlock == 0 ? kBlockMost : perBlock;
+}
 
 bool IsLdapUrl(std::string_view text) {
     return text.rfind("ldap://", 0) == 0 || text.rfind("ldapi://", 0) == 0;

@@ -29,8 +29,9 @@ TEST_P(DirConformance, NewStoreHoldsRootAndAdminWithSupervisor) {
     char who[512] = {};
     EXPECT_EQ(DirWhoAmI(client.Ctx(), who), kDirOk);
     EXPECT_STREQ(who, "Admin");
-    EXPECT_EQ(client.Values("[Root]", "ACL"), (std::vector<TestValue>{Acl("[Entry Rights]", "Admin", 0x10),
-                                                                      Acl("[Entry Rights]", "[Public]", 0x1)}));
+    EXPECT_EQ(client.Values("[Root]", "ACL"),
+              (std::vector<TestValue>{Acl("[Entry Rights]", "Admin", 0x10),
+                                      Acl("[Entry Rights]", "[Public]", 0x1)}));
     EXPECT_EQ(client.Rights("Admin", "[Root]", "[Entry Rights]"), 0x1Fu);
     EXPECT_EQ(client.Rights("Admin", "[Root]", "Full Name"), 0x2Fu);
     // Nobody signed in may see which objects there are, and read nothing of them.
@@ -615,7 +616,9 @@ TEST_P(DirConformance, ContextsKeepTheirKeys) {
     EXPECT_EQ(DirFreeContext(client.Ctx() + 1000), kDirErrNoContext);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, DirConformance, ::testing::Values(StoreKind::Memory, StoreKind::Sqlite, StoreKind::Ldap),
+INSTANTIATE_TEST_SUITE_P(Stores, DirConformance,
+                         ::testing::Values(StoreKind::Memory, StoreKind::Sqlite, StoreKind::Ldap,
+                                           StoreKind::LdapBlocks),
                          [](const auto& info) { return StoreName(info.param); });
 
 TEST(DirSession, MisusedBuffersAndRepliesAnswerCodes) {

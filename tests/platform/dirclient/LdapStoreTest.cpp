@@ -151,6 +151,135 @@ TEST_F(LdapStoreTest, ThePlainLdapClientIsRefusedWhatTheRightsDoNotAllow) {
     EXPECT_EQ(DirLogin("Bob.Corp", "bob-secret"), kDirOk);
 }
 
+// A list grown value by value past what an entry keeps lives in blocks below its object: it reads back whole
+// and in order (from this session and a new one), loses values and the names of deleted objects there, goes
+// back into the entry when written whole (the blocks stay, empty, until the object goes), and the server
+// guards the blocks with the list's own right.
+TEST_F(LdapStoreTest, AListGrownPastItsEntryLivesInBlocksGuardedByTheListsRight) {
+    dirclient::SetLdapListBlocks(2, 2);
+    struct Reset {
+        ~Reset() { dirclient::SetLdapListBlocks(0, 0); }
+    } reset;
+    Client admin;
+    ASSERT_EQ(admin.Add("Corp", "Organization"), kDirOk);
+    ASSERT_EQ(admin.Add("Bob.Corp", "User"), kDirOk);
+    ASSERT_EQ(DirPasswordCallB(admin.Ctx(), "Bob.Corp", "bob-secret", 0), kDirOk);
+    ASSERT_EQ(admin.Add("Staff.Corp", "Organizational Unit"), kDirOk);
+    std::vector<TestValue> members;
+    for (const char* name : {"U1", "U2", "U3", "U4", "U5", "U6"}) {
+        ASSERT_EQ(admin.Add(std::string(name) + ".Corp", "User"), kDirOk);
+        ASSERT_EQ(admin.AddValue("Staff.Corp", "Member", Dn(std::string(name) + ".Corp")), kDirOk);
+        members.push_back(Dn(std::string(name) + ".Corp"));
+    }
+    const std::string staff = DnOf("Staff");
+    const std::string member = dirclient::ldapmap::AttributeName("Member");
+    // Blocks below the base, or only those that hold values.
+    auto blocks = [&](bool holding = false) {
+        std::string out;
+        EXPECT_EQ(
+            LdapTool({"ldapsearch", "-x", "-LLL", "-H", SocketUri(), "-b", m_base,
+                      holding ? "(&(objectClass=kelBlock)(" + member + "=*))" : "(objectClass=kelBlock)",
+                      "1.1"},
+                     "", &out),
+            0);
+        size_t count = 0;
+        for (size_t at = out.find("dn: "); at != std::string::npos; at = out.find("dn: ", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    auto inEntry = [&] {
+        std::string out;
+        EXPECT_EQ(LdapTool({"ldapsearch", "-x", "-LLL", "-H", SocketUri(), "-b", staff, "-s", "base", member},
+                           "", &out),
+                  0);
+        return out.find(member + ":") != std::string::npos;
+    };
+    EXPECT_EQ(blocks(), 3u);
+    EXPECT_FALSE(inEntry());
+    EXPECT_EQ(blocks(true), 3u);
+    EXPECT_EQ(admin.Values("Staff.Corp", "Member"), members);
+    EXPECT_EQ(admin.AddValue("Staff.Corp", "Member", Dn("U3.Corp")), kDirErrValueExists);
+
+    // Taken out of the middle, and the object named by a value deleted: its value goes with it.
+    ASSERT_EQ(admin.RemoveValue("Staff.Corp", "Member", Dn("U2.Corp")), kDirOk);
+    ASSERT_EQ(DirRemoveObject(admin.Ctx(), "U5.Corp"), kDirOk);
+    members.erase(members.begin() + 4);
+    members.erase(members.begin() + 1);
+    EXPECT_EQ(admin.Values("Staff.Corp", "Member"), members);
+    ASSERT_EQ(DirCloseStore(), kDirOk);
+    ASSERT_EQ(DirOpenStore(m_url.c_str(), 0), kDirOk) << DirStoreProblem();
+    ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
+    Client again;
+    EXPECT_EQ(again.Values("Staff.Corp", "Member"), members);
+
+    // Bob may not change the list: the server refuses him a block's values, a new block and a block's delete.
+    const std::string bob = DnOf("Bob");
+    std::string first;
+    ASSERT_EQ(LdapTool({"ldapsearch", "-x", "-LLL", "-H", SocketUri(), "-b", staff, "-s", "one",
+                        "(objectClass=kelBlock)", "1.1"},
+                       "", &first),
+              0);
+    first = first.substr(4, first.find('\n') - 4);
+    const std::vector<std::string> asBob = {"ldapmodify", "-x", "-H", SocketUri(),
+                                            "-D",         bob,  "-w", "bob-secret"};
+    const std::string newBlock = "dn: kelBlock=" + member + ".99," + staff +
+                                 "\nchangetype: add\nobjectClass: kelBlock\nkelBlock: " + member +
+                                 ".99\nkelId: " + staff.substr(6, staff.find(',') - 6) +
+                                 "\nkelBlockAttr: " + member + "\n";
+    const std::string deleteFirst = "dn: " + first + "\nchangetype: delete\n";
+    struct Case {
+        const char* what;
+        std::string ldif;
+    } refused[] = {
+        {"a block's values", "dn: " + first + "\nchangetype: modify\nreplace: " + member + "\n"},
+        {"a new block", newBlock},
+        {"a block", deleteFirst},
+    };
+    for (const auto& c : refused) {
+        std::string out;
+        EXPECT_EQ(LdapTool(asBob, c.ldif, &out), 50) << c.what << ": " << out;
+    }
+    // Even with the right to the list, nobody changes what a block is, and a block goes only with its object
+    // (so that every other change of a block is a change of its entryCSN, which clients look for).
+    ASSERT_EQ(again.Grant("Staff.Corp", "Bob.Corp", "Member", kDirRightWrite), kDirOk);
+    std::string out;
+    EXPECT_EQ(LdapTool(asBob,
+                       "dn: " + first + "\nchangetype: modify\nreplace: kelBlockAttr\nkelBlockAttr: " +
+                           dirclient::ldapmap::AttributeName("Description") + "\n",
+                       &out),
+              50)
+        << out;
+    EXPECT_EQ(LdapTool(asBob, deleteFirst, &out), 50) << out;
+    // With it he may make a block; an empty one changes nothing the list holds.
+    EXPECT_EQ(LdapTool(asBob, newBlock, &out), 0) << out;
+    EXPECT_EQ(blocks(), 4u);
+    EXPECT_EQ(again.Values("Staff.Corp", "Member"), members);
+    // What he takes out of a block is seen by the client's next request.
+    EXPECT_EQ(LdapTool(asBob, "dn: " + first + "\nchangetype: modify\nreplace: " + member + "\n", &out), 0)
+        << out;
+    const std::vector<TestValue> left = again.Values("Staff.Corp", "Member");
+    EXPECT_LT(left.size(), members.size());
+    EXPECT_FALSE(left.empty());
+
+    // Written whole, the list goes back into the entry and its blocks go.
+    members = {Dn("U1.Corp"), Dn("U6.Corp")};
+    ASSERT_EQ(again.Modify("Staff.Corp", {{kDirChangeRemoveAllValues, "Member", {}},
+                                          {kDirChangeAddValue, "Member", members}}),
+              kDirOk);
+    EXPECT_EQ(again.Values("Staff.Corp", "Member"), members);
+    EXPECT_TRUE(inEntry());
+    EXPECT_EQ(blocks(true), 0u);
+    EXPECT_EQ(blocks(), 4u);
+    // Grown again, the list fills the blocks it has before it makes new ones.
+    ASSERT_EQ(again.AddValue("Staff.Corp", "Member", Dn("U3.Corp")), kDirOk);
+    members.push_back(Dn("U3.Corp"));
+    EXPECT_EQ(again.Values("Staff.Corp", "Member"), members);
+    EXPECT_EQ(blocks(), 4u);
+    ASSERT_EQ(DirRemoveObject(again.Ctx(), "Staff.Corp"), kDirOk);
+    EXPECT_EQ(blocks(), 0u);
+}
+
 TEST_F(LdapStoreTest, WhatAnotherClientRenamesOrDeletesIsSeenAtOnce) {
     Client admin;
     ASSERT_EQ(admin.Add("Corp", "Organization"), kDirOk);

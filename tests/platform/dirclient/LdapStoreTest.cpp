@@ -396,6 +396,58 @@ TEST_F(TwoClientsTest, AChangeMadeBetweenAnotherRequestsReadAndItsWriteRefusesTh
     EXPECT_EQ(Description(m_corp), "a again");
 }
 
+TEST_F(TwoClientsTest, ARefusedRequestTakesBackWhatItDidToABlockInPlace) {
+    dirclient::SetLdapListBlocks(1, 2);
+    struct Reset {
+        ~Reset() { dirclient::SetLdapListBlocks(0, 0); }
+    } reset;
+    const std::string attr = "KEL:Enabled Workstation List";
+    auto value = [&](const std::string& text) {
+        dirclient::StoredValue out;
+        out.attr = attr;
+        out.syntax = kDirSyntaxCaseIgnoreString;
+        out.data = text;
+        out.key = dirclient::FoldName(text);
+        return out;
+    };
+    auto list = [&] {
+        std::vector<dirclient::StoredValue> values;
+        EXPECT_EQ(m_b.store->Begin(false), kDirOk);
+        EXPECT_EQ(m_b.store->ReadValues(m_bob, attr, &values), kDirOk);
+        m_b.store->Rollback();
+        std::string out;
+        for (const auto& v : values) {
+            out += v.data + " ";
+        }
+        return out;
+    };
+    // One at a time, so that they go to blocks of two: w1 w2 | w3 w4 | w5.
+    for (const char* text : {"w1", "w2", "w3", "w4", "w5"}) {
+        ASSERT_EQ(m_a.store->Begin(true), kDirOk);
+        ASSERT_EQ(m_a.store->InsertValue(m_bob, value(text)), kDirOk);
+        ASSERT_EQ(m_a.store->Commit(), kDirOk);
+    }
+    ASSERT_EQ(list(), "w1 w2 w3 w4 w5 ");
+    // A takes w3 out of the middle block and changes Bob's own entry; B changes that entry first. A's block
+    // step goes through before its entry step is refused, and is taken back with w3 in its place.
+    ASSERT_EQ(m_a.store->Begin(true), kDirOk);
+    ASSERT_EQ(m_a.store->DeleteValue(m_bob, attr, "w3"), kDirOk);
+    ASSERT_EQ(SetDescription(*m_a.store, m_bob, "a"), kDirOk);
+    ASSERT_EQ(m_b.store->Begin(true), kDirOk);
+    ASSERT_EQ(SetDescription(*m_b.store, m_bob, "b"), kDirOk);
+    ASSERT_EQ(m_b.store->Commit(), kDirOk);
+    EXPECT_EQ(m_a.store->Commit(), kDirErrConflict);
+    EXPECT_EQ(list(), "w1 w2 w3 w4 w5 ");
+    EXPECT_EQ(Description(m_bob), "b");
+    // Run again, it goes through.
+    ASSERT_EQ(m_a.store->Begin(true), kDirOk);
+    ASSERT_EQ(m_a.store->DeleteValue(m_bob, attr, "w3"), kDirOk);
+    ASSERT_EQ(SetDescription(*m_a.store, m_bob, "a"), kDirOk);
+    EXPECT_EQ(m_a.store->Commit(), kDirOk);
+    EXPECT_EQ(list(), "w1 w2 w4 w5 ");
+    EXPECT_EQ(Description(m_bob), "a");
+}
+
 // The record a request of several steps keeps on the base entry while it applies them; here of one step,
 // which adds the value to the attribute of the entry.
 std::string PendingRecord(const std::string& dn, const std::string& attr, const std::string& value) {

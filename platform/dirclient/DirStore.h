@@ -50,6 +50,12 @@ public:
     [[nodiscard]] virtual int32_t Begin(bool write) = 0;
     [[nodiscard]] virtual int32_t Commit() = 0;
     virtual void Rollback() = 0;
+    // Begin for a request that is run again whenever Commit answers kDirErrConflict, or whenever it fails
+    // while Unchecked: a store may then begin on what it holds from earlier requests and check at commit.
+    [[nodiscard]] virtual int32_t BeginRetryable(bool write) { return Begin(write); }
+    // Whether the request begun last was decided on state not checked against the store's own: a refusal
+    // it met may be a stale one, to be tried again.
+    virtual bool Unchecked() const { return false; }
 
     [[nodiscard]] virtual int32_t GetObject(int64_t id, ObjectRecord* out) = 0;
     [[nodiscard]] virtual int32_t FindChild(int64_t parent, const std::string& leafKey,

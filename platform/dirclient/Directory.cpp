@@ -143,7 +143,7 @@ void SetHashCost(uint64_t opsLimit, uint64_t memLimit) {
     g_memLimit = memLimit;
 }
 
-int32_t Directory::BeginScope(bool write) {
+int32_t Directory::BeginScope(bool write, bool retryable) {
     if (m_depth > 0) {
         // A read request cannot turn into a write halfway: what it read may already be stale.
         if (write && !m_writing) {
@@ -152,7 +152,7 @@ int32_t Directory::BeginScope(bool write) {
         ++m_depth;
         return kDirOk;
     }
-    const int32_t rc = m_store->Begin(write);
+    const int32_t rc = retryable ? m_store->BeginRetryable(write) : m_store->Begin(write);
     if (rc == kDirOk) {
         m_depth = 1;
         m_writing = write;

@@ -41,12 +41,15 @@ public:
         for (int attempt = 0; attempt < kConflictAttempts && rc == kDirErrConflict; ++attempt) {
             Forget();
             Scope scope(*this);
-            rc = scope.Begin(write);
+            rc = scope.Begin(write, /*retryable=*/true);
             if (rc == kDirOk) {
                 rc = CheckIdentity();
             }
             if (rc == kDirOk) {
                 rc = body();
+            }
+            if (rc != kDirOk && rc != kDirErrConflict && m_store->Unchecked()) {
+                rc = kDirErrConflict; // decided on what the store held from before: again, on checked state
             }
             if (rc == kDirOk) {
                 rc = scope.Commit();
@@ -108,8 +111,8 @@ private:
                 (void)m_directory.EndScope(/*commit=*/false);
             }
         }
-        [[nodiscard]] int32_t Begin(bool write) {
-            const int32_t rc = m_directory.BeginScope(write);
+        [[nodiscard]] int32_t Begin(bool write, bool retryable = false) {
+            const int32_t rc = m_directory.BeginScope(write, retryable);
             m_open = rc == kDirOk;
             return rc;
         }
@@ -131,7 +134,7 @@ private:
         uint32_t AttributeRights(std::string_view attr) const;
     };
 
-    [[nodiscard]] int32_t BeginScope(bool write);
+    [[nodiscard]] int32_t BeginScope(bool write, bool retryable);
     [[nodiscard]] int32_t EndScope(bool commit);
     [[nodiscard]] int32_t CheckIdentity();
     [[nodiscard]] int32_t CollectGrants(int64_t subject, int64_t object, Grants* grants);

@@ -366,7 +366,15 @@ public:
 
     const std::string& Problem() const { return m_problem; }
 
-    int32_t Begin(bool write) override {
+    int32_t Begin(bool write) override { return BeginRequest(write, /*retryable=*/false); }
+    int32_t BeginRetryable(bool write) override { return BeginRequest(write, /*retryable=*/true); }
+    bool Unchecked() const override { return m_unchecked; }
+
+    // A write request that follows one sent as a single guarded step, shortly after the last check, begins
+    // on what the store holds without asking the server (the check costs the server more than the write):
+    // its commit then takes that single guarded step or nothing, and a request that needs more, or that met
+    // a refusal, runs again after the check.
+    int32_t BeginRequest(bool write, bool retryable) {
         if (m_open) {
             return kDirErrStoreFailed;
         }
@@ -374,10 +382,19 @@ public:
         ++m_request;
         m_open = true;
         m_write = write;
+        const auto now = std::chrono::steady_clock::now();
+        m_unchecked = retryable && write && m_lastFast && !m_checkNext && !m_lost && !m_cache.empty() &&
+                      m_pending.empty() && now - m_checkedAt < kUncheckedFor;
+        m_checkNext = false;
+        m_serverReads = 0;
+        if (m_unchecked) {
+            return kDirOk;
+        }
         int32_t rc = kDirOk;
         for (;;) {
             rc = m_lost ? Reconnect() : kDirOk;
             if (rc == kDirOk) {
+                m_checkedAt = std::chrono::steady_clock::now();
                 rc = Snapshot();
             }
             if (rc != kDirOk && m_lost) {
@@ -423,12 +440,14 @@ public:
             rc = Flush();
         }
         if (rc != kDirOk) {
+            m_checkNext = true;
             DropChanged();
         }
         Clear();
         return rc;
     }
     void Rollback() override {
+        m_checkNext = m_checkNext || m_unchecked;
         DropChanged();
         Clear();
     }
@@ -803,6 +822,8 @@ private:
     static constexpr std::chrono::seconds kUnfinishedAfter{2};
     // How many whole objects are kept from one request to the next.
     static constexpr size_t kKeep = 32;
+    // How long after the last check a request may begin without one (BeginRequest).
+    static constexpr std::chrono::milliseconds kUncheckedFor{1000};
     // How much earlier than the latest change seen the check at the start of a request looks for changed
     // blocks (ChangedSince).
     static constexpr std::chrono::microseconds kClockSlack{250000};
@@ -896,11 +917,16 @@ private:
                 filter = "(|" + filter;
                 kept = true;
             }
-            // The object's own entry, and those of its blocks changed since it was read: the server then
-            // reads no block that did not change (a block goes only with its object).
+            // The object's entry and any block made below it; of an object that has blocks, only those
+            // changed since it was read: the server then reads no block that did not change (a block goes
+            // only with its object).
             const std::string number = std::to_string(id);
-            filter += "(&(kelId=" + number + ")(objectClass=kelObject))(&(kelId=" + number +
-                      ")(objectClass=kelBlock)" + ChangedSince(entry) + ")";
+            if (entry.children.empty()) {
+                filter += "(kelId=" + number + ")";
+            } else {
+                filter += "(&(kelId=" + number + ")(objectClass=kelObject))(&(kelId=" + number +
+                          ")(objectClass=kelBlock)" + ChangedSince(entry) + ")";
+            }
         }
         if (kept) {
             filter += ")";
@@ -1942,11 +1968,18 @@ private:
             OwnValuesOnly(redo[0])) {
             const Outcome outcome = Send(redo[0], /*readBack=*/true);
             if (outcome.rc != LDAP_SUCCESS) {
-                return outcome.rc == LDAP_ASSERTION_FAILED ? kDirErrConflict : Code(outcome.rc);
+                // Refused on what the client held unchecked: the refusal may be a stale one.
+                return outcome.rc == LDAP_ASSERTION_FAILED || m_unchecked ? kDirErrConflict
+                                                                          : Code(outcome.rc);
             }
             SettleAll({{redo[0].dn, outcome.csn}});
+            m_lastFast = true;
             return kDirOk;
         }
+        if (m_unchecked) {
+            return kDirErrConflict; // more than one guarded step: again, after the check
+        }
+        m_lastFast = false;
         const bool journaled = redo.size() > 1;
         const std::string journal = journaled ? Encode(redo) : std::string();
         Step begin{Step::Modify, m_base, {}, {}, 0, {}, 0};
@@ -2284,8 +2317,12 @@ private:
     std::string m_pending;
     std::string m_seenPending; // another client's unfinished request, and since when it is seen
     std::chrono::steady_clock::time_point m_seenSince;
-    uint64_t m_request = 0;   // requests begun
-    size_t m_serverReads = 0; // searches of this request after its start
+    std::chrono::steady_clock::time_point m_checkedAt; // when the last request began with the check
+    bool m_unchecked = false;                          // the request began without the check
+    bool m_checkNext = false;                          // the next request begins with it, whatever it is
+    bool m_lastFast = false;                           // the last write request was sent as one guarded step
+    uint64_t m_request = 0;                            // requests begun
+    size_t m_serverReads = 0;                          // searches of this request after its start
     std::string m_noPasswordHash;
     int64_t m_lastId = 0;
     bool m_open = false;

@@ -307,6 +307,34 @@ TEST_F(LdapStoreTest, WhatAnotherClientRenamesOrDeletesIsSeenAtOnce) {
     EXPECT_EQ(admin.Add("Robert.Corp", "User"), kDirOk);
 }
 
+// A write soon after one sent as a single step begins on what the client holds: it still counts a right that
+// another program granted in between (the refusal met on what was held is tried again on checked state),
+// and reads see what that program changed.
+TEST_F(LdapStoreTest, AWriteRightAfterAnotherCountsWhatAnotherProgramChangedMeanwhile) {
+    Client admin;
+    ASSERT_EQ(admin.Add("Corp", "Organization"), kDirOk);
+    ASSERT_EQ(admin.Add("Bob.Corp", "User"), kDirOk);
+    ASSERT_EQ(admin.Add("Staff.Corp", "Organizational Unit"), kDirOk);
+    ASSERT_EQ(admin.Grant("Staff.Corp", "Bob.Corp", "Description", kDirRightRead | kDirRightWrite), kDirOk);
+    ASSERT_EQ(admin.Grant("Staff.Corp", "Bob.Corp", "Full Name", kDirRightRead), kDirOk);
+    ASSERT_EQ(DirPasswordCallB(admin.Ctx(), "Bob.Corp", "bob-secret", 0), kDirOk);
+    ASSERT_EQ(DirLogin("Bob.Corp", "bob-secret"), kDirOk);
+    Client bob;
+    ASSERT_EQ(bob.Set("Staff.Corp", "Description", Text("one")), kDirOk);
+    ASSERT_EQ(bob.Set("Staff.Corp", "Description", Text("two")), kDirOk);
+
+    const testrun::ScratchFolder folder("other-program");
+    const testrun::RunResult run = testrun::RunProgram(
+        folder.Path(), testrun::Program("cvadmin"),
+        {"--store", m_url, "--login", "Admin", "-c",
+         "dir grant Staff.Corp Bob.Corp 'Full Name' 6; dir set Staff.Corp Description other"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+
+    EXPECT_EQ(bob.Set("Staff.Corp", "Full Name", Text("granted")), kDirOk);
+    EXPECT_EQ(bob.Values("Staff.Corp", "Full Name"), std::vector<TestValue>{Text("granted")});
+    EXPECT_EQ(bob.Values("Staff.Corp", "Description"), std::vector<TestValue>{Text("other")});
+}
+
 // Two clients of one server, each with its own connections, driven step by step.
 class TwoClientsTest : public LdapStoreTest {
 protected:

@@ -120,6 +120,7 @@ struct Removal {
     StoredValue value;
     uint32_t seq = 0; // the block it was in; 0: the object's entry
     size_t inBlock = 0;
+    bool copy = false; // a second copy the list did not show (AttrList::copies)
 };
 
 // The values of one attribute in their order, with their keys for the duplicate checks of large lists, and
@@ -136,6 +137,10 @@ struct AttrList {
     std::vector<Block> blocks;       // where the list lives on the server, besides the entry
     bool toBlocks = false;           // moves from the entry to blocks in this request
     std::vector<std::pair<uint32_t, StoredValue>> inBlocksBefore; // of a replaced list: what blocks held
+    // Values a block holds that an earlier block holds too: two requests that each checked the list and
+    // appended the same value, each to the block it saw last, or another program. The list shows a value
+    // once; taking it out takes every copy.
+    std::vector<std::pair<uint32_t, StoredValue>> copies;
 
     bool empty() const { return list.empty(); }
     bool Changed() const { return replaced || !added.empty() || !removed.empty(); }
@@ -162,7 +167,9 @@ struct AttrList {
         }
         std::vector<StoredValue> out(list.begin(), list.end() - static_cast<ptrdiff_t>(added.size()));
         for (auto it = removed.rbegin(); it != removed.rend(); ++it) {
-            out.insert(out.begin() + static_cast<ptrdiff_t>(std::min(it->at, out.size())), it->value);
+            if (!it->copy) {
+                out.insert(out.begin() + static_cast<ptrdiff_t>(std::min(it->at, out.size())), it->value);
+            }
         }
         return out;
     }
@@ -199,6 +206,8 @@ struct AttrList {
                     inBlocksBefore.emplace_back(removal.seq, removal.value);
                 }
             }
+            inBlocksBefore.insert(inBlocksBefore.end(), copies.begin(), copies.end());
+            copies.clear();
             before = !inBlocks && added.empty() && removed.empty() ? std::move(list) : InEntryOnServer();
             replaced = true;
             added.clear();
@@ -1233,12 +1242,13 @@ private:
             kept.seq = where.second;
             kept.csn = std::move(block.csn);
             for (auto& value : block.values) {
-                if (list.keys.count(value.key) != 0) {
-                    continue; // a value the list holds already (written by another program) counts once
-                }
                 ++kept.size;
                 if (value.ref != 0) {
                     ++kept.refs[value.ref];
+                }
+                if (list.keys.count(value.key) != 0) {
+                    list.copies.emplace_back(kept.seq, std::move(value));
+                    continue;
                 }
                 list.Add(std::move(value), kept.seq);
             }
@@ -1403,7 +1413,22 @@ private:
                 removal.inBlock += values->keys.at(values->list[i].key) == removal.seq ? 1 : 0;
             }
         }
+        const std::string gone = removal.value.key;
         values->removed.push_back(std::move(removal));
+        // Every copy goes with it (put back last in its block, should the request be taken back).
+        std::erase_if(values->copies, [&](auto& copy) {
+            if (copy.second.key != gone) {
+                return false;
+            }
+            Removal taken;
+            taken.at = SIZE_MAX;
+            taken.seq = copy.first;
+            taken.inBlock = SIZE_MAX;
+            taken.copy = true;
+            taken.value = std::move(copy.second);
+            values->removed.push_back(std::move(taken));
+            return true;
+        });
     }
 
     // How many children each of the objects has, by what the server holds and what this request changed.

@@ -476,6 +476,64 @@ TEST_F(TwoClientsTest, ARefusedRequestTakesBackWhatItDidToABlockInPlace) {
     EXPECT_EQ(Description(m_bob), "a");
 }
 
+TEST_F(TwoClientsTest, AValueTwoRequestsAppendedToDifferentBlocksIsShownOnceAndGoesWhole) {
+    dirclient::SetLdapListBlocks(1, 2);
+    struct Reset {
+        ~Reset() { dirclient::SetLdapListBlocks(0, 0); }
+    } reset;
+    const std::string attr = "KEL:Enabled Workstation List";
+    auto value = [&](const std::string& text) {
+        dirclient::StoredValue out;
+        out.attr = attr;
+        out.syntax = kDirSyntaxCaseIgnoreString;
+        out.data = text;
+        out.key = dirclient::FoldName(text);
+        return out;
+    };
+    auto insert = [&](Side& side, const std::string& text) {
+        EXPECT_EQ(side.store->Begin(true), kDirOk);
+        EXPECT_EQ(side.store->InsertValue(m_bob, value(text)), kDirOk);
+        return side.store->Commit();
+    };
+    // As a new client reads it, with nothing kept from before.
+    auto list = [&] {
+        std::unique_ptr<dirclient::DirStore> fresh;
+        std::string problem;
+        EXPECT_EQ(dirclient::OpenLdapStore(m_url, &fresh, &problem), kDirOk) << problem;
+        std::vector<dirclient::StoredValue> values;
+        EXPECT_EQ(fresh->Begin(false), kDirOk);
+        EXPECT_EQ(fresh->ReadValues(m_bob, attr, &values), kDirOk);
+        fresh->Rollback();
+        std::string out;
+        for (const auto& v : values) {
+            out += v.data + " ";
+        }
+        return out;
+    };
+    for (const char* text : {"w1", "w2", "w3", "w4"}) { // w1 w2 | w3 w4
+        ASSERT_EQ(insert(m_a, text), kDirOk);
+    }
+    std::vector<dirclient::StoredValue> read;
+    ASSERT_EQ(m_b.store->Begin(false), kDirOk); // B holds Bob too: its changes go as single guarded steps
+    ASSERT_EQ(m_b.store->ReadValues(m_bob, attr, &read), kDirOk);
+    m_b.store->Rollback();
+    // A sees the last block full; before it commits, B takes w4 out and appends x there. A's x goes to a new
+    // block: both requests checked the list, and each appended to the block it saw last.
+    ASSERT_EQ(m_a.store->Begin(true), kDirOk);
+    ASSERT_EQ(m_a.store->InsertValue(m_bob, value("x")), kDirOk);
+    ASSERT_EQ(m_b.store->Begin(true), kDirOk);
+    ASSERT_EQ(m_b.store->DeleteValue(m_bob, attr, "w4"), kDirOk);
+    ASSERT_EQ(m_b.store->Commit(), kDirOk);
+    ASSERT_EQ(insert(m_b, "x"), kDirOk);
+    ASSERT_EQ(m_a.store->Commit(), kDirOk);
+    EXPECT_EQ(list(), "w1 w2 w3 x ");
+    // Taken out, it goes whole: no copy comes back.
+    ASSERT_EQ(m_b.store->Begin(true), kDirOk);
+    ASSERT_EQ(m_b.store->DeleteValue(m_bob, attr, "x"), kDirOk);
+    ASSERT_EQ(m_b.store->Commit(), kDirOk);
+    EXPECT_EQ(list(), "w1 w2 w3 ");
+}
+
 // The record a request of several steps keeps on the base entry while it applies them; here of one step,
 // which adds the value to the attribute of the entry.
 std::string PendingRecord(const std::string& dn, const std::string& attr, const std::string& value) {

@@ -889,6 +889,7 @@ private:
         m_absent.clear();
         m_open = false;
         m_write = false;
+        m_unchecked = false;
         m_metaDirty = false;
         m_lastIdDirty = false;
     }

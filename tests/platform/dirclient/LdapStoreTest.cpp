@@ -424,114 +424,104 @@ TEST_F(TwoClientsTest, AChangeMadeBetweenAnotherRequestsReadAndItsWriteRefusesTh
     EXPECT_EQ(Description(m_corp), "a again");
 }
 
-TEST_F(TwoClientsTest, ARefusedRequestTakesBackWhatItDidToABlockInPlace) {
-    dirclient::SetLdapListBlocks(1, 2);
-    struct Reset {
-        ~Reset() { dirclient::SetLdapListBlocks(0, 0); }
-    } reset;
-    const std::string attr = "KEL:Enabled Workstation List";
-    auto value = [&](const std::string& text) {
+// Two clients on a directory whose lists of more than one value live in blocks of two.
+class TwoClientsOnBlocksTest : public TwoClientsTest {
+protected:
+    void SetUp() override {
+        dirclient::SetLdapListBlocks(1, 2);
+        TwoClientsTest::SetUp();
+    }
+    void TearDown() override {
+        TwoClientsTest::TearDown();
+        dirclient::SetLdapListBlocks(0, 0);
+    }
+
+    static constexpr const char* kList = "KEL:Enabled Workstation List";
+    static dirclient::StoredValue Workstation(const std::string& text) {
         dirclient::StoredValue out;
-        out.attr = attr;
+        out.attr = kList;
         out.syntax = kDirSyntaxCaseIgnoreString;
         out.data = text;
         out.key = dirclient::FoldName(text);
         return out;
-    };
-    auto list = [&] {
+    }
+    static int32_t Append(Side& side, int64_t id, const std::string& text) {
+        int32_t rc = side.store->Begin(true);
+        if (rc == kDirOk) {
+            rc = side.store->InsertValue(id, Workstation(text));
+        }
+        if (rc != kDirOk) {
+            side.store->Rollback();
+            return rc;
+        }
+        return side.store->Commit();
+    }
+    // Bob's list as B reads it, or as a new client does, with nothing kept from before.
+    std::string List(bool fresh = false) {
+        std::unique_ptr<dirclient::DirStore> own;
+        dirclient::DirStore* store = m_b.store.get();
+        if (fresh) {
+            std::string problem;
+            EXPECT_EQ(dirclient::OpenLdapStore(m_url, &own, &problem), kDirOk) << problem;
+            store = own.get();
+        }
         std::vector<dirclient::StoredValue> values;
-        EXPECT_EQ(m_b.store->Begin(false), kDirOk);
-        EXPECT_EQ(m_b.store->ReadValues(m_bob, attr, &values), kDirOk);
-        m_b.store->Rollback();
+        EXPECT_EQ(store->Begin(false), kDirOk);
+        EXPECT_EQ(store->ReadValues(m_bob, kList, &values), kDirOk);
+        store->Rollback();
         std::string out;
         for (const auto& v : values) {
             out += v.data + " ";
         }
         return out;
-    };
-    // One at a time, so that they go to blocks of two: w1 w2 | w3 w4 | w5.
-    for (const char* text : {"w1", "w2", "w3", "w4", "w5"}) {
-        ASSERT_EQ(m_a.store->Begin(true), kDirOk);
-        ASSERT_EQ(m_a.store->InsertValue(m_bob, value(text)), kDirOk);
-        ASSERT_EQ(m_a.store->Commit(), kDirOk);
     }
-    ASSERT_EQ(list(), "w1 w2 w3 w4 w5 ");
+};
+
+TEST_F(TwoClientsOnBlocksTest, ARefusedRequestTakesBackWhatItDidToABlockInPlace) {
+    for (const char* text : {"w1", "w2", "w3", "w4", "w5"}) { // one at a time: w1 w2 | w3 w4 | w5
+        ASSERT_EQ(Append(m_a, m_bob, text), kDirOk);
+    }
+    ASSERT_EQ(List(), "w1 w2 w3 w4 w5 ");
     // A takes w3 out of the middle block and changes Bob's own entry; B changes that entry first. A's block
     // step goes through before its entry step is refused, and is taken back with w3 in its place.
     ASSERT_EQ(m_a.store->Begin(true), kDirOk);
-    ASSERT_EQ(m_a.store->DeleteValue(m_bob, attr, "w3"), kDirOk);
+    ASSERT_EQ(m_a.store->DeleteValue(m_bob, kList, "w3"), kDirOk);
     ASSERT_EQ(SetDescription(*m_a.store, m_bob, "a"), kDirOk);
     ASSERT_EQ(m_b.store->Begin(true), kDirOk);
     ASSERT_EQ(SetDescription(*m_b.store, m_bob, "b"), kDirOk);
     ASSERT_EQ(m_b.store->Commit(), kDirOk);
     EXPECT_EQ(m_a.store->Commit(), kDirErrConflict);
-    EXPECT_EQ(list(), "w1 w2 w3 w4 w5 ");
+    EXPECT_EQ(List(), "w1 w2 w3 w4 w5 ");
     EXPECT_EQ(Description(m_bob), "b");
     // Run again, it goes through.
     ASSERT_EQ(m_a.store->Begin(true), kDirOk);
-    ASSERT_EQ(m_a.store->DeleteValue(m_bob, attr, "w3"), kDirOk);
+    ASSERT_EQ(m_a.store->DeleteValue(m_bob, kList, "w3"), kDirOk);
     ASSERT_EQ(SetDescription(*m_a.store, m_bob, "a"), kDirOk);
     EXPECT_EQ(m_a.store->Commit(), kDirOk);
-    EXPECT_EQ(list(), "w1 w2 w4 w5 ");
+    EXPECT_EQ(List(), "w1 w2 w4 w5 ");
     EXPECT_EQ(Description(m_bob), "a");
 }
 
-TEST_F(TwoClientsTest, AValueTwoRequestsAppendedToDifferentBlocksIsShownOnceAndGoesWhole) {
-    dirclient::SetLdapListBlocks(1, 2);
-    struct Reset {
-        ~Reset() { dirclient::SetLdapListBlocks(0, 0); }
-    } reset;
-    const std::string attr = "KEL:Enabled Workstation List";
-    auto value = [&](const std::string& text) {
-        dirclient::StoredValue out;
-        out.attr = attr;
-        out.syntax = kDirSyntaxCaseIgnoreString;
-        out.data = text;
-        out.key = dirclient::FoldName(text);
-        return out;
-    };
-    auto insert = [&](Side& side, const std::string& text) {
-        EXPECT_EQ(side.store->Begin(true), kDirOk);
-        EXPECT_EQ(side.store->InsertValue(m_bob, value(text)), kDirOk);
-        return side.store->Commit();
-    };
-    // As a new client reads it, with nothing kept from before.
-    auto list = [&] {
-        std::unique_ptr<dirclient::DirStore> fresh;
-        std::string problem;
-        EXPECT_EQ(dirclient::OpenLdapStore(m_url, &fresh, &problem), kDirOk) << problem;
-        std::vector<dirclient::StoredValue> values;
-        EXPECT_EQ(fresh->Begin(false), kDirOk);
-        EXPECT_EQ(fresh->ReadValues(m_bob, attr, &values), kDirOk);
-        fresh->Rollback();
-        std::string out;
-        for (const auto& v : values) {
-            out += v.data + " ";
-        }
-        return out;
-    };
+TEST_F(TwoClientsOnBlocksTest, AValueTwoRequestsAppendedToDifferentBlocksIsShownOnceAndGoesWhole) {
     for (const char* text : {"w1", "w2", "w3", "w4"}) { // w1 w2 | w3 w4
-        ASSERT_EQ(insert(m_a, text), kDirOk);
+        ASSERT_EQ(Append(m_a, m_bob, text), kDirOk);
     }
-    std::vector<dirclient::StoredValue> read;
-    ASSERT_EQ(m_b.store->Begin(false), kDirOk); // B holds Bob too: its changes go as single guarded steps
-    ASSERT_EQ(m_b.store->ReadValues(m_bob, attr, &read), kDirOk);
-    m_b.store->Rollback();
+    ASSERT_EQ(List(), "w1 w2 w3 w4 "); // B holds Bob too: its changes go as single guarded steps
     // A sees the last block full; before it commits, B takes w4 out and appends x there. A's x goes to a new
     // block: both requests checked the list, and each appended to the block it saw last.
     ASSERT_EQ(m_a.store->Begin(true), kDirOk);
-    ASSERT_EQ(m_a.store->InsertValue(m_bob, value("x")), kDirOk);
+    ASSERT_EQ(m_a.store->InsertValue(m_bob, Workstation("x")), kDirOk);
     ASSERT_EQ(m_b.store->Begin(true), kDirOk);
-    ASSERT_EQ(m_b.store->DeleteValue(m_bob, attr, "w4"), kDirOk);
+    ASSERT_EQ(m_b.store->DeleteValue(m_bob, kList, "w4"), kDirOk);
     ASSERT_EQ(m_b.store->Commit(), kDirOk);
-    ASSERT_EQ(insert(m_b, "x"), kDirOk);
+    ASSERT_EQ(Append(m_b, m_bob, "x"), kDirOk);
     ASSERT_EQ(m_a.store->Commit(), kDirOk);
-    EXPECT_EQ(list(), "w1 w2 w3 x ");
+    EXPECT_EQ(List(/*fresh=*/true), "w1 w2 w3 x ");
     // Taken out, it goes whole: no copy comes back.
     ASSERT_EQ(m_b.store->Begin(true), kDirOk);
-    ASSERT_EQ(m_b.store->DeleteValue(m_bob, attr, "x"), kDirOk);
+    ASSERT_EQ(m_b.store->DeleteValue(m_bob, kList, "x"), kDirOk);
     ASSERT_EQ(m_b.store->Commit(), kDirOk);
-    EXPECT_EQ(list(), "w1 w2 w3 ");
+    EXPECT_EQ(List(/*fresh=*/true), "w1 w2 w3 ");
 }
 
 // The record a request of several steps keeps on the base entry while it applies them; here of one step,

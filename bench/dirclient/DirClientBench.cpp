@@ -2,7 +2,7 @@
 // on a throwaway slapd (started and stopped by this program), each LDAP figure beside SQLite's as a ratio.
 //
 //   dirclient_bench [DIRECTORY] [--store memory|sqlite|ldap]... [--measure modify|adds|rewrite|list]...
-//                   [--rewrites N] [--modifies N]
+//                   [--rewrites N] [--modifies N] [--lists N]
 //
 // DIRECTORY (default: the current directory) takes the SQLite stores and the fsync probe; the LDAP servers
 // live in folders of their own below the system's temporary folder. --store and --measure limit the run to
@@ -12,7 +12,7 @@
 //   rewrite  10,000 values of one attribute replaced in one request (1 MiB buffer), median of --rewrites
 //            runs (default 5);
 //   list     10,000 children listed through 4096-byte replies, as the supervisor and as a user who holds
-//            only the Browse right every user has;
+//            only the Browse right every user has, median of --lists runs each (default 3);
 //   adds     10,000 single-value adds to one attribute, one request each: the first and the last thousand.
 // The LDAP server of every measure but the first runs without syncing (olcDbNoSync), as the tests' servers
 // do: its figures show the client's and the server's work, not the disk's.
@@ -188,6 +188,7 @@ struct Figures {
 struct Options {
     std::string dir = ".";
     int rewrites = 5;
+    int lists = 3;
     int modifies = 200;
     std::vector<std::string> measures; // empty: all
 
@@ -304,7 +305,7 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
     auto listMedian = [&](int32_t context, const char* who) {
         std::vector<double> times;
         const Split listSplit;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < options.lists; ++round) {
             const auto start = Clock::now();
             if (ListAll(context, kContainer) != static_cast<size_t>(kValues)) {
                 std::fprintf(stderr, "the list did not give %d objects\n", kValues);
@@ -312,7 +313,7 @@ void MeasureBulk(const std::string& address, const Options& options, Figures* ou
             }
             times.push_back(Micros(Clock::now() - start) / 1000.0);
         }
-        out->notes.push_back(std::string("list as ") + who + ", " + SplitSince(listSplit, 3));
+        out->notes.push_back(std::string("list as ") + who + ", " + SplitSince(listSplit, options.lists));
         return Median(times);
     };
     out->list = listMedian(ctx, "the supervisor");
@@ -358,6 +359,8 @@ int main(int argc, char** argv) {
             options.rewrites = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--modifies" && i + 1 < argc) {
             options.modifies = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--lists" && i + 1 < argc) {
+            options.lists = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--measure" && i + 1 < argc) {
             const std::string measure = argv[++i];
             options.measures.push_back(measure);
@@ -373,7 +376,8 @@ int main(int argc, char** argv) {
             }
         } else if (!arg.empty() && arg.front() == '-') {
             std::fprintf(stderr, "usage: dirclient_bench [DIRECTORY] [--store memory|sqlite|ldap]... "
-                                 "[--measure modify|adds|rewrite|list]... [--rewrites N] [--modifies N]\n");
+                                 "[--measure modify|adds|rewrite|list]... [--rewrites N] [--modifies N] "
+                                 "[--lists N]\n");
             return 2;
         } else {
             options.dir = arg;

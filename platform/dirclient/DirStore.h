@@ -35,7 +35,7 @@ struct StoredValue {
 };
 
 struct ChildSummary {
-    ObjectRecord record;
+    ObjectRecord record; // its passwordHash is not part of a listing (a server's store leaves it empty)
     uint32_t subordinateCount = 0;
     uint32_t attrCount = 0;
 };

@@ -504,10 +504,10 @@ public:
     int32_t ListChildren(int64_t parent, std::vector<ChildSummary>* out) override {
         out->clear();
         // The records alone, straight into the summaries: a listing of many children must not carry all their
-        // values, nor keep them. An object the request holds is listed as the request has it.
+        // values, nor keep them; nor whether a user has a password, which no listing uses (the server's
+        // time goes by the attribute). An object the request holds is listed as the request has it.
         std::vector<ChildSummary> children;
-        static const char* const kAttrs[] = {"kelLeaf",        "kelClass",     "kelModTime",
-                                             "kelHasPassword", "kelAttrCount", nullptr};
+        static const char* const kAttrs[] = {"kelLeaf", "kelClass", "kelModTime", "kelAttrCount", nullptr};
         int32_t rc = Search({}, "(kelParent=" + ObjectDn(parent, m_base) + ")", kAttrs,
                             [&](LDAPMessage* e, BerElement* ber, int64_t id) {
                                 if (m_cache.count(id) == 0) {
@@ -1271,8 +1271,6 @@ private:
                     record->className = first;
                 } else if (NameIs(name, "kelModTime")) {
                     record->modTime = static_cast<uint32_t>(Number(first));
-                } else if (NameIs(name, "kelHasPassword")) {
-                    record->passwordHash = first == "TRUE" ? std::string(kServerPassword) : "";
                 } else if (NameIs(name, "kelAttrCount")) {
                     *attrCount = static_cast<uint32_t>(Number(first));
                 }

@@ -2191,15 +2191,23 @@ private:
                     }
                 }
             }
-            // Appended values fill the last block, then new ones.
-            uint32_t next = 1;
-            for (const auto& [child, csn] : entry->children) {
-                std::string_view ldapName;
-                uint32_t seq = 0;
-                if (BlockOf(child, &ldapName, &seq) == id && ldapName == LdapName(attr)) {
-                    next = std::max(next, seq + 1);
+            // Appended values fill the last block, then new ones, numbered after every block of the list
+            // below the object (those another program made too).
+            const std::string name = LdapName(attr);
+            uint32_t next = 0;
+            auto nextNumber = [&] {
+                if (next == 0) {
+                    next = 1;
+                    for (const auto& [child, csn] : entry->children) {
+                        std::string_view ldapName;
+                        uint32_t seq = 0;
+                        if (BlockOf(child, &ldapName, &seq) == id && ldapName == name) {
+                            next = std::max(next, seq + 1);
+                        }
+                    }
                 }
-            }
+                return next++;
+            };
             std::map<uint32_t, std::vector<std::string>> came;
             std::vector<uint32_t> made;
             // From the last block that holds values on (empty ones after it are used before new ones).
@@ -2214,7 +2222,7 @@ private:
                 }
                 if (target == list.blocks.size()) {
                     Block& fresh = list.blocks.emplace_back();
-                    fresh.seq = next++;
+                    fresh.seq = nextNumber();
                     made.push_back(fresh.seq);
                 }
                 Block* last = &list.blocks[target];
@@ -2226,7 +2234,6 @@ private:
                     ++refsDelta[last->seq][value.ref];
                 }
             }
-            const std::string name = LdapName(attr);
             for (auto& block : list.blocks) {
                 const bool isNew = std::find(made.begin(), made.end(), block.seq) != made.end();
                 if (!isNew && gone.count(block.seq) == 0 && came.count(block.seq) == 0) {

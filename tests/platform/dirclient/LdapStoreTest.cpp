@@ -276,7 +276,27 @@ TEST_F(LdapStoreTest, AListGrownPastItsEntryLivesInBlocksGuardedByTheListsRight)
     members.push_back(Dn("U3.Corp"));
     EXPECT_EQ(again.Values("Staff.Corp", "Member"), members);
     EXPECT_EQ(blocks(), 4u);
+
+    // One who may only add or remove itself makes a block for itself (the last one is full), and no other.
+    ASSERT_EQ(again.Add("Team.Corp", "Organizational Unit"), kDirOk);
+    ASSERT_EQ(again.AddValue("Team.Corp", "Member", Dn("U1.Corp")), kDirOk);
+    ASSERT_EQ(again.AddValue("Team.Corp", "Member", Dn("U4.Corp")), kDirOk);
+    ASSERT_EQ(again.Grant("Team.Corp", "Bob.Corp", "Member", kDirRightRead | kDirRightAddSelf), kDirOk);
+    ASSERT_EQ(DirLogin("Bob.Corp", "bob-secret"), kDirOk);
+    {
+        Client self;
+        EXPECT_EQ(self.AddValue("Team.Corp", "Member", Dn("U6.Corp")), kDirErrNoRight);
+        EXPECT_EQ(self.AddValue("Team.Corp", "Member", Dn("Bob.Corp")), kDirOk);
+        EXPECT_EQ(self.Values("Team.Corp", "Member"),
+                  (std::vector<TestValue>{Dn("U1.Corp"), Dn("U4.Corp"), Dn("Bob.Corp")}));
+        EXPECT_EQ(self.RemoveValue("Team.Corp", "Member", Dn("Bob.Corp")), kDirOk);
+        EXPECT_EQ(self.Values("Team.Corp", "Member"), (std::vector<TestValue>{Dn("U1.Corp"), Dn("U4.Corp")}));
+    }
+    ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk);
+    EXPECT_EQ(blocks(), 6u); // Staff's four, Team's two
+
     ASSERT_EQ(DirRemoveObject(again.Ctx(), "Staff.Corp"), kDirOk);
+    ASSERT_EQ(DirRemoveObject(again.Ctx(), "Team.Corp"), kDirOk);
     EXPECT_EQ(blocks(), 0u);
 }
 

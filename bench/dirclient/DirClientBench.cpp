@@ -12,7 +12,7 @@
 //   rewrite  10,000 values of one attribute replaced in one request (1 MiB buffer), median of --rewrites
 //            runs (default 5);
 //   list     10,000 children listed through 4096-byte replies, as the supervisor and as a user who holds
-//            only the Browse right every user has, median of --lists runs each (default 3);
+//            only the Browse right every user has, median of --lists runs each (default 5);
 //   adds     10,000 single-value adds to one attribute, one request each: the first and the last thousand.
 // The LDAP server of every measure but the first runs without syncing (olcDbNoSync), as the tests' servers
 // do: its figures show the client's and the server's work, not the disk's.
@@ -188,7 +188,7 @@ struct Figures {
 struct Options {
     std::string dir = ".";
     int rewrites = 5;
-    int lists = 3;
+    int lists = 5;
     int modifies = 200;
     std::vector<std::string> measures; // empty: all
 

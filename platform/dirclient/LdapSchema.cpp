@@ -114,14 +114,13 @@ std::string Line(std::string_view attr, std::string_view value) {
 // everyone.
 constexpr std::string_view kSubjects = "(user | user/kelParent* | [cn=kelpublic])";
 
-std::string GrantSet(std::string_view grants) {
-    return "set=\"(this | this/kelParent*)/kelGrant & ((" + std::string(grants) + ") + " +
-           std::string(kSubjects) + ")\"";
-}
+// Whose grants count: those on the object and its containers; for a block of values, on the object above
+// it and its containers.
+constexpr std::string_view kTheObject = "this | this/kelParent*";
+constexpr std::string_view kTheBlocksObject = "this/-1 | this/-1/kelParent*";
 
-// The same for a block of values: the object is the entry above it.
-std::string OwnerGrantSet(std::string_view grants) {
-    return "set=\"(this/-1 | this/-1/kelParent*)/kelGrant & ((" + std::string(grants) + ") + " +
+std::string GrantSet(std::string_view grants, std::string_view on = kTheObject) {
+    return "set=\"(" + std::string(on) + ")/kelGrant & ((" + std::string(grants) + ") + " +
            std::string(kSubjects) + ")\"";
 }
 
@@ -279,11 +278,13 @@ std::vector<std::string> AccessRules(std::string_view suffix) {
     for (const auto& def : SchemaAttributes()) {
         const std::string name = AttributeName(def.name);
         const std::string lower = Lower(name);
-        const std::string writers = OwnerGrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + lower + ",]");
-        const std::string self = OwnerGrantSet("[cn=s-all,] | [cn=s-" + lower + ",]");
+        const std::string writers =
+            GrantSet("[cn=e-super,] | [cn=a-all,] | [cn=a-" + lower + ",]", kTheBlocksObject);
+        const std::string self = GrantSet("[cn=s-all,] | [cn=s-" + lower + ",]", kTheBlocksObject);
         const std::string its = sub + "filter=(&(objectClass=kelBlock)(kelBlockAttr=" + name + "))";
-        rules.push_back(its + " attrs=entry by " + OwnerGrantSet("[cn=e-super,] | [cn=e-delete,]") +
-                        " write by " + writers + " =arscxd by " + self + " =arscxd by * read");
+        rules.push_back(its + " attrs=entry by " +
+                        GrantSet("[cn=e-super,] | [cn=e-delete,]", kTheBlocksObject) + " write by " +
+                        writers + " =arscxd by " + self + " =arscxd by * read");
         rules.push_back(its + " attrs=" + name + " by " + writers + " write by " + self + " write by * read");
     }
     rules.push_back("to * by * read");

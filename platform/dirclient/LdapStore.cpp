@@ -110,7 +110,8 @@ constexpr uint32_t kAppended = UINT32_MAX;
 struct Block {
     uint32_t seq = 0;
     uint32_t size = 0;           // values it holds
-    std::string csn;             // its entryCSN; empty: made by this request
+    std::string csn;             // its entryCSN
+    bool made = false;           // by this request: not on the server yet
     std::map<int64_t, int> refs; // objects its values name, and by how many values each
 };
 
@@ -173,22 +174,27 @@ struct AttrList {
         }
         return out;
     }
+    // Each value the server holds of a list not replaced, with its block (0: the entry): those still listed,
+    // then those this request took out.
+    template <typename Each> void EachOnServer(Each&& each) const {
+        for (size_t i = 0; i + added.size() < list.size(); ++i) {
+            each(keys.at(list[i].key), list[i]);
+        }
+        for (const auto& removal : removed) {
+            each(removal.seq, removal.value);
+        }
+    }
     // What the object's entry itself holds of the list on the server (of a list in blocks, normally nothing).
     std::vector<StoredValue> InEntryOnServer() const {
         if (replaced || toBlocks || !InBlocks()) {
             return OnServer();
         }
         std::vector<StoredValue> out;
-        for (size_t i = 0; i + added.size() < list.size(); ++i) {
-            if (keys.at(list[i].key) == 0) {
-                out.push_back(list[i]);
+        EachOnServer([&](uint32_t seq, const StoredValue& value) {
+            if (seq == 0) {
+                out.push_back(value);
             }
-        }
-        for (const auto& removal : removed) {
-            if (removal.seq == 0) {
-                out.push_back(removal.value);
-            }
-        }
+        });
         return out;
     }
     // All values go; the server is then sent the list whole, in the entry.
@@ -196,15 +202,12 @@ struct AttrList {
         if (!replaced) {
             // Unchanged in this request, the list is what the server holds: kept for taking it back.
             const bool inBlocks = InBlocks();
-            for (size_t i = 0; inBlocks && i + added.size() < list.size(); ++i) {
-                if (const uint32_t seq = keys.at(list[i].key); seq != 0) {
-                    inBlocksBefore.emplace_back(seq, list[i]);
-                }
-            }
-            for (const auto& removal : removed) {
-                if (removal.seq != 0) {
-                    inBlocksBefore.emplace_back(removal.seq, removal.value);
-                }
+            if (inBlocks) {
+                EachOnServer([&](uint32_t seq, const StoredValue& value) {
+                    if (seq != 0) {
+                        inBlocksBefore.emplace_back(seq, value);
+                    }
+                });
             }
             inBlocksBefore.insert(inBlocksBefore.end(), copies.begin(), copies.end());
             copies.clear();
@@ -231,7 +234,6 @@ struct BlockOp {
     std::string dn;
     std::string attr;
     uint32_t seq = 0;
-    bool gone = false; // deleted
 };
 
 struct Entry {
@@ -247,7 +249,6 @@ struct Entry {
     std::set<int64_t> refsTouched;
     std::map<std::string, std::string> children; // DN -> entryCSN of each entry below the object's: blocks
     std::vector<BlockOp> blockOps;               // of the request being sent
-    bool hasChildren = false;                    // when read: whether there are entries below it
     bool onServer = false;
     bool deleted = false;
     bool recordDirty = false;
@@ -633,10 +634,8 @@ public:
         rc = BlockOwners("(&(objectClass=kelBlock)(kelRefs=" + ObjectDn(id, m_base) + "))", &owners);
         for (int64_t owner : owners) {
             Entry* holder = nullptr;
-            const int32_t loaded = rc == kDirOk ? Load(owner, &holder) : rc;
-            if (loaded != kDirOk && loaded != kDirErrNoSuchObject) { // one deleted in this request is gone
-                return loaded;
-            }
+            rc = rc == kDirOk ? Load(owner, &holder) : rc;
+            rc = rc == kDirErrNoSuchObject ? kDirOk : rc; // one deleted in this request is gone
         }
         if (rc != kDirOk) {
             return rc;
@@ -1109,10 +1108,11 @@ private:
             auto cached = m_cache.find(id);
             if (cached == m_cache.end()) {
                 Entry read;
-                if (!Parse(e, ber, id, &read)) {
+                bool hasChildren = false;
+                if (!Parse(e, ber, id, &read, &hasChildren)) {
                     return kDirErrStoreDamaged;
                 }
-                if (read.hasChildren) {
+                if (hasChildren) {
                     withBlocks.push_back(id);
                 }
                 cached = m_cache.emplace(id, std::move(read)).first;
@@ -1185,7 +1185,6 @@ private:
     int32_t ReadBlocks(int64_t id, Entry* entry) {
         static const char* const kAttrs[] = {"*", "entryCSN", nullptr};
         struct Found {
-            std::string attr;
             std::string csn;
             std::vector<StoredValue> values;
         };
@@ -1229,7 +1228,6 @@ private:
                 }
                 entry->children[std::string(dn)] = block.csn;
                 if (named && sameObject && sameAttr && attr != m_fromLdap.end() && attr->second != kAttrAcl) {
-                    block.attr = attr->second;
                     found[{attr->second, seq}] = std::move(block);
                 }
                 return ok ? kDirOk : kDirErrStoreDamaged;
@@ -1238,7 +1236,7 @@ private:
             return rc;
         }
         for (auto& [where, block] : found) {
-            AttrList& list = entry->values[block.attr];
+            AttrList& list = entry->values[where.first];
             Block& kept = list.blocks.emplace_back();
             kept.seq = where.second;
             kept.csn = std::move(block.csn);
@@ -1291,7 +1289,8 @@ private:
     }
 
     // One pass over the entry's attributes (ber stands after its DN).
-    bool Parse(LDAPMessage* e, BerElement* ber, int64_t id, Entry* entry) {
+    // hasChildren: whether entries (blocks) stand below the object's.
+    bool Parse(LDAPMessage* e, BerElement* ber, int64_t id, Entry* entry, bool* hasChildren) {
         entry->onServer = true;
         entry->record.id = id;
         berval name{};
@@ -1317,7 +1316,7 @@ private:
             } else if (NameIs(name, "entryCSN")) {
                 entry->csn = first;
             } else if (NameIs(name, "hasSubordinates")) {
-                entry->hasChildren = first == "TRUE";
+                *hasChildren = first == "TRUE";
             } else if (NameIs(name, "kelGrant")) {
                 for (int i = 0; values != nullptr && values[i].bv_val != nullptr; ++i) {
                     entry->grantsOnServer.emplace_back(values[i].bv_val, values[i].bv_len);
@@ -2114,20 +2113,15 @@ private:
             const std::string csn = own == csns.end() ? entry.csn : own->second;
             bool known = !entry.deleted && !csn.empty();
             for (const auto& op : entry.blockOps) {
-                AttrList& list = entry.values[op.attr];
-                if (op.gone) {
-                    entry.children.erase(op.dn);
-                    std::erase_if(list.blocks, [&op](const Block& block) { return block.seq == op.seq; });
-                    continue;
-                }
                 const auto block = csns.find(op.dn);
-                Block* kept = list.FindBlock(op.seq);
+                Block* kept = entry.values[op.attr].FindBlock(op.seq);
                 if (block == csns.end() || block->second.empty() || kept == nullptr) {
                     known = false;
                     continue;
                 }
                 entry.children[op.dn] = block->second;
                 kept->csn = block->second;
+                kept->made = false;
             }
             if (!known) {
                 it = m_cache.erase(it);
@@ -2139,7 +2133,8 @@ private:
     }
 
     // Turns the request's changes of lists kept in blocks, or moving there, into steps on the blocks, and
-    // notes in each list which block holds each of its values. Of a list written whole, the blocks go.
+    // notes in each list which block holds each of its values. Of a list written whole, the blocks are
+    // emptied.
     void BlockSteps(int64_t id, Entry* entry, std::vector<Step>* adds, std::vector<Step>* modifies) {
         for (const auto& attr : entry->dirtyAttrs) {
             auto it = entry->values.find(attr);
@@ -2160,7 +2155,7 @@ private:
                     empty.mods.emplace_back(LDAP_MOD_REPLACE, name, std::vector<std::string>());
                     empty.mods.emplace_back(LDAP_MOD_REPLACE, "kelRefs", std::vector<std::string>());
                     modifies->push_back(std::move(empty));
-                    entry->blockOps.push_back({dn, attr, block.seq, false});
+                    entry->blockOps.push_back({dn, attr, block.seq});
                     block.size = 0;
                     block.refs.clear();
                 }
@@ -2209,7 +2204,6 @@ private:
                 return next++;
             };
             std::map<uint32_t, std::vector<std::string>> came;
-            std::vector<uint32_t> made;
             // From the last block that holds values on (empty ones after it are used before new ones).
             size_t target = list.blocks.size();
             while (target > 0 && list.blocks[target - 1].size == 0) {
@@ -2223,7 +2217,7 @@ private:
                 if (target == list.blocks.size()) {
                     Block& fresh = list.blocks.emplace_back();
                     fresh.seq = nextNumber();
-                    made.push_back(fresh.seq);
+                    fresh.made = true;
                 }
                 Block* last = &list.blocks[target];
                 const StoredValue& value = list.list[i];
@@ -2235,7 +2229,7 @@ private:
                 }
             }
             for (auto& block : list.blocks) {
-                const bool isNew = std::find(made.begin(), made.end(), block.seq) != made.end();
+                const bool isNew = block.made;
                 if (!isNew && gone.count(block.seq) == 0 && came.count(block.seq) == 0) {
                     continue;
                 }
@@ -2255,7 +2249,7 @@ private:
                     }
                 }
                 const std::string dn = BlockDn(id, attr, block.seq);
-                entry->blockOps.push_back({dn, attr, block.seq, false});
+                entry->blockOps.push_back({dn, attr, block.seq});
                 if (isNew) {
                     Step add{Step::Add, dn, {}, {}, id, attr, block.seq};
                     add.mods.emplace_back(LDAP_MOD_ADD, "objectClass", std::vector<std::string>{"kelBlock"});

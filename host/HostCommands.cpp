@@ -2,8 +2,11 @@
 
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <strings.h>
+#include <vector>
 
 #include "host/DirectoryOps.h"
 #include "host/ValueText.h"
@@ -12,6 +15,8 @@
 #include "platform/dirclient/DirClient.h"
 #include "platform/dirclient/DirNames.h"
 #include "platform/ui/window/Messages.h"
+#include "platform/ui/window/PropertySheet.h"
+#include "platform/ui/window/UiDriver.h"
 
 namespace cvadmin {
 
@@ -99,20 +104,90 @@ CommandResult Details(const Args& args) {
     return CommandResult::Ok();
 }
 
+// The tabs of the sheet a person is looking at: a modal property sheet opened from a page (the attributes
+// sheet) covers the details sheet, so its tabs are the ones within reach.
+struct SheetTabs {
+    std::vector<std::string> titles;
+    int current = -1;
+    std::function<bool(int)> select;
+};
+
+std::optional<SheetTabs> TabsInReach(const char* command, CommandResult& refusal) {
+    ModalContext modal = CurrentModal();
+    if (modal.window != nullptr) {
+        auto* sheet = dynamic_cast<CPropertySheet*>(CWnd::FromHandlePermanent(modal.window));
+        if (modal.kind == ModalKind::Dialog || sheet == nullptr) {
+            refusal = CommandResult::Error(std::string(command) + ": the open dialog has no pages");
+            return std::nullopt;
+        }
+        if (sheet->IsWizard()) {
+            refusal = CommandResult::Error(std::string(command) +
+                                           ": a wizard has no tabs; its pages follow with next and back");
+            return std::nullopt;
+        }
+        SheetTabs tabs;
+        for (int index = 0; index < sheet->GetPageCount(); ++index)
+            tabs.titles.emplace_back(static_cast<LPCSTR>(sheet->GetPage(index)->GetCaption()));
+        tabs.current = sheet->GetActiveIndex();
+        // A page that refuses to be left keeps the sheet where it is, as a click on a tab would.
+        tabs.select = [sheet](int index) {
+            static_cast<void>(sheet->SetActivePage(index));
+            return true;
+        };
+        return tabs;
+    }
+    if (!g_sheet || !g_sheet->IsOpen()) {
+        refusal = CommandResult::Error(std::string(command) + ": no details sheet is open");
+        return std::nullopt;
+    }
+    SheetTabs tabs;
+    for (int index = 0; index < g_sheet->PageCount(); ++index)
+        tabs.titles.push_back(g_sheet->PageTitle(index));
+    tabs.current = g_sheet->CurrentPage();
+    tabs.select = [](int index) { return g_sheet->SetCurrentPage(index); };
+    return tabs;
+}
+
+// A tab is named as a person reads it: its title in any letter case, or its place counted from 0. An exact
+// title wins over one that differs only in case.
+int FindTab(const std::vector<std::string>& titles, const std::string& word) {
+    for (std::size_t index = 0; index < titles.size(); ++index)
+        if (titles[index] == word)
+            return static_cast<int>(index);
+    for (std::size_t index = 0; index < titles.size(); ++index)
+        if (titles[index].size() == word.size() && strncasecmp(titles[index].c_str(), word.c_str(), word.size()) == 0)
+            return static_cast<int>(index);
+    char* end = nullptr;
+    long number = std::strtol(word.c_str(), &end, 10);
+    if (end != word.c_str() && *end == '\0' && number >= 0 && number < static_cast<long>(titles.size()))
+        return static_cast<int>(number);
+    return -1;
+}
+
 CommandResult Page(const Args& args) {
     if (args.size() != 1)
         return Usage("page N|TITLE");
-    if (!g_sheet || !g_sheet->IsOpen())
-        return CommandResult::Error("page: no details sheet is open");
-    int index = g_sheet->FindPage(args[0]);
-    if (index < 0) {
-        char* end = nullptr;
-        long number = std::strtol(args[0].c_str(), &end, 10);
-        if (end != args[0].c_str() && *end == '\0')
-            index = static_cast<int>(number);
-    }
-    if (!g_sheet->SetCurrentPage(index))
+    CommandResult refusal = CommandResult::Ok();
+    std::optional<SheetTabs> tabs = TabsInReach("page", refusal);
+    if (!tabs)
+        return refusal;
+    int index = FindTab(tabs->titles, args[0]);
+    if (index < 0 || !tabs->select(index))
         return CommandResult::Error("page: the sheet has no page " + args[0]);
+    return CommandResult::Ok();
+}
+
+// One line a tab, in the order of the tab row: `N | TITLE | current` or `N | TITLE | -`.
+CommandResult Pages(const Args& args) {
+    if (!args.empty())
+        return Usage("pages");
+    CommandResult refusal = CommandResult::Ok();
+    std::optional<SheetTabs> tabs = TabsInReach("pages", refusal);
+    if (!tabs)
+        return refusal;
+    for (std::size_t index = 0; index < tabs->titles.size(); ++index)
+        g_interpreter->Out() << index << " | " << tabs->titles[index] << " | "
+                             << (static_cast<int>(index) == tabs->current ? "current" : "-") << "\n";
     return CommandResult::Ok();
 }
 
@@ -341,6 +416,7 @@ void RegisterHostCommands(Interpreter& interpreter) {
     g_interpreter = &interpreter;
     interpreter.Register("details", Details);
     interpreter.Register("page", Page);
+    interpreter.Register("pages", Pages);
     interpreter.Register("help", Help);
     interpreter.Register("apply", Apply);
     interpreter.Register("create", Create);

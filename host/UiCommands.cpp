@@ -189,13 +189,11 @@ void RegisterUiCommands(Interpreter& interpreter, CurrentPageProvider currentPag
         if (!args.empty())
             return Usage("show");
         return withTarget([&](HWND window) {
+            // A modal sheet or wizard is described whole: its current page's controls, then its own buttons.
             ModalContext modal = CurrentModal();
-            HWND shown = modal.window != nullptr ? modal.ActivePage() : window;
+            HWND shown = modal.window != nullptr ? modal.window : window;
             for (const std::string& line : DescribeControls(shown))
                 interpreter.Out() << OutputField(line) << "\n";
-            if (modal.window != nullptr && modal.kind != ModalKind::Dialog && shown != modal.window)
-                for (const std::string& line : DescribeControls(modal.window))
-                    interpreter.Out() << OutputField(line) << "\n";
             return CommandResult::Ok();
         });
     });

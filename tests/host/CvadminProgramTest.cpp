@@ -183,6 +183,31 @@ TEST_F(CvadminSheetTest, TheNtAccountsPageOpensTheAttributesSheetAndThePasswordW
     EXPECT_EQ(mary.out, "Mary.WKS1.Corp | KEL:QDS User | 1 | Mary.Sales.Corp\n");
 }
 
+TEST_F(CvadminSheetTest, PageActsOnTheInnermostSheetWhoseTabsPagesLists) {
+    RunResult r = AsAdmin("details Mary.Sales.Corp; pages; page 'nt accounts'; select 122 WKS1.Corp; click 123; "
+                          "pages; page GROUPS; pages; show; cancel; page 0");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("0 | NT Accounts | current\n"), std::string::npos) << r.out;
+    // The attributes sheet covers the details sheet: its tabs are the ones a person can click.
+    EXPECT_NE(r.out.find("0 | Account | current\n1 | Groups | -\n2 | Profile | -\n"
+                         "0 | Account | -\n1 | Groups | current\n2 | Profile | -\n"),
+              std::string::npos)
+        << r.out;
+    // `show` describes the sheet's current page once, then the sheet's own buttons.
+    const std::size_t list = r.out.find("1094 | listbox |");
+    ASSERT_NE(list, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("1094 | listbox |", list + 1), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 | button | - | OK\n2 | button | - | Cancel\n", list), std::string::npos) << r.out;
+
+    for (const char* line : {"details Mary.Sales.Corp; page 'No Such Page'",
+                             "details Mary.Sales.Corp; click 124; page 1", "pages"}) {
+        RunResult refused = AsAdmin(line);
+        EXPECT_EQ(refused.status, 1) << line;
+        EXPECT_EQ(refused.err.rfind("error | ", 0), 0u) << line << ": " << refused.err;
+        EXPECT_NE(refused.err.find(" | page"), std::string::npos) << line << ": " << refused.err;
+    }
+}
+
 TEST_F(CvadminSheetTest, EditingADescriptionReachesTheDirectory) {
     RunResult r = AsAdmin("details NTDOM.Corp; type 1030 'Head office'; apply; cancel; "
                           "dump NTDOM.Corp Description");

@@ -10,6 +10,7 @@
 #include "platform/locale/Locale.h"
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <termios.h>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -224,51 +226,73 @@ std::string FileContent(const uint8_t* data, size_t length, bool hex) {
     return std::string(reinterpret_cast<const char*>(data), length);
 }
 
-bool WriteOutput(const std::string& path, const uint8_t* data, size_t length, bool hex, std::string& error) {
-    FileDescriptor file(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (file.Get() < 0) {
-        error = FileError("write", path, errno);
-        return false;
-    }
-    if (!WriteAll(file.Get(), FileContent(data, length, hex)) || !file.Close()) {
-        error = FileError("write", path, errno);
-        return false;
-    }
-    return true;
-}
+constexpr mode_t kPublicFileMode = 0644;
+constexpr mode_t kOwnerOnlyMode = 0600;
 
-// A private key is readable by its owner only, whatever the umask and whatever mode an earlier file had:
-// it is written to a new owner-only file beside the target and renamed over it, so that no reader ever
-// sees the key in a file that others may open, or half a key.
-bool WritePrivateOutput(const std::string& path, const uint8_t* data, size_t length, bool hex,
-                        std::string& error) {
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-        error = FileError("write", path, EISDIR);
-        return false;
+// A file written beside its target and renamed over it once everything is written, so that the target is
+// replaced whole or not at all, with a fixed mode whatever the umask or the mode an earlier file had. Only a
+// regular file is ever replaced: a device node, a folder or a socket named by mistake (as root, /dev/full
+// would otherwise be swapped for a key) is refused before anything is written. The content is wiped from
+// memory, since a private key passes through here.
+class StagedFile {
+public:
+    StagedFile(std::string path, mode_t mode) : m_path(std::move(path)), m_mode(mode) {}
+    ~StagedFile() {
+        if (!m_temp.empty()) {
+            unlink(m_temp.c_str());
+        }
     }
-    std::string temp = path + ".XXXXXX";
-    FileDescriptor file(mkostemp(temp.data(), O_CLOEXEC));
-    if (file.Get() < 0) {
-        error = FileError("write", path, errno);
-        return false;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    [[nodiscard]] bool Write(std::string content, std::string& error) {
+        struct stat status {};
+        if (stat(m_path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            error = S_ISDIR(status.st_mode) ? FileError("write", m_path, EISDIR)
+                                            : m_path + " is not a regular file: name a file to write";
+            std::fill(content.begin(), content.end(), '\0');
+            return false;
+        }
+        std::string temp = m_path + ".XXXXXX";
+        FileDescriptor file(mkostemp(temp.data(), O_CLOEXEC));
+        if (file.Get() < 0) {
+            error = FileError("write", m_path, errno);
+            std::fill(content.begin(), content.end(), '\0');
+            return false;
+        }
+        m_temp = temp;
+        const bool written =
+            fchmod(file.Get(), m_mode) == 0 && WriteAll(file.Get(), content) && fsync(file.Get()) == 0;
+        const int writeError = errno;
+        std::fill(content.begin(), content.end(), '\0');
+        if (!written || !file.Close()) {
+            error = FileError("write", m_path, written ? errno : writeError);
+            return false;
+        }
+        return true;
     }
-    std::string content = FileContent(data, length, hex);
-    const bool written =
-        fchmod(file.Get(), 0600) == 0 && WriteAll(file.Get(), content) && fsync(file.Get()) == 0;
-    const int writeError = errno;
-    std::fill(content.begin(), content.end(), '\0');
-    if (!written || !file.Close()) {
-        error = FileError("write", path, written ? errno : writeError);
-        unlink(temp.c_str());
-        return false;
+
+    // Puts the written file in the target's place; the caller commits only after every file of one
+    // command was written, so that a failure leaves none of them changed.
+    [[nodiscard]] bool Commit(std::string& error) {
+        if (rename(m_temp.c_str(), m_path.c_str()) != 0) {
+            error = FileError("write", m_path, errno);
+            return false;
+        }
+        m_temp.clear();
+        return true;
     }
-    if (rename(temp.c_str(), path.c_str()) != 0) {
-        error = FileError("write", path, errno);
-        unlink(temp.c_str());
-        return false;
-    }
-    return true;
+
+private:
+    std::string m_path;
+    mode_t m_mode;
+    std::string m_temp;
+};
+
+bool WriteOutput(const std::string& path, mode_t mode, const uint8_t* data, size_t length, bool hex,
+                 std::string& error) {
+    StagedFile file(path, mode);
+    return file.Write(FileContent(data, length, hex), error) && file.Commit(error);
 }
 
 std::optional<long long> ParseNumber(const std::string& text) {
@@ -308,11 +332,14 @@ int Keygen(const Options& options) {
         return Fail("key generation failed with code " + std::to_string(pair.code));
     }
     const bool hex = options.flags.count("hex") != 0;
+    // Both keys are written before either replaces anything: a private key that cannot be written leaves
+    // no new public key behind that nothing could open.
+    StagedFile publicFile(options.values.at("public"), kPublicFileMode);
+    StagedFile privateFile(options.values.at("private"), kOwnerOnlyMode);
     std::string error;
-    if (!WriteOutput(options.values.at("public"), pair.publicBlob.data(), pair.publicBlob.size(), hex,
-                     error) ||
-        !WritePrivateOutput(options.values.at("private"), pair.privateBlob.data(), pair.privateBlob.size(),
-                            hex, error)) {
+    if (!publicFile.Write(FileContent(pair.publicBlob.data(), pair.publicBlob.size(), hex), error) ||
+        !privateFile.Write(FileContent(pair.privateBlob.data(), pair.privateBlob.size(), hex), error) ||
+        !privateFile.Commit(error) || !publicFile.Commit(error)) {
         return Fail(error);
     }
     return kExitOk;
@@ -518,8 +545,8 @@ int Seal(const Options& options) {
         std::cout << EncodeHex(sealed.data(), sealed.size()) << "\n";
         return kExitOk;
     }
-    if (!WriteOutput(options.values.at("out"), sealed.data(), sealed.size(), options.flags.count("hex") != 0,
-                     error)) {
+    if (!WriteOutput(options.values.at("out"), kOwnerOnlyMode, sealed.data(), sealed.size(),
+                     options.flags.count("hex") != 0, error)) {
         return Fail(error);
     }
     return kExitOk;

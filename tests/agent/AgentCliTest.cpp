@@ -242,6 +242,42 @@ TEST_F(AgentCliTest, FoldersAndUnusablePathsAreNamedInTheMessage) {
     }
 }
 
+// A target that is not a regular file (a device node, a pipe, a folder) is refused before anything is
+// written, and keygen leaves no public key behind when its private key cannot be written.
+TEST_F(AgentCliTest, OnlyRegularFilesAreReplacedAndKeygenWritesBothKeysOrNeither) {
+    const auto& key = testkeys::Key(424, 3);
+    Write("pub", key.publicBlob);
+    const std::string pipe = Path("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string refused = "kelnt-agent: " + pipe + " is not a regular file: name a file to write\n";
+    for (const std::string& arguments :
+         {"keygen --bits 424 --public " + Path("p") + " --private " + pipe,
+          "keygen --bits 424 --public " + pipe + " --private " + Path("q"),
+          "seal --key " + Path("pub") + " --password x --out " + pipe}) {
+        const Outcome outcome = Agent(arguments);
+        EXPECT_EQ(outcome.status, 1) << arguments;
+        EXPECT_EQ(outcome.output, refused) << arguments;
+    }
+    const Outcome toFolder = Agent("keygen --bits 424 --public " + Path("p") + " --private " + m_dir);
+    EXPECT_EQ(toFolder.status, 1);
+    struct stat status {};
+    ASSERT_EQ(lstat(pipe.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode)) << "the pipe is still a pipe";
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir)) {
+        names.push_back(entry.path().filename());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"pipe", "pub"})) << "no key and no temporary file was left";
+
+    // A sealed value has a fixed owner-only mode too.
+    const Outcome sealed = Shell("umask 000 && " + Program() + " seal --key " + Path("pub") +
+                                 " --password x --out " + Path("v"));
+    ASSERT_EQ(sealed.status, 0) << sealed.output;
+    ASSERT_EQ(stat(Path("v").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+}
+
 // Under any umask, and over an earlier file that others could read, the private key ends up owner-only.
 TEST_F(AgentCliTest, KeygenWritesThePrivateKeyForItsOwnerOnly) {
     Write("old-priv", {1, 2, 3});
@@ -255,7 +291,7 @@ TEST_F(AgentCliTest, KeygenWritesThePrivateKeyForItsOwnerOnly) {
         ASSERT_EQ(stat(Path(name).c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 07777, 0600u);
         EXPECT_EQ(stat(Path("pub").c_str(), &status), 0);
-        EXPECT_EQ(status.st_mode & 07777, 0666u) << "a public key follows the umask";
+        EXPECT_EQ(status.st_mode & 07777, 0644u) << "a public key has a fixed mode, not the umask's";
         const Outcome sealed = Agent("seal --key " + Path("pub") + " --password owner --out " + Path("v"));
         ASSERT_EQ(sealed.status, 0) << sealed.output;
         EXPECT_EQ(Agent("unseal --key " + Path(name) + " --in " + Path("v")).output, "owner\n");

@@ -1,5 +1,7 @@
 #include "host/Interpreter.h"
 
+#include "host/NearWords.h"
+
 namespace cvadmin {
 
 std::string OutputField(const std::string& text) {
@@ -41,8 +43,12 @@ CommandResult Interpreter::Execute(const ScriptCommand& command) {
     if (command.words.empty())
         return CommandResult::Ok();
     auto it = m_commands.find(command.words[0]);
-    if (it == m_commands.end())
-        return CommandResult::Error("unknown command " + command.words[0]);
+    if (it == m_commands.end()) {
+        std::vector<std::string> near = NearestWords(command.words[0], CommandNames());
+        if (near.empty())
+            return CommandResult::Error("unknown command " + command.words[0]);
+        return CommandResult::Error("unknown command " + command.words[0] + " (did you mean " + near[0] + "?)");
+    }
     Args args(command.words.begin() + 1, command.words.end());
     CommandResult result = it->second(args);
     for (const auto& check : m_afterCommand) {

@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <strings.h>
 
+#include "host/NearWords.h"
 #include "host/ScriptReader.h"
 
 namespace cvadmin {
@@ -19,14 +21,22 @@ namespace {
 constexpr mode_t kOwnerOnlyFile = 0600;
 constexpr mode_t kOwnerOnlyFolder = 0700;
 
+// A line is judged by the command it could have meant: a password typed after a slip of the keys
+// (`logni`, `dir passwd`, `DIR PASSWORD`) is still a password.
+bool MeansPasswordWord(const std::string& word) {
+    if (word.size() >= 2 && strncasecmp(word.c_str(), "password", word.size()) == 0)
+        return true; // an abbreviation: pa, pass, passw ...
+    return CouldMean(word, "password") || CouldMean(word, "passwd") || CouldMean(word, "pwd");
+}
+
 bool CarriesPassword(const std::vector<std::string>& words, const PasswordFieldTest& isPasswordField) {
     if (words.empty())
         return false;
-    if (words[0] == "login")
+    if (CouldMean(words[0], "login"))
         return words.size() >= 3;
-    if (words[0] == "dir")
-        return words.size() >= 2 && words[1] == "password";
-    if (words[0] == "type" && words.size() >= 2 && isPasswordField) {
+    if (CouldMean(words[0], "dir"))
+        return words.size() >= 2 && MeansPasswordWord(words[1]);
+    if (CouldMean(words[0], "type") && words.size() >= 2 && isPasswordField) {
         int id = 0;
         const std::string& text = words[1];
         auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);

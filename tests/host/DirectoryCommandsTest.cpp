@@ -85,7 +85,9 @@ TEST_F(DirectoryCommandsTest, ErrorsStopTheScriptAndChangeNothing) {
         {"dir add Corp Organization", "cannot add Corp"},
         {"dir grant Corp Admin ACL lots", "decimal"},
         {"dump Nowhere.Corp", "dump Nowhere.Corp"},
-        {"frobnicate", "unknown command"},
+        {"frobnicate", "unknown command frobnicate\n"},
+        {"dupm Nowhere.Corp", "unknown command dupm (did you mean dump?)\n"},
+        {"LS Corp", "unknown command LS (did you mean ls?)\n"},
         {"dir set", "usage"},
     };
     for (const Case& c : cases) {

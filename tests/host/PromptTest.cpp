@@ -199,6 +199,18 @@ TEST(PromptHistoryTest, LinesThatCarryAPasswordNeverReachTheHistory) {
         {"login Admin 's3cret", true}, // an open quote could hide anything
         {"dump Corp # login Admin s3cret", false},
         {"quit", false},
+        // What a password command could have meant, mistyped or in capitals, is kept out too.
+        {"logni Admin s3cret", true},
+        {"LOGIN Admin s3cret", true},
+        {"lgin Admin s3cret", true},
+        {"dir passwd Mary.Sales.Corp s3cret", true},
+        {"DIR PASSWORD Mary.Sales.Corp s3cret", true},
+        {"dri pasword Mary.Sales.Corp s3cret", true},
+        {"dir pass Mary.Sales.Corp s3cret", true},
+        {"tpye 7 s3cret", true},
+        {"dir add Sales.Corp 'Organizational Unit'", false},
+        {"ls Corp", false},
+        {"dump Mary.Sales.Corp Description", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(cvadmin::IsSecretLine(c.line, passwordField), c.secret) << c.line;

@@ -559,27 +559,56 @@ RegistryKey& RegistryKey::operator=(const RegistryKey& other) {
         name = std::move(copy.name);
         values = std::move(copy.values);
         subkeys = std::move(copy.subkeys);
+        subkeyIndex.clear();
     }
     return *this;
 }
 
+namespace {
+
+// Below this many subkeys a plain walk is as quick as the lookup and costs no memory.
+constexpr size_t kIndexedSubkeys = 16;
+
+// Folded as RegistryNameEquals compares, so that the lookup finds exactly what a walk would.
+std::string FoldedName(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded)
+        c = winapitext::LowerAscii(c);
+    return folded;
+}
+
+} // namespace
+
 RegistryKey* RegistryKey::FindSubkey(std::string_view keyName) const {
-    for (const auto& sub : subkeys)
-        if (RegistryNameEquals(sub->name, keyName))
-            return sub.get();
-    return nullptr;
+    if (subkeys.size() < kIndexedSubkeys) {
+        for (const auto& sub : subkeys)
+            if (RegistryNameEquals(sub->name, keyName))
+                return sub.get();
+        return nullptr;
+    }
+    if (subkeyIndex.size() != subkeys.size()) {
+        subkeyIndex.clear();
+        subkeyIndex.reserve(subkeys.size());
+        for (const auto& sub : subkeys)
+            subkeyIndex.emplace(FoldedName(sub->name), sub.get());
+    }
+    auto found = subkeyIndex.find(FoldedName(keyName));
+    return found == subkeyIndex.end() ? nullptr : found->second;
 }
 
 RegistryKey& RegistryKey::SubkeyOrNew(std::string_view keyName) {
     if (RegistryKey* found = FindSubkey(keyName))
         return *found;
     subkeys.push_back(std::make_unique<RegistryKey>(std::string(keyName)));
+    if (!subkeyIndex.empty())
+        subkeyIndex.emplace(FoldedName(keyName), subkeys.back().get());
     return *subkeys.back();
 }
 
 bool RegistryKey::RemoveSubkey(std::string_view keyName) {
     for (auto it = subkeys.begin(); it != subkeys.end(); ++it) {
         if (RegistryNameEquals((*it)->name, keyName)) {
+            subkeyIndex.erase(FoldedName((*it)->name));
             subkeys.erase(it);
             return true;
         }

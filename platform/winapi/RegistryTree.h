@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 enum class RegistryRoot { CurrentUser, LocalMachine };
@@ -27,6 +28,11 @@ struct RegistryKey {
     std::string name;
     std::vector<RegistryValue> values;
     std::vector<std::unique_ptr<RegistryKey>> subkeys;
+    // A lookup of the subkeys by their case-folded name, made once a key holds many (an export from Windows
+    // can hold 100,000 siblings, and reading it would otherwise compare each new key with every earlier
+    // one). It is a cache: the functions below keep it, and it is made anew when its count differs from
+    // the subkeys'.
+    mutable std::unordered_map<std::string, RegistryKey*> subkeyIndex;
 
     RegistryKey() = default;
     explicit RegistryKey(std::string keyName) : name(std::move(keyName)) {}

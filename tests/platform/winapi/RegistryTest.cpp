@@ -339,6 +339,52 @@ TEST_F(RegistryTest, ImportsAHandWrittenFile) {
     RegCloseKey(key);
 }
 
+// An export with many sibling keys: each is found in any letter case, a deleted one is gone, and one made
+// again afterwards or through the API is found as well (the lookup of many subkeys is kept in step).
+TEST_F(RegistryTest, ManySiblingKeysAreFoundDeletedAndMadeAgain) {
+    TestFolder folder;
+    const std::string path = folder.File("many.reg");
+    std::string text = "REGEDIT4\r\n\r\n";
+    const int kKeys = 300;
+    for (int i = 0; i < kKeys; ++i)
+        text += "[HKEY_CURRENT_USER\\Software\\Many\\Key" + std::to_string(i) + "]\r\n\"V\"=\"" +
+                std::to_string(i) + "\"\r\n\r\n";
+    text += "[-HKEY_CURRENT_USER\\Software\\Many\\KEY7]\r\n\r\n";
+    text += "[-HKEY_CURRENT_USER\\Software\\Many\\Key8]\r\n\r\n";
+    text += "[HKEY_CURRENT_USER\\Software\\Many\\key8]\r\n\"V\"=\"again\"\r\n";
+    WriteWholeFile(path, text);
+    RegistryResult result = RegistryUseFile(path);
+    ASSERT_TRUE(result.Ok()) << result.message;
+
+    HKEY made = Create(HKEY_CURRENT_USER, "Software\\Many\\Made Later");
+    RegCloseKey(made);
+    const struct {
+        const char* key;
+        const char* value; // null: the key is not there
+    } cases[] = {
+        {"Software\\Many\\Key0", "0"},          {"SOFTWARE\\many\\kEY299", "299"},
+        {"Software\\Many\\Key150", "150"},      {"Software\\Many\\Key7", nullptr},
+        {"Software\\Many\\Key8", "again"},      {"Software\\Many\\made later", ""},
+        {"Software\\Many\\Key300", nullptr},
+    };
+    for (const auto& c : cases) {
+        HKEY key = nullptr;
+        const LONG opened = RegOpenKeyExA(HKEY_CURRENT_USER, c.key, 0, KEY_READ, &key);
+        if (c.value == nullptr) {
+            EXPECT_EQ(opened, ERROR_FILE_NOT_FOUND) << c.key;
+            continue;
+        }
+        ASSERT_EQ(opened, ERROR_SUCCESS) << c.key;
+        std::string read;
+        DWORD size = 0;
+        if (c.value[0] != '\0') {
+            EXPECT_EQ(QueryString(key, "V", 64, &read, &size), ERROR_SUCCESS) << c.key;
+            EXPECT_EQ(read, c.value) << c.key;
+        }
+        RegCloseKey(key);
+    }
+}
+
 TEST_F(RegistryTest, MalformedFilesAreRefusedAndLeftAlone) {
     using namespace std::string_literals;
     struct Case {

@@ -19,6 +19,7 @@
 #include "host/HelpCommand.h"
 #include "host/HostCommands.h"
 #include "host/Interpreter.h"
+#include "host/Languages.h"
 #include "host/ModuleCommands.h"
 #include "host/Options.h"
 #include "host/PasswordEntry.h"
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
         std::cerr << "cvadmin: " << parsed.error << "\n" << cvadmin::UsageText();
         return kExitUsage;
     }
-    const cvadmin::Options& options = parsed.options;
+    cvadmin::Options& options = parsed.options;
     if (options.help || options.version) {
         std::cout << (options.help ? cvadmin::HelpText() : cvadmin::VersionText());
         return 0;
@@ -138,6 +139,14 @@ int main(int argc, char** argv) {
             return Fail(error);
         std::cout << "sample directory made in " << options.sampleFile << "\n";
         return 0;
+    }
+    // A language that is not installed would run the whole script without the module: nothing runs.
+    if (!options.language.empty()) {
+        std::string error;
+        std::optional<std::string> language = cvadmin::ResolveLanguage(options.language, error);
+        if (!language)
+            return Fail("--lang: " + error);
+        options.language = *language;
     }
     if (options.helpSection)
         return cvadmin::RunHelpCommand(options, std::cout, std::cerr);

@@ -53,6 +53,8 @@ TEST_F(LanguageProgramTest, HelpPrintsTheSectionOfTheChosenLanguage) {
         {{"help", "--lang", "German", "4"}, "", "NT-Benutzer anlegen\nLegt einen neuen NT-Benutzer"},
         {{"help", "11"}, german, "Identifikation des NT-Benutzers\nVollständiger Name, Beschreibung"},
         {{"help", "11", "--lang", "English"}, german, "NT user identification\nThe NT user's full name"},
+        {{"help", "64", "--lang", "german"}, "", "NT-Benutzer umbenennen\nGeben Sie den neuen Namen"},
+        {{"help", "11", "--lang", "ENGLISH"}, german, "NT user identification\nThe NT user's full name"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1] + (c.registry.empty() ? "" : " with the registry's German"));
@@ -82,7 +84,7 @@ TEST_F(LanguageProgramTest, HelpRefusesWhatItCannotShow) {
         {{"help", "4x"}, 2, "error | 0 | help: \"4x\" is not a help context number\n"},
         {{"help", "5", "--lang", "Klingon"},
          2,
-         "error | 0 | help: there is no help file for the language Klingon (" + lib + "Klingon/qor.hlp)\n"},
+         "error | 0 | --lang: no language Klingon is installed; installed: English, German\n"},
     };
     for (const Case& c : cases) {
         RunResult r = Run(c.args);
@@ -90,6 +92,16 @@ TEST_F(LanguageProgramTest, HelpRefusesWhatItCannotShow) {
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.err);
     }
+    // A run in a language that is not installed would go on without the module: nothing runs at all.
+    RunResult unknown = Run({"--store", "s.db", "--registry", "r.reg", "--lang", "Klingon", "-c",
+                             "dir add Corp Organization"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "error | 0 | --lang: no language Klingon is installed; installed: English, German\n");
+    EXPECT_FALSE(fs::exists(m_dir / "s.db"));
+    RunResult lower = Run({"--store", "s.db", "--registry", "r.reg", "--lang", "german", "-c", "tools"});
+    EXPECT_EQ(lower.status, 0) << lower.err;
+    EXPECT_EQ(lower.out, "NT-Integration... | grayed | off\n");
+
     RunResult none = Run({"help"});
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err.rfind("cvadmin: help needs a context number\n", 0), 0u) << none.err;

@@ -42,8 +42,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     ParseResult result;
     Options& o = result.options;
     if (!args.empty() && args[0] == "sample") {
+        if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+            o.help = true;
+            return result;
+        }
         if (args.size() != 2) {
             result.error = "sample takes one file name";
+            return result;
+        }
+        // A word that looks like an option is never taken for the file to make.
+        if (!args[1].empty() && args[1][0] == '-') {
+            result.error = "sample takes a file name, not the option " + args[1] +
+                           " (a file whose name begins with - is written ./" + args[1] + ")";
             return result;
         }
         o.sample = true;

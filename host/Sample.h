@@ -33,5 +33,7 @@ inline constexpr const char* kSampleNtSystems[] = {"NTDOM.Corp", "WKS1.Corp", "B
 inline constexpr const char* kSampleAdminPassword = "admin-secret";
 inline constexpr const char* kSampleOperator = "Operator.Sales.Corp";
 inline constexpr const char* kSampleOperatorPassword = "operator-secret";
+inline constexpr const char* kSampleUser = "Mary.Sales.Corp";
+inline constexpr const char* kSampleUserPassword = "mary-secret";
 
 } // namespace cvadmin

@@ -137,7 +137,11 @@ int main(int argc, char** argv) {
         std::string error = cvadmin::MakeSampleDirectory(options.sampleFile);
         if (!error.empty())
             return Fail(error);
-        std::cout << "sample directory made in " << options.sampleFile << "\n";
+        std::cout << "sample directory made in " << options.sampleFile << "\n"
+                  << "sign in as Admin (password " << cvadmin::kSampleAdminPassword << "), "
+                  << cvadmin::kSampleOperator << " (" << cvadmin::kSampleOperatorPassword << ") or "
+                  << cvadmin::kSampleUser << " (" << cvadmin::kSampleUserPassword << ")\n"
+                  << "open it: cvadmin --store " << options.sampleFile << " --login Admin\n";
         return 0;
     }
     // A language that is not installed would run the whole script without the module: nothing runs.

@@ -77,6 +77,10 @@ TEST_F(CvadminProgramTest, ADamagedStoreIsRefusedAndLeftAsItWas) {
 TEST_F(CvadminProgramTest, SampleMakesATreeThatSignsInWithItsPassword) {
     RunResult made = Run({"sample", "sample.db"});
     ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(made.out, "sample directory made in sample.db\n"
+                        "sign in as Admin (password admin-secret), Operator.Sales.Corp (operator-secret) or "
+                        "Mary.Sales.Corp (mary-secret)\n"
+                        "open it: cvadmin --store sample.db --login Admin\n");
     RunResult again = Run({"sample", "sample.db"});
     EXPECT_EQ(again.status, 2) << "the sample must not overwrite a store";
     for (const char* system : {"NTDOM", "WKS1", "BRANCH"}) {

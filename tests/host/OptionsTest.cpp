@@ -35,6 +35,12 @@ TEST(OptionsTest, ReadsEveryForm) {
     ASSERT_EQ(sample.error, "");
     EXPECT_TRUE(sample.options.sample);
     EXPECT_EQ(sample.options.sampleFile, "x.db");
+    for (const char* help : {"--help", "-h"}) {
+        cvadmin::ParseResult asked = ParseCommandLine({"sample", help});
+        EXPECT_EQ(asked.error, "") << help;
+        EXPECT_TRUE(asked.options.help) << help;
+        EXPECT_FALSE(asked.options.sample) << help << " is never a file name";
+    }
 }
 
 TEST(OptionsTest, RefusesBadCommandLines) {
@@ -51,6 +57,10 @@ TEST(OptionsTest, RefusesBadCommandLines) {
         {{"--bogus"}, "unknown argument --bogus"},
         {{"sample"}, "sample takes one file name"},
         {{"sample", "a", "b"}, "sample takes one file name"},
+        {{"sample", "--store"}, "sample takes a file name, not the option --store (a file whose name begins "
+                                "with - is written ./--store)"},
+        {{"sample", "-"}, "sample takes a file name, not the option - (a file whose name begins with - is "
+                          "written ./-)"},
         {{"--lang", "../etc"}, "--lang takes a language name, not a path"},
         {{"--lang", ".."}, "--lang takes a language name, not a path"},
     };

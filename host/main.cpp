@@ -30,6 +30,7 @@
 #include "host/services/SnapinLoader.h"
 #include "module/core/Language.h"
 #include "platform/dirclient/DirClient.h"
+#include "platform/dirclient/DirStore.h"
 #include "platform/ui/window/FrameTexts.h"
 #include "platform/winapi/WinApi.h"
 
@@ -118,6 +119,21 @@ std::optional<std::string> TakePassword(const cvadmin::Options& options, std::st
     return password;
 }
 
+// The folder a store file is to be in, when that folder is missing or is no folder: the store itself can
+// only say that it found no such object, which points nowhere near the mistake.
+std::string MissingFolderProblem(const std::string& file) {
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    if (folder.empty())
+        return {};
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(folder, error);
+    if (std::filesystem::is_directory(status))
+        return {};
+    if (std::filesystem::exists(status))
+        return folder.string() + " is not a folder";
+    return "there is no folder " + folder.string();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -134,6 +150,9 @@ int main(int argc, char** argv) {
     }
 
     if (options.sample) {
+        if (std::string problem = MissingFolderProblem(options.sampleFile);
+            !dirclient::IsLdapUrl(options.sampleFile) && !problem.empty())
+            return Fail("cannot make the store " + options.sampleFile + ": " + problem);
         std::string error = cvadmin::MakeSampleDirectory(options.sampleFile);
         if (!error.empty())
             return Fail(error);
@@ -178,6 +197,10 @@ int main(int argc, char** argv) {
             storeFile = cvadmin::DefaultStorePath();
             std::error_code ignored;
             std::filesystem::create_directories(std::filesystem::path(storeFile).parent_path(), ignored);
+        }
+        if (!dirclient::IsLdapUrl(storeFile)) {
+            if (std::string problem = MissingFolderProblem(storeFile); !problem.empty())
+                return Fail("cannot open the directory store " + storeFile + ": " + problem);
         }
         opened = DirOpenStore(storeFile.c_str(), 1);
     }

@@ -584,6 +584,25 @@ TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {
     }
     EXPECT_FALSE(fs::exists(m_dir / "s.db")) << "no store is made for a script that cannot run";
 
+    // A store or a sample in a folder that is not there says so, not that some object is missing.
+    std::ofstream(m_dir / "plain") << "a file\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } folders[] = {
+        {{"--store", "nowhere/s.db", "--registry", "r.reg", "-c", "ls"},
+         "error | 0 | cannot open the directory store nowhere/s.db: there is no folder nowhere\n"},
+        {{"--store", "plain/s.db", "--registry", "r.reg", "-c", "ls"},
+         "error | 0 | cannot open the directory store plain/s.db: plain is not a folder\n"},
+        {{"sample", "nowhere/s.db"}, "error | 0 | cannot make the store nowhere/s.db: there is no folder nowhere\n"},
+    };
+    for (const auto& c : folders) {
+        RunResult r = Run(c.args);
+        EXPECT_EQ(r.status, 2) << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "nowhere"));
+
     RunResult emptyStore = Run({"--store", "", "--registry", "r.reg", "-c", "ls"});
     EXPECT_EQ(emptyStore.status, 2);
     EXPECT_EQ(emptyStore.err.rfind("cvadmin: --store needs a file name\nusage: ", 0), 0u) << emptyStore.err;

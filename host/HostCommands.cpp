@@ -63,6 +63,16 @@ std::optional<long> SendToObjectClass(const std::string& className, const std::s
     return answer;
 }
 
+// A host message the snap-in answered -1. When the person met something on the way (a message box saying
+// why, a dialog the script cancelled, a question it answered) the refusal is the person's own outcome, as
+// scripts have always read it; when nothing at all was shown, the script would go on as if the action had
+// been done, so the refusal is an error of the line that says what was refused.
+CommandResult Refused(unsigned long shownBefore, const std::string& what) {
+    if (g_interpreter->ShownCount() != shownBefore)
+        return CommandResult::Ok();
+    return CommandResult::Error(what + ": the module refused it and showed no reason");
+}
+
 // The directory client's own splitting, so the host reads names exactly as the store does.
 std::string ContainerOf(const std::string& fullName) {
     std::vector<std::string> leaves;
@@ -220,12 +230,13 @@ CommandResult Create(const Args& args) {
         return Usage("create CLASS PARENT");
     for (;;) {
         char name[kObjectNameBuffer] = {};
+        const unsigned long shown = g_interpreter->ShownCount();
         std::optional<long> answer =
             SendToObjectClass(args[0], args[1], 258, reinterpret_cast<unsigned long>(name));
         if (!answer)
             return CommandResult::Error("create: the class " + args[0] + " is not registered");
         if (*answer == -1 || name[0] == '\0')
-            return CommandResult::Ok();
+            return Refused(shown, "create " + args[0] + " in " + args[1]);
         g_interpreter->Out() << "created | " << OutputField(name) << "\n";
         if (*answer == kCreatedShowDetails) {
             // One sheet at a time: with one open already the new object's details wait for the person.
@@ -247,10 +258,11 @@ CommandResult Rename(const Args& args) {
     if (!className)
         return CommandResult::Error("rename: " + error);
     char buffer[kObjectNameBuffer] = {};
+    const unsigned long shown = g_interpreter->ShownCount();
     std::optional<long> answer =
         SendToObjectClass(*className, object, 261, reinterpret_cast<unsigned long>(buffer));
     if (answer && *answer == -1)
-        return CommandResult::Ok(); // the snap-in refused: a person sees nothing happen
+        return Refused(shown, "rename " + object);
     if (answer && buffer[0] != '\0')
         return CommandResult::Ok(); // the snap-in renamed the object itself
     const std::string newName = Join(args[1], ContainerOf(object));
@@ -269,9 +281,10 @@ CommandResult Move(const Args& args) {
     std::optional<std::string> className = BaseClassOf(object, error);
     if (!className)
         return CommandResult::Error("move: " + error);
+    const unsigned long shown = g_interpreter->ShownCount();
     std::optional<long> answer = SendToObjectClass(*className, object, 265);
     if (answer && *answer == -1)
-        return CommandResult::Ok();
+        return Refused(shown, "move " + object);
     std::string from = ContainerOf(object);
     std::string to = args[1];
     if (DirOutcome moved = DirectoryOps::Move(object, to); !moved.Ok())
@@ -289,9 +302,10 @@ CommandResult Delete(const Args& args) {
     std::optional<std::string> className = BaseClassOf(args[0], error);
     if (!className)
         return CommandResult::Error("delete: " + error);
+    const unsigned long shown = g_interpreter->ShownCount();
     std::optional<long> answer = SendToObjectClass(*className, args[0], 263);
     if (answer && *answer == -1)
-        return CommandResult::Ok();
+        return Refused(shown, "delete " + args[0]);
     DirOutcome removed = DirectoryOps::Remove(args[0]);
     return removed.Ok() ? CommandResult::Ok() : CommandResult::Error(removed.error);
 }
@@ -303,9 +317,10 @@ CommandResult Copy(const Args& args) {
     std::optional<std::string> className = BaseClassOf(args[0], error);
     if (!className)
         return CommandResult::Error("copy: " + error);
+    const unsigned long shown = g_interpreter->ShownCount();
     std::optional<long> answer = SendToObjectClass(*className, args[0], 264);
     if (answer && *answer == -1)
-        return CommandResult::Ok();
+        return Refused(shown, "copy " + args[0]);
     if (DirOutcome copied = DirectoryOps::Copy(args[0], args[1], *className); !copied.Ok())
         return CommandResult::Error(copied.error);
     // The copy is made; a group that does not take it is reported, not an error of the copy.
@@ -325,6 +340,12 @@ CommandResult Template(const Args& args) {
     const std::string& user = args[0];
     std::string templateName = args[1];
     std::string error;
+    // A template that is not there would leave a new user made for nothing.
+    std::optional<std::string> templateClass = BaseClassOf(templateName, error);
+    if (!templateClass)
+        return CommandResult::Error("template: " + error);
+    if (*templateClass != "Template")
+        return CommandResult::Error("template: " + templateName + " is a " + *templateClass + ", not a Template");
     if (!BaseClassOf(user, error)) {
         if (DirOutcome added = DirectoryOps::Add(user, "User"); !added.Ok())
             return CommandResult::Error(added.error);
@@ -341,6 +362,7 @@ CommandResult Browse(const Args& args) {
 }
 
 BrowseAnswer AnswerBrowse(const BrowseQuery& query) {
+    g_interpreter->NoteShown();
     if (g_browseQueue.empty()) {
         g_browseError = "the browser opened and no browse was queued";
         return {};

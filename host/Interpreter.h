@@ -62,6 +62,12 @@ public:
 
     std::ostream& Out() { return m_out; }
 
+    // What a person met during the run: message boxes, modal dialogs that took the script's lines, the
+    // browser. A command compares the count before and after it, to tell a refusal the person saw (and so
+    // answered or cancelled) from one that showed nothing at all.
+    void NoteShown() { ++m_shown; }
+    [[nodiscard]] unsigned long ShownCount() const { return m_shown; }
+
 private:
     std::ostream& m_out;
     std::ostream& m_err;
@@ -72,6 +78,7 @@ private:
     bool m_stopOnError = true;
     bool m_stopped = false;
     int m_status = 0;
+    unsigned long m_shown = 0;
 };
 
 // One field of an output line: line breaks are written `\n` so that every record stays on one line.

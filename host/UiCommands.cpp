@@ -23,6 +23,7 @@ public:
     explicit ScriptDriver(Interpreter& interpreter) : m_interpreter(interpreter) {}
 
     bool NextAction(ModalContext& context) override {
+        m_interpreter.NoteShown();
         if (!m_interpreter.RunNextCommand() || m_interpreter.Stopped()) {
             // The script has nothing more for this window: a person walking away closes it with Cancel.
             EndDialog(context.window, IDCANCEL);

@@ -378,6 +378,14 @@ TEST_F(CvadminSheetTest, AUserMadeFromATemplateGetsItsNtAccounts) {
               "Paul.NTDOM.Corp | KEL:QDS User | 1 | Paul.Sales.Corp\n"
               "Paul.NTDOM.Corp | KEL:Primary Group | 1 | Domain Users.NTDOM.Corp\n"
               "Paul.NTDOM.Corp | KEL:Must Change Password | 7 | true\n");
+
+    // A template that is not there, or an object that is no template, makes nothing.
+    for (const char* line : {"template Anna.Sales.Corp 'No Staff.Sales.Corp'", "template Anna.Sales.Corp Sales.Corp"}) {
+        RunResult refused = AsAdmin(line);
+        EXPECT_EQ(refused.status, 1) << line;
+        EXPECT_EQ(refused.err.rfind("error | 1 | template: ", 0), 0u) << refused.err;
+        EXPECT_EQ(AsAdmin("ls Sales.Corp").out.find("Anna"), std::string::npos) << line;
+    }
 }
 
 TEST_F(CvadminSheetTest, ACopiedAccountJoinsTheOriginalsGroupsOnBothSidesAndHoldsNoHalfLink) {

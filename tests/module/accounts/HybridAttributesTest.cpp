@@ -1,7 +1,7 @@
 // The attributes sheet of a directory user's NT account as an administrator meets it from the NT accounts
 // page: open it, find pages by title, type, click, close with OK, then the User's apply saves; check what
 // the directory holds and which messages were shown.
-#include "UserPagesWorld.h"
+#include "AccountsWorld.h"
 
 #include "agent/KeyGenerator.h"
 #include "agent/Unsealer.h"
@@ -335,4 +335,48 @@ TEST_F(HybridAttributesTest, AMissingExpirePasswordReadsAsCanExpireHereAndOnTheA
         m_sheet->Close(2);
         EXPECT_EQ(Flag(kAccount, kAttrExpirePassword), c.stored ? (*c.stored ? "true" : "false") : "");
     }
+}
+
+// The sheet as it is reached: from the NT accounts page of the User's details, which writes what the sheet
+// collected at its own apply.
+class HybridAttributesFromTheUserTest : public AccountsWorld {
+protected:
+    void SetUp() override {
+        AccountsWorld::SetUp();
+        ASSERT_EQ(AgentKey().code, agent::kKeygenOk);
+        CDirContext dir;
+        DirOctetString key{static_cast<uint32_t>(AgentKey().publicBlob.size()),
+                           const_cast<uint8_t*>(AgentKey().publicBlob.data())};
+        ASSERT_EQ(SetAttrValue(dir.Get(), kDomain, kAttrKelPublicKey, kSyntaxOctetString, &key), 1);
+    }
+    void TearDown() override {
+        ForgetHybridAttributes();
+        AccountsWorld::TearDown();
+    }
+};
+
+TEST_F(HybridAttributesFromTheUserTest, ASheetCancelledIsNotWrittenByTheUsersLaterApply) {
+    HWND page = OpenAccounts(kMary);
+    AddThrough(page, {kPickNtd});
+    ASSERT_TRUE(m_sheet->Ok());
+    const std::string expireBefore = Flag(kMaryNtd, kAttrExpirePassword);
+
+    page = OpenAccounts(kMary);
+    ASSERT_EQ(SelectItems(page, kIdcAccountList, {"NTD.Corp"}), UiActionError::None);
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        HWND id = modal.ActivePage();
+        ASSERT_EQ(TypeText(id, kIdcAttrPassword, "Cancelled1"), UiActionError::None);
+        ASSERT_EQ(TypeText(id, kIdcAttrConfirm, "Cancelled1"), UiActionError::None);
+        ASSERT_EQ(Click(id, kIdcAttrDisabled), UiActionError::None);
+        EXPECT_EQ(Click(modal.window, IDCANCEL), UiActionError::None);
+    });
+    ASSERT_EQ(Click(page, kIdcAccountAttributes), UiActionError::None);
+    // Another account added: the User's details are applied for it.
+    AddThrough(page, {kPickWs});
+    ASSERT_TRUE(m_sheet->Ok());
+    EXPECT_EQ(ServerList(kMary), (std::vector<std::string>{kMaryNtd, kMaryWs}));
+    EXPECT_FALSE(Unsealed(kMaryNtd).has_value());
+    EXPECT_EQ(Flag(kMaryNtd, kAttrLoginDisabled), "");
+    EXPECT_EQ(Flag(kMaryNtd, kAttrExpirePassword), expireBefore);
+    EXPECT_TRUE(ShownIds().empty());
 }

@@ -18,6 +18,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -76,6 +78,19 @@ void Wipe(CString& secret) {
     secret.Empty();
 }
 
+// A copy of a secret, wiped when it goes, for a page that must be able to put back what was typed.
+class KeptSecret {
+public:
+    explicit KeptSecret(const CString& text) : m_text(text) {}
+    KeptSecret(const KeptSecret&) = default;
+    KeptSecret& operator=(const KeptSecret&) = delete;
+    ~KeptSecret() { Wipe(m_text); }
+    void PutInto(CString& target) const { target = m_text; }
+
+private:
+    CString m_text;
+};
+
 // A row of the groups list: shown by its leaf, kept by the full name the directory gave, so that a group of
 // another container is never rewritten under the account's NT system.
 class CGroupRow : public CListItem {
@@ -106,7 +121,7 @@ BOOL EditHybridAttributes(const char* account, BOOL mayEdit, CWnd* parent) {
     if (!sheet) {
         sheet = std::make_unique<CHybridAttributes>(account, mayEdit, parent);
     }
-    return sheet->DoModal() == IDOK && sheet->WasChanged() ? TRUE : FALSE;
+    return sheet->Edit() ? TRUE : FALSE;
 }
 
 LONG SaveHybridAttributes(const char* account) {
@@ -147,6 +162,25 @@ CHybridAttributes::CHybridAttributes(const char* account, BOOL mayEdit, CWnd* pa
     if (m_hasLogin) {
         AddPage(&m_loginPage);
     }
+}
+
+bool CHybridAttributes::Edit() {
+    // What an earlier OK collected stays for the User's apply; what this opening changed goes with a Cancel,
+    // or the apply would write a password, flags and group removals that the person cancelled.
+    const std::function<void()> restore[] = {
+        [this, changed = m_changedFlag] { m_changedFlag = changed; },
+        m_idPage.Keep(),
+        m_grpsPage.Keep(),
+        m_loginPage.Keep(),
+        m_profilePage.Keep(),
+    };
+    if (DoModal() == IDOK) {
+        return m_changedFlag != FALSE;
+    }
+    for (const auto& putBack : restore) {
+        putBack();
+    }
+    return false;
 }
 
 LONG CHybridAttributes::Save() {
@@ -215,8 +249,9 @@ BOOL CHybridPage_ID::OnInitDialog() {
         auto readFlag = [&](const char* attr, int* member, bool inverted) {
             DirValuePtr value = ReadAttrValueOwned(ctx, account, attr, kSyntaxBoolean);
             const int byte = value ? *static_cast<const int8_t*>(value.get()) : 0;
-            *member = inverted ? (byte == 0 ? 1 : 0) : (byte != 0 ? 1 : 0);
-            // A missing value reads as false; a refused one shows nothing the page may write over.
+            // A missing value leaves the box cleared, inverted or not, as on every other page that shows
+            // these flags; a refused one shows nothing the page may write over.
+            *member = !value ? 0 : inverted ? (byte == 0 ? 1 : 0) : (byte != 0 ? 1 : 0);
             return value != nullptr || !ReadRefused();
         };
         m_writable[3] = !m_workgroup && readFlag(kAttrGlobalAccount, &m_globalAccount, false) &&
@@ -260,6 +295,35 @@ BOOL CHybridPage_ID::OnInitDialog() {
     return TRUE;
 }
 
+std::function<void()> CHybridPage_ID::Keep() {
+    return
+        [this, loaded = m_loaded, modified = m_modified, passwordChanged = m_passwordChanged,
+         flagChanged = m_flagChanged, noSelfChange = m_noSelfChange, workgroup = m_workgroup, name = m_name,
+         directoryUser = m_directoryUser, disabled = m_disabled, neverExpires = m_neverExpires,
+         mustChange = m_mustChange, globalAccount = m_globalAccount, password = KeptSecret(m_password),
+         confirmation = KeptSecret(m_confirmation), writable = std::to_array(m_writable)] {
+            if (!loaded) {
+                // The next opening loads the account afresh, and reads the key again.
+                m_publicKey.reset();
+            }
+            m_loaded = loaded;
+            m_modified = modified;
+            m_passwordChanged = passwordChanged;
+            m_flagChanged = flagChanged;
+            m_noSelfChange = noSelfChange;
+            m_workgroup = workgroup;
+            m_name = name;
+            m_directoryUser = directoryUser;
+            m_disabled = disabled;
+            m_neverExpires = neverExpires;
+            m_mustChange = mustChange;
+            m_globalAccount = globalAccount;
+            password.PutInto(m_password);
+            confirmation.PutInto(m_confirmation);
+            std::copy(writable.begin(), writable.end(), m_writable);
+        };
+}
+
 void CHybridPage_ID::Changed() {
     m_modified = TRUE;
     m_owner->SetChanged();
@@ -267,6 +331,7 @@ void CHybridPage_ID::Changed() {
 }
 
 void CHybridPage_ID::OnFlag() {
+    m_flagChanged = TRUE;
     Changed();
 }
 
@@ -302,7 +367,15 @@ BOOL CHybridPage_ID::OnKillActive() {
             AfxMessageBox(kMsgPasswordMismatch, MB_OK | MB_ICONEXCLAMATION);
             return FALSE;
         }
-        if (m_password.IsEmpty() && AfxMessageBox(kMsgEmptyPassword, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        if (m_password.IsEmpty()) {
+            // Without a Yes the password stays as it is; staying on the page instead would hold the person
+            // there until a Yes or a Cancel that loses everything typed.
+            if (AfxMessageBox(kMsgEmptyPassword, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+                m_passwordChanged = FALSE;
+                m_modified = m_flagChanged ? TRUE : FALSE;
+            }
+        } else if (!PasswordConverts(m_password)) {
+            GotoDlgCtrl(GetDlgItem(kIdcAttrPassword));
             return FALSE;
         }
     }
@@ -344,6 +417,7 @@ LONG CHybridPage_ID::Save(const char* account) {
     }
     m_modified = FALSE;
     m_passwordChanged = FALSE;
+    m_flagChanged = FALSE;
     Wipe(m_password);
     Wipe(m_confirmation);
     m_publicKey.reset();
@@ -451,6 +525,22 @@ BOOL CHybridPage_Grps::OnInitDialog() {
     GetDlgItem(kIdcGrpsAdd)->EnableWindow(m_mayEdit);
     SetDlgItemText(kIdcGrpsPrimary, GetLeafName(m_primary));
     return TRUE;
+}
+
+std::function<void()> CHybridPage_Grps::Keep() {
+    return [this, loaded = m_loaded, mayEdit = m_mayEdit, modified = m_modified, domain = m_domain,
+            primary = m_primary, primaryChosen = m_primaryChosen, read = m_read, removed = m_removed,
+            listed = m_listed] {
+        m_loaded = loaded;
+        m_mayEdit = mayEdit;
+        m_modified = modified;
+        m_domain = domain;
+        m_primary = primary;
+        m_primaryChosen = primaryChosen;
+        m_read.Copy(read);
+        m_removed.Copy(removed);
+        m_listed.Copy(listed);
+    };
 }
 
 void CHybridPage_Grps::Changed() {
@@ -650,6 +740,18 @@ BOOL CHybridPage_Login::OnInitDialog() {
     return TRUE;
 }
 
+std::function<void()> CHybridPage_Login::Keep() {
+    return [this, loaded = m_loaded, modified = m_modified, writable = m_writable, mode = m_mode,
+            names = std::to_array(m_names), beyond = m_beyond] {
+        m_loaded = loaded;
+        m_modified = modified;
+        m_writable = writable;
+        m_mode = mode;
+        std::copy(names.begin(), names.end(), m_names);
+        m_beyond.Copy(beyond);
+    };
+}
+
 void CHybridPage_Login::OnAll() {
     m_mode = 0;
     EnableFields(FALSE);
@@ -770,6 +872,23 @@ BOOL CHybridPage_Profile::OnInitDialog() {
                      m_mode == 0 ? kIdcProfileLocalButton : kIdcProfileNetworkButton);
     UpdateData(FALSE);
     return TRUE;
+}
+
+std::function<void()> CHybridPage_Profile::Keep() {
+    return [this, loaded = m_loaded, modified = m_modified, mode = m_mode, commonName = m_commonName,
+            profilePath = m_profilePath, script = m_script, localPath = m_localPath,
+            networkPath = m_networkPath, drive = m_drive, writable = std::to_array(m_writable)] {
+        m_loaded = loaded;
+        m_modified = modified;
+        m_mode = mode;
+        m_commonName = commonName;
+        m_profilePath = profilePath;
+        m_script = script;
+        m_localPath = localPath;
+        m_networkPath = networkPath;
+        m_drive = drive;
+        std::copy(writable.begin(), writable.end(), m_writable);
+    };
 }
 
 void CHybridPage_Profile::OnFieldChange() {

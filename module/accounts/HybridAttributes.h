@@ -18,6 +18,8 @@
 #include "platform/ui/window/Controls.h"
 #include "platform/ui/window/PropertySheet.h"
 
+#include <functional>
+
 constexpr UINT kIdsHybridAttributesCaption = 301;
 constexpr char kHybridAttributesIcon[] = "IDI_TORVEL";
 constexpr UINT kIddHybridPageId = 302;
@@ -45,8 +47,6 @@ constexpr int kAttrWorkstationFields = 8;
 constexpr int kIdcAttrWorkstationEdits[kAttrWorkstationFields] = {1141, 1008, 1084, 1085,
                                                                   1088, 1089, 1086, 1087};
 
-// An empty new password: asks whether to store it (yes/no).
-constexpr UINT kMsgEmptyPassword = 20;
 constexpr UINT kMsgGlobalAccountNotStored = 57372;
 
 class CHybridAttributes;
@@ -67,6 +67,8 @@ public:
     BOOL OnKillActive() override;
     void OnHelp() override;
     LONG Save(const char* account);
+    // What the page holds now; calling the answer puts it back (a cancelled opening of the sheet).
+    std::function<void()> Keep();
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -81,6 +83,8 @@ private:
     BOOL m_loaded = FALSE;
     BOOL m_modified = FALSE;
     BOOL m_passwordChanged = FALSE;
+    // A box was clicked: the page stays changed when a typed password is dropped.
+    BOOL m_flagChanged = FALSE;
     BOOL m_noSelfChange = FALSE;
     BOOL m_workgroup = FALSE;
     DirValuePtr m_publicKey;
@@ -101,6 +105,8 @@ public:
     explicit CHybridPage_Grps(CHybridAttributes* sheet);
     BOOL OnInitDialog() override;
     LONG Save(const char* account);
+    // What the page holds now; calling the answer puts it back (a cancelled opening of the sheet).
+    std::function<void()> Keep();
 
 protected:
     void OnAdd();
@@ -133,6 +139,8 @@ public:
     explicit CHybridPage_Login(CHybridAttributes* sheet);
     BOOL OnInitDialog() override;
     LONG Save(const char* account);
+    // What the page holds now; calling the answer puts it back (a cancelled opening of the sheet).
+    std::function<void()> Keep();
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -159,6 +167,8 @@ public:
     BOOL OnInitDialog() override;
     BOOL OnKillActive() override;
     LONG Save(const char* account);
+    // What the page holds now; calling the answer puts it back (a cancelled opening of the sheet).
+    std::function<void()> Keep();
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -191,6 +201,9 @@ public:
     [[nodiscard]] BOOL HasLogin() const { return m_hasLogin; }
     void SetChanged() { m_changedFlag = TRUE; }
     [[nodiscard]] BOOL WasChanged() const { return m_changedFlag; }
+    // Runs the sheet modally: true when it closed with OK and something is to be saved. A Cancel leaves the
+    // sheet as it was when it opened, so only what an OK collected is saved.
+    bool Edit();
     LONG Save();
 
 private:

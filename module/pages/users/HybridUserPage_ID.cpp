@@ -63,6 +63,7 @@ void CHybridUserPage_ID::DoDataExchange(CDataExchange* dx) {
 void CHybridUserPage_ID::ForgetAccount() {
     m_modified = FALSE;
     m_passwordTyped = FALSE;
+    m_flagClicked = false;
     m_cannotChange = 0;
     m_containerName.Empty();
     m_publicKey.reset();
@@ -190,6 +191,7 @@ void CHybridUserPage_ID::OnConfirmChange() {
 
 void CHybridUserPage_ID::OnFlagClicked() {
     m_modified = TRUE;
+    m_flagClicked = true;
     NotifyChanged(TRUE);
 }
 
@@ -216,6 +218,17 @@ BOOL CHybridUserPage_ID::Validate() {
     }
     if (m_passwordTyped && std::strcmp(m_password, m_confirmation) != 0) {
         AfxMessageBox(kMsgPasswordMismatch, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    if (m_passwordTyped && m_password.IsEmpty()) {
+        // A field typed into and emptied again is no request for an empty password: without a Yes the
+        // password stays as it is, and a page changed by nothing else writes nothing.
+        if (AfxMessageBox(kMsgEmptyPassword, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            m_passwordTyped = FALSE;
+            m_modified = m_flagClicked ? TRUE : FALSE;
+        }
+    } else if (m_passwordTyped && !PasswordConverts(m_password)) {
+        GotoDlgCtrl(GetDlgItem(kIdcHybridPassword));
         return FALSE;
     }
     return TRUE;
@@ -258,6 +271,7 @@ LONG CHybridUserPage_ID::WriteChanges(const char* objectName) {
     }
     m_modified = FALSE;
     m_passwordTyped = FALSE;
+    m_flagClicked = false;
     Wipe(m_password);
     Wipe(m_confirmation);
     m_publicKey.reset();

@@ -32,8 +32,10 @@ public:
     DLGPROC GetDialogProc() override;
     BOOL Help() override { return ShowHelp(kHelpHybridUserId); }
     BOOL OnInitDialog() override;
-    // Refuses (0) must-change for a directory user who may not change its password (message 27), and a
-    // password that differs from its confirmation (message 19).
+    // Refuses (0) must-change for a directory user who may not change its password (message 27), a password
+    // that differs from its confirmation (message 19) and one the NT side cannot take (too long, or a
+    // character its code page lacks). A password typed and emptied again is stored empty only when the
+    // person says so (message 20); otherwise the password stays as it is.
     BOOL Validate() override;
     // Writes the flags and a new, sealed password to `objectName` when the page was changed; answers 0.
     LONG WriteChanges(const char* objectName);
@@ -55,6 +57,8 @@ private:
 
     BOOL m_modified = FALSE;
     BOOL m_passwordTyped = FALSE;
+    // A flag was clicked: the page stays changed when a typed password is dropped.
+    bool m_flagClicked = false;
     int m_cannotChange = 0;
     CString m_containerName;
     DirValuePtr m_publicKey;

@@ -74,6 +74,7 @@ void CNTUserPage_ID::ForgetUser() {
     m_neverExpires = 0;
     m_fullNameTyped = false;
     m_descriptionTyped = false;
+    m_flagClicked = false;
     m_fullNameWritable = false;
     m_descriptionWritable = false;
 }
@@ -195,6 +196,7 @@ void CNTUserPage_ID::OnDescriptionChange() {
 }
 
 void CNTUserPage_ID::OnFlagClicked() {
+    m_flagClicked = true;
     NotifyModified();
 }
 
@@ -228,6 +230,19 @@ BOOL CNTUserPage_ID::Validate() {
     }
     if (m_passwordTyped && std::strcmp(m_password, m_confirmation) != 0) {
         AfxMessageBox(kMsgPasswordMismatch, MB_OK | MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    if (m_passwordTyped && m_password.IsEmpty()) {
+        // A field typed into and emptied again is no request for an empty password: without a Yes the
+        // password stays as it is, and a page changed by nothing else writes nothing.
+        if (AfxMessageBox(kMsgEmptyPassword, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            m_passwordTyped = FALSE;
+            if (!m_flagClicked && !m_fullNameTyped && !m_descriptionTyped) {
+                m_modified = FALSE;
+            }
+        }
+    } else if (m_passwordTyped && !PasswordConverts(m_password)) {
+        GotoDlgCtrl(GetDlgItem(kIdcNTUserPassword));
         return FALSE;
     }
     return TRUE;
@@ -286,6 +301,7 @@ LONG CNTUserPage_ID::WriteChanges(const char* objectName) {
     m_passwordTyped = FALSE;
     m_fullNameTyped = false;
     m_descriptionTyped = false;
+    m_flagClicked = false;
     m_publicKey.reset();
     return 0;
 }

@@ -38,8 +38,10 @@ public:
 
     DLGPROC GetDialogProc() override;
     BOOL OnInitDialog() override;
-    // Refuses (0) a user who both cannot and must change the password (message 25), and a password that
-    // differs from its confirmation (message 19).
+    // Refuses (0) a user who both cannot and must change the password (message 25), a password that differs
+    // from its confirmation (message 19) and one the NT side cannot take (too long, or a character its code
+    // page lacks). A password typed and emptied again is stored empty only when the person says so
+    // (message 20); otherwise the password stays as it is.
     BOOL Validate() override;
     // Writes what the person changed to `objectName`; a new password is sealed and stored in
     // "KEL:Authentication" of the loaded object. Failures are shown; answers 0 always. Releases the key.
@@ -83,6 +85,8 @@ private:
     // change of a flag must not erase it.
     bool m_fullNameTyped = false;
     bool m_descriptionTyped = false;
+    // A flag was clicked: the page stays changed when a typed password is dropped.
+    bool m_flagClicked = false;
     bool m_fullNameWritable = false;
     bool m_descriptionWritable = false;
 };

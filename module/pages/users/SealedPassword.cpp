@@ -15,6 +15,36 @@ void WipeSecret(void* data, size_t length) {
     }
 }
 
+namespace {
+
+void ShowConversionRefusal(int32_t code) {
+    if (code == LOC_ERR_BUFFER_SMALL) {
+        FormatMessageBox(kFmtPasswordTooLong, MB_OK | MB_ICONEXCLAMATION,
+                         {static_cast<int64_t>(kMaxNtPasswordCharacters)});
+    } else {
+        AfxMessageBox(kMsgPasswordNotConverted, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+} // namespace
+
+bool PasswordConverts(const char* password) {
+    uintptr_t conversion = 0;
+    if (LocGetConversionHandle(&conversion) != LOC_OK) {
+        return true;
+    }
+    std::array<char, kConvertedPasswordSize> converted{};
+    uint32_t convertedLength = 0;
+    const int32_t code =
+        LocConvertString(conversion, converted.data(), kConvertedPasswordSize, password, 0, &convertedLength);
+    WipeSecret(converted.data(), converted.size());
+    if (code != LOC_OK) {
+        ShowConversionRefusal(code);
+        return false;
+    }
+    return true;
+}
+
 bool StoreSealedPassword(int32_t ctx, const char* object, const char* password, const void* key) {
     uintptr_t conversion = 0;
     if (LocGetConversionHandle(&conversion) != LOC_OK) {
@@ -23,10 +53,11 @@ bool StoreSealedPassword(int32_t ctx, const char* object, const char* password, 
     }
     std::array<char, kConvertedPasswordSize> converted{};
     uint32_t convertedLength = 0;
-    if (LocConvertString(conversion, converted.data(), kConvertedPasswordSize, password, 0, &convertedLength) !=
-        LOC_OK) {
+    if (const int32_t code = LocConvertString(conversion, converted.data(), kConvertedPasswordSize, password,
+                                              0, &convertedLength);
+        code != LOC_OK) {
         WipeSecret(converted.data(), converted.size());
-        AfxMessageBox(kMsgPasswordNotConverted, MB_OK | MB_ICONEXCLAMATION);
+        ShowConversionRefusal(code);
         return false;
     }
     std::array<uint8_t, kSealedValueSize> sealed{};

@@ -9,11 +9,25 @@
 #include <cstdint>
 
 constexpr uint32_t kConvertedPasswordSize = 28;
+// The most characters a new password may have: the converted buffer keeps its last byte for the NUL, and
+// each code page of the NT side takes one byte a character.
+constexpr uint32_t kMaxNtPasswordCharacters = kConvertedPasswordSize - 1;
+
+// An empty new password: asks whether to store it (yes/no).
+constexpr UINT kMsgEmptyPassword = 20;
 
 constexpr UINT kMsgPasswordNotConverted = 57368;
 constexpr UINT kMsgPasswordNotSealed = 57369;
 constexpr UINT kMsgNoConversion = 57370;
 constexpr UINT kMsgPasswordNotStored = 57371;
+// Filled with kMaxNtPasswordCharacters.
+constexpr UINT kFmtPasswordTooLong = 57550;
+
+// Whether `password` converts into the NT side's code page within the buffer that is sealed. When it does
+// not, shows why (too long: kFmtPasswordTooLong; a character the code page lacks: kMsgPasswordNotConverted)
+// and answers false, so that a page can refuse it while everything typed is still there. Without a
+// conversion handle it answers true: the store reports that.
+bool PasswordConverts(const char* password);
 
 // Converts, seals under `key` (a DirOctetString block, or null) and writes the sealed value to `object`.
 // Answers false when the password could not be converted or sealed (the message is shown and nothing is

@@ -1,12 +1,13 @@
 // The attributes sheet of a directory user's NT account as an administrator meets it from the NT accounts
 // page: open it, find pages by title, type, click, close with OK, then the User's apply saves; check what
 // the directory holds and which messages were shown.
-#include "UserPagesWorld.h"
+#include "AccountsWorld.h"
 
 #include "agent/KeyGenerator.h"
 #include "agent/Unsealer.h"
 #include "module/accounts/HybridAttributes.h"
 #include "module/core/SelectionDialog.h"
+#include "module/pages/users/HybridUserPage_ID.h"
 
 #include <optional>
 
@@ -36,6 +37,13 @@ std::optional<std::string> Unsealed(const char* account) {
         return std::nullopt;
     }
     return std::string(result.password.begin(), result.password.end());
+}
+
+// "true", "false" or "" for a flag of the account without a value.
+std::string Flag(const char* account, const char* attr) {
+    CDirContext dir;
+    DirValuePtr value = ReadAttrValueOwned(dir.Get(), account, attr, kSyntaxBoolean);
+    return !value ? "" : *static_cast<const uint8_t*>(value.get()) != 0 ? "true" : "false";
 }
 
 } // namespace
@@ -177,4 +185,198 @@ TEST_F(HybridAttributesTest, OKCollectsAndTheUsersApplySavesSealedPasswordGroups
     EXPECT_EQ(Values(kFar, kAttrMember, kSyntaxDistinguishedName), std::vector<std::string>{kAccount});
     EXPECT_EQ(Values(kAccount, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString),
               (std::vector<std::string>{"SIXTEEN-CHARS-1", "W2", "W3", "W4", "W5", "W6", "W7", "W8", "W9", "W10"}));
+}
+
+TEST_F(HybridAttributesTest, ACancelledOpeningLeavesNothingForTheUsersApplyWhileAnEarlierOKStays) {
+    Put(kGlobalGroup, kAttrMember, kSyntaxDistinguishedName, kAccount);
+    Put(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName, kGlobalGroup);
+    const std::vector<std::string> kMember{kAccount};
+    const std::vector<std::string> kMembership{kGlobalGroup};
+    struct Opening {
+        const char* password; // typed and confirmed
+        bool ok;              // else Cancel
+    };
+    // A first opening cancelled; one closed with OK; one cancelled again after it.
+    const Opening kOpenings[] = {{"Cancelled1", false}, {"Kept2", true}, {"Cancelled3", false}};
+    for (const Opening& o : kOpenings) {
+        SCOPED_TRACE(o.password);
+        m_user->Expect(kIddHybridPageId, [&o](ModalContext& modal) {
+            HWND id = modal.ActivePage();
+            ASSERT_EQ(TypeText(id, kIdcAttrPassword, o.password), UiActionError::None);
+            ASSERT_EQ(TypeText(id, kIdcAttrConfirm, o.password), UiActionError::None);
+            if (!o.ok) {
+                ASSERT_EQ(Click(id, kIdcAttrDisabled), UiActionError::None);
+                ASSERT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+                HWND groups = modal.ActivePage();
+                ASSERT_EQ(SelectItems(groups, kIdcGrpsList, {"Admins"}), UiActionError::None);
+                ASSERT_EQ(Click(groups, 1093), UiActionError::None);
+                EXPECT_TRUE(Rows(groups, kIdcGrpsList).empty());
+            }
+            EXPECT_EQ(Click(modal.window, o.ok ? IDOK : IDCANCEL), UiActionError::None);
+        });
+        EXPECT_EQ(EditHybridAttributes(kAccount, TRUE, nullptr), o.ok ? TRUE : FALSE);
+    }
+    // The User's apply, made later for another reason.
+    EXPECT_EQ(SaveHybridAttributes(kAccount), 0);
+    EXPECT_EQ(Unsealed(kAccount), std::optional<std::string>("Kept2"));
+    EXPECT_EQ(Flag(kAccount, kAttrLoginDisabled), "false") << "written with the OK'ed password, unclicked";
+    EXPECT_EQ(Values(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName), kMembership);
+    EXPECT_EQ(Values(kGlobalGroup, kAttrMember, kSyntaxDistinguishedName), kMember);
+    EXPECT_TRUE(ShownIds().empty());
+
+    // A sheet only ever cancelled writes nothing at all.
+    ForgetHybridAttributes();
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        ASSERT_EQ(TypeText(modal.ActivePage(), kIdcAttrPassword, "Cancelled4"), UiActionError::None);
+        ASSERT_EQ(TypeText(modal.ActivePage(), kIdcAttrConfirm, "Cancelled4"), UiActionError::None);
+        ASSERT_EQ(Click(modal.ActivePage(), kIdcAttrMustChange), UiActionError::None);
+        EXPECT_EQ(Click(modal.window, IDCANCEL), UiActionError::None);
+    });
+    EXPECT_FALSE(EditHybridAttributes(kWorkgroupAccount, TRUE, nullptr));
+    EXPECT_EQ(SaveHybridAttributes(kWorkgroupAccount), 0);
+    EXPECT_FALSE(Unsealed(kWorkgroupAccount).has_value());
+    for (const char* attr : {kAttrMustChangePassword, kAttrExpirePassword, kAttrLoginDisabled}) {
+        EXPECT_EQ(Flag(kWorkgroupAccount, attr), "") << attr;
+    }
+}
+
+TEST_F(HybridAttributesTest, APasswordTooLongToSealIsRefusedWithItsLimitAndTheSheetStaysOpen) {
+    // The converted password and its NUL fill the 28 bytes that are sealed.
+    const std::string kLongest(27, 'p');
+    const std::string kTooLong = kLongest + "q";
+    m_user->Expect(kIddHybridPageId, [&](ModalContext& modal) {
+        HWND id = modal.ActivePage();
+        ASSERT_EQ(Click(id, kIdcAttrMustChange), UiActionError::None);
+        ASSERT_EQ(TypeText(id, kIdcAttrPassword, kTooLong), UiActionError::None);
+        ASSERT_EQ(TypeText(id, kIdcAttrConfirm, kTooLong), UiActionError::None);
+        // Refused whether the person leaves the page or closes the sheet.
+        EXPECT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+        EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+        EXPECT_EQ(modal.ActiveTemplateId(), kIddHybridPageId);
+        EXPECT_EQ(GetFocusWindow(), GetDlgItem(id, kIdcAttrPassword));
+        EXPECT_EQ(Text(id, kIdcAttrPassword), kTooLong) << "nothing typed is lost";
+        EXPECT_TRUE(Checked(id, kIdcAttrMustChange));
+        ASSERT_EQ(TypeText(id, kIdcAttrPassword, kLongest), UiActionError::None);
+        ASSERT_EQ(TypeText(id, kIdcAttrConfirm, kLongest), UiActionError::None);
+        EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+    });
+    EXPECT_TRUE(EditHybridAttributes(kAccount, TRUE, nullptr));
+    EXPECT_EQ(ShownIds(), (std::vector<int>{57550, 57550}));
+    ASSERT_EQ(Prompter::Instance().Messages().size(), 2u);
+    EXPECT_NE(Prompter::Instance().Messages()[0].text.find(" 27 "), std::string::npos)
+        << Prompter::Instance().Messages()[0].text;
+    EXPECT_EQ(SaveHybridAttributes(kAccount), 0);
+    EXPECT_EQ(Unsealed(kAccount), std::optional<std::string>(kLongest));
+    EXPECT_EQ(Flag(kAccount, kAttrMustChangePassword), "true");
+}
+
+TEST_F(HybridAttributesTest, APasswordTypedAndErasedIsStoredEmptyOnlyAfterAYes) {
+    struct EraseCase {
+        int answer;
+        bool flagClicked;
+        std::optional<std::string> stored;
+        const char* disabled;
+    };
+    const EraseCase kCases[] = {
+        {IDYES, false, std::string(), "false"},
+        {IDNO, false, std::nullopt, ""},
+        {IDNO, true, std::nullopt, "true"},
+    };
+    for (const EraseCase& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.answer) + (c.flagClicked ? " with a flag" : ""));
+        ForgetHybridAttributes();
+        {
+            CDirContext dir;
+            ASSERT_EQ(DirRemoveObject(dir.Get(), kAccount), kDirOk);
+        }
+        AddObject(kAccount, kClassHybridUser);
+        Put(kAccount, kAttrQdsUser, kSyntaxDistinguishedName, kAnn);
+        Prompter::Instance().Reset();
+        Prompter::Instance().QueueAnswer(c.answer);
+        m_user->Expect(kIddHybridPageId, [&c](ModalContext& modal) {
+            HWND id = modal.ActivePage();
+            ASSERT_EQ(TypeText(id, kIdcAttrPassword, "x"), UiActionError::None);
+            ASSERT_EQ(ClearText(id, kIdcAttrPassword), UiActionError::None);
+            if (c.flagClicked) {
+                ASSERT_EQ(Click(id, kIdcAttrDisabled), UiActionError::None);
+            }
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+        });
+        EXPECT_TRUE(EditHybridAttributes(kAccount, TRUE, nullptr));
+        EXPECT_EQ(ShownIds(), std::vector<int>{20});
+        EXPECT_EQ(SaveHybridAttributes(kAccount), 0);
+        EXPECT_EQ(Unsealed(kAccount), c.stored);
+        EXPECT_EQ(Flag(kAccount, kAttrLoginDisabled), c.disabled);
+    }
+}
+
+TEST_F(HybridAttributesTest, AMissingExpirePasswordReadsAsCanExpireHereAndOnTheAccountsOwnPage) {
+    struct ExpireCase {
+        std::optional<bool> stored;
+        bool neverExpiresShown;
+    };
+    const ExpireCase kCases[] = {{std::nullopt, false}, {false, true}, {true, false}};
+    for (const ExpireCase& c : kCases) {
+        SCOPED_TRACE(c.stored ? (*c.stored ? "true" : "false") : "missing");
+        ForgetHybridAttributes();
+        if (c.stored) {
+            CDirContext dir;
+            const uint32_t flag = *c.stored ? 1 : 0;
+            ASSERT_EQ(SetAttrValue(dir.Get(), kAccount, kAttrExpirePassword, kSyntaxBoolean, &flag), 1);
+        }
+        m_user->Expect(kIddHybridPageId, [&c](ModalContext& modal) {
+            EXPECT_EQ(Checked(modal.ActivePage(), kIdcAttrNeverExpires), c.neverExpiresShown);
+            EXPECT_EQ(Click(modal.window, IDCANCEL), UiActionError::None);
+        });
+        EXPECT_FALSE(EditHybridAttributes(kAccount, TRUE, nullptr));
+        OpenDetails(kClassHybridUser, kAccount);
+        HWND page = m_sheet->Page(m_sheet->FindPage("Identification"));
+        EXPECT_EQ(Checked(page, kIdcHybridNeverExpires), c.neverExpiresShown);
+        m_sheet->Close(2);
+        EXPECT_EQ(Flag(kAccount, kAttrExpirePassword), c.stored ? (*c.stored ? "true" : "false") : "");
+    }
+}
+
+// The sheet as it is reached: from the NT accounts page of the User's details, which writes what the sheet
+// collected at its own apply.
+class HybridAttributesFromTheUserTest : public AccountsWorld {
+protected:
+    void SetUp() override {
+        AccountsWorld::SetUp();
+        ASSERT_EQ(AgentKey().code, agent::kKeygenOk);
+        CDirContext dir;
+        DirOctetString key{static_cast<uint32_t>(AgentKey().publicBlob.size()),
+                           const_cast<uint8_t*>(AgentKey().publicBlob.data())};
+        ASSERT_EQ(SetAttrValue(dir.Get(), kDomain, kAttrKelPublicKey, kSyntaxOctetString, &key), 1);
+    }
+    void TearDown() override {
+        ForgetHybridAttributes();
+        AccountsWorld::TearDown();
+    }
+};
+
+TEST_F(HybridAttributesFromTheUserTest, ASheetCancelledIsNotWrittenByTheUsersLaterApply) {
+    HWND page = OpenAccounts(kMary);
+    AddThrough(page, {kPickNtd});
+    ASSERT_TRUE(m_sheet->Ok());
+    const std::string expireBefore = Flag(kMaryNtd, kAttrExpirePassword);
+
+    page = OpenAccounts(kMary);
+    ASSERT_EQ(SelectItems(page, kIdcAccountList, {"NTD.Corp"}), UiActionError::None);
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        HWND id = modal.ActivePage();
+        ASSERT_EQ(TypeText(id, kIdcAttrPassword, "Cancelled1"), UiActionError::None);
+        ASSERT_EQ(TypeText(id, kIdcAttrConfirm, "Cancelled1"), UiActionError::None);
+        ASSERT_EQ(Click(id, kIdcAttrDisabled), UiActionError::None);
+        EXPECT_EQ(Click(modal.window, IDCANCEL), UiActionError::None);
+    });
+    ASSERT_EQ(Click(page, kIdcAccountAttributes), UiActionError::None);
+    // Another account added: the User's details are applied for it.
+    AddThrough(page, {kPickWs});
+    ASSERT_TRUE(m_sheet->Ok());
+    EXPECT_EQ(ServerList(kMary), (std::vector<std::string>{kMaryNtd, kMaryWs}));
+    EXPECT_FALSE(Unsealed(kMaryNtd).has_value());
+    EXPECT_EQ(Flag(kMaryNtd, kAttrLoginDisabled), "");
+    EXPECT_EQ(Flag(kMaryNtd, kAttrExpirePassword), expireBefore);
+    EXPECT_TRUE(ShownIds().empty());
 }

@@ -276,3 +276,58 @@ TEST_F(HybridUserPagesTest, AnEmptyDriveShowsZ) {
         m_sheet->Close(2);
     }
 }
+
+TEST_F(HybridUserPagesTest, APasswordTypedAndErasedAsksAndOneTooLongIsRefusedWithItsLimit) {
+    // The converted password and its NUL fill the 28 bytes that are sealed.
+    const std::string kLongest(27, 'p');
+    const std::string kTooLong = kLongest + "q";
+    struct PasswordCase {
+        const char* name;
+        std::string password; // typed and confirmed; "" typed and erased
+        int answer;
+        int refused; // message of a refusal that keeps the page, 0 when the sheet applies
+        std::vector<int> shown;
+        std::optional<std::string> stored;
+        const char* mustChange;
+    };
+    const PasswordCase kCases[] = {
+        {"erased, yes", "", IDYES, 0, {20}, std::string(), "true"},
+        {"erased, no: only the flag", "", IDNO, 0, {20}, std::nullopt, "true"},
+        {"the longest password", kLongest, 0, 0, {}, kLongest, "true"},
+        {"one character more", kTooLong, 0, 57550, {57550}, std::nullopt, ""},
+    };
+    for (const PasswordCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        {
+            CDirContext dir;
+            ASSERT_EQ(DirRemoveObject(dir.Get(), kAccount), kDirOk);
+        }
+        AddObject(kAccount, kClassHybridUser);
+        Put(kAccount, kAttrQdsUser, kSyntaxDistinguishedName, kAnn);
+        Prompter::Instance().Reset();
+        if (c.answer != 0) {
+            Prompter::Instance().QueueAnswer(c.answer);
+        }
+        HWND page = OpenAccountPage(kAccount, "Identification");
+        ASSERT_NE(page, nullptr);
+        ASSERT_EQ(Click(page, kIdcHybridMustChange), UiActionError::None);
+        if (c.password.empty()) {
+            ASSERT_EQ(TypeText(page, kIdcHybridPassword, "x"), UiActionError::None);
+            ASSERT_EQ(ClearText(page, kIdcHybridPassword), UiActionError::None);
+        } else {
+            ASSERT_EQ(TypeText(page, kIdcHybridPassword, c.password), UiActionError::None);
+            ASSERT_EQ(TypeText(page, kIdcHybridConfirm, c.password), UiActionError::None);
+        }
+        EXPECT_EQ(m_sheet->Apply().refusedPage, c.refused != 0 ? 0 : -1);
+        EXPECT_EQ(ShownIds(), c.shown);
+        EXPECT_EQ(Unsealed(kAccount), c.stored);
+        EXPECT_EQ(Flag(kAttrMustChangePassword), c.mustChange);
+        if (c.refused != 0) {
+            EXPECT_NE(Prompter::Instance().Messages()[0].text.find(" 27 "), std::string::npos);
+            EXPECT_EQ(GetFocusWindow(), GetDlgItem(page, kIdcHybridPassword));
+            EXPECT_EQ(Text(page, kIdcHybridPassword), c.password) << "nothing typed is lost";
+            EXPECT_TRUE(Checked(page, kIdcHybridMustChange));
+        }
+        m_sheet->Close(2);
+    }
+}

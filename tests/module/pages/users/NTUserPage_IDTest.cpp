@@ -342,6 +342,7 @@ TEST_F(NTUserPageIdTest, ValidationRefusesWhatTheNTSideCannotTake) {
         {"cannot and must change", nullptr, nullptr, true, true, 25},
         {"both refusals: the flags first", "a", "b", true, true, 25},
         {"must change alone", nullptr, nullptr, false, true, 0},
+        {"a character the NT code page lacks", "Ω-omega", "Ω-omega", false, false, 57368},
     };
     for (const ValidateCase& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -472,7 +473,6 @@ TEST_F(NTUserPageIdTest, APasswordThatCannotBeSealedOrStoredIsReportedWithTheFla
         bool flagsWritten;
     };
     const FailureCase kCases[] = {
-        {"a character the NT code page lacks", "Ω-omega", false, true, 57368, false},
         {"a key the sealing refuses", "Secret1", true, true, 57369, false},
         {"the sealed value refused", "Secret1", false, false, 57371, true},
     };
@@ -572,4 +572,36 @@ TEST_F(NTUserPageIdTest, DisabledPasswordFieldsAreDrawnOnLightGreyAndHelpIsConte
     EXPECT_EQ(SendMessageA(page, kMsgPageHelp, 0, 0), 0);
     ASSERT_EQ(Prompter::Instance().HelpCalls().size(), 1u);
     EXPECT_EQ(Prompter::Instance().HelpCalls()[0].data, 11u);
+}
+
+TEST_F(NTUserPageIdTest, APasswordTypedAndErasedIsStoredEmptyOnlyAfterAYes) {
+    struct EraseCase {
+        const char* name;
+        int answer;
+        bool flagClicked;
+        std::optional<std::string> stored;
+        const char* disabled;
+    };
+    const EraseCase kCases[] = {
+        {"yes: the empty password is sealed", IDYES, false, std::string(), "false"},
+        {"no: nothing changes", IDNO, false, std::nullopt, ""},
+        {"no with a flag clicked: only the flags", IDNO, true, std::nullopt, "true"},
+    };
+    for (const EraseCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        RecreateUser();
+        Prompter::Instance().Reset();
+        Prompter::Instance().QueueAnswer(c.answer);
+        HWND page = OpenUser();
+        ASSERT_EQ(TypeText(page, kPassword, "Typed1"), UiActionError::None);
+        ASSERT_EQ(ClearText(page, kPassword), UiActionError::None);
+        if (c.flagClicked) {
+            ASSERT_EQ(Click(page, kDisabled), UiActionError::None);
+        }
+        EXPECT_TRUE(m_sheet->Ok());
+        EXPECT_EQ(ShownIds(), std::vector<int>{20});
+        const std::vector<uint8_t> sealed = Sealed();
+        EXPECT_EQ(sealed.empty() ? std::nullopt : Unseal(sealed, 0), c.stored);
+        EXPECT_EQ(Flag(kAttrLoginDisabled), c.disabled);
+    }
 }

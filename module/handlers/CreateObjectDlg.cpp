@@ -141,6 +141,13 @@ void CCreateObjectDlg::OnOK() {
     if (rc == kDirOk) {
         rc = DirPutAttrValue(ctx, request.Get(), kSyntaxClassName, m_className);
     }
+    // The naming attribute: the pages of an account show it as its user name.
+    if (rc == kDirOk) {
+        rc = DirPutAttrName(ctx, request.Get(), kAttrCN);
+    }
+    if (rc == kDirOk) {
+        rc = DirPutAttrValue(ctx, request.Get(), kSyntaxCaseIgnoreString, static_cast<const char*>(m_name));
+    }
     if (rc == kDirOk) {
         rc = PutAttributes(ctx, request.Get());
     }

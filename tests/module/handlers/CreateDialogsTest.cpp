@@ -405,6 +405,10 @@ TEST_F(CreateDialogsTest, AnNtUserJoinsTheDefaultGroupAndTakesTheTemplate) {
     DirValuePtr disabled = ReadAttrValueOwned(dir.Get(), user.c_str(), kAttrLoginDisabled, kSyntaxBoolean);
     ASSERT_NE(disabled, nullptr);
     EXPECT_EQ(*static_cast<uint32_t*>(disabled.get()), 1u);
+    // The template holds no global account value, which its page shows as global.
+    DirValuePtr global = ReadAttrValueOwned(dir.Get(), user.c_str(), kAttrGlobalAccount, kSyntaxBoolean);
+    ASSERT_NE(global, nullptr);
+    EXPECT_EQ(*static_cast<uint32_t*>(global.get()), 1u);
     DirValuePtr logonHours = ReadAttrValueOwned(dir.Get(), user.c_str(), kAttrLogonHours, kSyntaxOctetString);
     ASSERT_NE(logonHours, nullptr);
     const auto* stored = static_cast<DirOctetString*>(logonHours.get());
@@ -502,3 +506,41 @@ TEST_F(CreateDialogsTest, AHybridUserItsDirectoryUserCannotListIsReported) {
 }
 
 } // namespace
+
+TEST_F(CreateDialogsTest, EveryObjectIsAddedWithItsNameAsCNWhichTheUserPagesShow) {
+    struct Case {
+        const char* className;
+        UINT templateId;
+        int nameId;
+        const char* parent;
+        const char* name;
+    } cases[] = {
+        {kClassNtDomain, 129, 1001, kCorp, "NEWDOM"},
+        {kClassNtWorkgroupSystem, 130, 1001, kCorp, "WS2"},
+        {kClassNtUser, 131, 100, kDomain, "pat\\.lee"},
+        {kClassNtGlobalGroup, 132, 1004, kDomain, "Staff"},
+        {kClassNtLocalGroup, 133, 100, kDomain, "Printers"},
+        {kClassHybridUser, 145, 100, kDomain, "Hybrid"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.className);
+        m_user->Expect(c.templateId, [&c](ModalContext& modal) {
+            EXPECT_EQ(TypeText(modal.window, c.nameId, c.name), UiActionError::None);
+            if (c.templateId == 145) {
+                EXPECT_EQ(TypeText(modal.window, 1025, kReader), UiActionError::None);
+            }
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+        });
+        ASSERT_EQ(Create(c.className, c.parent).answer, 0);
+        EXPECT_THAT(Texts(std::string(c.name) + "." + c.parent, kAttrCN), ElementsAre(c.name));
+    }
+    // The profile and workstations pages show it as the account's user name.
+    OpenDetails(kClassNtUser, "pat\\.lee.NTD.Corp");
+    for (const auto& [title, id] : {std::pair{"Profile", 1104}, std::pair{"Workstations", 1109}}) {
+        const int page = m_sheet->FindPage(title);
+        ASSERT_GE(page, 0) << title;
+        EXPECT_EQ(TextOf(m_sheet->Page(page), id), "pat\\.lee") << title;
+    }
+    m_sheet->Close(kEndPagesCancel);
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}

@@ -122,6 +122,13 @@ void CCreateObjectDlg::OnOK() {
     if (!UpdateData(TRUE) || m_name.IsEmpty()) {
         return;
     }
+    // A "." or a trailing backslash in the name would put the object somewhere else than the container the
+    // administrator chose; the dialog stays for a corrected name.
+    if (!IsOneLeaf(m_name)) {
+        FormatMessageBox(kFmtCreateBadName, MB_OK | MB_ICONEXCLAMATION,
+                         {static_cast<const char*>(m_name), static_cast<const char*>(m_parent)});
+        return;
+    }
     CDirContext context;
     if (!context.IsOpen()) {
         AfxMessageBox(kMsgNoContext);

@@ -544,3 +544,40 @@ TEST_F(CreateDialogsTest, EveryObjectIsAddedWithItsNameAsCNWhichTheUserPagesShow
     m_sheet->Close(kEndPagesCancel);
     EXPECT_THAT(ShownIds(), IsEmpty());
 }
+
+TEST_F(CreateDialogsTest, ANameThatIsNoLeafOfTheChosenContainerIsRefusedAndTheDialogStaysOpen) {
+    AddObject("Sales.Corp", "Organizational Unit");
+    struct Case {
+        const char* className;
+        UINT templateId;
+        const char* typed;
+        const char* wouldBe; // where the directory would have put it
+    } cases[] = {
+        {kClassNtDomain, 129, "NEW.Sales", "NEW.Sales.Corp"},
+        {kClassNtWorkgroupSystem, 130, "WS\\", "WS\\.Corp"},
+        {kClassNtDomain, 129, "D.", "D..Corp"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        Prompter::Instance().Reset();
+        const std::string corrected = "SYS" + std::to_string(++n);
+        m_user->Expect(c.templateId, [&c, &corrected](ModalContext& modal) {
+            EXPECT_EQ(TypeText(modal.window, 1001, c.typed), UiActionError::None);
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+            EXPECT_EQ(ActiveModals().size(), 1u) << "still open";
+            EXPECT_EQ(TextOf(modal.window, 1001), c.typed) << "the name stays for correcting";
+            EXPECT_EQ(TypeText(modal.window, 1001, corrected), UiActionError::None);
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+        });
+        const Created created = Create(c.className, kCorp);
+        EXPECT_EQ(created.answer, 0);
+        EXPECT_EQ(created.name, corrected + "." + kCorp);
+        EXPECT_EQ(ClassOf(c.wouldBe), "") << "nothing was made elsewhere";
+        EXPECT_EQ(ClassOf(created.name), c.className);
+        ASSERT_EQ(ShownIds(), std::vector<int>{57580});
+        const std::string text = Prompter::Instance().Messages()[0].text;
+        EXPECT_NE(text.find(std::string("\"") + c.typed + "\""), std::string::npos) << text;
+        EXPECT_NE(text.find(kCorp), std::string::npos) << text;
+    }
+}

@@ -21,8 +21,12 @@ namespace {
 // Collects the first failure and skips everything after it, so the builder reads as a list of facts.
 class Builder {
 public:
+    // An object of the snap-in's classes also gets its naming attribute "CN", as the snap-in's creation
+    // dialogs give it: its pages show it as the account's user name.
     void Add(const std::string& object, const std::string& className) {
         Run([&] { return DirectoryOps::Add(object, className); });
+        if (className.rfind("KEL:", 0) == 0)
+            Set(object, "CN", {object.substr(0, object.find('.'))});
     }
     void Set(const std::string& object, const std::string& attribute,
              const std::vector<std::string>& values) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -65,6 +66,16 @@ bool IsRootName(std::string_view name) {
 
 size_t FindLeafEnd(std::string_view fullName) {
     return ScanName(fullName, [](size_t) {});
+}
+
+bool IsOneLeaf(const char* leaf) {
+    const std::string_view name = leaf != nullptr ? leaf : "";
+    if (name.empty()) {
+        return false;
+    }
+    // The "." a container's name follows must be the first unescaped one.
+    const std::string probe = std::string(name) + '.';
+    return FindLeafEnd(probe) == name.size();
 }
 
 void SplitFullName(const char* fullName, CString* leaf, CString* container) {

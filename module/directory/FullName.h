@@ -17,6 +17,11 @@ inline constexpr int kMaxNtNameLength = 20;
 // double-byte character never escapes the dot after it.
 size_t FindLeafEnd(std::string_view fullName);
 
+// True when leaf comes back whole as one leaf below any container: not empty, no unescaped "." (which would
+// name a container) and no trailing backslash or lead byte (which would take the "." before the container).
+// Every dialog that names an object checks its name with this before the directory sees it.
+bool IsOneLeaf(const char* leaf);
+
 // Splits at the first unescaped ".": the leaf keeps its escaping backslashes. An object directly below the
 // root ("Corp") has the container "[Root]"; "[Root]" itself has the leaf "[Root]" and an empty container.
 // A null name gives two empty strings.

@@ -27,7 +27,6 @@ constexpr CopiedSetting kNTUserTemplateSettings[] = {
     {kAttrAlternateHomeDirectory, kSyntaxCaseIgnoreString, false},
     {kAttrHomeDirDrive, kSyntaxCaseIgnoreString, false},
     {kAttrLoginExpirationTime, kSyntaxTime, false},
-    {kAttrGlobalAccount, kSyntaxBoolean, false},
 };
 
 int32_t PutStringAttribute(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax,
@@ -111,6 +110,15 @@ void CCreateNTUserDlg::JoinDefaultGroup(int32_t ctx) {
 
 void CCreateNTUserDlg::ApplyTemplate(int32_t ctx) {
     CopyTemplateSettings(ctx, m_template, m_fullName, kNTUserTemplateSettings);
+    // A template without a value makes global accounts, as its page shows it; the user holds that choice.
+    if (const std::optional<bool> global = TemplateGlobalAccount(ctx, m_template); global) {
+        const uint32_t value = *global ? 1 : 0;
+        if (SetAttrValue(ctx, m_fullName, kAttrGlobalAccount, kSyntaxBoolean, &value) != 1) {
+            FormatMessageBox(kFmtSettingFailed, MB_OK,
+                             {kAttrGlobalAccount, static_cast<const char*>(m_template),
+                              static_cast<const char*>(m_fullName)});
+        }
+    }
     JoinTemplateGroups(ctx, m_template, m_fullName, m_parent);
     DirValuePtr hours = ReadAttrValueOwned(ctx, m_template, kAttrLoginAllowedTimeMap, kSyntaxOctetString);
     if (hours != nullptr &&

@@ -33,5 +33,7 @@ constexpr unsigned kQstUploadEmptySystem = 16;
 constexpr unsigned kMsgHybridNotListed = 57365;
 // The new NT user's primary group could not be set to the default group.
 constexpr unsigned kMsgPrimaryGroupNotSet = 57375;
+// Format: the typed name, the container (%s, %s): the name is not one leaf of that container.
+constexpr unsigned kFmtCreateBadName = 57580;
 // The help of a creation dialog that has no help section.
 constexpr unsigned kMsgNoHelpSection = 57510;

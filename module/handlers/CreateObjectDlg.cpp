@@ -122,6 +122,13 @@ void CCreateObjectDlg::OnOK() {
     if (!UpdateData(TRUE) || m_name.IsEmpty()) {
         return;
     }
+    // A "." or a trailing backslash in the name would put the object somewhere else than the container the
+    // administrator chose; the dialog stays for a corrected name.
+    if (!IsOneLeaf(m_name)) {
+        FormatMessageBox(kFmtCreateBadName, MB_OK | MB_ICONEXCLAMATION,
+                         {static_cast<const char*>(m_name), static_cast<const char*>(m_parent)});
+        return;
+    }
     CDirContext context;
     if (!context.IsOpen()) {
         AfxMessageBox(kMsgNoContext);
@@ -140,6 +147,13 @@ void CCreateObjectDlg::OnOK() {
     }
     if (rc == kDirOk) {
         rc = DirPutAttrValue(ctx, request.Get(), kSyntaxClassName, m_className);
+    }
+    // The naming attribute: the pages of an account show it as its user name.
+    if (rc == kDirOk) {
+        rc = DirPutAttrName(ctx, request.Get(), kAttrCN);
+    }
+    if (rc == kDirOk) {
+        rc = DirPutAttrValue(ctx, request.Get(), kSyntaxCaseIgnoreString, static_cast<const char*>(m_name));
     }
     if (rc == kDirOk) {
         rc = PutAttributes(ctx, request.Get());

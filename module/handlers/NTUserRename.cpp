@@ -63,7 +63,7 @@ void CRenameNTUserDlg::OnOK() {
     }
     // One leaf: a "." that is not escaped would name a container.
     const std::string_view typed = static_cast<const char*>(m_newName);
-    if (typed.empty() || FindLeafEnd(typed) != std::string_view::npos) {
+    if (!IsOneLeaf(m_newName)) {
         FormatMessageBox(kFmtRenameBadName, MB_OK, {typed});
         return;
     }

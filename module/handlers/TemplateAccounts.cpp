@@ -9,6 +9,7 @@
 #include "module/handlers/GroupLinks.h"
 #include "platform/ui/MessageBox.h"
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -22,7 +23,6 @@ constexpr CopiedSetting kCopiedSettings[] = {
     {kAttrScriptName, kSyntaxCaseIgnoreString, false},
     {kAttrAlternateHomeDirectory, kSyntaxCaseIgnoreString, false},
     {kAttrHomeDirDrive, kSyntaxCaseIgnoreString, false},
-    {kAttrGlobalAccount, kSyntaxBoolean, false},
 };
 
 // Rights of the directory user on its own account: read everything, write its NT password.
@@ -47,7 +47,7 @@ public:
 
     // The client's code of the first step that failed, or of DirAddObject.
     [[nodiscard]] int32_t CreateHybridUser(int32_t ctx, const char* account, const char* user,
-                                           bool globalAccount) {
+                                           std::optional<bool> globalAccount) {
         if (m_buffer == nullptr) {
             return m_allocated;
         }
@@ -58,6 +58,14 @@ public:
         if (rc == kDirOk) {
             rc = DirPutAttrValue(ctx, m_buffer, kSyntaxClassName, kClassHybridUser);
         }
+        // The naming attribute, which the account's pages show as its user name.
+        if (rc == kDirOk) {
+            rc = DirPutAttrName(ctx, m_buffer, kAttrCN);
+        }
+        if (rc == kDirOk) {
+            rc = DirPutAttrValue(ctx, m_buffer, kSyntaxCaseIgnoreString,
+                                 static_cast<const char*>(GetLeafName(account)));
+        }
         if (rc == kDirOk) {
             rc = DirPutAttrName(ctx, m_buffer, kAttrQdsUser);
         }
@@ -65,10 +73,10 @@ public:
             rc = DirPutAttrValue(ctx, m_buffer, kSyntaxDistinguishedName, user);
         }
         if (rc == kDirOk && globalAccount) {
-            const uint32_t on = 1;
+            const uint32_t value = *globalAccount ? 1 : 0;
             rc = DirPutAttrName(ctx, m_buffer, kAttrGlobalAccount);
             if (rc == kDirOk) {
-                rc = DirPutAttrValue(ctx, m_buffer, kSyntaxBoolean, &on);
+                rc = DirPutAttrValue(ctx, m_buffer, kSyntaxBoolean, &value);
             }
         }
         if (rc == kDirOk) {
@@ -112,7 +120,20 @@ void JoinDefaultGroup(int32_t ctx, const char* account, const char* server) {
     static_cast<void>(SetPrimaryGroupAfterJoin(ctx, account, group, joined));
 }
 
-int32_t CreateHybridAccount(int32_t ctx, const char* account, const char* user, bool globalAccount) {
+std::optional<bool> TemplateGlobalAccount(int32_t ctx, const char* templateName) {
+    const DirValuePtr value = ReadAttrValueOwned(ctx, templateName, kAttrGlobalAccount, kSyntaxBoolean);
+    if (value != nullptr) {
+        return *static_cast<const uint32_t*>(value.get()) != 0;
+    }
+    const int32_t code = GetLastAttrError();
+    if (code == kDirErrNoRight || code == kDirErrIdentityGone) {
+        return std::nullopt;
+    }
+    return true;
+}
+
+int32_t CreateHybridAccount(int32_t ctx, const char* account, const char* user,
+                            std::optional<bool> globalAccount) {
     AddRequest request;
     return request.CreateHybridUser(ctx, account, user, globalAccount);
 }
@@ -216,6 +237,7 @@ long CreateAccountsFromTemplate(const char* user, const char* templateName) {
     CStringArray servers;
     static_cast<void>(
         ReadAttrValues(ctx, templateName, kAttrApplicationServerList, kSyntaxDistinguishedName, &servers));
+    const std::optional<bool> globalAccount = TemplateGlobalAccount(ctx, templateName);
     for (int i = 0; i < servers.GetSize(); ++i) {
         const CString& server = servers[i];
         const CString account = MakeFullName(leaf, server);
@@ -232,7 +254,7 @@ long CreateAccountsFromTemplate(const char* user, const char* templateName) {
         // The account's "KEL:QDS User" travels in its add request, so the account never exists without
         // naming its user; the user's "KEL:Application Server List" can only follow, as a name must name
         // an object. An interruption in between leaves an account its user does not list yet.
-        const int32_t created = CreateHybridAccount(ctx, account, user, /*globalAccount=*/false);
+        const int32_t created = CreateHybridAccount(ctx, account, user, globalAccount);
         if (created != kDirOk) {
             FormatMessageBox(kFmtCreateFailed, MB_OK, {static_cast<int64_t>(created)});
             continue;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // The work of CUserExt::OnApplyTemplate (host message 279): user is the full name of the directory user the
@@ -37,9 +38,14 @@ void JoinTemplateGroups(int32_t ctx, const char* templateName, const char* accou
 // accounts page).
 //
 // Creates account as a "KEL:Hybrid User" whose "KEL:QDS User" names user, in one add request, so that the
-// account never exists without naming its user (and, when globalAccount, "KEL:Global Account" true).
-// Answers the client's code (0 when made); nothing is shown.
-int32_t CreateHybridAccount(int32_t ctx, const char* account, const char* user, bool globalAccount);
+// account never exists without naming its user; the request also carries its "CN" (the account's leaf) and,
+// when globalAccount holds a value, "KEL:Global Account". Answers the client's code (0 when made); nothing
+// is shown.
+int32_t CreateHybridAccount(int32_t ctx, const char* account, const char* user,
+                            std::optional<bool> globalAccount);
+// Whether accounts made from the template are global: its "KEL:Global Account", or true when it holds none,
+// as its NT account defaults page shows it. Empty when the directory refused the read: nothing is decided.
+std::optional<bool> TemplateGlobalAccount(int32_t ctx, const char* templateName);
 // Gives user the right to read its account and to write its NT password. Each failure is shown (57361,
 // naming the user, the protected attribute and the account) and the other right is still tried.
 void GrantUserRights(int32_t ctx, const char* account, const char* user);

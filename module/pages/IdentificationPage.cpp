@@ -35,6 +35,13 @@ bool CIdentificationPage::LastReadRefused() {
     return code == kDirErrNoRight || code == kDirErrIdentityGone;
 }
 
+void CIdentificationPage::LimitTyping(CDataExchange* dx, const CString& value, int count, bool typed) {
+    if (dx->m_bSaveAndValidate && !typed) {
+        return;
+    }
+    DDV_MaxChars(dx, value, count);
+}
+
 void CIdentificationPage::NotifyModified() {
     m_modified = TRUE;
     SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);

@@ -32,6 +32,10 @@ protected:
     // True when the last failed read was the directory's refusal (no Read right, or an identity that is gone)
     // rather than a missing or unreadable value.
     static bool LastReadRefused();
+    // DDV_MaxChars for a text the person may have typed: it limits typing into the field just exchanged,
+    // yet refuses a longer text only when the person typed it. A stored text longer than the limit (written
+    // by another tool) is shown whole and, left alone, neither holds up the sheet nor is written back cut.
+    static void LimitTyping(CDataExchange* dx, const CString& value, int count, bool typed);
     // Sets the modified flag and tells the sheet, so that it enables its apply button.
     void NotifyModified();
     // Writes the description to `objectName`. Answers 0 and clears the modified flag; or, when the directory

@@ -247,6 +247,43 @@ TEST_F(CvadminSheetTest, WithoutTheWriteRightTheFieldIsDisabledAndTheStoreRefuse
     EXPECT_NE(r.out.find("WKS1.Corp | Description | 3 | Checked\n"), std::string::npos) << r.out;
 }
 
+TEST_F(CvadminSheetTest, AnOperatorIsOfferedOnlyTheExpirationChoicesItMayWrite) {
+    ASSERT_EQ(AsAdmin("dir grant jdoe.NTDOM.Corp Operator.Sales.Corp 'Login Expiration Time' 6").status, 0);
+    RunResult r = As("Operator.Sales.Corp", "operator-secret", "details jdoe.NTDOM.Corp; page Account; show");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto states = [&r](const std::string& id) {
+        const size_t at = r.out.find("\n" + id + " | radio | ");
+        return at == std::string::npos ? std::string("missing")
+                                       : r.out.substr(at, r.out.find('\n', at + 1) - at);
+    };
+    EXPECT_NE(states("1079").find("disabled"), std::string::npos) << r.out; // global
+    EXPECT_NE(states("1180").find("disabled"), std::string::npos) << r.out; // local
+    EXPECT_EQ(states("1181").find("disabled"), std::string::npos) << r.out; // never
+    EXPECT_EQ(states("1182").find("disabled"), std::string::npos) << r.out; // expires on
+
+    r = As("Operator.Sales.Corp", "operator-secret", "details jdoe.NTDOM.Corp; page Account; click 1180");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error | 3 | click 1180: the control is disabled\n");
+
+    // What the operator may write, the page writes.
+    r = As("Operator.Sales.Corp", "operator-secret",
+           "details jdoe.NTDOM.Corp; page Account; click 1182; click 1181; ok; "
+           "dump jdoe.NTDOM.Corp 'Login Expiration Time' 'KEL:Global Account'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(
+        r.out.find("-> 262 | 0\n-> 273 | 0\njdoe.NTDOM.Corp | Login Expiration Time | 24 | 4294967295\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("message"), std::string::npos) << r.out;
+}
+
+TEST_F(CvadminSheetTest, TheSamplesAccountsShowTheirUserNameOnTheProfileAndWorkstationsPages) {
+    RunResult r = AsAdmin("details jdoe.NTDOM.Corp; page Profile; show; page Workstations; show");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1104 | static | - | jdoe\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1109 | static | - | jdoe\n"), std::string::npos) << r.out;
+}
+
 TEST_F(CvadminSheetTest, EnterEscapeAndF1ActOnTheSheetWhereThePageHasNoButtonForThem) {
     struct Case {
         const char* keys;

@@ -219,9 +219,9 @@ bool CPolicyPage::Enabled(Field field) const {
     return control != nullptr && control->IsWindowEnabled();
 }
 
-void CPolicyPage::Store(int32_t ctx, const char* object, Field field) {
+bool CPolicyPage::Store(int32_t ctx, const char* object, Field field) {
     if (!Enabled(field)) {
-        return;
+        return false;
     }
     uint32_t bits = 0;
     switch (field) {
@@ -234,9 +234,34 @@ void CPolicyPage::Store(int32_t ctx, const char* object, Field field) {
     case kIntruderLimit: bits = m_intruderLimit; break;
     case kLockout: bits = m_lockout * kSecondsPerMinute; break;
     case kAttempt: bits = m_attempt * kSecondsPerMinute; break;
-    case kFieldCount: return;
+    case kFieldCount: return false;
     }
-    static_cast<void>(SetAttrValue(ctx, object, kAttrs[field].name, kAttrs[field].syntax, &bits));
+    return SetAttrValue(ctx, object, kAttrs[field].name, kAttrs[field].syntax, &bits) == 1;
+}
+
+void CPolicyPage::StoreIntruderDetectionOff(int32_t ctx, const char* object) {
+    // A field the administrator may not change keeps what it showed; it is 0 only when it was loaded so.
+    auto zeroed = [&](Field field, uint32_t& member) {
+        const uint32_t shown = member;
+        member = 0;
+        if (Store(ctx, object, field) || (!Enabled(field) && !m_refused[field] && shown == 0)) {
+            return true;
+        }
+        member = shown;
+        return false;
+    };
+    const bool lockoutZero = zeroed(kLockout, m_lockout);
+    const bool attemptZero = zeroed(kAttempt, m_attempt);
+    UpdateData(FALSE);
+    UINT notice = kMsgIntruderNeitherZero;
+    if (lockoutZero && attemptZero) {
+        notice = kMsgIntruderLimitZero;
+    } else if (lockoutZero) {
+        notice = kMsgIntruderOnlyLockoutZero;
+    } else if (attemptZero) {
+        notice = kMsgIntruderOnlyAttemptZero;
+    }
+    AfxMessageBox(notice, MB_OK | MB_ICONINFORMATION);
 }
 
 LONG CPolicyPage::WriteChanges(const char* objectName) {
@@ -251,19 +276,17 @@ LONG CPolicyPage::WriteChanges(const char* objectName) {
         const char* target = object.IsEmpty() ? objectName : static_cast<const char*>(object);
         for (Field field : {kMaxAge, kMinAge, kHistory, kForceLogoff, kLogonRequired, kMinLength,
                             kIntruderLimit}) {
-            Store(dir.Get(), target, field);
+            static_cast<void>(Store(dir.Get(), target, field));
         }
         // An unreadable intruder limit is unknown, not 0: it does not clear the intervals.
         const bool attemptSet =
             m_layout.signedIntervals ? static_cast<int32_t>(m_attempt) > 0 : m_attempt > 0;
         if (attemptSet && m_intruderLimit == 0 && !m_refused[kIntruderLimit]) {
-            AfxMessageBox(kMsgIntruderLimitZero, MB_OK | MB_ICONINFORMATION);
-            m_lockout = 0;
-            m_attempt = 0;
-            UpdateData(FALSE);
+            StoreIntruderDetectionOff(dir.Get(), target);
+        } else {
+            static_cast<void>(Store(dir.Get(), target, kLockout));
+            static_cast<void>(Store(dir.Get(), target, kAttempt));
         }
-        Store(dir.Get(), target, kLockout);
-        Store(dir.Get(), target, kAttempt);
     }
     m_modified = FALSE;
     return 0;

@@ -21,6 +21,11 @@ constexpr UINT kMsgMinLengthTooLarge = 32;
 constexpr UINT kMsgHistoryOutOfRange = 33;
 constexpr UINT kMsgAttemptIntervalOutOfRange = 34;
 constexpr UINT kMsgIntruderLimitZero = 36;
+// The intruder notice when only one reset interval, or neither, could be stored as 0: each says which keeps
+// its stored value.
+constexpr UINT kMsgIntruderOnlyLockoutZero = 57583;
+constexpr UINT kMsgIntruderOnlyAttemptZero = 57584;
+constexpr UINT kMsgIntruderNeitherZero = 57585;
 // Format: a number of days or minutes whose seconds would not fit the directory's 32-bit value (%d the
 // largest number the field takes).
 constexpr UINT kFmtPolicyNumberTooLarge = 57540;
@@ -75,7 +80,11 @@ private:
     bool Enabled(Field field) const;
     BOOL Refuse(UINT messageId, Field field);
     BOOL RefuseTooLarge(uint32_t largest, Field field);
-    void Store(int32_t ctx, const char* object, Field field);
+    // True when the field was written; a disabled field is not.
+    bool Store(int32_t ctx, const char* object, Field field);
+    // Stores both reset intervals as 0, since intruder detection without a limit is off, and says which of
+    // them the directory now holds as 0.
+    void StoreIntruderDetectionOff(int32_t ctx, const char* object);
 
     // A field whose read the directory refused shows nothing and is never exchanged or written: writing it
     // would put a value the administrator never saw over the stored one.

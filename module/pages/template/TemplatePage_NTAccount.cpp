@@ -106,6 +106,7 @@ void CTemplatePage_NTAccount::ForgetLoaded() {
         name.Empty();
     }
     m_globalAccount = 1;
+    m_globalHeld = false;
     m_mustChange = 0;
     m_neverExpires = 0;
     m_localChoice = 0;
@@ -140,6 +141,11 @@ BOOL CTemplatePage_NTAccount::OnInitDialog() {
     m_stored = Current();
     // A drive stored empty shows as the one a connection gets, and is stored once the page writes.
     m_stored.drive = m_storedDrive;
+    // So is the global account box, checked while the template holds no value: accounts made from the
+    // template are global then too, and the first write stores what the box shows.
+    if (!m_globalHeld) {
+        m_stored.globalAccount = kNotHeld;
+    }
     UpdateData(FALSE);
     return TRUE;
 }
@@ -151,11 +157,14 @@ void CTemplatePage_NTAccount::Load(int32_t ctx, const char* identity) {
         return DirGetEffectiveRights(ctx, identity, object, attr, &rights) == kDirOk &&
                (rights & kRightWrite) != 0;
     };
-    auto readFlag = [&](const char* attr, int* box, bool inverted) {
+    auto readFlag = [&](const char* attr, int* box, bool inverted, bool* held = nullptr) {
         uint32_t* value = nullptr;
         if (ReadAttrValue(ctx, object, attr, kSyntaxBoolean, reinterpret_cast<void**>(&value)) == 1) {
             *box = ((*value != 0) != inverted) ? 1 : 0;
             std::free(value);
+            if (held != nullptr) {
+                *held = true;
+            }
             return true;
         }
         return !Refused(GetLastAttrError());
@@ -181,7 +190,7 @@ void CTemplatePage_NTAccount::Load(int32_t ctx, const char* identity) {
            {kIdcTplMustChange});
     settle(kNeverExpires, kAttrExpirePassword, readFlag(kAttrExpirePassword, &m_neverExpires, true),
            {kIdcTplNeverExpires});
-    settle(kGlobal, kAttrGlobalAccount, readFlag(kAttrGlobalAccount, &m_globalAccount, false),
+    settle(kGlobal, kAttrGlobalAccount, readFlag(kAttrGlobalAccount, &m_globalAccount, false, &m_globalHeld),
            {kIdcTplGlobalAccount});
     settle(kProfile, kAttrProfilePath, readText(kAttrProfilePath, &m_profilePath), {kIdcTplProfilePath});
     settle(kScript, kAttrScriptName, readText(kAttrScriptName, &m_script), {kIdcTplScript});

@@ -44,7 +44,7 @@ private:
     struct Stored {
         int mustChange = 0;
         int neverExpires = 0;
-        int globalAccount = 1;
+        int globalAccount = 1; // kNotHeld when the template holds no value
         CString profilePath;
         CString script;
         CString drive;
@@ -53,6 +53,7 @@ private:
         CString primaryGroup;
         std::vector<std::string> groups;
     };
+    static constexpr int kNotHeld = -1;
     // One flag an attribute: read and may be written.
     enum Attr {
         kMustChange,
@@ -99,6 +100,7 @@ private:
     CString m_savedNetworkPath;
     CString m_container;
     CString m_storedDrive;
+    bool m_globalHeld = false;
 
     bool m_writable[kAttrCount] = {};
     Stored m_stored;

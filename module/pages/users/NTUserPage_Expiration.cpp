@@ -85,6 +85,8 @@ void CNTUserPage_Expiration::ForgetLoaded() {
     m_never = 0;
     m_global = 0;
     m_date.Empty();
+    m_typeChanged = false;
+    m_expirationChanged = false;
 }
 
 bool CNTUserPage_Expiration::IsEnabled(int controlId) const {
@@ -159,17 +161,22 @@ BOOL CNTUserPage_Expiration::OnInitDialog() {
         m_global = kOff;
     }
 
+    // Each choice is offered by the right to its own attribute: the account type is not the expiration.
     char identity[kDirMaxNameBytes + 1] = {};
-    uint32_t rights = 0;
-    const bool mayWrite =
-        !(DirWhoAmI(ctx, identity) == kDirOk &&
-          DirGetEffectiveRights(ctx, identity, m_objectName, kAttrLoginExpirationTime, &rights) == kDirOk &&
-          (rights & kRightWrite) == 0);
+    const bool knowsIdentity = DirWhoAmI(ctx, identity) == kDirOk;
+    auto mayWrite = [&](const char* attr) {
+        uint32_t rights = 0;
+        return !(knowsIdentity &&
+                 DirGetEffectiveRights(ctx, identity, m_objectName, attr, &rights) == kDirOk &&
+                 (rights & kRightWrite) == 0);
+    };
+    const bool expirationWritable = !expirationRefused && mayWrite(kAttrLoginExpirationTime);
     for (int id : {kIdcExpDate, kIdcExpNever, kIdcExpExpiresOn}) {
-        Enable(id, mayWrite && !expirationRefused ? TRUE : FALSE);
+        Enable(id, expirationWritable ? TRUE : FALSE);
     }
+    const bool typeWritable = !globalRefused && mayWrite(kAttrGlobalAccount);
     for (int id : {kIdcExpGlobal, kIdcExpLocal}) {
-        Enable(id, mayWrite && !globalRefused ? TRUE : FALSE);
+        Enable(id, typeWritable ? TRUE : FALSE);
     }
     UpdateData(FALSE);
     return TRUE;
@@ -180,6 +187,16 @@ void CNTUserPage_Expiration::MarkChanged() {
     NotifyChanged(TRUE);
 }
 
+void CNTUserPage_Expiration::MarkTypeChanged() {
+    m_typeChanged = true;
+    MarkChanged();
+}
+
+void CNTUserPage_Expiration::MarkExpirationChanged() {
+    m_expirationChanged = true;
+    MarkChanged();
+}
+
 void CNTUserPage_Expiration::OnGlobalClicked() {
     if (IsOn(m_global)) {
         return;
@@ -188,7 +205,7 @@ void CNTUserPage_Expiration::OnGlobalClicked() {
     m_global = kOn;
     m_local = kOff;
     UpdateData(FALSE);
-    MarkChanged();
+    MarkTypeChanged();
 }
 
 void CNTUserPage_Expiration::OnLocalClicked() {
@@ -199,7 +216,7 @@ void CNTUserPage_Expiration::OnLocalClicked() {
     m_local = kOn;
     m_global = kOff;
     UpdateData(FALSE);
-    MarkChanged();
+    MarkTypeChanged();
 }
 
 void CNTUserPage_Expiration::OnExpiresOnChosen() {
@@ -217,7 +234,7 @@ void CNTUserPage_Expiration::OnExpiresOnChosen() {
     today.wMilliseconds = 0;
     m_date = FormatDateFourDigitYear(today).c_str();
     UpdateData(FALSE);
-    MarkChanged();
+    MarkExpirationChanged();
 }
 
 void CNTUserPage_Expiration::OnNeverClicked() {
@@ -228,11 +245,11 @@ void CNTUserPage_Expiration::OnNeverClicked() {
     m_never = kOn;
     m_expiresOn = kOff;
     UpdateData(FALSE);
-    MarkChanged();
+    MarkExpirationChanged();
 }
 
 void CNTUserPage_Expiration::OnDateChange() {
-    MarkChanged();
+    MarkExpirationChanged();
 }
 
 BOOL CNTUserPage_Expiration::RefuseDate() {
@@ -244,6 +261,11 @@ BOOL CNTUserPage_Expiration::RefuseDate() {
 }
 
 BOOL CNTUserPage_Expiration::Validate() {
+    // A stored time past what the page can show (2038 and later) is shown, yet refused were it typed; it
+    // is written only once the person chose another, so it never holds up a change made elsewhere.
+    if (!m_expirationChanged || m_hWnd == nullptr) {
+        return TRUE;
+    }
     if (!UpdateData(TRUE)) {
         return FALSE;
     }
@@ -258,30 +280,61 @@ BOOL CNTUserPage_Expiration::Validate() {
     return TRUE;
 }
 
+bool CNTUserPage_Expiration::StoreType(int32_t ctx, const char* objectName) {
+    // A disabled choice shows nothing the person may change (no Write right, or a value not readable).
+    if (!m_typeChanged || !IsEnabled(kIdcExpGlobal)) {
+        m_typeChanged = false;
+        return true;
+    }
+    const uint32_t global = IsOn(m_global) ? 1 : 0;
+    if (SetAttrValue(ctx, objectName, kAttrGlobalAccount, kSyntaxBoolean, &global) != 1) {
+        FormatMessageBox(kFmtAccountTypeNotStored, MB_OK | MB_ICONEXCLAMATION,
+                         {objectName, static_cast<int64_t>(GetLastAttrError())});
+        return false;
+    }
+    m_typeChanged = false;
+    return true;
+}
+
+bool CNTUserPage_Expiration::StoreExpiration(int32_t ctx, const char* objectName) {
+    if (!m_expirationChanged || !IsEnabled(kIdcExpNever)) {
+        m_expirationChanged = false;
+        return true;
+    }
+    std::optional<uint32_t> expiration;
+    if (!IsOn(m_expiresOn)) {
+        expiration = kNeverExpires;
+    } else if (const std::optional<int64_t> endOfDay = ExpirationTimeOfDate(m_date); endOfDay) {
+        expiration = static_cast<uint32_t>(*endOfDay);
+    }
+    // Expires on without a date names no day: the stored one stays.
+    if (expiration &&
+        SetAttrValue(ctx, objectName, kAttrLoginExpirationTime, kSyntaxTime, &*expiration) != 1) {
+        FormatMessageBox(kFmtExpirationNotStored, MB_OK | MB_ICONEXCLAMATION,
+                         {objectName, static_cast<int64_t>(GetLastAttrError())});
+        return false;
+    }
+    m_expirationChanged = false;
+    return true;
+}
+
 LONG CNTUserPage_Expiration::WriteChanges(const char* objectName) {
     if (!m_modified || m_hWnd == nullptr || objectName == nullptr) {
         return 0;
     }
     CDirContext dir;
     UpdateData(TRUE);
-    const int32_t ctx = dir.Get();
-    // Disabled choices show nothing the person may change (no Write right, or a value not readable).
-    if (IsEnabled(kIdcExpGlobal)) {
-        const uint32_t global = IsOn(m_global) ? 1 : 0;
-        static_cast<void>(SetAttrValue(ctx, objectName, kAttrGlobalAccount, kSyntaxBoolean, &global));
+    if (!dir.IsOpen()) {
+        FormatMessageBox(kFmtExpirationNotStored, MB_OK | MB_ICONEXCLAMATION,
+                         {objectName, static_cast<int64_t>(dir.Get())});
+        return kExpirationNotStored;
     }
-    if (IsEnabled(kIdcExpNever)) {
-        std::optional<uint32_t> expiration;
-        if (!IsOn(m_expiresOn)) {
-            expiration = kNeverExpires;
-        } else if (const std::optional<int64_t> endOfDay = ExpirationTimeOfDate(m_date); endOfDay) {
-            expiration = static_cast<uint32_t>(*endOfDay);
-        }
-        // Expires on without a date names no day: the stored one stays.
-        if (expiration) {
-            static_cast<void>(
-                SetAttrValue(ctx, objectName, kAttrLoginExpirationTime, kSyntaxTime, &*expiration));
-        }
+    const int32_t ctx = dir.Get();
+    // Both are tried, so that one refusal does not hold back the other choice.
+    const bool typeStored = StoreType(ctx, objectName);
+    const bool expirationStored = StoreExpiration(ctx, objectName);
+    if (!typeStored || !expirationStored) {
+        return kExpirationNotStored;
     }
     m_modified = FALSE;
     return 0;

@@ -26,6 +26,13 @@ constexpr int kIdcExpDomainControls[] = {1189, 1188, 1181, 1182, 1213, 1216,
                                          1179, 1178, 1079, 1190, 1180, 1191};
 
 constexpr UINT kMsgBadExpirationDate = 37;
+// Formats: the account's name and the directory's code, when its expiration or its account type (global or
+// local) could not be stored.
+constexpr UINT kFmtExpirationNotStored = 57581;
+constexpr UINT kFmtAccountTypeNotStored = 57582;
+// WriteChanges when the directory refused a write: the handler stops there and the sheet stays open with
+// the person's choice, still modified, for the next apply.
+constexpr LONG kExpirationNotStored = -1;
 
 // "Login Expiration Time" of an account that never expires.
 constexpr uint32_t kNeverExpires = 0xFFFFFFFFu;
@@ -47,9 +54,11 @@ public:
     DLGPROC GetDialogProc() override;
     BOOL Help() override { return ShowHelp(kHelpNTUserExpiration); }
     BOOL OnInitDialog() override;
-    // Refuses (0, message 37) a date text that is no date, or a day that the stored time cannot hold.
+    // Refuses (0, message 37) a date text that is no date, or a day that the stored time cannot hold. Only a
+    // choice the person made is checked: a stored time the page cannot show never holds up the sheet.
     BOOL Validate() override;
-    // Writes the account type and the expiration to `objectName` when the person changed the page; answers 0.
+    // Writes to `objectName` what the person changed: the account type, the expiration, each only when
+    // changed. Answers 0; or, when the directory refuses a write, shows why and answers kExpirationNotStored.
     LONG WriteChanges(const char* objectName);
 
 protected:
@@ -64,6 +73,10 @@ protected:
 private:
     void ForgetLoaded();
     void MarkChanged();
+    void MarkTypeChanged();
+    void MarkExpirationChanged();
+    [[nodiscard]] bool StoreType(int32_t ctx, const char* objectName);
+    [[nodiscard]] bool StoreExpiration(int32_t ctx, const char* objectName);
     [[nodiscard]] bool IsEnabled(int controlId) const;
     void Enable(int controlId, BOOL enable);
     BOOL RefuseDate();
@@ -76,4 +89,8 @@ private:
     int m_never = 0;
     int m_global = 0;
     CString m_date;
+    // Which of the two choices the person changed since the last write: only those are checked and
+    // written, so that a stored value the page cannot show is never written over unseen.
+    bool m_typeChanged = false;
+    bool m_expirationChanged = false;
 };

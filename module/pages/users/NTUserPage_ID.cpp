@@ -48,9 +48,9 @@ void CNTUserPage_ID::DoDataExchange(CDataExchange* dx) {
     DDX_Check(dx, kIdcNTUserLockedOut, m_lockedOut);
     DDX_Check(dx, kIdcNTUserCannotChange, m_cannotChange);
     DDX_Text(dx, kIdcNTUserDescription, m_description);
-    DDV_MaxChars(dx, m_description, kNTUserDescriptionLimit);
+    LimitTyping(dx, m_description, kNTUserDescriptionLimit, m_descriptionTyped);
     DDX_Text(dx, kIdcNTUserFullName, m_fullName);
-    DDV_MaxChars(dx, m_fullName, kNTUserFullNameLimit);
+    LimitTyping(dx, m_fullName, kNTUserFullNameLimit, m_fullNameTyped);
     DDX_Check(dx, kIdcNTUserMustChange, m_mustChange);
     DDX_Text(dx, kIdcNTUserPassword, m_password);
     DDV_MaxChars(dx, m_password, kNTUserPasswordLimit);

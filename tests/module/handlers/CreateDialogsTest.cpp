@@ -405,6 +405,10 @@ TEST_F(CreateDialogsTest, AnNtUserJoinsTheDefaultGroupAndTakesTheTemplate) {
     DirValuePtr disabled = ReadAttrValueOwned(dir.Get(), user.c_str(), kAttrLoginDisabled, kSyntaxBoolean);
     ASSERT_NE(disabled, nullptr);
     EXPECT_EQ(*static_cast<uint32_t*>(disabled.get()), 1u);
+    // The template holds no global account value, which its page shows as global.
+    DirValuePtr global = ReadAttrValueOwned(dir.Get(), user.c_str(), kAttrGlobalAccount, kSyntaxBoolean);
+    ASSERT_NE(global, nullptr);
+    EXPECT_EQ(*static_cast<uint32_t*>(global.get()), 1u);
     DirValuePtr logonHours = ReadAttrValueOwned(dir.Get(), user.c_str(), kAttrLogonHours, kSyntaxOctetString);
     ASSERT_NE(logonHours, nullptr);
     const auto* stored = static_cast<DirOctetString*>(logonHours.get());
@@ -502,3 +506,78 @@ TEST_F(CreateDialogsTest, AHybridUserItsDirectoryUserCannotListIsReported) {
 }
 
 } // namespace
+
+TEST_F(CreateDialogsTest, EveryObjectIsAddedWithItsNameAsCNWhichTheUserPagesShow) {
+    struct Case {
+        const char* className;
+        UINT templateId;
+        int nameId;
+        const char* parent;
+        const char* name;
+    } cases[] = {
+        {kClassNtDomain, 129, 1001, kCorp, "NEWDOM"},
+        {kClassNtWorkgroupSystem, 130, 1001, kCorp, "WS2"},
+        {kClassNtUser, 131, 100, kDomain, "pat\\.lee"},
+        {kClassNtGlobalGroup, 132, 1004, kDomain, "Staff"},
+        {kClassNtLocalGroup, 133, 100, kDomain, "Printers"},
+        {kClassHybridUser, 145, 100, kDomain, "Hybrid"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.className);
+        m_user->Expect(c.templateId, [&c](ModalContext& modal) {
+            EXPECT_EQ(TypeText(modal.window, c.nameId, c.name), UiActionError::None);
+            if (c.templateId == 145) {
+                EXPECT_EQ(TypeText(modal.window, 1025, kReader), UiActionError::None);
+            }
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+        });
+        ASSERT_EQ(Create(c.className, c.parent).answer, 0);
+        EXPECT_THAT(Texts(std::string(c.name) + "." + c.parent, kAttrCN), ElementsAre(c.name));
+    }
+    // The profile and workstations pages show it as the account's user name.
+    OpenDetails(kClassNtUser, "pat\\.lee.NTD.Corp");
+    for (const auto& [title, id] : {std::pair{"Profile", 1104}, std::pair{"Workstations", 1109}}) {
+        const int page = m_sheet->FindPage(title);
+        ASSERT_GE(page, 0) << title;
+        EXPECT_EQ(TextOf(m_sheet->Page(page), id), "pat\\.lee") << title;
+    }
+    m_sheet->Close(kEndPagesCancel);
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}
+
+TEST_F(CreateDialogsTest, ANameThatIsNoLeafOfTheChosenContainerIsRefusedAndTheDialogStaysOpen) {
+    AddObject("Sales.Corp", "Organizational Unit");
+    struct Case {
+        const char* className;
+        UINT templateId;
+        const char* typed;
+        const char* wouldBe; // where the directory would have put it
+    } cases[] = {
+        {kClassNtDomain, 129, "NEW.Sales", "NEW.Sales.Corp"},
+        {kClassNtWorkgroupSystem, 130, "WS\\", "WS\\.Corp"},
+        {kClassNtDomain, 129, "D.", "D..Corp"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        Prompter::Instance().Reset();
+        const std::string corrected = "SYS" + std::to_string(++n);
+        m_user->Expect(c.templateId, [&c, &corrected](ModalContext& modal) {
+            EXPECT_EQ(TypeText(modal.window, 1001, c.typed), UiActionError::None);
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+            EXPECT_EQ(ActiveModals().size(), 1u) << "still open";
+            EXPECT_EQ(TextOf(modal.window, 1001), c.typed) << "the name stays for correcting";
+            EXPECT_EQ(TypeText(modal.window, 1001, corrected), UiActionError::None);
+            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+        });
+        const Created created = Create(c.className, kCorp);
+        EXPECT_EQ(created.answer, 0);
+        EXPECT_EQ(created.name, corrected + "." + kCorp);
+        EXPECT_EQ(ClassOf(c.wouldBe), "") << "nothing was made elsewhere";
+        EXPECT_EQ(ClassOf(created.name), c.className);
+        ASSERT_EQ(ShownIds(), std::vector<int>{57580});
+        const std::string text = Prompter::Instance().Messages()[0].text;
+        EXPECT_NE(text.find(std::string("\"") + c.typed + "\""), std::string::npos) << text;
+        EXPECT_NE(text.find(kCorp), std::string::npos) << text;
+    }
+}

@@ -314,3 +314,18 @@ TEST(TemplateGroupNameTest, TheNameFollowsTheTypePrefix) {
 }
 
 } // namespace
+
+TEST_F(TemplateAccountsTest, ATemplateWithoutAGlobalAccountValueMakesGlobalAccountsNamedByTheirCN) {
+    // The template's page shows such a template's global account box checked.
+    ListServers({"DomA.Corp"});
+    AddObject("Bob.Corp", kClassUser);
+
+    EXPECT_EQ(CreateAccountsFromTemplate("Alice.Corp", kTemplate), 0);
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrGlobalAccount), ElementsAre("true"));
+    EXPECT_THAT(Values("Alice.DomA.Corp", kAttrCN), ElementsAre("Alice"));
+
+    AddValue(kTemplate, kAttrGlobalAccount, "false");
+    EXPECT_EQ(CreateAccountsFromTemplate("Bob.Corp", kTemplate), 0);
+    EXPECT_THAT(Values("Bob.DomA.Corp", kAttrGlobalAccount), ElementsAre("false"));
+    EXPECT_THAT(ShownIds(), IsEmpty());
+}

@@ -215,3 +215,45 @@ TEST_F(PolicyPageTest, TheSheetOfADomainOrWorkgroupSystemListsIdentificationPoli
         m_sheet->Close(kEndPagesCancel);
     }
 }
+
+TEST_F(PolicyPageTest, TheIntruderNoticeSaysWhichIntervalWasStoredAsZero) {
+    // The reader may write the history and the intervals named; the intruder limit is 0, the lockout
+    // interval 60 minutes and the attempt interval 30.
+    struct NoticeCase {
+        std::vector<const char*> writable;
+        int notice;
+        int64_t lockoutAfter;
+        int64_t attemptAfter;
+    };
+    const NoticeCase kCases[] = {
+        {{kAttrIntruderLockoutResetInterval, kAttrIntruderAttemptResetInterval}, 36, 0, 0},
+        {{kAttrIntruderAttemptResetInterval}, 57584, 3600, 0},
+        {{kAttrIntruderLockoutResetInterval}, 57583, 0, 1800},
+        {{}, 57585, 3600, 1800},
+    };
+    for (const NoticeCase& c : kCases) {
+        SCOPED_TRACE(c.notice);
+        Prompter::Instance().Reset();
+        const std::string domain = "D" + std::to_string(c.notice) + ".Corp";
+        AddObject(domain, kClassNtDomain);
+        SetWord(domain.c_str(), kAttrLoginIntruderLimit, kSyntaxInteger, 0);
+        SetWord(domain.c_str(), kAttrIntruderLockoutResetInterval, kSyntaxInterval, 3600);
+        SetWord(domain.c_str(), kAttrIntruderAttemptResetInterval, kSyntaxInterval, 1800);
+        Grant(domain, kReader, kAttrPasswordHistoryLength, kDirRightRead | kDirRightWrite);
+        for (const char* attr : c.writable) {
+            Grant(domain, kReader, attr, kDirRightRead | kDirRightWrite);
+        }
+        SignIn(kReader);
+        HWND page = OpenPage(kClassNtDomain, domain.c_str(), kTitle);
+        ASSERT_EQ(TypeText(page, kDomainPage.history, "3"), UiActionError::None);
+        ASSERT_TRUE(m_sheet->Apply().refusedPage == -1);
+        EXPECT_EQ(ShownIds(), std::vector<int>{c.notice});
+        EXPECT_EQ(Text(page, kDomainPage.lockout), std::to_string(c.lockoutAfter / 60))
+            << "shows what is stored";
+        EXPECT_EQ(Text(page, kDomainPage.attempt), std::to_string(c.attemptAfter / 60));
+        m_sheet->Close(kEndPagesOk);
+        SignIn("Admin");
+        EXPECT_EQ(Word(domain.c_str(), kAttrIntruderLockoutResetInterval, kSyntaxInterval), c.lockoutAfter);
+        EXPECT_EQ(Word(domain.c_str(), kAttrIntruderAttemptResetInterval, kSyntaxInterval), c.attemptAfter);
+    }
+}

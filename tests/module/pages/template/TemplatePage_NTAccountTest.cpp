@@ -172,3 +172,21 @@ TEST_F(TemplatePage_NTAccountTest, WithoutWriteRightsNothingCanBeChanged) {
     EXPECT_EQ(TemplateValues(kAttrTemplateGroups), (std::vector<std::string>{"g.Admins"}));
     EXPECT_TRUE(ShownIds().empty());
 }
+
+TEST_F(TemplatePage_NTAccountTest, TheGlobalAccountBoxShownIsWhatIsStored) {
+    // A template that holds no value shows the box checked; the first apply stores what it shows.
+    HWND page = Open();
+    EXPECT_TRUE(Checked(page, kIdcTplGlobalAccount));
+    ASSERT_EQ(TypeText(page, kIdcTplScript, "logon.cmd"), UiActionError::None);
+    EXPECT_TRUE(m_sheet->Ok());
+    EXPECT_TRUE(Flag(kAttrGlobalAccount));
+
+    page = Open();
+    EXPECT_TRUE(Checked(page, kIdcTplGlobalAccount));
+    ASSERT_EQ(Click(page, kIdcTplGlobalAccount), UiActionError::None);
+    EXPECT_TRUE(m_sheet->Ok());
+    EXPECT_FALSE(Flag(kAttrGlobalAccount));
+    page = Open();
+    EXPECT_FALSE(Checked(page, kIdcTplGlobalAccount)) << "stored as cleared, not taken away";
+    m_sheet->Close(kEndPagesCancel);
+}

@@ -362,3 +362,94 @@ TEST_F(NTUserPageExpirationTest, AnAccountOfAWorkgroupSystemShowsOnlyItsNote) {
     ASSERT_EQ(Prompter::Instance().HelpCalls().size(), 1u);
     EXPECT_EQ(Prompter::Instance().HelpCalls()[0].data, 20u);
 }
+
+// Each choice is offered by the right to its own attribute; a write the directory refuses after all is
+// shown with its code, and the sheet stays open with the choice.
+TEST_F(NTUserPageExpirationTest, EachChoiceIsOfferedByTheRightToItsOwnAttribute) {
+    const uint32_t stored = static_cast<uint32_t>(Utc(2010, 5, 5, 12, 0, 0));
+    struct RightsCase {
+        const char* writable;
+        bool typeEnabled;
+        bool expirationEnabled;
+    };
+    const RightsCase kCases[] = {
+        {kAttrLoginExpirationTime, false, true},
+        {kAttrGlobalAccount, true, false},
+    };
+    for (const RightsCase& c : kCases) {
+        SCOPED_TRACE(c.writable);
+        const std::string user = std::string("op") + (c.typeEnabled ? "type" : "date") + ".NTD.Corp";
+        AddObject(user, kClassNtUser);
+        SetTime(user.c_str(), stored);
+        Grant(user, kReader, c.writable, kDirRightRead | kDirRightWrite);
+        SignIn(kReader);
+        HWND page = OpenUser(user.c_str());
+        for (int id : {kGlobal, kLocal}) {
+            EXPECT_EQ(Enabled(page, id), c.typeEnabled) << id;
+        }
+        for (int id : {kDate, kNever, kExpiresOn}) {
+            EXPECT_EQ(Enabled(page, id), c.expirationEnabled) << id;
+        }
+        ASSERT_EQ(Click(page, c.typeEnabled ? kLocal : kNever), UiActionError::None);
+        ASSERT_TRUE(m_sheet->Ok());
+        EXPECT_TRUE(ShownIds().empty());
+        SignIn("Admin");
+        EXPECT_EQ(StoredGlobal(user.c_str()), c.typeEnabled ? std::optional<bool>(false) : std::nullopt);
+        EXPECT_EQ(StoredTime(user.c_str()), c.expirationEnabled ? 0xFFFFFFFFu : stored);
+    }
+}
+
+TEST_F(NTUserPageExpirationTest, AWriteRefusedAfterAllIsShownAndTheSheetStaysOpen) {
+    const uint32_t stored = static_cast<uint32_t>(Utc(2010, 5, 5, 12, 0, 0));
+    SetTime(kUser, stored);
+    DirObjectACL acl{const_cast<char*>(kAttrGlobalAccount), const_cast<char*>(kReader),
+                     kDirRightRead | kDirRightWrite};
+    Grant(kUser, kReader, kAttrGlobalAccount, acl.privileges);
+    Grant(kUser, kReader, kAttrLoginExpirationTime, acl.privileges);
+    SignIn(kReader);
+    HWND page = OpenUser();
+    ASSERT_EQ(Click(page, kLocal), UiActionError::None);
+    ASSERT_EQ(Click(page, kNever), UiActionError::None);
+    // Another administrator takes the right to the account type away while the sheet is open.
+    SignIn("Admin");
+    {
+        CDirContext dir;
+        ASSERT_EQ(RemoveAttrValue(dir.Get(), kUser, kAttrAcl, kSyntaxObjectACL, &acl), 1);
+    }
+    SignIn(kReader);
+    EXPECT_FALSE(m_sheet->Ok()) << "the sheet stays open";
+    EXPECT_EQ(ShownIds(), std::vector<int>{57582});
+    EXPECT_TRUE(Checked(page, kLocal)) << "the choice is kept";
+    SignIn("Admin");
+    EXPECT_EQ(StoredGlobal(kUser), std::nullopt);
+    EXPECT_EQ(StoredTime(kUser), 0xFFFFFFFFu) << "the other choice is still written";
+    m_sheet->Close(kEndPagesCancel);
+}
+
+TEST_F(NTUserPageExpirationTest, AStoredTimeThePageCannotShowNeverHoldsUpTheSheet) {
+    for (uint32_t stored : {0x7FFFFFFFu, static_cast<uint32_t>(Utc(2038, 1, 1, 12, 0, 0))}) {
+        SCOPED_TRACE(stored);
+        Prompter::Instance().Reset();
+        SetTime(kUser, stored);
+        SetDescription(kUser, "before");
+        OpenDetails(kClassNtUser, kUser);
+        HWND id = m_sheet->Page(0);
+        ASSERT_EQ(TypeText(id, 1016, "after"), UiActionError::None);
+        EXPECT_TRUE(m_sheet->Ok()) << "a change on another page is applied";
+        EXPECT_TRUE(ShownIds().empty());
+        EXPECT_EQ(Description(kUser), "after");
+        EXPECT_EQ(StoredTime(kUser), stored) << "the time is not written over";
+
+        // Choosing the account type leaves the time alone too.
+        HWND page = OpenUser();
+        EXPECT_TRUE(Checked(page, kExpiresOn));
+        ASSERT_EQ(Click(page, kLocal), UiActionError::None);
+        EXPECT_TRUE(m_sheet->Ok());
+        EXPECT_TRUE(ShownIds().empty());
+        EXPECT_EQ(StoredGlobal(kUser), false);
+        EXPECT_EQ(StoredTime(kUser), stored);
+        CDirContext dir;
+        const uint32_t global = 1;
+        ASSERT_EQ(SetAttrValue(dir.Get(), kUser, kAttrGlobalAccount, kSyntaxBoolean, &global), 1);
+    }
+}

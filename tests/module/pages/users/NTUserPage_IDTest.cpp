@@ -605,3 +605,30 @@ TEST_F(NTUserPageIdTest, APasswordTypedAndErasedIsStoredEmptyOnlyAfterAYes) {
         EXPECT_EQ(Flag(kAttrLoginDisabled), c.disabled);
     }
 }
+
+TEST_F(NTUserPageIdTest, ALongStoredTextLimitsTypingButNeverHoldsUpTheSheet) {
+    // Written by another tool: longer than the page lets a person type.
+    const std::string description(60, 'd');
+    const std::string fullName(130, 'f');
+    SetDescription(kUser, description);
+    {
+        CDirContext dir;
+        ASSERT_EQ(SetAttrValue(dir.Get(), kUser, kAttrFullName, kSyntaxCaseIgnoreString, fullName.c_str()),
+                  1);
+    }
+    HWND page = OpenUser();
+    EXPECT_EQ(Shown(page, kDescription), description) << "shown whole";
+    EXPECT_EQ(Shown(page, kFullName), fullName);
+    ASSERT_EQ(Click(page, kDisabled), UiActionError::None);
+    EXPECT_TRUE(m_sheet->Ok()) << "an unchanged long text does not hold up the sheet";
+    EXPECT_TRUE(ShownIds().empty());
+    EXPECT_EQ(Description(kUser), description) << "nor is it cut";
+    EXPECT_EQ(Flag(kAttrLoginDisabled), "true");
+
+    // Typing is limited to what the NT side takes.
+    page = OpenUser();
+    ASSERT_EQ(TypeText(page, kDescription, std::string(50, 'n')), UiActionError::None);
+    EXPECT_EQ(Shown(page, kDescription), std::string(48, 'n'));
+    EXPECT_TRUE(m_sheet->Ok());
+    EXPECT_EQ(Description(kUser), std::string(48, 'n'));
+}

@@ -76,6 +76,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    friend class CHybridAttributes;
     void Changed();
     CHybridAttributes* m_owner;
     BOOL m_loaded = FALSE;
@@ -192,6 +193,9 @@ public:
     void SetChanged() { m_changedFlag = TRUE; }
     [[nodiscard]] BOOL WasChanged() const { return m_changedFlag; }
     LONG Save();
+    // Forgets a new password typed here and not saved yet (the other changes stay): the account has been
+    // given a newer one since.
+    void DiscardPendingPassword();
 
 private:
     CString m_account;

@@ -93,7 +93,8 @@ void CChgPswdWizard::WipeConverted() {
     WipeBytes(m_converted.data(), m_converted.size());
 }
 
-INT_PTR RunChgPswdWizard(const char* userFullName, std::vector<CString> accounts, std::vector<CString>* stored) {
+INT_PTR RunChgPswdWizard(const char* userFullName, std::vector<CString> accounts,
+                         std::vector<CString>* stored) {
     {
         CDirContext dir;
         if (!dir.IsOpen()) {

@@ -37,8 +37,8 @@ std::optional<std::string> Unsealed(const char* account) {
         return std::nullopt;
     }
     const auto* octets = static_cast<const DirOctetString*>(value.get());
-    agent::UnsealResult result = agent::UnsealPassword(AgentKey().privateBlob.data(), AgentKey().privateBlob.size(),
-                                                       octets->data, octets->length);
+    agent::UnsealResult result = agent::UnsealPassword(
+        AgentKey().privateBlob.data(), AgentKey().privateBlob.size(), octets->data, octets->length);
     if (!result.ok) {
         return std::nullopt;
     }

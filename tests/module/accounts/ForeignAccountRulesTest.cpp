@@ -157,6 +157,10 @@ TEST_F(ForeignAccountRulesTest, ADeleteThatCannotBeDoneWholeIsRefusedBeforeAnyth
         }
         const bool asked = c.shown.empty();
         if (asked) {
+            // The values that name an account go with it: a server's directory asks for Write on those lists.
+            Grant(kMary, who, kAttrApplicationServerList, kDirRightRead | kDirRightWrite);
+            Grant(kDomain, who, kAttrMember, kDirRightWrite);
+            Grant(kWorkstation, who, kAttrMember, kDirRightWrite);
             m_user->Expect(kIddDeleteAccounts, [](ModalContext& modal) {
                 EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
             });

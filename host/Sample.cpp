@@ -123,6 +123,11 @@ std::string BuildSampleTree(std::vector<SampleKey>* keys) {
         b.Grant(account, mary, "KEL:Authentication", 6);
     }
     b.Set(mary, "KEL:Application Server List", {"Mary." + domain, "Mary." + workstation});
+    // Self-service, as a site offering it sets it up: Mary may read her own list of NT accounts and the keys
+    // her NT systems publish, so that she changes her password on all of them at once (and nothing more).
+    b.Grant(mary, mary, "KEL:Application Server List", 2);
+    for (const std::string& system : {domain, workstation})
+        b.Grant(system, mary, "KEL:KEL Public Key", 2);
 
     // New directory users made from this template get an NT account in both systems.
     const std::string nt = "NT Staff.Sales.Corp";

@@ -84,9 +84,20 @@ private:
 
 double WizardMicros(int size, int run) {
     RunThrough person("Pw" + std::to_string(size) + "x" + std::to_string(run));
+    // The accounts as the user's NT accounts page lists them: the user's stored list.
+    std::vector<CString> accounts;
+    {
+        CDirContext dir;
+        CStringArray names;
+        static_cast<void>(ReadAttrValues(dir.Get(), UserName(size).c_str(), kAttrApplicationServerList,
+                                         kSyntaxDistinguishedName, &names));
+        for (INT_PTR i = 0; i < names.GetSize(); ++i) {
+            accounts.emplace_back(names[i]);
+        }
+    }
     UiDriver* previous = SetUiDriver(&person);
     const auto start = Clock::now();
-    const INT_PTR result = RunChgPswdWizard(UserName(size).c_str());
+    const INT_PTR result = RunChgPswdWizard(UserName(size).c_str(), std::move(accounts));
     const double micros = MicrosSince(start);
     SetUiDriver(previous);
     Check(result == ID_WIZFINISH, "wizard");

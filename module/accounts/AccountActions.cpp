@@ -21,6 +21,14 @@ void ReleaseHybridAttributes(CNTAccountEntry& entry) {
     entry.m_sheet = nullptr;
 }
 
-void RunChangePasswordWizard(CForeignAccount& /*page*/, const char* user) {
-    static_cast<void>(RunChgPswdWizard(user));
+void RunChangePasswordWizard(CForeignAccount& page, const char* user) {
+    std::vector<CString> stored;
+    static_cast<void>(RunChgPswdWizard(user, page.ListedAccounts(), &stored));
+    // The wizard's password is the newest: a password still pending in an account's sheet would overwrite
+    // it at the next apply.
+    for (const CString& account : stored) {
+        if (CHybridAttributes* sheet = KeptHybridAttributes(account)) {
+            sheet->DiscardPendingPassword();
+        }
+    }
 }

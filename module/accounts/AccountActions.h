@@ -16,5 +16,6 @@ void WriteHybridAttributes(CNTAccountEntry& entry);
 // Deletes entry's sheet, if it has one; the entry is going.
 void ReleaseHybridAttributes(CNTAccountEntry& entry);
 
-// Runs the change-password wizard for the NT accounts of user (a full name) modally under page.
+// Runs the change-password wizard modally under page for user (a full name) and the accounts the page lists;
+// the accounts it gave the new password drop a password still pending in their sheets.
 void RunChangePasswordWizard(CForeignAccount& page, const char* user);

@@ -32,6 +32,14 @@ constexpr unsigned kFmtAccountDeleteFailed = 57362;
 constexpr unsigned kFmtAccountRenameFailed = 57377;
 // The user's NT accounts were renamed after it.
 constexpr unsigned kMsgAccountsRenamed = 57378;
+// Format: account, new leaf, user (%s, %s, %s): a listed account whose "KEL:QDS User" does not name the
+// user (or cannot be read) is not renamed.
+constexpr unsigned kFmtAccountNotUsers = 57561;
+// Format: user, object (%s, %s): the user's delete is refused, since the identity may not delete the user
+// or one of its NT accounts; nothing was deleted.
+constexpr unsigned kFmtDeleteNotAllowed = 57562;
+// Format: user (%s): the user's delete is refused, since its list of NT accounts cannot be read.
+constexpr unsigned kFmtDeleteAccountsUnreadable = 57563;
 
 // Texts that are not from the string table: a user is never copied or moved while it has this module.
 inline constexpr char kTextQueryCopy[] = "CForeignAccount::OnQueryCopy(%s)";

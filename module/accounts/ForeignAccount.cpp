@@ -192,6 +192,16 @@ CNTAccountEntry* CForeignAccount::EntryAt(int row) const {
     return static_cast<CNTAccountEntry*>(m_list.GetItemDataPtr(row));
 }
 
+std::vector<CString> CForeignAccount::ListedAccounts() const {
+    std::vector<CString> names;
+    for (int row = 0; row < m_list.GetCount(); ++row) {
+        if (const CNTAccountEntry* entry = EntryAt(row)) {
+            names.push_back(entry->m_fullName);
+        }
+    }
+    return names;
+}
+
 int CForeignAccount::FindRow(const char* fullName) const {
     for (int row = 0; row < m_list.GetCount(); ++row) {
         const CNTAccountEntry* entry = EntryAt(row);

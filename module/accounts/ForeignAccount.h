@@ -62,6 +62,9 @@ public:
 
     [[nodiscard]] bool MayEdit() const { return m_mayEdit; }
     [[nodiscard]] const CString& User() const { return m_user; }
+    // The full names of the accounts the page lists now, in its order: added ones not applied yet among them,
+    // removed ones not.
+    [[nodiscard]] std::vector<CString> ListedAccounts() const;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

@@ -7,6 +7,7 @@
 #include "module/directory/DirContext.h"
 #include "module/directory/FullName.h"
 #include "module/directory/Schema.h"
+#include "module/handlers/GroupLinks.h"
 #include "platform/ui/MessageBox.h"
 
 #include <string>
@@ -38,7 +39,9 @@ LONG CForeignAccount::OnNotifyRename(const char* newName, const char* oldName) {
     const int32_t ctx = dir.Get();
     CStringArray accounts;
     // The host renames the user before it tells the module, so its old name is normally gone.
+    const char* user = oldName;
     if (ReadAttrValues(ctx, oldName, kAttrApplicationServerList, kSyntaxDistinguishedName, &accounts) != 1) {
+        user = newName;
         static_cast<void>(
             ReadAttrValues(ctx, newName, kAttrApplicationServerList, kSyntaxDistinguishedName, &accounts));
     }
@@ -53,16 +56,33 @@ LONG CForeignAccount::OnNotifyRename(const char* newName, const char* oldName) {
         AfxMessageBox(back ? kMsgRenamedBack : kMsgRenameBackFailed);
         return 0;
     }
+    bool allFollowed = true;
     for (INT_PTR i = 0; i < accounts.GetSize(); ++i) {
-        const CString system = GetContainerName(accounts[i]);
-        const CString account = MakeFullName(oldLeaf, system);
+        // The object the list names, whatever its leaf: an account that could not follow an earlier rename
+        // still carries an older name, and a name built from the user's previous leaf may be anyone's.
+        const CString& account = accounts[i];
+        const CString leaf = GetLeafName(account);
+        if (SameDirName(leaf, newLeaf)) {
+            continue;
+        }
+        CString owner;
+        if (ReadStringAttr(ctx, account, kAttrQdsUser, kSyntaxDistinguishedName, &owner) != 1 ||
+            !SameDirName(owner, user)) {
+            FormatMessageBox(kFmtAccountNotUsers, MB_OK,
+                             {static_cast<const char*>(account), static_cast<const char*>(newLeaf), user});
+            allFollowed = false;
+            continue;
+        }
         const int32_t rc = DirRenameObject(ctx, account, newLeaf, /*removeOld=*/1);
         if (rc != kDirOk) {
             FormatMessageBox(kFmtAccountRenameFailed, MB_OK,
-                             {static_cast<const char*>(oldLeaf), static_cast<const char*>(newLeaf),
+                             {static_cast<const char*>(account), static_cast<const char*>(newLeaf),
                               static_cast<int64_t>(rc)});
+            allFollowed = false;
         }
     }
-    AfxMessageBox(kMsgAccountsRenamed);
+    if (allFollowed) {
+        AfxMessageBox(kMsgAccountsRenamed);
+    }
     return 0;
 }

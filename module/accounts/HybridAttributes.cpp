@@ -194,6 +194,12 @@ LONG CHybridAttributes::Save() {
     return 0;
 }
 
+void CHybridAttributes::DiscardPendingPassword() {
+    m_idPage.m_passwordChanged = FALSE;
+    Wipe(m_idPage.m_password);
+    Wipe(m_idPage.m_confirmation);
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Identification
 

@@ -78,6 +78,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    friend class CHybridAttributes;
     void Changed();
     CHybridAttributes* m_owner;
     BOOL m_loaded = FALSE;
@@ -205,6 +206,9 @@ public:
     // sheet as it was when it opened, so only what an OK collected is saved.
     bool Edit();
     LONG Save();
+    // Forgets a new password typed here and not saved yet (the other changes stay): the account has been
+    // given a newer one since.
+    void DiscardPendingPassword();
 
 private:
     CString m_account;

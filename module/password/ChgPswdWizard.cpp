@@ -93,23 +93,30 @@ void CChgPswdWizard::WipeConverted() {
     WipeBytes(m_converted.data(), m_converted.size());
 }
 
-INT_PTR RunChgPswdWizard(const char* userFullName) {
-    std::vector<CString> accounts;
+INT_PTR RunChgPswdWizard(const char* userFullName, std::vector<CString> accounts,
+                         std::vector<CString>* stored) {
     {
         CDirContext dir;
         if (!dir.IsOpen()) {
             AfxMessageBox(kMsgChgPswdNotLaunched, MB_OK | MB_ICONEXCLAMATION);
             return -1;
         }
+        // A list the directory refused to show is not an empty one: the user may hold accounts that would
+        // keep the old password while the directory password changed.
         CStringArray names;
-        static_cast<void>(
-            ReadAttrValues(dir.Get(), userFullName, kAttrApplicationServerList, kSyntaxDistinguishedName, &names));
-        for (INT_PTR i = 0; i < names.GetSize(); ++i) {
-            accounts.emplace_back(names[i]);
+        if (ReadAttrValues(dir.Get(), userFullName, kAttrApplicationServerList, kSyntaxDistinguishedName,
+                           &names) != 1 &&
+            GetLastAttrError() != kDirErrNoSuchAttribute) {
+            FormatMessageBox(kFmtChgPswdAccountsUnreadable, MB_OK | MB_ICONEXCLAMATION, {userFullName});
+            return -1;
         }
     }
     CChgPswdWizard wizard(userFullName, std::move(accounts));
-    return wizard.DoModal();
+    const INT_PTR result = wizard.DoModal();
+    if (stored != nullptr) {
+        *stored = wizard.Stored();
+    }
+    return result;
 }
 
 // ---- page 1: the new password ----------------------------------------------------------------------------
@@ -144,9 +151,8 @@ BOOL CChgPswdWizardPage1::OnInitDialog() {
         return TRUE;
     }
     const char* user = m_wizard->UserName();
-    // A user without a stored "Password Required" is treated as not requiring one: there is no old
-    // password the person could be asked for.
-    m_required = 0;
+    // Only a value read decides: a user who may not read its own flag still changes its password with the
+    // old one, which the directory asks of anyone changing their own.
     if (DirValuePtr required = ReadAttrValueOwned(dir.Get(), user, kAttrPasswordRequired, kSyntaxBoolean)) {
         m_required = *static_cast<const uint32_t*>(required.get()) != 0 ? 1 : 0;
         m_minimumLength = 0;
@@ -325,6 +331,9 @@ void CChgPswdWizardPage2::Run() {
         // Whatever befell the account, it takes its full share of the bar.
         Advance(kChgPswdStepsPerAccount - steps);
         m_wizard->m_results.back()->m_success = stored ? 1 : 0;
+        if (stored) {
+            m_wizard->m_stored.push_back(account);
+        }
     }
     dir.reset();
     m_wizard->WipeConverted();

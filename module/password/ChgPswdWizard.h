@@ -60,6 +60,8 @@ constexpr UINT kIdsChgPswdSealing = 57411;
 constexpr UINT kIdsChgPswdStoring = 57412;
 constexpr UINT kIdsChgPswdStored = 57413;
 constexpr UINT kIdsChgPswdDone = 57414;
+// Format: the user (%s). The user's own list of NT accounts could not be read, so the wizard does not start.
+constexpr UINT kFmtChgPswdAccountsUnreadable = 57560;
 
 // The NT system that holds an account: its full name after the first unescaped ".". A name without a dot
 // stays whole.
@@ -155,6 +157,8 @@ public:
     [[nodiscard]] const CString& UserName() const { return m_userName; }
     [[nodiscard]] const std::vector<CString>& Accounts() const { return m_accounts; }
     [[nodiscard]] const std::vector<std::unique_ptr<CChgPswdResult>>& Results() const { return m_results; }
+    // The accounts whose sealed password page 2 stored; kept after Finish, unlike the results.
+    [[nodiscard]] const std::vector<CString>& Stored() const { return m_stored; }
 
 private:
     friend class CChgPswdWizardPage1;
@@ -167,13 +171,18 @@ private:
     // The new password after the locale library's conversion: what is sealed for every account.
     std::array<char, kChgPswdConvertedSize> m_converted{};
     std::vector<std::unique_ptr<CChgPswdResult>> m_results;
+    std::vector<CString> m_stored;
     CChgPswdWizardPage1 m_page1;
     CChgPswdWizardPage2 m_page2;
     CChgPswdWizardPage3 m_page3;
 };
 
 // The wizard's one entry point: gives the directory user `userFullName` a new password and carries it to
-// every NT account that the user's "KEL:Application Server List" names, in stored order. Runs modally and
-// answers the sheet's result (ID_WIZFINISH when it ran to the end, IDCANCEL when cancelled on page 1, -1
-// when it could not start: message 57379 then).
-INT_PTR RunChgPswdWizard(const char* userFullName);
+// `accounts`, the full names of the NT accounts the launching page lists, in its order (accounts added there
+// and not applied yet among them). Runs modally and answers the sheet's result (ID_WIZFINISH when it ran to
+// the end, IDCANCEL when cancelled on page 1, -1 when it could not start: message 57379 without a
+// connection, 57560 when the user's own "KEL:Application Server List" cannot be read, since the user's
+// accounts are then unknown and would keep the old password). `stored`, when given, receives the accounts
+// whose sealed password was stored.
+INT_PTR RunChgPswdWizard(const char* userFullName, std::vector<CString> accounts,
+                         std::vector<CString>* stored = nullptr);

@@ -212,6 +212,30 @@ TEST_F(CvadminSheetTest, PageActsOnTheInnermostSheetWhoseTabsPagesLists) {
     }
 }
 
+// Self-service as the sample sets it up: Mary signs in as herself, gives her old password, and the new one
+// reaches the directory and both her NT accounts, sealed for each NT system's agent.
+TEST_F(CvadminSheetTest, MaryChangesHerOwnPasswordOnHerNtAccounts) {
+    RunResult r = As("Mary.Sales.Corp", "mary-secret",
+                     "details Mary.Sales.Corp; page 'NT Accounts'; click 124; type 1146 mary-secret; "
+                     "type 1147 Mine1234; type 1148 Mine1234; next; next; show; finish; cancel");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("message"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1154.0 | Success\tNTDOM.Corp | -\n1154.1 | Success\tWKS1.Corp | -\n"),
+              std::string::npos)
+        << r.out;
+    RunResult mary = As("Mary.Sales.Corp", "Mine1234", "dump Mary.WKS1.Corp 'KEL:QDS User'");
+    EXPECT_EQ(mary.status, 0) << mary.err;
+    for (const char* system : {"NTDOM", "WKS1"}) {
+        SCOPED_TRACE(system);
+        RunResult sealed = AsAdmin(std::string("dump Mary.") + system + ".Corp 'KEL:Authentication'");
+        const std::string hex = sealed.out.substr(sealed.out.rfind("0x") + 2, 1000);
+        RunResult opened = testrun::RunProgram(
+            m_dir, testrun::Program("kelnt-agent"),
+            {"unseal", "--key", std::string("sample-") + system + ".private.key", "--hex", hex});
+        EXPECT_EQ(opened.out, "Mine1234\n") << opened.err;
+    }
+}
+
 TEST_F(CvadminSheetTest, EditingADescriptionReachesTheDirectory) {
     RunResult r = AsAdmin("details NTDOM.Corp; type 1030 'Head office'; apply; cancel; "
                           "dump NTDOM.Corp Description");

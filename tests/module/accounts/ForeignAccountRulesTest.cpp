@@ -93,7 +93,84 @@ TEST_F(ForeignAccountRulesTest, AnAccountThatCannotFollowTheRenameIsShownAndTheO
     GiveMaryTwoAccounts();
     AddObject("Maria.NTD.Corp", kClassNtUser); // the new name is taken in the NT domain
     EXPECT_EQ(Rename(kMary, "Maria"), 0);
-    EXPECT_EQ(ShownIds(), (std::vector<int>{kFmtAccountRenameFailed, kMsgAccountsRenamed}));
+    EXPECT_EQ(ShownIds(), (std::vector<int>{kFmtAccountRenameFailed})) << "nothing claims they all followed";
+    EXPECT_EQ(Prompter::Instance().Messages().front().text,
+              "The NT account Mary.NTD.Corp could not be renamed to Maria (error -709). Rename it in its NT "
+              "system yourself.");
     EXPECT_TRUE(Exists(kMaryNtd));
     EXPECT_TRUE(Exists("Maria.WS1.Corp"));
+
+    // The list still names the account that stayed behind; the next rename takes it along and leaves the
+    // NT user that took the name alone.
+    Prompter::Instance().Reset();
+    EXPECT_EQ(Rename("Maria.Corp", "Marta"), 0);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{kMsgAccountsRenamed}));
+    EXPECT_TRUE(Exists("Maria.NTD.Corp")) << "not Mary's";
+    EXPECT_EQ(Values("Maria.NTD.Corp", kAttrQdsUser, kSyntaxDistinguishedName), std::vector<std::string>{});
+    EXPECT_TRUE(Exists("Marta.NTD.Corp"));
+    EXPECT_TRUE(Exists("Marta.WS1.Corp"));
+    EXPECT_EQ(ServerList("Marta.Corp"), (std::vector<std::string>{"Marta.NTD.Corp", "Marta.WS1.Corp"}));
+}
+
+TEST_F(ForeignAccountRulesTest, AListedAccountOfAnotherUserIsNotRenamed) {
+    GiveMaryTwoAccounts();
+    AddObject("Ann.Corp", kClassUser);
+    AddObject("Ann.Empty.Corp", kClassHybridUser);
+    Put("Ann.Empty.Corp", kAttrQdsUser, kSyntaxDistinguishedName, "Ann.Corp");
+    Put(kMary, kAttrApplicationServerList, kSyntaxDistinguishedName, "Ann.Empty.Corp");
+    EXPECT_EQ(Rename(kMary, "Maria"), 0);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{kFmtAccountNotUsers}));
+    EXPECT_TRUE(Exists("Ann.Empty.Corp"));
+    EXPECT_TRUE(Exists("Maria.NTD.Corp"));
+    EXPECT_TRUE(Exists("Maria.WS1.Corp"));
+}
+
+// Every right the whole delete needs is there before anything is deleted, and an account list that cannot
+// be read is not taken for none: the person is told why, asked nothing, and everything stays. With every
+// right the question comes, and OK deletes the accounts.
+TEST_F(ForeignAccountRulesTest, ADeleteThatCannotBeDoneWholeIsRefusedBeforeAnythingIsDeleted) {
+    GiveMaryTwoAccounts();
+    struct Case {
+        const char* name;
+        std::vector<std::string> deletable; // objects the case's helper may delete
+        bool readsList;
+        std::vector<int> shown; // nothing shown: the question is asked and answered with OK
+    };
+    const std::vector<std::string> everything{kMary, kDomain, kWorkstation};
+    const Case cases[] = {
+        {"the accounts but not the user", {kDomain, kWorkstation}, true, {kFmtDeleteNotAllowed}},
+        {"the user and one account", {kMary, kDomain}, true, {kFmtDeleteNotAllowed}},
+        {"everything, the list unread", everything, false, {kFmtDeleteAccountsUnreadable}},
+        {"everything, the list read", everything, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SignIn("Admin");
+        const std::string who = "Helper" + std::to_string(&c - cases) + ".Corp";
+        AddObject(who, kClassUser);
+        Grant(kCorp, who, kAclEntryRights, kDirEntryBrowse);
+        if (c.readsList) {
+            Grant(kMary, who, kAttrApplicationServerList, kDirRightRead);
+        }
+        for (const std::string& object : c.deletable) {
+            Grant(object, who, kAclEntryRights, kDirEntryBrowse | kDirEntryDelete);
+        }
+        const bool asked = c.shown.empty();
+        if (asked) {
+            // The values that name an account go with it: a server's directory asks for Write on those lists.
+            Grant(kMary, who, kAttrApplicationServerList, kDirRightRead | kDirRightWrite);
+            Grant(kDomain, who, kAttrMember, kDirRightWrite);
+            Grant(kWorkstation, who, kAttrMember, kDirRightWrite);
+            m_user->Expect(kIddDeleteAccounts, [](ModalContext& modal) {
+                EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+            });
+        }
+        SignIn(who);
+        Prompter::Instance().Reset();
+        EXPECT_EQ(Send(kMary, SNAP_QUERY_DELETE), asked ? 0 : -1);
+        EXPECT_EQ(ShownIds(), c.shown);
+        SignIn("Admin");
+        EXPECT_EQ(Exists(kMaryNtd), !asked);
+        EXPECT_EQ(Exists(kMaryWs), !asked);
+    }
 }

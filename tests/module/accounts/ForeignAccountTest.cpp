@@ -3,9 +3,47 @@
 // user's list in the directory.
 #include "AccountsWorld.h"
 
+#include "agent/KeyGenerator.h"
+#include "agent/Unsealer.h"
+#include "module/accounts/HybridAttributes.h"
+#include "module/password/ChgPswdWizard.h"
+
 #include <cstdlib>
+#include <optional>
 
 namespace {
+
+const agent::KeyPair& AgentKey() {
+    static const agent::KeyPair key = agent::GenerateKeyPair(848);
+    return key;
+}
+
+// The NT systems' agents publish their key.
+void PublishKeys() {
+    ASSERT_EQ(AgentKey().code, agent::kKeygenOk);
+    CDirContext dir;
+    DirOctetString key{static_cast<uint32_t>(AgentKey().publicBlob.size()),
+                       const_cast<uint8_t*>(AgentKey().publicBlob.data())};
+    for (const char* system : {kDomain, kWorkstation}) {
+        ASSERT_EQ(SetAttrValue(dir.Get(), system, kAttrKelPublicKey, kSyntaxOctetString, &key), 1);
+    }
+}
+
+// What the NT side's agent opens from the account's sealed password.
+std::optional<std::string> Unsealed(const char* account) {
+    CDirContext dir;
+    DirValuePtr value = ReadAttrValueOwned(dir.Get(), account, kAttrAuthentication, kSyntaxOctetString);
+    if (!value) {
+        return std::nullopt;
+    }
+    const auto* octets = static_cast<const DirOctetString*>(value.get());
+    agent::UnsealResult result = agent::UnsealPassword(
+        AgentKey().privateBlob.data(), AgentKey().privateBlob.size(), octets->data, octets->length);
+    if (!result.ok) {
+        return std::nullopt;
+    }
+    return std::string(result.password.begin(), result.password.end());
+}
 
 bool GlobalAccount(const std::string& account) {
     CDirContext dir;
@@ -19,7 +57,32 @@ bool GlobalAccount(const std::string& account) {
 
 } // namespace
 
-class ForeignAccountTest : public AccountsWorld {};
+class ForeignAccountTest : public AccountsWorld {
+protected:
+    // The person's way through the change-password wizard: the new password twice, Next, Next; the result
+    // rows are noted before Finish.
+    void RunWizardThrough(HWND page, const std::string& password, std::vector<std::string>* rows) {
+        m_user->Expect(kIddChgPswdPage1, [password](ModalContext& context) {
+            HWND first = context.ActivePage();
+            EXPECT_EQ(TypeText(first, kIdcChgPswdNew, password), UiActionError::None);
+            EXPECT_EQ(TypeText(first, kIdcChgPswdConfirm, password), UiActionError::None);
+            EXPECT_EQ(Click(context.window, ID_WIZNEXT), UiActionError::None);
+        });
+        m_user->Expect(kIddChgPswdPage2, [](ModalContext& context) {
+            EXPECT_EQ(Click(context.window, ID_WIZNEXT), UiActionError::None);
+        });
+        m_user->Expect(kIddChgPswdPage3, [rows](ModalContext& context) {
+            HWND list = GetDlgItem(context.ActivePage(), kIdcChgPswdResults);
+            const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+            for (int row = 0; row < count; ++row) {
+                rows->push_back(ListRowText(list, row));
+            }
+            EXPECT_EQ(Click(context.window, ID_WIZFINISH), UiActionError::None);
+        });
+        ASSERT_TRUE(Enabled(page, kIdcAccountPassword));
+        ASSERT_EQ(Click(page, kIdcAccountPassword), UiActionError::None);
+    }
+};
 
 TEST_F(ForeignAccountTest, AddMakesTheAccountInEachPickedSystemAndApplyListsThem) {
     HWND page = OpenAccounts(kMary);
@@ -262,4 +325,80 @@ TEST_F(ForeignAccountTest, TheChangePasswordButtonFollowsTheRightsAndTheUsersOwn
         m_sheet->Close(kEndPagesCancel);
     }
     SignIn("Admin");
+}
+
+TEST_F(ForeignAccountTest, TheWizardGivesEveryListedAccountTheNewPasswordAddedOnesAmongThem) {
+    PublishKeys();
+    HWND page = OpenAccounts(kMary);
+    AddThrough(page, {kPickNtd});
+    ASSERT_TRUE(m_sheet->Ok());
+    page = OpenAccounts(kMary);
+    AddThrough(page, {kPickWs}); // listed, not applied yet
+    std::vector<std::string> rows;
+    RunWizardThrough(page, "Fresh123", &rows);
+    EXPECT_EQ(rows, (std::vector<std::string>{"Success\tNTD.Corp", "Success\tWS1.Corp"}));
+    EXPECT_EQ(Unsealed(kMaryNtd), std::optional<std::string>("Fresh123"));
+    EXPECT_EQ(Unsealed(kMaryWs), std::optional<std::string>("Fresh123"));
+    EXPECT_TRUE(ShownIds().empty());
+    EXPECT_TRUE(m_sheet->Ok());
+    EXPECT_EQ(ServerList(kMary), (std::vector<std::string>{kMaryNtd, kMaryWs}));
+}
+
+TEST_F(ForeignAccountTest, TheWizardDoesNotStartWhenTheUsersOwnAccountsCannotBeRead) {
+    PublishKeys();
+    AddObject(kMaryNtd, kClassHybridUser);
+    Put(kMaryNtd, kAttrQdsUser, kSyntaxDistinguishedName, kMary);
+    Put(kMary, kAttrApplicationServerList, kSyntaxDistinguishedName, kMaryNtd);
+    {
+        CDirContext dir;
+        ASSERT_EQ(DirPasswordCallB(dir.Get(), kMary, "Before1", 0), kDirOk);
+    }
+    // Mary may change her NT account's password but may not read her own list of accounts.
+    Grant(kDomain, kMary, kAttrKelPublicKey, kDirRightRead);
+    Grant(kMaryNtd, kMary, kAttrAuthentication, kDirRightRead | kDirRightWrite);
+    ASSERT_EQ(DirLogin(kMary, "Before1"), kDirOk);
+    HWND page = OpenAccounts(kMary);
+    EXPECT_TRUE(Rows(page, kIdcAccountList).empty());
+    ASSERT_TRUE(Enabled(page, kIdcAccountPassword)) << "she may change her own password";
+    ASSERT_EQ(Click(page, kIdcAccountPassword), UiActionError::None);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{kFmtChgPswdAccountsUnreadable}));
+    m_sheet->Close(kEndPagesCancel);
+    EXPECT_EQ(DirLogin(kMary, "Before1"), kDirOk) << "her directory password is as it was";
+    SignIn("Admin");
+    EXPECT_EQ(Unsealed(kMaryNtd), std::nullopt);
+}
+
+// A password typed into an account's attributes sheet and not applied yet is older than the wizard's: the
+// user's apply keeps the wizard's password, and the sheet's other changes still reach the account.
+TEST_F(ForeignAccountTest, TheWizardsPasswordOutlivesOnePendingInTheAttributesSheet) {
+    PublishKeys();
+    HWND page = OpenAccounts(kMary);
+    AddThrough(page, {kPickNtd});
+    ASSERT_TRUE(m_sheet->Ok());
+    page = OpenAccounts(kMary);
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        HWND id = modal.ActivePage();
+        EXPECT_EQ(TypeText(id, kIdcAttrPassword, "Sheet111"), UiActionError::None);
+        EXPECT_EQ(TypeText(id, kIdcAttrConfirm, "Sheet111"), UiActionError::None);
+        EXPECT_EQ(Click(id, kIdcAttrDisabled), UiActionError::None);
+        EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
+    });
+    ASSERT_EQ(SelectItems(page, kIdcAccountList, {"NTD.Corp"}), UiActionError::None);
+    ASSERT_EQ(Click(page, kIdcAccountAttributes), UiActionError::None);
+    std::vector<std::string> rows;
+    RunWizardThrough(page, "Wizard99", &rows);
+    EXPECT_EQ(rows, (std::vector<std::string>{"Success\tNTD.Corp"}));
+    EXPECT_TRUE(m_sheet->Ok());
+    EXPECT_EQ(Unsealed(kMaryNtd), std::optional<std::string>("Wizard99"));
+    {
+        CDirContext dir;
+        uint32_t* disabled = nullptr;
+        ASSERT_EQ(ReadAttrValue(dir.Get(), kMaryNtd, kAttrLoginDisabled, kSyntaxBoolean,
+                                reinterpret_cast<void**>(&disabled)),
+                  1);
+        EXPECT_NE(*disabled, 0u) << "the sheet's other change is kept";
+        std::free(disabled);
+    }
+    EXPECT_TRUE(ShownIds().empty());
+    ForgetHybridAttributes();
 }

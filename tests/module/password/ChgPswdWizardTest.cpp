@@ -113,13 +113,18 @@ protected:
         ASSERT_EQ(SetAttrValue(dir.Get(), system, kAttrKelPublicKey, kSyntaxOctetString, &value), 1);
     }
 
-    static void ListAccounts(std::initializer_list<const char*> accounts) {
+    // Ann's stored list, which her page then lists.
+    void ListAccounts(std::initializer_list<const char*> accounts) {
         CDirContext dir;
         for (const char* account : accounts) {
+            m_listed.emplace_back(account);
             ASSERT_EQ(AddAttrValue(dir.Get(), kAnn, kAttrApplicationServerList, kSyntaxDistinguishedName, account),
                       1);
         }
     }
+
+    // Starts the wizard as Ann's NT accounts page does, for the accounts it lists.
+    INT_PTR RunWizard() { return RunChgPswdWizard(kAnn, m_listed); }
 
     static void SetInteger(const char* object, const char* attr, uint32_t value) {
         CDirContext dir;
@@ -174,6 +179,7 @@ protected:
         });
     }
 
+    std::vector<CString> m_listed;
     int m_progressEnd = -1;
     std::string m_doneLine;
     std::string m_stepLine;
@@ -187,7 +193,7 @@ TEST_F(ChgPswdWizardTest, TheNewPasswordReachesTheDirectoryAndEveryAccountSealed
     NextOnPage2();
     FinishOnPage3(/*copy=*/true);
 
-    EXPECT_EQ(RunChgPswdWizard(kAnn), ID_WIZFINISH);
+    EXPECT_EQ(RunWizard(), ID_WIZFINISH);
 
     EXPECT_TRUE(SignsInWith(kAnn, "Secret9"));
     EXPECT_FALSE(SignsInWith(kAnn, "Before1"));
@@ -218,7 +224,7 @@ TEST_F(ChgPswdWizardTest, AUserWithoutAccountsChangesOnlyTheDirectoryPassword) {
     NextOnPage2();
     FinishOnPage3(/*copy=*/false);
 
-    EXPECT_EQ(RunChgPswdWizard(kAnn), ID_WIZFINISH);
+    EXPECT_EQ(RunWizard(), ID_WIZFINISH);
 
     EXPECT_TRUE(SignsInWith(kAnn, "Alone12"));
     EXPECT_EQ(m_progressEnd, 1);
@@ -253,7 +259,7 @@ TEST_F(ChgPswdWizardTest, RefusedPasswordsChangeNothing) {
         TypeAndNext(c.newPassword, c.confirmation);
         CancelOnPage1();
 
-        EXPECT_EQ(RunChgPswdWizard(kAnn), IDCANCEL);
+        EXPECT_EQ(RunWizard(), IDCANCEL);
 
         EXPECT_EQ(ShownIds(), std::vector<int>{c.message});
         EXPECT_TRUE(SignsInWith(kAnn, "Before1"));
@@ -271,7 +277,7 @@ TEST_F(ChgPswdWizardTest, TheDirectoryRefusalsAreNamedAndTheAccountsKeepTheirPas
     TypeAndNext("Eight888", "Eight888");
     CancelOnPage1();
 
-    EXPECT_EQ(RunChgPswdWizard(kAnn), IDCANCEL);
+    EXPECT_EQ(RunWizard(), IDCANCEL);
 
     EXPECT_EQ(ShownIds(), std::vector<int>{kMsgChgPswdDirTooShort});
     EXPECT_TRUE(SignsInWith(kAnn, "Before1"));
@@ -302,7 +308,7 @@ TEST_F(ChgPswdWizardTest, ChangingOnesOwnPasswordAsksForTheOldOne) {
     NextOnPage2();
     FinishOnPage3(/*copy=*/false);
 
-    EXPECT_EQ(RunChgPswdWizard(kAnn), ID_WIZFINISH);
+    EXPECT_EQ(RunWizard(), ID_WIZFINISH);
 
     EXPECT_TRUE(oldEnabled);
     ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
@@ -310,6 +316,52 @@ TEST_F(ChgPswdWizardTest, ChangingOnesOwnPasswordAsksForTheOldOne) {
     EXPECT_TRUE(SignsInWith(kAnn, "Mine1234"));
     EXPECT_EQ(Unseal(Sealed(kAccountDomain), 0), "Mine1234");
     EXPECT_EQ(m_rows, std::vector<std::string>{"Success\tNTD.Corp"});
+}
+
+// A site that offers self-service lets its users read their NT accounts and their NT systems' keys, and
+// nothing more: a flag the user may not read leaves the old password asked for.
+TEST_F(ChgPswdWizardTest, OnesOwnPasswordChangesWithTheOldOneWhenTheRequiredFlagCannotBeRead) {
+    ListAccounts({kAccountDomain});
+    Grant(kAnn, kAnn, kAttrApplicationServerList, kDirRightRead);
+    Grant(kDomain, kAnn, kAttrKelPublicKey, kDirRightRead);
+    Grant(kAccountDomain, kAnn, kAttrAuthentication, kDirRightRead | kDirRightWrite);
+    ASSERT_EQ(DirLogin(kAnn, "Before1"), kDirOk);
+    bool oldEnabled = false;
+    m_user->Expect(kIddChgPswdPage1, [&](ModalContext& context) {
+        HWND page = context.ActivePage();
+        oldEnabled = IsWindowEnabled(GetDlgItem(page, kOld)) != FALSE;
+        EXPECT_EQ(TypeText(page, kOld, "Before1"), UiActionError::None);
+        EXPECT_EQ(TypeText(page, kNew, "Mine1234"), UiActionError::None);
+        EXPECT_EQ(TypeText(page, kConfirm, "Mine1234"), UiActionError::None);
+        EXPECT_EQ(Click(context.window, ID_WIZNEXT), UiActionError::None);
+    });
+    NextOnPage2();
+    FinishOnPage3(/*copy=*/false);
+
+    EXPECT_EQ(RunWizard(), ID_WIZFINISH);
+
+    ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
+    EXPECT_TRUE(oldEnabled);
+    EXPECT_TRUE(ShownIds().empty());
+    EXPECT_TRUE(SignsInWith(kAnn, "Mine1234"));
+    EXPECT_EQ(Unseal(Sealed(kAccountDomain), 0), "Mine1234");
+    EXPECT_EQ(m_rows, std::vector<std::string>{"Success\tNTD.Corp"});
+}
+
+// Accounts that cannot be seen cannot follow: the wizard says so before anything changes.
+TEST_F(ChgPswdWizardTest, AUserWhoseAccountsCannotBeReadKeepsEveryPassword) {
+    ListAccounts({kAccountDomain});
+    Grant(kDomain, kAnn, kAttrKelPublicKey, kDirRightRead);
+    Grant(kAccountDomain, kAnn, kAttrAuthentication, kDirRightRead | kDirRightWrite);
+    ASSERT_EQ(DirLogin(kAnn, "Before1"), kDirOk);
+    m_listed.clear(); // her page shows nothing it could not read
+
+    EXPECT_EQ(RunWizard(), -1);
+
+    ASSERT_EQ(DirLogin("Admin", ""), kDirOk);
+    EXPECT_EQ(ShownIds(), std::vector<int>{kFmtChgPswdAccountsUnreadable});
+    EXPECT_TRUE(SignsInWith(kAnn, "Before1"));
+    EXPECT_TRUE(Sealed(kAccountDomain).empty());
 }
 
 TEST_F(ChgPswdWizardTest, AnotherUsersPasswordIsSetWithoutTheOldOne) {
@@ -326,7 +378,7 @@ TEST_F(ChgPswdWizardTest, AnotherUsersPasswordIsSetWithoutTheOldOne) {
     NextOnPage2();
     FinishOnPage3(/*copy=*/false);
 
-    EXPECT_EQ(RunChgPswdWizard(kAnn), ID_WIZFINISH);
+    EXPECT_EQ(RunWizard(), ID_WIZFINISH);
 
     EXPECT_FALSE(oldEnabled);
     EXPECT_TRUE(SignsInWith(kAnn, "12345678901234"));
@@ -350,7 +402,7 @@ TEST_F(ChgPswdWizardTest, ClipboardFailuresAreShown) {
             EXPECT_EQ(Click(context.window, ID_WIZFINISH), UiActionError::None);
         });
 
-        EXPECT_EQ(RunChgPswdWizard(kAnn), ID_WIZFINISH);
+        EXPECT_EQ(RunWizard(), ID_WIZFINISH);
 
         EXPECT_EQ(ShownIds(), std::vector<int>{c.message});
         WinApiClearInjectedFailures();

@@ -24,8 +24,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <termios.h>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {

@@ -165,7 +165,8 @@ int FindTab(const std::vector<std::string>& titles, const std::string& word) {
         if (titles[index] == word)
             return static_cast<int>(index);
     for (std::size_t index = 0; index < titles.size(); ++index)
-        if (titles[index].size() == word.size() && strncasecmp(titles[index].c_str(), word.c_str(), word.size()) == 0)
+        if (titles[index].size() == word.size() &&
+            strncasecmp(titles[index].c_str(), word.c_str(), word.size()) == 0)
             return static_cast<int>(index);
     char* end = nullptr;
     long number = std::strtol(word.c_str(), &end, 10);
@@ -345,7 +346,8 @@ CommandResult Template(const Args& args) {
     if (!templateClass)
         return CommandResult::Error("template: " + error);
     if (*templateClass != "Template")
-        return CommandResult::Error("template: " + templateName + " is a " + *templateClass + ", not a Template");
+        return CommandResult::Error("template: " + templateName + " is a " + *templateClass +
+                                    ", not a Template");
     if (!BaseClassOf(user, error)) {
         if (DirOutcome added = DirectoryOps::Add(user, "User"); !added.Ok())
             return CommandResult::Error(added.error);

@@ -47,7 +47,8 @@ CommandResult Interpreter::Execute(const ScriptCommand& command) {
         std::vector<std::string> near = NearestWords(command.words[0], CommandNames());
         if (near.empty())
             return CommandResult::Error("unknown command " + command.words[0]);
-        return CommandResult::Error("unknown command " + command.words[0] + " (did you mean " + near[0] + "?)");
+        return CommandResult::Error("unknown command " + command.words[0] + " (did you mean " + near[0] +
+                                    "?)");
     }
     Args args(command.words.begin() + 1, command.words.end());
     CommandResult result = it->second(args);

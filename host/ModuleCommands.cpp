@@ -43,11 +43,10 @@ std::string DefaultModulePath() {
 
 void ConnectPrompter(Interpreter& interpreter) {
     Prompter& prompter = Prompter::Instance();
-    prompter.SetMessageObserver(
-        [&interpreter](const MessageBoxRecord& box) {
-            interpreter.NoteShown();
-            interpreter.Out() << FormatMessageLine(box) << "\n";
-        });
+    prompter.SetMessageObserver([&interpreter](const MessageBoxRecord& box) {
+        interpreter.NoteShown();
+        interpreter.Out() << FormatMessageLine(box) << "\n";
+    });
     prompter.SetHelpObserver(
         [&interpreter](const HelpCallRecord& call) { interpreter.Out() << FormatHelpLine(call) << "\n"; });
     // A box that nobody could answer is an error of the command that caused it.

@@ -13,8 +13,8 @@ using PasswordFieldTest = std::function<bool(int id)>;
 
 // True when a line typed at the prompt carries a password and so must never be written to the history:
 // `login NAME PASSWORD`, `dir password USER PASSWORD`, and `type ID TEXT` into a password edit (when
-// `isPasswordField` says so), also when the command words are mistyped or in another letter case. A line that does not split cleanly counts as secret too, since an unclosed
-// quote can hide any of these.
+// `isPasswordField` says so), also when the command words are mistyped or in another letter case. A line that
+// does not split cleanly counts as secret too, since an unclosed quote can hide any of these.
 [[nodiscard]] bool IsSecretLine(const std::string& line, const PasswordFieldTest& isPasswordField = {});
 
 // The history of the interactive prompt, kept between runs in a file of the user's own: one line a line,

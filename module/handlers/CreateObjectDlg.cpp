@@ -7,6 +7,7 @@
 #include "module/directory/Schema.h"
 #include "module/handlers/AccountOpsIds.h"
 #include "module/handlers/CreateIds.h"
+#include "module/handlers/GroupLinks.h"
 #include "module/tools/ToolIds.h"
 #include "module/tools/ToolNTIntegration.h"
 #include "platform/ui/MessageBox.h"
@@ -210,8 +211,40 @@ bool CreationSwitchOn(const char* valueName) {
     return status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value && value != 0;
 }
 
+namespace {
+
+// Accounts and groups live directly in an NT domain or NT workgroup system, and an NT system never lives
+// below another NT system or an NT account. A creation asked anywhere else (a script can name any
+// container, or one that is not there) is refused before the dialog opens, instead of after everything was
+// typed; the host says what it asked and that it was refused.
+bool ParentCanHold(const char* parent, bool ntAccount) {
+    CDirContext dir;
+    char stored[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    if (!dir.IsOpen() || DirReadObjectInfo(dir.Get(), parent, stored, &info) != kDirOk) {
+        return false;
+    }
+    const bool ntSystem =
+        SameDirName(info.baseClass, kClassNtDomain) || SameDirName(info.baseClass, kClassNtWorkgroupSystem);
+    if (ntAccount) {
+        return ntSystem;
+    }
+    for (const char* inside : {kClassNtUser, kClassHybridUser, kClassNtGlobalGroup, kClassNtLocalGroup}) {
+        if (SameDirName(info.baseClass, inside)) {
+            return false;
+        }
+    }
+    return !ntSystem;
+}
+
+} // namespace
+
 LONG RunCreation(CCreateObjectDlg& dialog, const char* parent, const char* offerUploadSwitch, char* outName) {
     if (parent == nullptr || outName == nullptr) {
+        return -1;
+    }
+    // Only the creations of accounts and groups name a switch for an NT system not yet uploaded.
+    if (!ParentCanHold(parent, /*ntAccount=*/offerUploadSwitch != nullptr)) {
         return -1;
     }
     dialog.SetParentContainer(parent);

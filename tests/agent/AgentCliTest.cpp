@@ -250,10 +250,9 @@ TEST_F(AgentCliTest, OnlyRegularFilesAreReplacedAndKeygenWritesBothKeysOrNeither
     const std::string pipe = Path("pipe");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     const std::string refused = "kelnt-agent: " + pipe + " is not a regular file: name a file to write\n";
-    for (const std::string& arguments :
-         {"keygen --bits 424 --public " + Path("p") + " --private " + pipe,
-          "keygen --bits 424 --public " + pipe + " --private " + Path("q"),
-          "seal --key " + Path("pub") + " --password x --out " + pipe}) {
+    for (const std::string& arguments : {"keygen --bits 424 --public " + Path("p") + " --private " + pipe,
+                                         "keygen --bits 424 --public " + pipe + " --private " + Path("q"),
+                                         "seal --key " + Path("pub") + " --password x --out " + pipe}) {
         const Outcome outcome = Agent(arguments);
         EXPECT_EQ(outcome.status, 1) << arguments;
         EXPECT_EQ(outcome.output, refused) << arguments;

@@ -188,8 +188,9 @@ TEST_F(CvadminSheetTest, TheNtAccountsPageOpensTheAttributesSheetAndThePasswordW
 }
 
 TEST_F(CvadminSheetTest, PageActsOnTheInnermostSheetWhoseTabsPagesLists) {
-    RunResult r = AsAdmin("details Mary.Sales.Corp; pages; page 'nt accounts'; select 122 WKS1.Corp; click 123; "
-                          "pages; page GROUPS; pages; show; cancel; page 0");
+    RunResult r =
+        AsAdmin("details Mary.Sales.Corp; pages; page 'nt accounts'; select 122 WKS1.Corp; click 123; "
+                "pages; page GROUPS; pages; show; cancel; page 0");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("0 | NT Accounts | current\n"), std::string::npos) << r.out;
     // The attributes sheet covers the details sheet: its tabs are the ones a person can click.
@@ -441,7 +442,8 @@ TEST_F(CvadminSheetTest, AUserMadeFromATemplateGetsItsNtAccounts) {
               "Paul.NTDOM.Corp | KEL:Must Change Password | 7 | true\n");
 
     // A template that is not there, or an object that is no template, makes nothing.
-    for (const char* line : {"template Anna.Sales.Corp 'No Staff.Sales.Corp'", "template Anna.Sales.Corp Sales.Corp"}) {
+    for (const char* line :
+         {"template Anna.Sales.Corp 'No Staff.Sales.Corp'", "template Anna.Sales.Corp Sales.Corp"}) {
         RunResult refused = AsAdmin(line);
         EXPECT_EQ(refused.status, 1) << line;
         EXPECT_EQ(refused.err.rfind("error | 1 | template: ", 0), 0u) << refused.err;
@@ -522,6 +524,38 @@ TEST_F(CvadminSheetTest, CreationDialogsRunFromTheScriptAndTheHostFollowsTheirAn
     r = AsAdmin("create 'KEL:NT Global Group' NTDOM.Corp; type 1004 ''; ok");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "error | 3 | ok: the control is disabled\n");
+}
+
+// A module command refused without anything shown to the person stops the script with a line that says what
+// was refused; a refusal after a dialog the script cancelled, or after a message the person read, stays the
+// module's plain answer, as scripts have always read it.
+TEST_F(CvadminSheetTest, ARefusalThatShowedNothingIsAnErrorOfItsLine) {
+    const struct {
+        const char* commands;
+        int status;
+        const char* err;
+    } cases[] = {
+        {"create 'KEL:NT User' Corp; ls", 1,
+         "error | 1 | create KEL:NT User in Corp: the module refused it and "
+         "showed no reason\n"},
+        {"create 'KEL:NT Domain' Nowhere.Corp", 1,
+         "error | 1 | create KEL:NT Domain in Nowhere.Corp: the module refused it and showed no reason\n"},
+        {"create 'KEL:NT Global Group' Mary.Sales.Corp", 1,
+         "error | 1 | create KEL:NT Global Group in Mary.Sales.Corp: the module refused it and showed no "
+         "reason\n"},
+        {"create 'KEL:NT User' NTDOM.Corp; cancel", 0, ""},
+        {"delete Mary.Sales.Corp; cancel", 0, ""},
+        {"move Mary.Sales.Corp Corp", 0, ""},
+    };
+    for (const auto& c : cases) {
+        RunResult r = AsAdmin(c.commands);
+        EXPECT_EQ(r.status, c.status) << c.commands;
+        EXPECT_EQ(r.err, c.err) << c.commands;
+        EXPECT_NE(r.out.find(" | -1\n"), std::string::npos) << c.commands << ": " << r.out;
+        EXPECT_EQ(r.out.find("Admin | User"), std::string::npos) << "the script stopped at the refusal";
+    }
+    RunResult still = AsAdmin("ls Sales.Corp");
+    EXPECT_NE(still.out.find("Mary.Sales.Corp | User\n"), std::string::npos) << still.out;
 }
 
 TEST_F(CvadminSheetTest, DeletingAnAccountTakesItOutOfItsGroups) {
@@ -663,7 +697,8 @@ TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {
          "error | 0 | cannot open the directory store nowhere/s.db: there is no folder nowhere\n"},
         {{"--store", "plain/s.db", "--registry", "r.reg", "-c", "ls"},
          "error | 0 | cannot open the directory store plain/s.db: plain is not a folder\n"},
-        {{"sample", "nowhere/s.db"}, "error | 0 | cannot make the store nowhere/s.db: there is no folder nowhere\n"},
+        {{"sample", "nowhere/s.db"},
+         "error | 0 | cannot make the store nowhere/s.db: there is no folder nowhere\n"},
     };
     for (const auto& c : folders) {
         RunResult r = Run(c.args);

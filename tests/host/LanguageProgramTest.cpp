@@ -93,10 +93,11 @@ TEST_F(LanguageProgramTest, HelpRefusesWhatItCannotShow) {
         EXPECT_EQ(r.err, c.err);
     }
     // A run in a language that is not installed would go on without the module: nothing runs at all.
-    RunResult unknown = Run({"--store", "s.db", "--registry", "r.reg", "--lang", "Klingon", "-c",
-                             "dir add Corp Organization"});
+    RunResult unknown = Run(
+        {"--store", "s.db", "--registry", "r.reg", "--lang", "Klingon", "-c", "dir add Corp Organization"});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err, "error | 0 | --lang: no language Klingon is installed; installed: English, German\n");
+    EXPECT_EQ(unknown.err,
+              "error | 0 | --lang: no language Klingon is installed; installed: English, German\n");
     EXPECT_FALSE(fs::exists(m_dir / "s.db"));
     RunResult lower = Run({"--store", "s.db", "--registry", "r.reg", "--lang", "german", "-c", "tools"});
     EXPECT_EQ(lower.status, 0) << lower.err;

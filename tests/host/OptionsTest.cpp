@@ -57,10 +57,12 @@ TEST(OptionsTest, RefusesBadCommandLines) {
         {{"--bogus"}, "unknown argument --bogus"},
         {{"sample"}, "sample takes one file name"},
         {{"sample", "a", "b"}, "sample takes one file name"},
-        {{"sample", "--store"}, "sample takes a file name, not the option --store (a file whose name begins "
-                                "with - is written ./--store)"},
-        {{"sample", "-"}, "sample takes a file name, not the option - (a file whose name begins with - is "
-                          "written ./-)"},
+        {{"sample", "--store"},
+         "sample takes a file name, not the option --store (a file whose name begins "
+         "with - is written ./--store)"},
+        {{"sample", "-"},
+         "sample takes a file name, not the option - (a file whose name begins with - is "
+         "written ./-)"},
         {{"--lang", "../etc"}, "--lang takes a language name, not a path"},
         {{"--lang", ".."}, "--lang takes a language name, not a path"},
     };

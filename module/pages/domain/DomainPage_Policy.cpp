@@ -234,7 +234,8 @@ bool CPolicyPage::Store(int32_t ctx, const char* object, Field field) {
     case kIntruderLimit: bits = m_intruderLimit; break;
     case kLockout: bits = m_lockout * kSecondsPerMinute; break;
     case kAttempt: bits = m_attempt * kSecondsPerMinute; break;
-    case kFieldCount: return false;
+    case kFieldCount:
+        return false;
     }
     return SetAttrValue(ctx, object, kAttrs[field].name, kAttrs[field].syntax, &bits) == 1;
 }

@@ -256,7 +256,7 @@ TEST_F(CreateDialogsTest, AnAddTheDirectoryRefusesIsShownAndTheDialogStaysOpen) 
         int code;
     } cases[] = {
         {kClassNtGlobalGroup, 132, kDomain, "Admins", -709}, // the name is taken
-        {kClassNtUser, 131, kCorp, "pat", -735},             // an NT user lives in an NT system only
+        {kClassNtUser, 131, kDomain, "Locals", -709},        // taken by the local group
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -272,6 +272,25 @@ TEST_F(CreateDialogsTest, AnAddTheDirectoryRefusesIsShownAndTheDialogStaysOpen) 
         EXPECT_NE(Prompter::Instance().Messages()[0].text.find("(error " + std::to_string(c.code) + ")"),
                   std::string::npos)
             << Prompter::Instance().Messages()[0].text;
+    }
+}
+
+// Accounts and groups live directly in an NT system, NT systems never below one or below an account: a
+// creation asked anywhere else is refused before its dialog opens, with nothing typed in vain (the host
+// says what it asked and that it was refused).
+TEST_F(CreateDialogsTest, ACreationWhereTheClassCannotLiveIsRefusedBeforeItsDialog) {
+    const struct {
+        const char* className;
+        const char* parent;
+    } cases[] = {
+        {kClassNtUser, kCorp},     {kClassNtGlobalGroup, kCorp}, {kClassNtLocalGroup, "Nowhere.Corp"},
+        {kClassHybridUser, kCorp}, {kClassNtDomain, kDomain},    {kClassNtWorkgroupSystem, "Nowhere.Corp"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.className) + " in " + c.parent);
+        Prompter::Instance().Reset();
+        EXPECT_EQ(Create(c.className, c.parent).answer, -1);
+        EXPECT_TRUE(ShownIds().empty());
     }
 }
 

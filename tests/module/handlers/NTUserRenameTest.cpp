@@ -106,7 +106,7 @@ TEST_F(NTUserRenameTest, ANameTheDirectoryCannotTakeIsShownAndTheDialogStaysOpen
     } cases[] = {
         {"", 57356, "\"\""},
         {"Bob.Smith", 57356, "Bob.Smith"},
-        {"Bob\\", 57356, "Bob\\"}, // the backslash would escape the dot before the container
+        {"Bob\\", 57356, "Bob\\"},       // the backslash would escape the dot before the container
         {"Carl", 57355, "(error -709)"}, // another user has that name
     };
     m_user->Expect(kIddRenameNTUser, [&cases](ModalContext& modal) {

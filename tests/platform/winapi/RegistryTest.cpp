@@ -362,9 +362,9 @@ TEST_F(RegistryTest, ManySiblingKeysAreFoundDeletedAndMadeAgain) {
         const char* key;
         const char* value; // null: the key is not there
     } cases[] = {
-        {"Software\\Many\\Key0", "0"},          {"SOFTWARE\\many\\kEY299", "299"},
-        {"Software\\Many\\Key150", "150"},      {"Software\\Many\\Key7", nullptr},
-        {"Software\\Many\\Key8", "again"},      {"Software\\Many\\made later", ""},
+        {"Software\\Many\\Key0", "0"},       {"SOFTWARE\\many\\kEY299", "299"},
+        {"Software\\Many\\Key150", "150"},   {"Software\\Many\\Key7", nullptr},
+        {"Software\\Many\\Key8", "again"},   {"Software\\Many\\made later", ""},
         {"Software\\Many\\Key300", nullptr},
     };
     for (const auto& c : cases) {

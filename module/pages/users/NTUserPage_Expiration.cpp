@@ -253,7 +253,12 @@ void CNTUserPage_Expiration::OnDateChange() {
 }
 
 BOOL CNTUserPage_Expiration::RefuseDate() {
-    AfxMessageBox(kMsgBadExpirationDate, MB_OK | MB_ICONEXCLAMATION);
+    // The example is written as the page reads dates, and its day past 12 shows where the day goes.
+    SYSTEMTIME lastDay{};
+    lastDay.wYear = kLastExpirationYear;
+    lastDay.wMonth = 12;
+    lastDay.wDay = 31;
+    FormatMessageBox(kMsgBadExpirationDate, MB_OK | MB_ICONEXCLAMATION, {FormatDateFourDigitYear(lastDay)});
     if (CWnd* field = GetDlgItem(kIdcExpDate)) {
         GotoDlgCtrl(field);
     }

@@ -272,6 +272,9 @@ TEST_F(NTUserPageExpirationTest, ADateNoStoredTimeCanHoldIsRefusedWithMessage37)
         EXPECT_EQ(applied.refusedPage, c.accepted ? -1 : m_sheet->FindPage(kTitle));
         EXPECT_EQ(ShownIds(), c.accepted ? std::vector<int>{} : std::vector<int>{37});
         if (!c.accepted) {
+            EXPECT_NE(Prompter::Instance().Messages()[0].text.find("for example 12/31/2037."),
+                      std::string::npos)
+                << "an example in the form the page reads: " << Prompter::Instance().Messages()[0].text;
             EXPECT_EQ(StoredTime(kUser), 0xFFFFFFFFu) << "a refusal writes nothing";
             EXPECT_EQ(GetFocusWindow(), GetDlgItem(page, kDate));
         } else {

@@ -130,8 +130,13 @@ DirOutcome ReadValues(
             return Failed(code, what);
         for (const std::string& attribute : attributes) {
             uint32_t syntax = 0;
-            if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0)
+            if (int32_t code = DirGetSyntaxId(ctx.Handle(), attribute.c_str(), &syntax); code != 0) {
+                // An object that is not there is the first thing wrong, whatever the attribute names.
+                std::string className;
+                if (DirOutcome found = DirectoryOps::BaseClass(object, className); !found.Ok())
+                    return Failed(found.code, what);
                 return Failed(code, what + " " + attribute);
+            }
             if (int32_t code = DirPutAttrName(ctx.Handle(), names.get(), attribute.c_str()); code != 0)
                 return Failed(code, what);
         }

@@ -126,8 +126,10 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
         }
     } else {
         m_domainAccount = TRUE;
-        LoadPrimaryGroup(dir.Get());
     }
+    // A workgroup account has a primary group too (its system's default group), only not shown: it is read
+    // all the same, so that the group it names is never removed.
+    LoadPrimaryGroup(dir.Get());
     const BOOL membershipsRead = ReadAttrValues(dir.Get(), user, kAttrGroupMembership,
                                                 kSyntaxDistinguishedName, &m_membershipsRead) == 1;
     // The rewrite replaces every value: a list the person could not see must never be rewritten.
@@ -324,66 +326,81 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
     CDirContext dir;
     if (dir.IsOpen()) {
         const int32_t ctx = dir.Get();
+        // Only what the person changed is written, each value against the lists as they stand now: another
+        // administrator may have changed them since the page was loaded, and that change stays.
+        CStringArray listed;
+        for (int row = 0; row < m_groupList.GetCount(); ++row) {
+            if (const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row))) {
+                listed.Add(MakeFullName(item->m_name, container));
+            }
+        }
+        for (INT_PTR i = 0; i < m_keptMemberships.GetSize(); ++i) {
+            listed.Add(m_keptMemberships[i]);
+        }
+        CStringArray leaving;
+        CStringArray joining;
+        DiffAttrValues(m_membershipsRead, listed, &leaving, &joining);
+
         // Joins first take the group's side: a group that refuses the member is never named by the account,
         // or the directory's check would add the member the operator was refused.
-        CStringArray memberships;
-        for (int row = 0; row < m_groupList.GetCount(); ++row) {
-            const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row));
-            if (item == nullptr) {
-                continue;
-            }
-            const CString group = MakeFullName(item->m_name, container);
-            uint8_t matched = 0;
-            bool member = CompareAttrValue(ctx, kAttrMember, kSyntaxDistinguishedName, group,
-                                           static_cast<const char*>(user), &matched) == 1 &&
-                          matched != 0;
-            if (!member) {
-                member = AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName,
-                                      static_cast<const char*>(user)) == 1 ||
-                         GetLastAttrError() == kDirErrValueExists;
-            }
-            if (member || Holds(m_membershipsRead, group)) {
-                memberships.Add(group);
+        CStringArray joined;
+        for (INT_PTR i = 0; i < joining.GetSize(); ++i) {
+            const CString& group = joining[i];
+            if (AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName,
+                             static_cast<const char*>(user)) == 1 ||
+                GetLastAttrError() == kDirErrValueExists) {
+                joined.Add(group);
             } else {
                 FormatMessageBox(kFmtGroupRefusedMember, MB_OK,
                                  {static_cast<const char*>(group), static_cast<const char*>(user)});
             }
         }
-        for (INT_PTR i = 0; i < m_keptMemberships.GetSize(); ++i) {
-            memberships.Add(m_keptMemberships[i]);
+        CStringArray notNamed;
+        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, nullptr,
+                                           &joined, &notNamed));
+        // The primary group is named only once both sides hold the link, and before any group is left.
+        const CString primary = MakeFullName(m_primaryGroup, container);
+        const bool primaryLinked = Holds(joining, primary)
+                                       ? Holds(joined, primary) && !Holds(notNamed, primary)
+                                       : Holds(listed, primary);
+        if (m_primaryChosen && primaryLinked &&
+            SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                         static_cast<const char*>(primary)) == 1) {
+            m_storedPrimary = primary;
         }
-        // A leave takes the primary group off first, then the account's side, then the group's.
-        CStringArray leaving;
-        for (INT_PTR i = 0; i < m_removedGroups.GetSize(); ++i) {
-            const CString group = MakeFullName(m_removedGroups[i], container);
-            if (!Holds(memberships, group)) {
-                leaving.Add(group);
-            }
-        }
-        if (!m_storedPrimary.IsEmpty() && Holds(leaving, m_storedPrimary)) {
+        // A leave takes the primary group off first (only a value naming the group that goes, whoever set
+        // it), then the account's side, then the group's.
+        for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
             if (RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                static_cast<const char*>(m_storedPrimary)) == 1) {
+                                static_cast<const char*>(leaving[i])) == 1 &&
+                SameName(m_storedPrimary, leaving[i])) {
                 m_storedPrimary.Empty();
             }
         }
-        const bool accountWritten =
-            SetAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, &memberships) == 1;
-        if (accountWritten) {
-            m_membershipsRead.RemoveAll();
-            for (INT_PTR i = 0; i < memberships.GetSize(); ++i) {
-                m_membershipsRead.Add(memberships[i]);
-            }
-            // The primary group is named only once both sides hold the link.
-            const CString primary = MakeFullName(m_primaryGroup, container);
-            if (m_primaryChosen && Holds(memberships, primary) &&
-                SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                             static_cast<const char*>(primary)) == 1) {
-                m_storedPrimary = primary;
-            }
-            for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
+        CStringArray stillNamed;
+        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName,
+                                           &leaving, nullptr, &stillNamed));
+        for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
+            if (!Holds(stillNamed, leaving[i])) {
                 static_cast<void>(RemoveAttrValue(ctx, leaving[i], kAttrMember, kSyntaxDistinguishedName,
                                                   static_cast<const char*>(user)));
             }
+        }
+        // What the page stands for from here: the next apply writes only what changes after this one.
+        CStringArray now;
+        for (INT_PTR i = 0; i < m_membershipsRead.GetSize(); ++i) {
+            if (!Holds(leaving, m_membershipsRead[i]) || Holds(stillNamed, m_membershipsRead[i])) {
+                now.Add(m_membershipsRead[i]);
+            }
+        }
+        for (INT_PTR i = 0; i < joined.GetSize(); ++i) {
+            if (!Holds(notNamed, joined[i])) {
+                now.Add(joined[i]);
+            }
+        }
+        m_membershipsRead.RemoveAll();
+        for (INT_PTR i = 0; i < now.GetSize(); ++i) {
+            m_membershipsRead.Add(now[i]);
         }
     }
     m_removedGroups.RemoveAll();

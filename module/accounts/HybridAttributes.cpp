@@ -428,7 +428,7 @@ BOOL CHybridPage_Grps::OnInitDialog() {
         // group it names is never removed.
         static_cast<void>(
             ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &m_primary));
-        // Only a list the page could read may be rewritten: every value is replaced on save.
+        // Only a list the page could read may be changed: nobody could tell what a change would meet.
         const bool read =
             ReadAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &m_read) == 1;
         m_mayEdit =

@@ -129,7 +129,7 @@ BOOL CGroupPage_Members::OnInitDialog() {
     }
     const bool read =
         ReadAttrValues(dir.Get(), m_group, kAttrMember, kSyntaxDistinguishedName, &m_membersRead) == 1;
-    // The rewrite replaces every value: a list the person could not see must never be rewritten.
+    // A list the person could not see is never changed: nobody could tell what the change would meet.
     const bool known = read || !ReadRefused();
     if (!read) {
         m_membersRead.RemoveAll();

@@ -95,7 +95,7 @@ BOOL CTemplatePage_Servers::OnInitDialog() {
             m_unshown.Add(stored[i]);
         }
     }
-    // A list the person could not read is never rewritten.
+    // A list the person could not read is never changed.
     const bool refused = readError == kDirErrNoRight || readError == kDirErrIdentityGone;
     char identity[kDirMaxNameBytes + 1] = {};
     if (!refused && DirWhoAmI(ctx, identity) == kDirOk &&

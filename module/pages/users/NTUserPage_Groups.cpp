@@ -86,7 +86,6 @@ void CNTUserPage_Groups::ForgetLoaded() {
     m_changed = FALSE;
     m_domainAccount = FALSE;
     m_membershipsRead.RemoveAll();
-    m_removedGroups.RemoveAll();
     m_keptMemberships.RemoveAll();
     m_storedPrimary.Empty();
     m_primaryKnown = FALSE;
@@ -132,7 +131,7 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
     LoadPrimaryGroup(dir.Get());
     const BOOL membershipsRead = ReadAttrValues(dir.Get(), user, kAttrGroupMembership,
                                                 kSyntaxDistinguishedName, &m_membershipsRead) == 1;
-    // The rewrite replaces every value: a list the person could not see must never be rewritten.
+    // A list the person could not see is never changed: nobody could tell what the change would meet.
     const BOOL membershipsKnown = membershipsRead || !ReadRefused();
     if (!membershipsRead) {
         m_membershipsRead.RemoveAll();
@@ -220,14 +219,6 @@ void CNTUserPage_Groups::NotifyModified() {
     SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);
 }
 
-void CNTUserPage_Groups::ForgetRemoved(const char* name) {
-    for (INT_PTR i = m_removedGroups.GetSize() - 1; i >= 0; --i) {
-        if (SameName(m_removedGroups[i], name)) {
-            m_removedGroups.RemoveAt(i);
-        }
-    }
-}
-
 void CNTUserPage_Groups::OnSelectionChange() {
     const int focused = m_groupList.GetCaretIndex();
     const auto* item =
@@ -265,8 +256,6 @@ void CNTUserPage_Groups::OnAdd() {
             !AddGroupRow(stored, info.baseClass)) {
             continue;
         }
-        // Removed and added again before the write: the link simply stays.
-        ForgetRemoved(GetLeafName(stored));
         NotifyModified();
     }
 }
@@ -289,7 +278,6 @@ void CNTUserPage_Groups::OnRemove() {
                 AfxMessageBox(kMsgPrimaryGroupNotRemoved);
                 continue;
             }
-            m_removedGroups.Add(item->m_name);
             m_groupList.DeleteString(static_cast<UINT>(row));
             NotifyModified();
         }
@@ -403,7 +391,6 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
             m_membershipsRead.Add(now[i]);
         }
     }
-    m_removedGroups.RemoveAll();
     m_primaryChosen = FALSE;
     m_changed = FALSE;
     return 0;

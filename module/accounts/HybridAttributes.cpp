@@ -569,25 +569,41 @@ LONG CHybridPage_Grps::Save(const char* account) {
         static_cast<void>(SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
                                        static_cast<const char*>(m_primary)));
     }
-    // A leave takes the primary group off first (only a value naming the group that goes, whoever set it),
-    // then the account's side, then the group's.
+    // The primary group, as stored now, is never left: another administrator may have chosen a group the
+    // person removed since the sheet was loaded. It stays listed, as the Remove button would have kept it.
+    CString primaryNow;
+    const bool primaryRead =
+        ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &primaryNow) == 1 ||
+        GetLastAttrError() == kDirErrNoSuchAttribute;
+    CStringArray leaves;
     for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
-        static_cast<void>(RemoveAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                          static_cast<const char*>(leaving[i])));
+        const CString& group = leaving[i];
+        if (primaryRead && SameName(primaryNow, group)) {
+            AfxMessageBox(kMsgPrimaryGroupNotRemoved);
+            m_listed.Add(group);
+            continue;
+        }
+        // A primary group that could not be read is taken off first when it names the group that goes, as a
+        // leave does: then the account's side, then the group's.
+        if (!primaryRead) {
+            static_cast<void>(RemoveAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                              static_cast<const char*>(group)));
+        }
+        leaves.Add(group);
     }
     CStringArray stillNamed;
-    static_cast<void>(ChangeAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &leaving,
+    static_cast<void>(ChangeAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &leaves,
                                        nullptr, &stillNamed));
-    for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
-        if (!Holds(stillNamed, leaving[i])) {
+    for (INT_PTR i = 0; i < leaves.GetSize(); ++i) {
+        if (!Holds(stillNamed, leaves[i])) {
             static_cast<void>(
-                RemoveAttrValue(ctx, leaving[i], kAttrMember, kSyntaxDistinguishedName, account));
+                RemoveAttrValue(ctx, leaves[i], kAttrMember, kSyntaxDistinguishedName, account));
         }
     }
     // What the page stands for from here: the next save writes only what changes after this one.
     CStringArray now;
     for (INT_PTR i = 0; i < m_read.GetSize(); ++i) {
-        if (!Holds(leaving, m_read[i]) || Holds(stillNamed, m_read[i])) {
+        if (!Holds(leaves, m_read[i]) || Holds(stillNamed, m_read[i])) {
             now.Add(m_read[i]);
         }
     }

@@ -104,4 +104,36 @@ TEST_F(TwoAdministratorsTest, AMemberAddedByAnotherAdministratorSurvivesAnOpenMe
     EXPECT_EQ(after.out.substr(after.out.rfind("check")), "check | ok\n") << after.out;
 }
 
+TEST_F(TwoAdministratorsTest, AGroupAnotherAdministratorMadePrimaryMeanwhileIsNotLeft) {
+    testrun::LiveProgram first(m_dir, testrun::Program("cvadmin"), Admin("r1.reg"));
+    ASSERT_TRUE(first.Started());
+    for (const char* line : {"details jdoe.NTDOM.Corp", "page Groups", "show"}) {
+        ASSERT_TRUE(first.Send(line));
+    }
+    ASSERT_TRUE(first.WaitFor("1223 | edit | readonly | Domain Users")) << first.Printed();
+
+    // The second makes Domain Admins jdoe's primary group.
+    RunResult second =
+        Run("details jdoe.NTDOM.Corp; page Groups; select 1094 'Domain Admins'; click 1222; ok");
+    ASSERT_EQ(second.status, 0) << second.err;
+
+    // The first, still showing Domain Users as the primary group, takes Domain Admins away and applies: the
+    // apply refuses to leave the primary group.
+    for (const char* line : {"select 1094 'Domain Admins'", "click 1093", "ok"}) {
+        ASSERT_TRUE(first.Send(line));
+    }
+    EXPECT_EQ(first.Finish(), 0) << first.Printed();
+    EXPECT_NE(first.Printed().find("message 38 | "), std::string::npos) << first.Printed();
+
+    RunResult after = Run("dump jdoe.NTDOM.Corp 'KEL:Primary Group' 'KEL:Group Membership'; "
+                          "dump 'Domain Admins.NTDOM.Corp' Member; check");
+    ASSERT_EQ(after.status, 0) << after.err;
+    EXPECT_EQ(after.out, "jdoe.NTDOM.Corp | KEL:Primary Group | 1 | Domain Admins.NTDOM.Corp\n"
+                         "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Domain Users.NTDOM.Corp\n"
+                         "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Domain Admins.NTDOM.Corp\n"
+                         "jdoe.NTDOM.Corp | KEL:Group Membership | 1 | Administrators.NTDOM.Corp\n"
+                         "Domain Admins.NTDOM.Corp | Member | 1 | jdoe.NTDOM.Corp\n"
+                         "check | ok\n");
+}
+
 } // namespace

@@ -183,6 +183,19 @@ BOOL CGroupPage_Members::AddMemberRow(const char* storedName, const char* baseCl
     return TRUE;
 }
 
+void CGroupPage_Members::KeepRow(int32_t ctx, const char* member) {
+    char stored[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    if (DirReadObjectInfo(ctx, member, stored, &info) == kDirOk) {
+        static_cast<void>(AddMemberRow(stored, info.baseClass));
+    }
+    for (INT_PTR r = m_removed.GetSize() - 1; r >= 0; --r) {
+        if (SameName(m_removed[r], member)) {
+            m_removed.RemoveAt(r);
+        }
+    }
+}
+
 int CGroupPage_Members::FindRow(const char* shown) const {
     for (int row = 0; row < m_memberList.GetCount(); ++row) {
         const CMemberItem* item = ItemOf(m_memberList, row);
@@ -321,8 +334,16 @@ BOOL CGroupPage_Members::WriteLinks(int32_t ctx) {
     CStringArray leaves;
     for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
         const CString& member = leaving[i];
+        if (m_globalGroup && IsPrimaryGroupOf(ctx, member)) {
+            // Made the member's primary group since the Remove click, by another administrator: the member
+            // stays, as the click would have kept it.
+            AfxMessageBox(kMsgMemberPrimaryGroup);
+            KeepRow(ctx, member);
+            continue;
+        }
         if (m_globalGroup) {
-            // Only a value naming this group goes; another primary group stays ("no such value").
+            // A primary group that could not be read goes first when it names this group; another primary
+            // group stays ("no such value").
             static_cast<void>(
                 RemoveAttrValue(ctx, member, kAttrPrimaryGroup, kSyntaxDistinguishedName, group));
         }

@@ -55,6 +55,8 @@ private:
     void ForgetLoaded();
     // A row for the member the directory names `storedName`, of class `baseClass`.
     BOOL AddMemberRow(const char* storedName, const char* baseClass);
+    // Lists the member the directory names `member` again, when the write had to keep it.
+    void KeepRow(int32_t ctx, const char* member);
     [[nodiscard]] int FindRow(const char* shown) const;
     void EnableControl(int id, BOOL enable);
     void NotifyModified();

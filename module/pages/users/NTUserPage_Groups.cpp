@@ -198,6 +198,14 @@ BOOL CNTUserPage_Groups::AddGroupRow(const char* storedName, const char* baseCla
     return TRUE;
 }
 
+void CNTUserPage_Groups::KeepRow(int32_t ctx, const char* group) {
+    char stored[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    if (FindRow(GetLeafName(group)) < 0 && DirReadObjectInfo(ctx, group, stored, &info) == kDirOk) {
+        static_cast<void>(AddGroupRow(stored, info.baseClass));
+    }
+}
+
 int CNTUserPage_Groups::FindRow(const char* name) const {
     for (int row = 0; row < m_groupList.GetCount(); ++row) {
         const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row));
@@ -356,28 +364,43 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
                          static_cast<const char*>(primary)) == 1) {
             m_storedPrimary = primary;
         }
-        // A leave takes the primary group off first (only a value naming the group that goes, whoever set
-        // it), then the account's side, then the group's.
+        // The primary group, as stored now, is never left: another administrator may have chosen a group
+        // the person removed since the page was loaded. It stays, as the Remove button would have kept it.
+        CString primaryNow;
+        const bool primaryRead =
+            ReadStringAttr(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName, &primaryNow) == 1 ||
+            GetLastAttrError() == kDirErrNoSuchAttribute;
+        CStringArray leaves;
         for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
-            if (RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                static_cast<const char*>(leaving[i])) == 1 &&
-                SameName(m_storedPrimary, leaving[i])) {
+            const CString& group = leaving[i];
+            if (primaryRead && SameName(primaryNow, group)) {
+                AfxMessageBox(kMsgPrimaryGroupNotRemoved);
+                KeepRow(ctx, group);
+                continue;
+            }
+            // A primary group that could not be read is taken off first when it names the group that goes,
+            // as a leave does: then the account's side, then the group's.
+            if (!primaryRead &&
+                RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                static_cast<const char*>(group)) == 1 &&
+                SameName(m_storedPrimary, group)) {
                 m_storedPrimary.Empty();
             }
+            leaves.Add(group);
         }
         CStringArray stillNamed;
-        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName,
-                                           &leaving, nullptr, &stillNamed));
-        for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
-            if (!Holds(stillNamed, leaving[i])) {
-                static_cast<void>(RemoveAttrValue(ctx, leaving[i], kAttrMember, kSyntaxDistinguishedName,
+        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, &leaves,
+                                           nullptr, &stillNamed));
+        for (INT_PTR i = 0; i < leaves.GetSize(); ++i) {
+            if (!Holds(stillNamed, leaves[i])) {
+                static_cast<void>(RemoveAttrValue(ctx, leaves[i], kAttrMember, kSyntaxDistinguishedName,
                                                   static_cast<const char*>(user)));
             }
         }
         // What the page stands for from here: the next apply writes only what changes after this one.
         CStringArray now;
         for (INT_PTR i = 0; i < m_membershipsRead.GetSize(); ++i) {
-            if (!Holds(leaving, m_membershipsRead[i]) || Holds(stillNamed, m_membershipsRead[i])) {
+            if (!Holds(leaves, m_membershipsRead[i]) || Holds(stillNamed, m_membershipsRead[i])) {
                 now.Add(m_membershipsRead[i]);
             }
         }

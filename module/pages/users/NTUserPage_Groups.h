@@ -56,6 +56,8 @@ private:
     void LoadMemberships(int32_t ctx);
     // A row for the group the directory names `storedName`, of class `baseClass`.
     BOOL AddGroupRow(const char* storedName, const char* baseClass);
+    // Lists the group the directory names `group` again, when the write had to keep it.
+    void KeepRow(int32_t ctx, const char* group);
     [[nodiscard]] int FindRow(const char* name) const;
     void EnableControl(int id, BOOL enable);
     void NotifyModified();

@@ -273,3 +273,34 @@ TEST_F(HybridAttributesTest, ThePrimaryGroupCannotBeRemovedOnEitherKindOfAccount
                   (std::vector<std::string>{c.group}));
     }
 }
+
+TEST_F(HybridAttributesTest, AGroupMadeThePrimaryGroupAfterTheSheetClosedIsNotLeftByTheSave) {
+    AddObject("Staff.NTD.Corp", kClassNtGlobalGroup);
+    for (const char* group : {kGlobalGroup, "Staff.NTD.Corp"}) {
+        Put(group, kAttrMember, kSyntaxDistinguishedName, kAccount);
+        Put(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName, group);
+    }
+    Put(kAccount, kAttrPrimaryGroup, kSyntaxDistinguishedName, "Staff.NTD.Corp");
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        ASSERT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+        ASSERT_EQ(SelectItems(modal.ActivePage(), kIdcGrpsList, {"Admins"}), UiActionError::None);
+        ASSERT_EQ(Click(modal.ActivePage(), 1093), UiActionError::None);
+        ASSERT_EQ(Click(modal.window, IDOK), UiActionError::None);
+    });
+    EXPECT_TRUE(EditHybridAttributes(kAccount, TRUE, nullptr));
+    EXPECT_TRUE(ShownIds().empty());
+    // Another administrator makes Admins the primary group before the User's apply.
+    {
+        CDirContext dir;
+        ASSERT_EQ(
+            SetAttrValue(dir.Get(), kAccount, kAttrPrimaryGroup, kSyntaxDistinguishedName, kGlobalGroup), 1);
+    }
+    EXPECT_EQ(SaveHybridAttributes(kAccount), 0);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{static_cast<int>(kMsgPrimaryGroupNotRemoved)}));
+    EXPECT_EQ(Values(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kGlobalGroup, "Staff.NTD.Corp"}));
+    EXPECT_EQ(Values(kGlobalGroup, kAttrMember, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kAccount}));
+    EXPECT_EQ(Values(kAccount, kAttrPrimaryGroup, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kGlobalGroup}));
+}

@@ -281,3 +281,20 @@ TEST_F(GroupMembersPageTest, AnAccountThatKeepsNamingTheGroupStaysItsMember) {
     EXPECT_EQ(Memberships(kBen), (std::vector<std::string>{kGlobalGroup}));
     EXPECT_TRUE(Memberships(kUser).empty());
 }
+
+TEST_F(GroupMembersPageTest, AMemberMadeThePrimaryGroupsMemberAfterTheRemoveClickStaysAtTheApply) {
+    Join(kUser, kGlobalGroup);
+    HWND page = OpenMembers(kClassNtGlobalGroup, kGlobalGroup);
+    RemoveRows(page, {"Ann"});
+    EXPECT_TRUE(ShownIds().empty());
+    // Another administrator makes this group Ann's primary group before the apply.
+    Put(kUser, kAttrPrimaryGroup, kSyntaxDistinguishedName, kGlobalGroup);
+    EXPECT_EQ(m_sheet->Apply().refusedPage, -1);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{static_cast<int>(kMsgMemberPrimaryGroup)}));
+    EXPECT_EQ(Rows(page, kIdcGroupMembersList), (std::vector<std::string>{"Ann"}));
+    EXPECT_EQ(Members(kGlobalGroup), (std::vector<std::string>{kUser}));
+    EXPECT_EQ(Memberships(kUser), (std::vector<std::string>{kGlobalGroup}));
+    EXPECT_EQ(Values(kUser, kAttrPrimaryGroup, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kGlobalGroup}));
+    m_sheet->Close(kEndPagesCancel);
+}

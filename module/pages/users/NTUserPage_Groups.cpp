@@ -87,7 +87,6 @@ void CNTUserPage_Groups::ForgetLoaded() {
     m_domainAccount = FALSE;
     m_membershipsRead.RemoveAll();
     m_keptMemberships.RemoveAll();
-    m_storedPrimary.Empty();
     m_primaryKnown = FALSE;
     m_primaryChosen = FALSE;
     m_container.Empty();
@@ -157,7 +156,6 @@ void CNTUserPage_Groups::LoadPrimaryGroup(int32_t ctx) {
         return;
     }
     m_primaryKnown = TRUE;
-    m_storedPrimary = stored;
     CString leaf;
     CString container;
     SplitFullName(stored, &leaf, &container);
@@ -359,10 +357,9 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
         const bool primaryLinked = Holds(joining, primary)
                                        ? Holds(joined, primary) && !Holds(notNamed, primary)
                                        : Holds(listed, primary);
-        if (m_primaryChosen && primaryLinked &&
-            SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                         static_cast<const char*>(primary)) == 1) {
-            m_storedPrimary = primary;
+        if (m_primaryChosen && primaryLinked) {
+            static_cast<void>(SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                           static_cast<const char*>(primary)));
         }
         // The primary group, as stored now, is never left: another administrator may have chosen a group
         // the person removed since the page was loaded. It stays, as the Remove button would have kept it.
@@ -380,11 +377,9 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
             }
             // A primary group that could not be read is taken off first when it names the group that goes,
             // as a leave does: then the account's side, then the group's.
-            if (!primaryRead &&
-                RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                static_cast<const char*>(group)) == 1 &&
-                SameName(m_storedPrimary, group)) {
-                m_storedPrimary.Empty();
+            if (!primaryRead) {
+                static_cast<void>(RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                                  static_cast<const char*>(group)));
             }
             leaves.Add(group);
         }

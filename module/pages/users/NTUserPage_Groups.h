@@ -77,8 +77,6 @@ private:
     // Memberships the page does not list (the group cannot be read, or lies outside the account's NT
     // system): a write keeps them, since the person never saw them to remove them.
     CStringArray m_keptMemberships;
-    // The stored "KEL:Primary Group", full name; empty when there is none or it could not be read.
-    CString m_storedPrimary;
     // The primary group was read (or the account has none): only then may the page change it.
     BOOL m_primaryKnown = FALSE;
     // The person chose a primary group since the last write.

@@ -371,6 +371,8 @@ LONG CForeignAccount::WriteChanges(const char* /*objectName*/) {
         std::erase_if(gone, [&kept](const CString& name) { return Holds(kept, name); });
         m_removed.clear();
 
+        // Only what the person changed is written, against the list as it stands now: an account another
+        // administrator listed or took off meanwhile stays as they left it.
         CStringArray values;
         std::vector<CString> written;
         for (INT_PTR i = 0; i < m_stored.GetSize(); ++i) {
@@ -386,7 +388,11 @@ LONG CForeignAccount::WriteChanges(const char* /*objectName*/) {
                 written.push_back(entry->m_fullName);
             }
         }
-        if (SetAttrValues(ctx, m_user, kAttrApplicationServerList, kSyntaxDistinguishedName, &values) != 1) {
+        CStringArray removed;
+        CStringArray added;
+        DiffAttrValues(m_stored, values, &removed, &added);
+        if (ChangeAttrValues(ctx, m_user, kAttrApplicationServerList, kSyntaxDistinguishedName, &removed,
+                             &added) != 1) {
             // The new accounts stay uncommitted: the next apply tries again, Cancel deletes them.
             for (const CString& account : m_added) {
                 FormatMessageBox(kFmtServerListFailed, MB_OK,

@@ -3,7 +3,8 @@
 // List"), and the rules for deleting, copying, moving and renaming a user that has such accounts.
 //
 // What the page does to the directory is committed by each apply: the accounts removed since the last apply
-// are deleted (which takes them off the user's list), then the user's list is rewritten. An account is made
+// are deleted (which takes them off the user's list), then the user's list takes the accounts added (only
+// those: an account another administrator listed or took off meanwhile stays so). An account is made
 // at once when it is added, since the person then sees whether the NT system takes it; Cancel deletes again
 // only the accounts added since the last apply, which the user does not list yet.
 #pragma once

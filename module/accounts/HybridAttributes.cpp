@@ -504,11 +504,11 @@ BOOL CHybridPage_Grps::OnInitDialog() {
     }
     if (!m_loaded) {
         m_loaded = TRUE;
-        if (m_domain) {
-            static_cast<void>(
-                ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &m_primary));
-        }
-        // Only a list the page could read may be rewritten: every value is replaced on save.
+        // A workgroup account has a primary group too, only not shown: it is read all the same, so that the
+        // group it names is never removed.
+        static_cast<void>(
+            ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &m_primary));
+        // Only a list the page could read may be changed: nobody could tell what a change would meet.
         const bool read =
             ReadAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &m_read) == 1;
         m_mayEdit =
@@ -637,39 +637,80 @@ LONG CHybridPage_Grps::Save(const char* account) {
     }
     CDirContext dir;
     const int32_t ctx = dir.Get();
+    // Only what the person changed is written, each value against the lists as they stand now: another
+    // administrator may have changed them since the sheet was loaded, and that change stays.
+    CStringArray leaving;
+    CStringArray joining;
+    DiffAttrValues(m_read, m_listed, &leaving, &joining);
     // Joins take the group's side first, so that a group that refuses the member is never named by the
-    // account; every value the page did not remove stays, under its own full name.
-    CStringArray memberships;
-    for (INT_PTR i = 0; i < m_listed.GetSize(); ++i) {
-        const CString& group = m_listed[i];
-        if (!Holds(m_read, group)) {
-            uint8_t matched = 0;
-            const bool member =
-                (CompareAttrValue(ctx, kAttrMember, kSyntaxDistinguishedName, group, account, &matched) ==
-                     1 &&
-                 matched != 0) ||
-                AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName, account) == 1 ||
-                GetLastAttrError() == kDirErrValueExists;
-            if (!member) {
-                FormatMessageBox(kFmtGroupRefusedMember, MB_OK, {static_cast<const char*>(group), account});
-                continue;
-            }
+    // account.
+    CStringArray joined;
+    for (INT_PTR i = 0; i < joining.GetSize(); ++i) {
+        const CString& group = joining[i];
+        if (AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName, account) == 1 ||
+            GetLastAttrError() == kDirErrValueExists) {
+            joined.Add(group);
+        } else {
+            FormatMessageBox(kFmtGroupRefusedMember, MB_OK, {static_cast<const char*>(group), account});
         }
-        memberships.Add(group);
     }
-    if (SetAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &memberships) == 1) {
-        m_read.RemoveAll();
-        for (INT_PTR i = 0; i < memberships.GetSize(); ++i) {
-            m_read.Add(memberships[i]);
+    CStringArray notNamed;
+    static_cast<void>(ChangeAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, nullptr,
+                                       &joined, &notNamed));
+    // The primary group is named only once both sides hold the link, and before any group is left.
+    const bool primaryLinked = Holds(joining, m_primary)
+                                   ? Holds(joined, m_primary) && !Holds(notNamed, m_primary)
+                                   : Holds(m_listed, m_primary);
+    if (m_primaryChosen && primaryLinked) {
+        static_cast<void>(SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                       static_cast<const char*>(m_primary)));
+    }
+    // The primary group, as stored now, is never left: another administrator may have chosen a group the
+    // person removed since the sheet was loaded. It stays listed, as the Remove button would have kept it.
+    CString primaryNow;
+    const bool primaryRead =
+        ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &primaryNow) == 1 ||
+        GetLastAttrError() == kDirErrNoSuchAttribute;
+    CStringArray leaves;
+    for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
+        const CString& group = leaving[i];
+        if (primaryRead && SameName(primaryNow, group)) {
+            AfxMessageBox(kMsgPrimaryGroupNotRemoved);
+            m_listed.Add(group);
+            continue;
         }
-        if (m_primaryChosen && Holds(memberships, m_primary)) {
-            static_cast<void>(SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                           static_cast<const char*>(m_primary)));
+        // A primary group that could not be read is taken off first when it names the group that goes, as a
+        // leave does: then the account's side, then the group's.
+        if (!primaryRead) {
+            static_cast<void>(RemoveAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                              static_cast<const char*>(group)));
         }
-        for (INT_PTR i = 0; i < m_removed.GetSize(); ++i) {
+        leaves.Add(group);
+    }
+    CStringArray stillNamed;
+    static_cast<void>(ChangeAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &leaves,
+                                       nullptr, &stillNamed));
+    for (INT_PTR i = 0; i < leaves.GetSize(); ++i) {
+        if (!Holds(stillNamed, leaves[i])) {
             static_cast<void>(
-                RemoveAttrValue(ctx, m_removed[i], kAttrMember, kSyntaxDistinguishedName, account));
+                RemoveAttrValue(ctx, leaves[i], kAttrMember, kSyntaxDistinguishedName, account));
         }
+    }
+    // What the page stands for from here: the next save writes only what changes after this one.
+    CStringArray now;
+    for (INT_PTR i = 0; i < m_read.GetSize(); ++i) {
+        if (!Holds(leaves, m_read[i]) || Holds(stillNamed, m_read[i])) {
+            now.Add(m_read[i]);
+        }
+    }
+    for (INT_PTR i = 0; i < joined.GetSize(); ++i) {
+        if (!Holds(notNamed, joined[i])) {
+            now.Add(joined[i]);
+        }
+    }
+    m_read.RemoveAll();
+    for (INT_PTR i = 0; i < now.GetSize(); ++i) {
+        m_read.Add(now[i]);
     }
     m_removed.RemoveAll();
     m_primaryChosen = FALSE;
@@ -725,6 +766,7 @@ BOOL CHybridPage_Login::OnInitDialog() {
                      MayWrite(dir.Get(), account, kAttrEnabledWorkstationList);
         m_mode = read && stored.GetSize() > 0 ? 1 : 0;
         for (INT_PTR i = 0; read && i < stored.GetSize(); ++i) {
+            m_stored.Add(stored[i]);
             if (i < kAttrWorkstationFields) {
                 m_names[i] = stored[i];
             } else {
@@ -796,8 +838,13 @@ LONG CHybridPage_Login::Save(const char* account) {
         }
     }
     CDirContext dir;
-    static_cast<void>(
-        SetAttrValues(dir.Get(), account, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &names));
+    if (ChangeOrderedAttrValues(dir.Get(), account, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString,
+                                &m_stored, &names) == 1) {
+        m_stored.RemoveAll();
+        for (INT_PTR i = 0; i < names.GetSize(); ++i) {
+            m_stored.Add(names[i]);
+        }
+    }
     m_modified = FALSE;
     return 0;
 }

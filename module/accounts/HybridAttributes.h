@@ -160,6 +160,9 @@ private:
     CString m_names[kAttrWorkstationFields];
     // Stored names past the eighth: no field shows them, and a save keeps them after the eight.
     CStringArray m_beyond;
+    // The names the page stands for (as loaded, then as saved): a save sends only the difference, so that
+    // a name another administrator added or removed meanwhile stays as they left it.
+    CStringArray m_stored;
 };
 
 class CHybridPage_Profile : public CPropertyPage {

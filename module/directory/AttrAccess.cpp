@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -547,6 +548,207 @@ int32_t SetAttrValues(int32_t ctx, const char* object, const char* attr, uint32_
     }
     if (rc == kDirOk) {
         rc = DirModifyObject(ctx, object, 0, 0, request.Get());
+    }
+    return Finish(rc);
+}
+
+namespace {
+
+// One value of a list edit: removed (kDirChangeRemoveValue) or added (kDirChangeAddValue).
+struct ValueChange {
+    int32_t change;
+    const char* value;
+};
+
+// What the change wanted is so already: the value is gone, or there.
+bool AlreadyDone(int32_t change, int32_t code) {
+    return change == kDirChangeAddValue ? code == kDirErrValueExists
+                                        : code == kDirErrNoSuchValue || code == kDirErrNoSuchAttribute;
+}
+
+// Puts changes into a fresh modify request; answers kDirErrBufferFull when they do not all fit, with *fitting
+// the number that did.
+int32_t PutChanges(int32_t ctx, DirBuffer* request, const char* attr, uint32_t syntax,
+                   std::span<const ValueChange> changes, size_t* fitting) {
+    *fitting = 0;
+    int32_t rc = DirInitBuffer(ctx, kDirOpModify, request);
+    for (const ValueChange& one : changes) {
+        if (rc == kDirOk) {
+            rc = DirPutChange(ctx, request, one.change, attr);
+        }
+        if (rc == kDirOk) {
+            rc = DirPutAttrValue(ctx, request, syntax, one.value);
+        }
+        if (rc != kDirOk) {
+            break;
+        }
+        ++*fitting;
+    }
+    return rc;
+}
+
+std::string KeyOf(const CString& value) {
+    return FoldedKey(
+        std::string_view(static_cast<const char*>(value), static_cast<size_t>(value.GetLength())));
+}
+
+std::unordered_set<std::string> KeysOf(const CStringArray& values) {
+    std::unordered_set<std::string> keys;
+    for (INT_PTR i = 0; i < values.GetSize(); ++i) {
+        keys.insert(KeyOf(values[i]));
+    }
+    return keys;
+}
+
+// The values of `from` whose keys `other` lacks, each once.
+void ValuesNotIn(const CStringArray& from, const std::unordered_set<std::string>& other, CStringArray* out) {
+    if (out == nullptr) {
+        return;
+    }
+    out->RemoveAll();
+    std::unordered_set<std::string> taken;
+    for (INT_PTR i = 0; i < from.GetSize(); ++i) {
+        std::string key = KeyOf(from[i]);
+        if (other.count(key) == 0 && taken.insert(std::move(key)).second) {
+            out->Add(from[i]);
+        }
+    }
+}
+
+} // namespace
+
+void DiffAttrValues(const CStringArray& before, const CStringArray& after, CStringArray* removed,
+                    CStringArray* added) {
+    ValuesNotIn(before, KeysOf(after), removed);
+    ValuesNotIn(after, KeysOf(before), added);
+}
+
+int32_t ChangeAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                         const CStringArray* removed, const CStringArray* added, CStringArray* refused) {
+    if (refused != nullptr) {
+        refused->RemoveAll();
+    }
+    if (!IsStringSyntax(syntax)) {
+        return Finish(kDirErrWrongSyntax);
+    }
+    std::vector<ValueChange> changes;
+    for (const auto& [list, change] :
+         {std::pair{removed, kDirChangeRemoveValue}, std::pair{added, kDirChangeAddValue}}) {
+        std::unordered_set<std::string> seen;
+        for (INT_PTR i = 0; list != nullptr && i < list->GetSize(); ++i) {
+            if (seen.insert(KeyOf((*list)[i])).second) {
+                changes.push_back({change, (*list)[i]});
+            }
+        }
+    }
+    if (changes.empty()) {
+        return Finish(kDirOk);
+    }
+    RequestBuffer request(kDirBufferLarge);
+    if (!request.Ok()) {
+        return Finish(request.AllocCode());
+    }
+    int32_t firstRefusal = kDirOk;
+    size_t start = 0;
+    while (start < changes.size()) {
+        const std::span<const ValueChange> rest = std::span<const ValueChange>(changes).subspan(start);
+        size_t fitting = 0;
+        int32_t rc = PutChanges(ctx, request.Get(), attr, syntax, rest, &fitting);
+        if (rc == kDirErrBufferFull && fitting > 0) {
+            // The change that did not fit must not travel half-written: the request is made again without it.
+            rc = PutChanges(ctx, request.Get(), attr, syntax, rest.first(fitting), &fitting);
+        }
+        if (rc == kDirOk) {
+            rc = DirModifyObject(ctx, object, 0, 0, request.Get());
+        }
+        if (rc != kDirOk) {
+            // Someone else already made one of the changes, or the directory refuses one value: each value on
+            // its own, so that the others still hold.
+            fitting = fitting > 0 ? fitting : 1;
+            for (const ValueChange& one : rest.first(fitting)) {
+                if (ModifyOneValue(ctx, object, attr, syntax, one.value, one.change) != 1 &&
+                    !AlreadyDone(one.change, g_lastError)) {
+                    if (firstRefusal == kDirOk) {
+                        firstRefusal = g_lastError;
+                    }
+                    if (refused != nullptr) {
+                        refused->Add(one.value);
+                    }
+                }
+            }
+        }
+        start += fitting;
+    }
+    return Finish(firstRefusal);
+}
+
+int32_t ChangeOrderedAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                                const CStringArray* before, const CStringArray* after) {
+    if (before == nullptr || after == nullptr) {
+        return Finish(kDirErrBadArgument);
+    }
+    if (!IsStringSyntax(syntax)) {
+        return Finish(kDirErrWrongSyntax);
+    }
+    CStringArray removedByPerson;
+    CStringArray addedByPerson;
+    DiffAttrValues(*before, *after, &removedByPerson, &addedByPerson);
+    const std::unordered_set<std::string> gone = KeysOf(removedByPerson);
+    const std::unordered_set<std::string> come = KeysOf(addedByPerson);
+    RequestBuffer request(kDirBufferLarge);
+    if (!request.Ok()) {
+        return Finish(request.AllocCode());
+    }
+    // A list another writer changes between the read and the write is read again; a few rounds are plenty
+    // for people at their sheets.
+    constexpr int kRounds = 5;
+    int32_t rc = kDirOk;
+    for (int round = 0; round < kRounds; ++round) {
+        CStringArray now;
+        if (ReadAttrValues(ctx, object, attr, syntax, &now) != 1 && g_lastError != kDirErrNoSuchAttribute) {
+            return Finish(g_lastError);
+        }
+        const std::unordered_set<std::string> stored = KeysOf(now);
+        std::vector<const char*> result;
+        std::unordered_set<std::string> taken;
+        for (INT_PTR i = 0; i < after->GetSize(); ++i) {
+            std::string key = KeyOf((*after)[i]);
+            if ((come.count(key) != 0 || stored.count(key) != 0) && taken.insert(std::move(key)).second) {
+                result.push_back((*after)[i]);
+            }
+        }
+        for (INT_PTR i = 0; i < now.GetSize(); ++i) {
+            std::string key = KeyOf(now[i]);
+            if (gone.count(key) == 0 && taken.insert(std::move(key)).second) {
+                result.push_back(now[i]);
+            }
+        }
+        bool same = static_cast<INT_PTR>(result.size()) == now.GetSize();
+        for (size_t i = 0; same && i < result.size(); ++i) {
+            same = std::strcmp(result[i], now[static_cast<INT_PTR>(i)]) == 0;
+        }
+        if (same) {
+            return Finish(kDirOk);
+        }
+        std::vector<ValueChange> changes;
+        for (INT_PTR i = 0; i < now.GetSize(); ++i) {
+            changes.push_back({kDirChangeRemoveValue, now[i]});
+        }
+        for (const char* value : result) {
+            changes.push_back({kDirChangeAddValue, value});
+        }
+        size_t fitting = 0;
+        rc = PutChanges(ctx, request.Get(), attr, syntax, changes, &fitting);
+        if (rc == kDirErrBufferFull) {
+            return ChangeAttrValues(ctx, object, attr, syntax, &removedByPerson, &addedByPerson);
+        }
+        if (rc == kDirOk) {
+            rc = DirModifyObject(ctx, object, 0, 0, request.Get());
+        }
+        // "No such value": a value read above was taken away in between; "exists": one was put in.
+        if (rc != kDirErrNoSuchValue && rc != kDirErrValueExists) {
+            break;
+        }
     }
     return Finish(rc);
 }

@@ -60,6 +60,33 @@ int32_t SetAttrValue(int32_t ctx, const char* object, const char* attr, uint32_t
 int32_t SetAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
                       const CStringArray* values);
 
+// One person's change of a list that others may change at the same time: the values of `before` (the list
+// as the person was shown it) that `after` (the list as the person left it) lacks go to *removed, the values
+// of `after` that `before` lacks to *added, each once and in the order given. Values match as the directory
+// compares strings: ASCII letter case ignored.
+void DiffAttrValues(const CStringArray& before, const CStringArray& after, CStringArray* removed,
+                    CStringArray* added);
+// Removes the strings of removed from attr of object, then adds those of added (string syntaxes only; either
+// may be null), against the values stored when each request runs: every other value stays as it is, whoever
+// put it there. A value already gone, or already there, counts as written. As many changes as fit go into
+// one request; a request the directory refuses is sent again value by value, so that one refused value does
+// not hold up the others. Answers 1 when every change holds; otherwise 0, GetLastAttrError the first
+// refusal, and *refused (when given) the values whose change was refused.
+int32_t ChangeAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                         const CStringArray* removed, const CStringArray* added,
+                         CStringArray* refused = nullptr);
+
+// As ChangeAttrValues, for a list whose order the person sees and means (the first values are the ones that
+// count, as with workstation names): before is the list as the person was shown it, after as the person left
+// it. The list stored now is read; the values the person removed go, the values the person added come, and
+// the list is written in the person's order, followed by the values others added since (a value another
+// writer removed stays removed). The request that writes the list also takes away, one by one, every value
+// the read found, so a list changed between the read and the write refuses it, and it is worked out again.
+// A list too long for one request takes the person's change unordered (ChangeAttrValues). Answers 1 when the
+// list was written, 0 otherwise with GetLastAttrError.
+int32_t ChangeOrderedAttrValues(int32_t ctx, const char* object, const char* attr, uint32_t syntax,
+                                const CStringArray* before, const CStringArray* after);
+
 // Compares value with the values of attr of object. *matched is cleared first and set to 1 when the object
 // holds the value. The caller's syntax must be the attribute's syntax in the directory's schema.
 int32_t CompareAttrValue(int32_t ctx, const char* attr, uint32_t syntax, const char* object,

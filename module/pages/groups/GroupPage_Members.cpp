@@ -129,7 +129,7 @@ BOOL CGroupPage_Members::OnInitDialog() {
     }
     const bool read =
         ReadAttrValues(dir.Get(), m_group, kAttrMember, kSyntaxDistinguishedName, &m_membersRead) == 1;
-    // The rewrite replaces every value: a list the person could not see must never be rewritten.
+    // A list the person could not see is never changed: nobody could tell what the change would meet.
     const bool known = read || !ReadRefused();
     if (!read) {
         m_membersRead.RemoveAll();
@@ -181,6 +181,19 @@ BOOL CGroupPage_Members::AddMemberRow(const char* storedName, const char* baseCl
     }
     static_cast<void>(item.release());
     return TRUE;
+}
+
+void CGroupPage_Members::KeepRow(int32_t ctx, const char* member) {
+    char stored[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    if (DirReadObjectInfo(ctx, member, stored, &info) == kDirOk) {
+        static_cast<void>(AddMemberRow(stored, info.baseClass));
+    }
+    for (INT_PTR r = m_removed.GetSize() - 1; r >= 0; --r) {
+        if (SameName(m_removed[r], member)) {
+            m_removed.RemoveAt(r);
+        }
+    }
 }
 
 int CGroupPage_Members::FindRow(const char* shown) const {
@@ -296,78 +309,94 @@ void CGroupPage_Members::OnRemove() {
 
 BOOL CGroupPage_Members::WriteLinks(int32_t ctx) {
     const char* group = m_group;
+    // Only what the person changed is written, each value against the lists as they stand now: another
+    // administrator may have changed them since the page was loaded, and that change stays.
+    CStringArray listed;
+    for (int row = 0; row < m_memberList.GetCount(); ++row) {
+        if (const CMemberItem* item = ItemOf(m_memberList, row)) {
+            listed.Add(item->m_fullName);
+        }
+    }
+    // A stored member the page could not list was never removed by the person.
+    const NameSet shown = SetOf(listed);
+    const NameSet removed = SetOf(m_removed);
+    for (INT_PTR i = 0; i < m_membersRead.GetSize(); ++i) {
+        if (!shown.Holds(m_membersRead[i]) && !removed.Holds(m_membersRead[i])) {
+            listed.Add(m_membersRead[i]);
+        }
+    }
+    CStringArray leaving;
+    CStringArray joining;
+    DiffAttrValues(m_membersRead, listed, &leaving, &joining);
+
     // A leave takes the account's side first, then the group's: an account whose own list keeps naming the
     // group stays its member, so that both sides still agree.
-    NameSet stillNamed;
-    for (INT_PTR i = 0; i < m_removed.GetSize(); ++i) {
-        const CString& member = m_removed[i];
+    CStringArray leaves;
+    for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
+        const CString& member = leaving[i];
+        if (m_globalGroup && IsPrimaryGroupOf(ctx, member)) {
+            // Made the member's primary group since the Remove click, by another administrator: the member
+            // stays, as the click would have kept it.
+            AfxMessageBox(kMsgMemberPrimaryGroup);
+            KeepRow(ctx, member);
+            continue;
+        }
         if (m_globalGroup) {
-            // Only a value naming this group goes; another primary group stays ("no such value").
+            // A primary group that could not be read goes first when it names this group; another primary
+            // group stays ("no such value").
             static_cast<void>(
                 RemoveAttrValue(ctx, member, kAttrPrimaryGroup, kSyntaxDistinguishedName, group));
         }
         if (RemoveAttrValue(ctx, member, kAttrGroupMembership, kSyntaxDistinguishedName, group) != 1 &&
             GetLastAttrError() != kDirErrNoSuchValue && GetLastAttrError() != kDirErrNoSuchObject) {
             FormatMessageBox(kFmtMemberListNotChanged, MB_OK, {static_cast<const char*>(member), group});
-            stillNamed.Add(member);
+        } else {
+            leaves.Add(member);
         }
     }
 
-    // Every stored member that was not removed keeps its own full name, listed or not.
-    CStringArray members;
-    NameSet inMembers;
-    for (int row = 0; row < m_memberList.GetCount(); ++row) {
-        if (const CMemberItem* item = ItemOf(m_memberList, row)) {
-            members.Add(item->m_fullName);
-            inMembers.Add(item->m_fullName);
-        }
-    }
-    const NameSet removed = SetOf(m_removed);
-    for (INT_PTR i = 0; i < m_membersRead.GetSize(); ++i) {
-        const CString& stored = m_membersRead[i];
-        if (!inMembers.Holds(stored) && (!removed.Holds(stored) || stillNamed.Holds(stored))) {
-            members.Add(stored);
-            inMembers.Add(stored);
-        }
-    }
-    const NameSet wasMember = SetOf(m_membersRead);
-    if (SetAttrValues(ctx, group, kAttrMember, kSyntaxDistinguishedName, &members) != 1) {
-        // The group did not take its new members, so no account may name it for them.
-        for (int row = 0; row < m_memberList.GetCount(); ++row) {
-            const CMemberItem* item = ItemOf(m_memberList, row);
-            if (item != nullptr && !wasMember.Holds(item->m_fullName)) {
-                FormatMessageBox(kFmtGroupMembersNotStored, MB_OK,
-                                 {group, static_cast<const char*>(item->m_fullName)});
-            }
-        }
-        return FALSE;
-    }
-    m_membersRead.RemoveAll();
-    for (INT_PTR i = 0; i < members.GetSize(); ++i) {
-        m_membersRead.Add(members[i]);
-    }
-
-    // A join names the group in the account only once the group holds the member. A member that was stored
-    // before is compared first, so that a side an interruption left out is put back; a new member is added
-    // at once (one request instead of two), an account that already names the group answering "exists".
-    for (int row = 0; row < m_memberList.GetCount(); ++row) {
-        const CMemberItem* item = ItemOf(m_memberList, row);
-        if (item == nullptr) {
+    // The group's "Member" takes the leaves and joins in one write where it can.
+    CStringArray refused;
+    const BOOL written =
+        ChangeAttrValues(ctx, group, kAttrMember, kSyntaxDistinguishedName, &leaves, &joining, &refused) == 1;
+    const NameSet notWritten = SetOf(refused);
+    // A join names the group in the account only once the group holds the member; an account that already
+    // names the group answers "exists".
+    NameSet joinedNow;
+    for (INT_PTR i = 0; i < joining.GetSize(); ++i) {
+        const char* member = joining[i];
+        if (notWritten.Holds(member)) {
+            // The group did not take the new member, so no account may name it for them.
+            FormatMessageBox(kFmtGroupMembersNotStored, MB_OK, {group, member});
             continue;
         }
-        const char* member = item->m_fullName;
-        uint8_t named = 0;
-        if (wasMember.Holds(member) && (CompareAttrValue(ctx, kAttrGroupMembership, kSyntaxDistinguishedName,
-                                                         member, group, &named) != 1 ||
-                                        named != 0)) {
-            continue;
-        }
+        joinedNow.Add(member);
         if (AddAttrValue(ctx, member, kAttrGroupMembership, kSyntaxDistinguishedName, group) != 1 &&
             GetLastAttrError() != kDirErrValueExists) {
             FormatMessageBox(kFmtMemberListNotChanged, MB_OK, {member, group});
         }
     }
-    return TRUE;
+
+    // What the page stands for from here: the next apply writes only what changes after this one. A leave
+    // or join the group did not take stays to be written again.
+    const NameSet left = SetOf(leaves);
+    CStringArray now;
+    for (INT_PTR i = 0; i < m_membersRead.GetSize(); ++i) {
+        const CString& stored = m_membersRead[i];
+        if (!left.Holds(stored) || notWritten.Holds(stored)) {
+            now.Add(stored);
+        }
+    }
+    for (INT_PTR i = 0; i < joining.GetSize(); ++i) {
+        if (joinedNow.Holds(joining[i])) {
+            now.Add(joining[i]);
+        }
+    }
+    m_membersRead.RemoveAll();
+    for (INT_PTR i = 0; i < now.GetSize(); ++i) {
+        m_membersRead.Add(now[i]);
+    }
+    return written;
 }
 
 LONG CGroupPage_Members::WriteChanges(const char* /*objectName*/) {

@@ -55,13 +55,15 @@ private:
     void ForgetLoaded();
     // A row for the member the directory names `storedName`, of class `baseClass`.
     BOOL AddMemberRow(const char* storedName, const char* baseClass);
+    // Lists the member the directory names `member` again, when the write had to keep it.
+    void KeepRow(int32_t ctx, const char* member);
     [[nodiscard]] int FindRow(const char* shown) const;
     void EnableControl(int id, BOOL enable);
     void NotifyModified();
     // The stored primary group of `member` is this group.
     [[nodiscard]] bool IsPrimaryGroupOf(int32_t ctx, const char* member) const;
-    // Takes the group off the accounts that left, then rewrites "Member", then names the group in the
-    // accounts that joined. Answers TRUE when "Member" was written.
+    // Takes the group off the accounts that left, then takes the leaves and joins into "Member", then names
+    // the group in the accounts that joined. Answers TRUE when "Member" took every change.
     BOOL WriteLinks(int32_t ctx);
 
     const UINT m_help;
@@ -73,7 +75,8 @@ private:
     // The group's full name and its container, as loaded.
     CString m_group;
     CString m_container;
-    // The stored "Member" values, full names as stored.
+    // The "Member" values the page stands for: as stored at load, then as its own writes left them. A write
+    // sends only the difference between these and the list.
     CStringArray m_membersRead;
     // Full names of the members removed since the last write.
     CStringArray m_removed;

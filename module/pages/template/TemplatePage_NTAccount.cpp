@@ -467,14 +467,29 @@ LONG CTemplatePage_NTAccount::WriteChanges(const char* objectName) {
                                                static_cast<const char*>(is)));
             }
         };
+        // A list takes only the names the person added and removed, so that what another administrator
+        // changed in it meanwhile stays; the workstations keep the fields' order.
         auto list = [&](Attr which, const char* attr, const std::vector<std::string>& was,
                         const std::vector<std::string>& is) {
             if (m_writable[which] && was != is) {
-                CStringArray values;
-                for (const std::string& value : is) {
-                    values.Add(value.c_str());
+                CStringArray before;
+                CStringArray after;
+                for (const std::string& value : was) {
+                    before.Add(value.c_str());
                 }
-                static_cast<void>(SetAttrValues(ctx, objectName, attr, kSyntaxCaseIgnoreString, &values));
+                for (const std::string& value : is) {
+                    after.Add(value.c_str());
+                }
+                if (which == kWorkstations) {
+                    static_cast<void>(ChangeOrderedAttrValues(ctx, objectName, attr, kSyntaxCaseIgnoreString,
+                                                              &before, &after));
+                    return;
+                }
+                CStringArray removed;
+                CStringArray added;
+                DiffAttrValues(before, after, &removed, &added);
+                static_cast<void>(
+                    ChangeAttrValues(ctx, objectName, attr, kSyntaxCaseIgnoreString, &removed, &added));
             }
         };
         flag(kMustChange, kAttrMustChangePassword, m_stored.mustChange, now.mustChange);

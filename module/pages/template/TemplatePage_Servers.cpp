@@ -51,6 +51,7 @@ void CTemplatePage_Servers::ForgetLoaded() {
     m_writable = FALSE;
     m_template.Empty();
     m_unshown.RemoveAll();
+    m_loaded.RemoveAll();
 }
 
 BOOL CTemplatePage_Servers::OnInitDialog() {
@@ -82,6 +83,7 @@ BOOL CTemplatePage_Servers::OnInitDialog() {
     const int32_t readError = read ? 0 : GetLastAttrError();
     m_list.ResetContent();
     for (INT_PTR i = 0; read && i < stored.GetSize(); ++i) {
+        m_loaded.Add(stored[i]);
         char name[kDirMaxNameBytes + 1] = {};
         DirObjectInfo info{};
         CServerListEntry* entry = nullptr;
@@ -93,7 +95,7 @@ BOOL CTemplatePage_Servers::OnInitDialog() {
             m_unshown.Add(stored[i]);
         }
     }
-    // A list the person could not read is never rewritten.
+    // A list the person could not read is never changed.
     const bool refused = readError == kDirErrNoRight || readError == kDirErrIdentityGone;
     char identity[kDirMaxNameBytes + 1] = {};
     if (!refused && DirWhoAmI(ctx, identity) == kDirOk &&
@@ -245,8 +247,16 @@ LONG CTemplatePage_Servers::WriteChanges(const char* objectName) {
             values.Add(entry->m_name);
         }
     }
-    static_cast<void>(
-        SetAttrValues(dir.Get(), objectName, kAttrApplicationServerList, kSyntaxDistinguishedName, &values));
+    CStringArray removed;
+    CStringArray added;
+    DiffAttrValues(m_loaded, values, &removed, &added);
+    if (ChangeAttrValues(dir.Get(), objectName, kAttrApplicationServerList, kSyntaxDistinguishedName,
+                         &removed, &added) == 1) {
+        m_loaded.RemoveAll();
+        for (INT_PTR i = 0; i < values.GetSize(); ++i) {
+            m_loaded.Add(values[i]);
+        }
+    }
     m_modified = FALSE;
     return 0;
 }

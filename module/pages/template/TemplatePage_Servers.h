@@ -61,7 +61,7 @@ private:
     void EnableControl(int id, BOOL enable);
 
     CListBox m_list;
-    // Since load; kept for whoever is to consume them, the write rewrites the whole list.
+    // Since load; kept for whoever is to consume them, the write works from the list and m_loaded.
     std::vector<std::unique_ptr<CServerListEntry>> m_removedServers;
     std::vector<std::unique_ptr<CServerListEntry>> m_addedServers;
     BOOL m_modified = FALSE;
@@ -70,6 +70,10 @@ private:
     // Stored names whose system cannot be read: not shown, but written back, since the person never saw
     // them to remove them.
     CStringArray m_unshown;
+    // The names the page stands for: as stored at load, then as its own writes left them. A write sends only
+    // the difference between these and the list, so that a server another administrator added or removed
+    // meanwhile stays as they left it.
+    CStringArray m_loaded;
 
     CBitmap m_domainBitmap;
     CBitmap m_workgroupBitmap;

@@ -86,9 +86,7 @@ void CNTUserPage_Groups::ForgetLoaded() {
     m_changed = FALSE;
     m_domainAccount = FALSE;
     m_membershipsRead.RemoveAll();
-    m_removedGroups.RemoveAll();
     m_keptMemberships.RemoveAll();
-    m_storedPrimary.Empty();
     m_primaryKnown = FALSE;
     m_primaryChosen = FALSE;
     m_container.Empty();
@@ -126,11 +124,13 @@ BOOL CNTUserPage_Groups::OnInitDialog() {
         }
     } else {
         m_domainAccount = TRUE;
-        LoadPrimaryGroup(dir.Get());
     }
+    // A workgroup account has a primary group too (its system's default group), only not shown: it is read
+    // all the same, so that the group it names is never removed.
+    LoadPrimaryGroup(dir.Get());
     const BOOL membershipsRead = ReadAttrValues(dir.Get(), user, kAttrGroupMembership,
                                                 kSyntaxDistinguishedName, &m_membershipsRead) == 1;
-    // The rewrite replaces every value: a list the person could not see must never be rewritten.
+    // A list the person could not see is never changed: nobody could tell what the change would meet.
     const BOOL membershipsKnown = membershipsRead || !ReadRefused();
     if (!membershipsRead) {
         m_membershipsRead.RemoveAll();
@@ -156,7 +156,6 @@ void CNTUserPage_Groups::LoadPrimaryGroup(int32_t ctx) {
         return;
     }
     m_primaryKnown = TRUE;
-    m_storedPrimary = stored;
     CString leaf;
     CString container;
     SplitFullName(stored, &leaf, &container);
@@ -197,6 +196,14 @@ BOOL CNTUserPage_Groups::AddGroupRow(const char* storedName, const char* baseCla
     return TRUE;
 }
 
+void CNTUserPage_Groups::KeepRow(int32_t ctx, const char* group) {
+    char stored[kDirMaxNameBytes + 1] = {};
+    DirObjectInfo info{};
+    if (FindRow(GetLeafName(group)) < 0 && DirReadObjectInfo(ctx, group, stored, &info) == kDirOk) {
+        static_cast<void>(AddGroupRow(stored, info.baseClass));
+    }
+}
+
 int CNTUserPage_Groups::FindRow(const char* name) const {
     for (int row = 0; row < m_groupList.GetCount(); ++row) {
         const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row));
@@ -216,14 +223,6 @@ void CNTUserPage_Groups::EnableControl(int id, BOOL enable) {
 void CNTUserPage_Groups::NotifyModified() {
     m_changed = TRUE;
     SendMessage(kMsgPageChanged, reinterpret_cast<WPARAM>(m_hWnd), 1 << 16);
-}
-
-void CNTUserPage_Groups::ForgetRemoved(const char* name) {
-    for (INT_PTR i = m_removedGroups.GetSize() - 1; i >= 0; --i) {
-        if (SameName(m_removedGroups[i], name)) {
-            m_removedGroups.RemoveAt(i);
-        }
-    }
 }
 
 void CNTUserPage_Groups::OnSelectionChange() {
@@ -263,8 +262,6 @@ void CNTUserPage_Groups::OnAdd() {
             !AddGroupRow(stored, info.baseClass)) {
             continue;
         }
-        // Removed and added again before the write: the link simply stays.
-        ForgetRemoved(GetLeafName(stored));
         NotifyModified();
     }
 }
@@ -287,7 +284,6 @@ void CNTUserPage_Groups::OnRemove() {
                 AfxMessageBox(kMsgPrimaryGroupNotRemoved);
                 continue;
             }
-            m_removedGroups.Add(item->m_name);
             m_groupList.DeleteString(static_cast<UINT>(row));
             NotifyModified();
         }
@@ -324,69 +320,95 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
     CDirContext dir;
     if (dir.IsOpen()) {
         const int32_t ctx = dir.Get();
+        // Only what the person changed is written, each value against the lists as they stand now: another
+        // administrator may have changed them since the page was loaded, and that change stays.
+        CStringArray listed;
+        for (int row = 0; row < m_groupList.GetCount(); ++row) {
+            if (const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row))) {
+                listed.Add(MakeFullName(item->m_name, container));
+            }
+        }
+        for (INT_PTR i = 0; i < m_keptMemberships.GetSize(); ++i) {
+            listed.Add(m_keptMemberships[i]);
+        }
+        CStringArray leaving;
+        CStringArray joining;
+        DiffAttrValues(m_membershipsRead, listed, &leaving, &joining);
+
         // Joins first take the group's side: a group that refuses the member is never named by the account,
         // or the directory's check would add the member the operator was refused.
-        CStringArray memberships;
-        for (int row = 0; row < m_groupList.GetCount(); ++row) {
-            const auto* item = static_cast<const CListItem*>(m_groupList.GetItemDataPtr(row));
-            if (item == nullptr) {
-                continue;
-            }
-            const CString group = MakeFullName(item->m_name, container);
-            uint8_t matched = 0;
-            bool member = CompareAttrValue(ctx, kAttrMember, kSyntaxDistinguishedName, group,
-                                           static_cast<const char*>(user), &matched) == 1 &&
-                          matched != 0;
-            if (!member) {
-                member = AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName,
-                                      static_cast<const char*>(user)) == 1 ||
-                         GetLastAttrError() == kDirErrValueExists;
-            }
-            if (member || Holds(m_membershipsRead, group)) {
-                memberships.Add(group);
+        CStringArray joined;
+        for (INT_PTR i = 0; i < joining.GetSize(); ++i) {
+            const CString& group = joining[i];
+            if (AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName,
+                             static_cast<const char*>(user)) == 1 ||
+                GetLastAttrError() == kDirErrValueExists) {
+                joined.Add(group);
             } else {
                 FormatMessageBox(kFmtGroupRefusedMember, MB_OK,
                                  {static_cast<const char*>(group), static_cast<const char*>(user)});
             }
         }
-        for (INT_PTR i = 0; i < m_keptMemberships.GetSize(); ++i) {
-            memberships.Add(m_keptMemberships[i]);
+        CStringArray notNamed;
+        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, nullptr,
+                                           &joined, &notNamed));
+        // The primary group is named only once both sides hold the link, and before any group is left.
+        const CString primary = MakeFullName(m_primaryGroup, container);
+        const bool primaryLinked = Holds(joining, primary)
+                                       ? Holds(joined, primary) && !Holds(notNamed, primary)
+                                       : Holds(listed, primary);
+        if (m_primaryChosen && primaryLinked) {
+            static_cast<void>(SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                           static_cast<const char*>(primary)));
         }
-        // A leave takes the primary group off first, then the account's side, then the group's.
-        CStringArray leaving;
-        for (INT_PTR i = 0; i < m_removedGroups.GetSize(); ++i) {
-            const CString group = MakeFullName(m_removedGroups[i], container);
-            if (!Holds(memberships, group)) {
-                leaving.Add(group);
+        // The primary group, as stored now, is never left: another administrator may have chosen a group
+        // the person removed since the page was loaded. It stays, as the Remove button would have kept it.
+        CString primaryNow;
+        const bool primaryRead =
+            ReadStringAttr(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName, &primaryNow) == 1 ||
+            GetLastAttrError() == kDirErrNoSuchAttribute;
+        CStringArray leaves;
+        for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
+            const CString& group = leaving[i];
+            if (primaryRead && SameName(primaryNow, group)) {
+                AfxMessageBox(kMsgPrimaryGroupNotRemoved);
+                KeepRow(ctx, group);
+                continue;
             }
+            // A primary group that could not be read is taken off first when it names the group that goes,
+            // as a leave does: then the account's side, then the group's.
+            if (!primaryRead) {
+                static_cast<void>(RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
+                                                  static_cast<const char*>(group)));
+            }
+            leaves.Add(group);
         }
-        if (!m_storedPrimary.IsEmpty() && Holds(leaving, m_storedPrimary)) {
-            if (RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                static_cast<const char*>(m_storedPrimary)) == 1) {
-                m_storedPrimary.Empty();
-            }
-        }
-        const bool accountWritten =
-            SetAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, &memberships) == 1;
-        if (accountWritten) {
-            m_membershipsRead.RemoveAll();
-            for (INT_PTR i = 0; i < memberships.GetSize(); ++i) {
-                m_membershipsRead.Add(memberships[i]);
-            }
-            // The primary group is named only once both sides hold the link.
-            const CString primary = MakeFullName(m_primaryGroup, container);
-            if (m_primaryChosen && Holds(memberships, primary) &&
-                SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                             static_cast<const char*>(primary)) == 1) {
-                m_storedPrimary = primary;
-            }
-            for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
-                static_cast<void>(RemoveAttrValue(ctx, leaving[i], kAttrMember, kSyntaxDistinguishedName,
+        CStringArray stillNamed;
+        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, &leaves,
+                                           nullptr, &stillNamed));
+        for (INT_PTR i = 0; i < leaves.GetSize(); ++i) {
+            if (!Holds(stillNamed, leaves[i])) {
+                static_cast<void>(RemoveAttrValue(ctx, leaves[i], kAttrMember, kSyntaxDistinguishedName,
                                                   static_cast<const char*>(user)));
             }
         }
+        // What the page stands for from here: the next apply writes only what changes after this one.
+        CStringArray now;
+        for (INT_PTR i = 0; i < m_membershipsRead.GetSize(); ++i) {
+            if (!Holds(leaves, m_membershipsRead[i]) || Holds(stillNamed, m_membershipsRead[i])) {
+                now.Add(m_membershipsRead[i]);
+            }
+        }
+        for (INT_PTR i = 0; i < joined.GetSize(); ++i) {
+            if (!Holds(notNamed, joined[i])) {
+                now.Add(joined[i]);
+            }
+        }
+        m_membershipsRead.RemoveAll();
+        for (INT_PTR i = 0; i < now.GetSize(); ++i) {
+            m_membershipsRead.Add(now[i]);
+        }
     }
-    m_removedGroups.RemoveAll();
     m_primaryChosen = FALSE;
     m_changed = FALSE;
     return 0;

@@ -56,26 +56,27 @@ private:
     void LoadMemberships(int32_t ctx);
     // A row for the group the directory names `storedName`, of class `baseClass`.
     BOOL AddGroupRow(const char* storedName, const char* baseClass);
+    // Lists the group the directory names `group` again, when the write had to keep it.
+    void KeepRow(int32_t ctx, const char* group);
     [[nodiscard]] int FindRow(const char* name) const;
     void EnableControl(int id, BOOL enable);
     void NotifyModified();
-    void ForgetRemoved(const char* name);
 
     CListBox m_groupList;
     CString m_primaryGroup;
     BOOL m_mayWrite = FALSE;
     BOOL m_changed = FALSE;
     BOOL m_domainAccount = FALSE;
+    // The memberships the page stands for: as read at load, then as its own writes left them. A write sends
+    // only the difference between these and the list, so that what another administrator changed meanwhile
+    // stays; a group removed and added again before the write is no change at all.
     CStringArray m_membershipsRead;
-    CStringArray m_removedGroups;
     CBitmap m_globalBitmap;
     CBitmap m_localBitmap;
 
     // Memberships the page does not list (the group cannot be read, or lies outside the account's NT
-    // system): the rewrite keeps them, since the person never saw them to remove them.
+    // system): a write keeps them, since the person never saw them to remove them.
     CStringArray m_keptMemberships;
-    // The stored "KEL:Primary Group", full name; empty when there is none or it could not be read.
-    CString m_storedPrimary;
     // The primary group was read (or the account has none): only then may the page change it.
     BOOL m_primaryKnown = FALSE;
     // The person chose a primary group since the last write.

@@ -53,6 +53,7 @@ void CNTUserPage_Workstations::ForgetLoaded() {
     }
     m_commonName.Empty();
     m_beyondFields.RemoveAll();
+    m_loadedNames.RemoveAll();
     m_writable = FALSE;
 }
 
@@ -138,6 +139,7 @@ BOOL CNTUserPage_Workstations::OnInitDialog() {
         }
         EnableWorkstationControls(TRUE);
         for (INT_PTR i = 0; i < stored.GetSize(); ++i) {
+            m_loadedNames.Add(stored[i]);
             if (i < kWorkstationFields) {
                 m_workstations[i] = stored[i];
             } else {
@@ -219,9 +221,15 @@ LONG CNTUserPage_Workstations::WriteChanges(const char* objectName) {
                 names.Add(m_beyondFields[i]);
             }
         }
+        // The fields' order is kept: only the first names of the list are the account's workstations.
         CDirContext dir;
-        static_cast<void>(SetAttrValues(dir.Get(), objectName, kAttrEnabledWorkstationList,
-                                        kSyntaxCaseIgnoreString, &names));
+        if (ChangeOrderedAttrValues(dir.Get(), objectName, kAttrEnabledWorkstationList,
+                                    kSyntaxCaseIgnoreString, &m_loadedNames, &names) == 1) {
+            m_loadedNames.RemoveAll();
+            for (INT_PTR i = 0; i < names.GetSize(); ++i) {
+                m_loadedNames.Add(names[i]);
+            }
+        }
     }
     m_modified = FALSE;
     return 0;

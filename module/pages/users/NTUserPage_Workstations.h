@@ -57,6 +57,10 @@ private:
 
     // Stored names past the eighth: the page has no field for them, and a write keeps them after the eight.
     CStringArray m_beyondFields;
+    // The names the page stands for: as stored at load, then as its own writes left them. A write sends only
+    // the difference between these and what the page holds, so that a name another administrator added or
+    // removed meanwhile stays as they left it.
+    CStringArray m_loadedNames;
     // The list was read and may be written; a list the person could not see is never replaced.
     BOOL m_writable = FALSE;
     UINT m_helpContext;

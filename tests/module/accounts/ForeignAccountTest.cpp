@@ -402,3 +402,26 @@ TEST_F(ForeignAccountTest, TheWizardsPasswordOutlivesOnePendingInTheAttributesSh
     EXPECT_TRUE(ShownIds().empty());
     ForgetHybridAttributes();
 }
+
+TEST_F(ForeignAccountTest, AnAccountAnotherAdministratorListedOrTookOffAfterThePageOpenedStaysSo) {
+    const std::string other = "Mary.Empty.Corp";
+    for (const std::string& account : {std::string(kMaryWs), other}) {
+        AddObject(account, kClassHybridUser);
+        Put(account, kAttrQdsUser, kSyntaxDistinguishedName, kMary);
+    }
+    Put(kMary, kAttrApplicationServerList, kSyntaxDistinguishedName, kMaryWs);
+    HWND page = OpenAccounts(kMary);
+    ASSERT_NE(page, nullptr);
+    // Another administrator lists one account and takes the other off the list.
+    Put(kMary, kAttrApplicationServerList, kSyntaxDistinguishedName, other);
+    {
+        CDirContext dir;
+        ASSERT_EQ(
+            RemoveAttrValue(dir.Get(), kMary, kAttrApplicationServerList, kSyntaxDistinguishedName, kMaryWs),
+            1);
+    }
+    AddThrough(page, {kPickNtd});
+    EXPECT_TRUE(m_sheet->Ok());
+    EXPECT_TRUE(ShownIds().empty());
+    EXPECT_EQ(ServerList(kMary), (std::vector<std::string>{other, kMaryNtd}));
+}

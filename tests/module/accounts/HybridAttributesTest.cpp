@@ -8,6 +8,7 @@
 #include "module/accounts/HybridAttributes.h"
 #include "module/core/SelectionDialog.h"
 #include "module/pages/users/HybridUserPage_ID.h"
+#include "module/pages/users/NTUserPage_Groups.h"
 
 #include <optional>
 
@@ -379,4 +380,129 @@ TEST_F(HybridAttributesFromTheUserTest, ASheetCancelledIsNotWrittenByTheUsersLat
     EXPECT_EQ(Flag(kMaryNtd, kAttrLoginDisabled), "");
     EXPECT_EQ(Flag(kMaryNtd, kAttrExpirePassword), expireBefore);
     EXPECT_TRUE(ShownIds().empty());
+}
+
+TEST_F(HybridAttributesTest, WhatAnotherAdministratorChangedAfterTheSheetOpenedSurvivesItsSave) {
+    constexpr char kStaff[] = "Staff.NTD.Corp";
+    constexpr char kSales[] = "Sales.NTD.Corp";
+    for (const char* group : {kStaff, kSales}) {
+        AddObject(group, kClassNtGlobalGroup);
+    }
+    const auto join = [](const char* group) {
+        Put(group, kAttrMember, kSyntaxDistinguishedName, kAccount);
+        Put(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName, group);
+    };
+    const auto take = [](const char* object, const char* attr, uint32_t syntax, const char* value) {
+        CDirContext dir;
+        ASSERT_EQ(RemoveAttrValue(dir.Get(), object, attr, syntax, value), 1) << object << " " << value;
+    };
+    join(kGlobalGroup);
+    join(kStaff);
+    for (const char* name : {"WSA", "WSB"}) {
+        Put(kAccount, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, name);
+    }
+    m_user->Expect(kIddSelection, [](ModalContext& modal) {
+        EXPECT_EQ(SelectItems(modal.window, kIdcSelectionList, {"Locals"}), UiActionError::None);
+        EXPECT_EQ(PressKey(modal.window, UiKey::Enter), UiActionError::None);
+    });
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        ASSERT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+        HWND groups = modal.ActivePage();
+        ASSERT_EQ(SelectItems(groups, kIdcGrpsList, {"Admins"}), UiActionError::None);
+        ASSERT_EQ(Click(groups, 1093), UiActionError::None);
+        ASSERT_EQ(Click(groups, 1092), UiActionError::None);
+        ASSERT_EQ(SelectSheetPage(modal.window, 3), UiActionError::None);
+        HWND login = modal.ActivePage();
+        ASSERT_EQ(ClearText(login, kIdcAttrWorkstationEdits[0]), UiActionError::None);
+        ASSERT_EQ(TypeText(login, kIdcAttrWorkstationEdits[2], "WSP"), UiActionError::None);
+        ASSERT_EQ(Click(modal.window, IDOK), UiActionError::None);
+    });
+    EXPECT_TRUE(EditHybridAttributes(kAccount, TRUE, nullptr));
+    // Another administrator takes the account out of Staff and puts it into Sales, and changes the
+    // workstations, before the User's apply saves the sheet.
+    take(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName, kStaff);
+    take(kStaff, kAttrMember, kSyntaxDistinguishedName, kAccount);
+    join(kSales);
+    take(kAccount, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, "WSB");
+    Put(kAccount, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, "WSO");
+
+    EXPECT_EQ(SaveHybridAttributes(kAccount), 0);
+    EXPECT_TRUE(ShownIds().empty());
+    EXPECT_EQ(Values(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kSales, kLocalGroup}));
+    struct Side {
+        const char* group;
+        std::vector<std::string> members;
+    };
+    for (const Side& side : {Side{kGlobalGroup, {}}, Side{kStaff, {}}, Side{kSales, {kAccount}},
+                             Side{kLocalGroup, {kAccount}}}) {
+        EXPECT_EQ(Values(side.group, kAttrMember, kSyntaxDistinguishedName), side.members) << side.group;
+    }
+    EXPECT_EQ(Values(kAccount, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString),
+              (std::vector<std::string>{"WSP", "WSO"}));
+}
+
+TEST_F(HybridAttributesTest, ThePrimaryGroupCannotBeRemovedOnEitherKindOfAccount) {
+    // A workgroup account's primary group is not shown, but its account is named by it all the same.
+    const std::string workgroupGroup = "Users.WS1.Corp";
+    AddObject(workgroupGroup, kClassNtGlobalGroup);
+    struct Case {
+        const char* account;
+        std::string group;
+        const char* row;
+    };
+    for (const Case& c :
+         {Case{kAccount, kGlobalGroup, "Admins"}, Case{kWorkgroupAccount, workgroupGroup, "Users"}}) {
+        SCOPED_TRACE(c.account);
+        Prompter::Instance().Reset();
+        Put(c.group, kAttrMember, kSyntaxDistinguishedName, c.account);
+        Put(c.account, kAttrGroupMembership, kSyntaxDistinguishedName, c.group);
+        Put(c.account, kAttrPrimaryGroup, kSyntaxDistinguishedName, c.group);
+        m_user->Expect(kIddHybridPageId, [&c](ModalContext& modal) {
+            ASSERT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+            HWND groups = modal.ActivePage();
+            ASSERT_EQ(SelectItems(groups, kIdcGrpsList, {c.row}), UiActionError::None);
+            ASSERT_EQ(Click(groups, 1093), UiActionError::None);
+            EXPECT_EQ(Rows(groups, kIdcGrpsList), (std::vector<std::string>{c.row}));
+            ASSERT_EQ(Click(modal.window, IDOK), UiActionError::None);
+        });
+        static_cast<void>(EditHybridAttributes(c.account, TRUE, nullptr));
+        EXPECT_EQ(ShownIds(), (std::vector<int>{static_cast<int>(kMsgPrimaryGroupNotRemoved)}));
+        EXPECT_EQ(SaveHybridAttributes(c.account), 0);
+        EXPECT_EQ(Values(c.account, kAttrGroupMembership, kSyntaxDistinguishedName),
+                  (std::vector<std::string>{c.group}));
+        EXPECT_EQ(Values(c.account, kAttrPrimaryGroup, kSyntaxDistinguishedName),
+                  (std::vector<std::string>{c.group}));
+    }
+}
+
+TEST_F(HybridAttributesTest, AGroupMadeThePrimaryGroupAfterTheSheetClosedIsNotLeftByTheSave) {
+    AddObject("Staff.NTD.Corp", kClassNtGlobalGroup);
+    for (const char* group : {kGlobalGroup, "Staff.NTD.Corp"}) {
+        Put(group, kAttrMember, kSyntaxDistinguishedName, kAccount);
+        Put(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName, group);
+    }
+    Put(kAccount, kAttrPrimaryGroup, kSyntaxDistinguishedName, "Staff.NTD.Corp");
+    m_user->Expect(kIddHybridPageId, [](ModalContext& modal) {
+        ASSERT_EQ(SelectSheetPage(modal.window, 1), UiActionError::None);
+        ASSERT_EQ(SelectItems(modal.ActivePage(), kIdcGrpsList, {"Admins"}), UiActionError::None);
+        ASSERT_EQ(Click(modal.ActivePage(), 1093), UiActionError::None);
+        ASSERT_EQ(Click(modal.window, IDOK), UiActionError::None);
+    });
+    EXPECT_TRUE(EditHybridAttributes(kAccount, TRUE, nullptr));
+    EXPECT_TRUE(ShownIds().empty());
+    // Another administrator makes Admins the primary group before the User's apply.
+    {
+        CDirContext dir;
+        ASSERT_EQ(
+            SetAttrValue(dir.Get(), kAccount, kAttrPrimaryGroup, kSyntaxDistinguishedName, kGlobalGroup), 1);
+    }
+    EXPECT_EQ(SaveHybridAttributes(kAccount), 0);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{static_cast<int>(kMsgPrimaryGroupNotRemoved)}));
+    EXPECT_EQ(Values(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kGlobalGroup, "Staff.NTD.Corp"}));
+    EXPECT_EQ(Values(kGlobalGroup, kAttrMember, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kAccount}));
+    EXPECT_EQ(Values(kAccount, kAttrPrimaryGroup, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kGlobalGroup}));
 }

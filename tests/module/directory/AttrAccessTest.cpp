@@ -608,3 +608,39 @@ TEST_F(AttrAccessTest, MessagesCarryTheirTextsAndTheClientsCode) {
         EXPECT_EQ(box.buttons, static_cast<UINT>(MB_OK)) << box.stringId;
     }
 }
+
+TEST_F(AttrAccessTest, AListChangeTouchesOnlyItsOwnValuesAndTakesWhatIsAlreadySo) {
+    const char* user = "Joe.Dom.Corp";
+    const CStringArray stored = ToArray({"A", "B", "C"});
+    ASSERT_EQ(SetAttrValues(m_ctx, user, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &stored), 1);
+    // The person saw A, B and C, and left B, c (its letter case retyped) and D.
+    const CStringArray after = ToArray({"B", "c", "D", "D"});
+    CStringArray removed;
+    CStringArray added;
+    DiffAttrValues(stored, after, &removed, &added);
+    EXPECT_EQ(ToVector(removed), (std::vector<std::string>{"A"}));
+    EXPECT_EQ(ToVector(added), (std::vector<std::string>{"D"}));
+
+    // Meanwhile another writer took A away already, put D in already and added E.
+    ASSERT_EQ(RemoveAttrValue(m_ctx, user, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, "A"), 1);
+    ASSERT_EQ(AddAttrValue(m_ctx, user, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, "D"), 1);
+    ASSERT_EQ(AddAttrValue(m_ctx, user, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, "E"), 1);
+    CStringArray refused;
+    EXPECT_EQ(ChangeAttrValues(m_ctx, user, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString, &removed,
+                               &added, &refused),
+              1);
+    EXPECT_TRUE(refused.IsEmpty());
+    EXPECT_EQ(StoredList(user, kAttrEnabledWorkstationList), (std::vector<std::string>{"B", "C", "D", "E"}));
+
+    // A name of no object is refused on its own; the other values of the change still go.
+    ASSERT_EQ(AddObject("Staff.Dom.Corp", kClassNtGlobalGroup), kDirOk);
+    ASSERT_EQ(AddObject("Sales.Dom.Corp", kClassNtGlobalGroup), kDirOk);
+    const CStringArray groups = ToArray({"Staff.Dom.Corp", "Ghost.Dom.Corp", "Sales.Dom.Corp"});
+    EXPECT_EQ(ChangeAttrValues(m_ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, nullptr, &groups,
+                               &refused),
+              0);
+    EXPECT_EQ(GetLastAttrError(), kDirErrDanglingReference);
+    EXPECT_EQ(ToVector(refused), (std::vector<std::string>{"Ghost.Dom.Corp"}));
+    EXPECT_EQ(StoredList(user, kAttrGroupMembership, kSyntaxDistinguishedName),
+              (std::vector<std::string>{"Staff.Dom.Corp", "Sales.Dom.Corp"}));
+}

@@ -227,7 +227,8 @@ TEST_F(GroupMembersPageTest, AMemberOfAnotherContainerIsShownWholeAndKeepsItsOwn
     AddThroughDialog(page, {"Ann"});
     RemoveRows(page, {"Ben"});
     ASSERT_TRUE(m_sheet->Ok());
-    EXPECT_EQ(Members(kLocalGroup), (std::vector<std::string>{kUser, kFarUser, kFarGroup}));
+    // Members that stay keep their places; a new one comes last.
+    EXPECT_EQ(Members(kLocalGroup), (std::vector<std::string>{kFarGroup, kFarUser, kUser}));
     EXPECT_EQ(Memberships(kUser), (std::vector<std::string>{kLocalGroup}));
     EXPECT_EQ(Memberships(kFarUser), (std::vector<std::string>{kLocalGroup}));
     EXPECT_TRUE(Memberships(kBen).empty());
@@ -255,7 +256,7 @@ TEST_F(GroupMembersPageTest, AMemberThePageCannotReadIsKeptByTheNextWrite) {
     RemoveRows(page, {"Ann"});
     AddThroughDialog(page, {"Ben"});
     ASSERT_TRUE(m_sheet->Ok());
-    EXPECT_EQ(Members(kLocalGroup), (std::vector<std::string>{kBen, kFarGroup}));
+    EXPECT_EQ(Members(kLocalGroup), (std::vector<std::string>{kFarGroup, kBen}));
     EXPECT_EQ(Memberships(kFarGroup), (std::vector<std::string>{kLocalGroup}));
     EXPECT_EQ(Memberships(kBen), (std::vector<std::string>{kLocalGroup}));
     EXPECT_TRUE(Memberships(kUser).empty());
@@ -279,4 +280,21 @@ TEST_F(GroupMembersPageTest, AnAccountThatKeepsNamingTheGroupStaysItsMember) {
     EXPECT_EQ(Members(kGlobalGroup), (std::vector<std::string>{kBen}));
     EXPECT_EQ(Memberships(kBen), (std::vector<std::string>{kGlobalGroup}));
     EXPECT_TRUE(Memberships(kUser).empty());
+}
+
+TEST_F(GroupMembersPageTest, AMemberMadeThePrimaryGroupsMemberAfterTheRemoveClickStaysAtTheApply) {
+    Join(kUser, kGlobalGroup);
+    HWND page = OpenMembers(kClassNtGlobalGroup, kGlobalGroup);
+    RemoveRows(page, {"Ann"});
+    EXPECT_TRUE(ShownIds().empty());
+    // Another administrator makes this group Ann's primary group before the apply.
+    Put(kUser, kAttrPrimaryGroup, kSyntaxDistinguishedName, kGlobalGroup);
+    EXPECT_EQ(m_sheet->Apply().refusedPage, -1);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{static_cast<int>(kMsgMemberPrimaryGroup)}));
+    EXPECT_EQ(Rows(page, kIdcGroupMembersList), (std::vector<std::string>{"Ann"}));
+    EXPECT_EQ(Members(kGlobalGroup), (std::vector<std::string>{kUser}));
+    EXPECT_EQ(Memberships(kUser), (std::vector<std::string>{kGlobalGroup}));
+    EXPECT_EQ(Values(kUser, kAttrPrimaryGroup, kSyntaxDistinguishedName),
+              (std::vector<std::string>{kGlobalGroup}));
+    m_sheet->Close(kEndPagesCancel);
 }

@@ -239,7 +239,7 @@ TEST_F(HybridUserPagesTest, GroupsPickedAreStoredOnBothSidesAndAMembershipElsewh
     EXPECT_EQ(Rows(page, kIdcUserGroupsList), (std::vector<std::string>{"Admins", "Locals"}));
     EXPECT_EQ(m_sheet->Apply().refusedPage, -1);
     EXPECT_EQ(Values(kAccount, kAttrGroupMembership, kSyntaxDistinguishedName),
-              (std::vector<std::string>{kGlobalGroup, kLocalGroup, kOther}));
+              (std::vector<std::string>{kOther, kGlobalGroup, kLocalGroup}));
     EXPECT_EQ(Values(kGlobalGroup, kAttrMember, kSyntaxDistinguishedName), std::vector<std::string>{kAccount});
     EXPECT_EQ(Values(kLocalGroup, kAttrMember, kSyntaxDistinguishedName), std::vector<std::string>{kAccount});
     EXPECT_EQ(Values(kOther, kAttrMember, kSyntaxDistinguishedName), std::vector<std::string>{kAccount});

@@ -195,7 +195,7 @@ TEST_F(NTUserGroupsPageTest, AMembershipWhoseGroupCannotBeReadIsKeptByTheNextWri
     EXPECT_TRUE(Rows(page, kIdcUserGroupsList).empty());
     AddThroughDialog(page, {"Admins"});
     ASSERT_TRUE(m_sheet->Ok());
-    EXPECT_EQ(Memberships(kUser), (std::vector<std::string>{kGlobalGroup, far}));
+    EXPECT_EQ(Memberships(kUser), (std::vector<std::string>{far, kGlobalGroup}));
     EXPECT_EQ(Members(far), (std::vector<std::string>{kUser}));
     EXPECT_EQ(Members(kGlobalGroup), (std::vector<std::string>{kUser}));
 }
@@ -232,4 +232,23 @@ TEST_F(NTUserGroupsPageTest, AGroupThatRefusesTheMemberIsNotNamedByTheAccount) {
     EXPECT_EQ(Memberships(kUser), (std::vector<std::string>{kStaff}));
     EXPECT_TRUE(Members(kGlobalGroup).empty());
     EXPECT_EQ(Members(kStaff), (std::vector<std::string>{kUser}));
+}
+
+TEST_F(NTUserGroupsPageTest, AWorkgroupAccountsPrimaryGroupCannotBeRemovedThoughItIsNotShown) {
+    const std::string none = "None.WS1.Corp";
+    AddObject(none, kClassNtGlobalGroup);
+    AddObject("Users.WS1.Corp", kClassNtLocalGroup);
+    Join(kWorkgroupUser, none);
+    Join(kWorkgroupUser, "Users.WS1.Corp");
+    Put(kWorkgroupUser, kAttrPrimaryGroup, kSyntaxDistinguishedName, none);
+    HWND page = OpenPage(kWorkgroupUser, kPageTitle);
+    ASSERT_EQ(SelectItems(page, kIdcUserGroupsList, {"None", "Users"}), UiActionError::None);
+    ASSERT_EQ(Click(page, kIdcUserGroupsRemove), UiActionError::None);
+    EXPECT_EQ(ShownIds(), (std::vector<int>{static_cast<int>(kMsgPrimaryGroupNotRemoved)}));
+    EXPECT_EQ(Rows(page, kIdcUserGroupsList), (std::vector<std::string>{"None"}));
+    ASSERT_TRUE(m_sheet->Ok());
+    EXPECT_EQ(Memberships(kWorkgroupUser), (std::vector<std::string>{none}));
+    EXPECT_EQ(Primary(kWorkgroupUser), (std::vector<std::string>{none}));
+    EXPECT_EQ(Members(none), (std::vector<std::string>{kWorkgroupUser}));
+    EXPECT_TRUE(Members("Users.WS1.Corp").empty());
 }

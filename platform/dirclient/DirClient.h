@@ -153,8 +153,9 @@ int32_t DirMoveObject(int32_t ctx, const char* object, const char* newContainer)
 // a one-sided group membership gets its other side and a primary group that is not among the account's
 // groups is removed. Either way it takes the Supervisor entry right over "[Root]" (else kDirErrNoRight, and
 // nothing is reported), since its findings name objects and values anywhere in the tree. line is called
-// once per finding, in the forms "damaged | TEXT", "found | OBJECT | ATTR | WHAT", "repaired | OBJECT | ATTR | WHAT", and last
-// "ok" or "N found". Answers kDirErrStoreDamaged when the store is damaged beyond repair.
+// once per finding, in the forms "damaged | TEXT", "found | OBJECT | ATTR | WHAT",
+// "repaired | OBJECT | ATTR | WHAT", and last "ok" or "N found". Answers kDirErrStoreDamaged when the store
+// is damaged beyond repair.
 typedef void (*DirCheckLine)(const char* text, void* user);
 int32_t DirCheckStore(int32_t repair, DirCheckLine line, void* user);
 // Copies the store's tree name (NUL-terminated) into out; kDirErrBufferFull when size is too small.

@@ -627,8 +627,8 @@ TEST_F(CvadminProgramTest, TheDirectorysRefusalsSayWhy) {
          "error | 2 | cannot delete Bob.Corp: no right"},
         {{"-c", "dir add 'Two\tWords.Corp' User"},
          1,
-         "error | 1 | cannot add Two\tWords.Corp of class User: a name may not hold a line break, tab or other "
-         "control character (-739)"},
+         "error | 1 | cannot add Two\tWords.Corp of class User: a name may not hold a line break, tab or "
+         "other control character (-739)"},
         {{"-c", "login Gone.Corp; dir del Gone.Corp; ls Corp"},
          1,
          "error | 3 | ls Corp: the user Gone.Corp you signed in as is gone; sign in again with login (-734)"},
@@ -667,10 +667,10 @@ TEST_F(CvadminProgramTest, SignInsAtOnceReadWhileAnotherRequestHoldsTheWriteLock
         const fs::path folder = m_dir / ("run" + std::to_string(i));
         fs::create_directories(folder);
         runs.emplace_back([&results, i, folder, store] {
-            results[i] = testrun::RunProgram(folder, "timeout",
-                                             {"60", testrun::Program("cvadmin"), "--store", store, "--registry",
-                                              "r.reg", "--login", "Op.Corp", "--password", "op-pw", "-c",
-                                              "ls Corp"});
+            results[i] =
+                testrun::RunProgram(folder, "timeout",
+                                    {"60", testrun::Program("cvadmin"), "--store", store, "--registry",
+                                     "r.reg", "--login", "Op.Corp", "--password", "op-pw", "-c", "ls Corp"});
         });
     }
     for (auto& run : runs) {

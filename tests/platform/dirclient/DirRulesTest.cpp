@@ -262,7 +262,8 @@ TEST_P(DirConformance, TheLastSupervisorWhoCanSignInStaysAbleTo) {
     } cases[] = {
         {"Help.Corp", {{kDirChangeAddValue, "Login Disabled", {on}}}, kDirErrLastSupervisor},
         {"Admin", {{kDirChangeAddValue, "Login Disabled", {on}}}, kDirErrLastSupervisor},
-        {"Help.Corp", {{kDirChangeAddValue, "Login Expiration Time", {Number(now - 60, kDirSyntaxTime)}}},
+        {"Help.Corp",
+         {{kDirChangeAddValue, "Login Expiration Time", {Number(now - 60, kDirSyntaxTime)}}},
          kDirErrLastSupervisor},
         {"Help.Corp",
          {{kDirChangeAddValue, "Login Intruder Reset Time", {lockEnds}},
@@ -273,7 +274,9 @@ TEST_P(DirConformance, TheLastSupervisorWhoCanSignInStaysAbleTo) {
          {{kDirChangeAddValue, "Login Intruder Reset Time", {Number(now - 60, kDirSyntaxTime)}},
           {kDirChangeAddValue, "Locked By Intruder", {on}}},
          kDirOk},
-        {"Admin", {{kDirChangeAddValue, "Login Expiration Time", {Number(now + 3600, kDirSyntaxTime)}}}, kDirOk},
+        {"Admin",
+         {{kDirChangeAddValue, "Login Expiration Time", {Number(now + 3600, kDirSyntaxTime)}}},
+         kDirOk},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(DirLogin(c.who, nullptr), kDirOk);
@@ -390,7 +393,8 @@ TEST_P(DirConformance, CheckMakesOneSidedMembershipsWhole) {
 
     // The check names objects and values anywhere in the tree, and repairs write anywhere: either takes the
     // Supervisor right over [Root].
-    ASSERT_EQ(admin.Modify("jdoe.NT.Corp", {{kDirChangeRemoveAllValues, "KEL:Group Membership", {}}}), kDirOk);
+    ASSERT_EQ(admin.Modify("jdoe.NT.Corp", {{kDirChangeRemoveAllValues, "KEL:Group Membership", {}}}),
+              kDirOk);
     ASSERT_EQ(DirLogin("Bob.Sales.Corp", nullptr), kDirOk);
     for (const int32_t repair : {0, 1}) {
         report = RunCheck(repair);

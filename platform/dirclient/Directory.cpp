@@ -1330,8 +1330,35 @@ int32_t Directory::OwnPasswordSet(int64_t user, const std::string& hash, const c
     return m_store->SignIn(record, newPassword, std::strlen(newPassword));
 }
 
+int32_t Directory::ProvePasswords(std::string_view name, uint32_t flags, const char* oldPassword,
+                                  const char* newPassword, PasswordProof* proof) {
+    *proof = PasswordProof{};
+    size_t oldLength = 0;
+    size_t newLength = 0;
+    if (m_store->ServerChecksPasswords() || newPassword == nullptr || !BoundedPassword(newPassword, &newLength) ||
+        !BoundedPassword(oldPassword, &oldLength)) {
+        return kDirOk; // the request checks, or refuses, them itself
+    }
+    ObjectRecord record;
+    const int32_t rc = Request(/*write=*/false, [&] {
+        int64_t id = 0;
+        const int32_t found = ResolveForRead(name, flags, &id);
+        return found != kDirOk ? found : m_store->GetObject(id, &record);
+    });
+    if (rc != kDirOk || !NamesEqual(record.className, kClassUser)) {
+        return kDirOk; // the request answers what is wrong
+    }
+    proof->checked = true;
+    proof->hash = record.passwordHash;
+    if (oldPassword != nullptr) {
+        proof->oldRight = VerifyPassword(record.passwordHash, oldPassword, oldLength);
+    }
+    proof->repeated = !record.passwordHash.empty() && VerifyPassword(record.passwordHash, newPassword, newLength);
+    return kDirOk;
+}
+
 int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char* newPassword,
-                               const std::string& newHash) {
+                               const std::string& newHash, PasswordProof* proof) {
     // Every check below must run inside the write transaction that commits what it allowed.
     if (m_depth == 0 || !m_writing) {
         return kDirErrStoreFailed;
@@ -1350,6 +1377,11 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
     if (!NamesEqual(record.className, kClassUser)) {
         return kDirErrNotAUser;
     }
+    const bool proven = proof != nullptr && proof->checked;
+    if (proven && record.passwordHash != proof->hash) {
+        proof->stale = true; // changed since the passwords were checked: nothing is written
+        return kDirOk;
+    }
     uint32_t rights = 0;
     rc = Rights(m_identity, user, kEntryRights, &rights);
     if (rc != kDirOk) {
@@ -1360,8 +1392,8 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
         return kDirErrNoRight;
     }
     if (oldPassword != nullptr) {
-        bool right = false;
-        rc = PasswordMatches(record, oldPassword, oldLength, &right);
+        bool right = proven && proof->oldRight;
+        rc = proven ? kDirOk : PasswordMatches(record, oldPassword, oldLength, &right);
         if (rc != kDirOk) {
             return rc;
         }
@@ -1384,8 +1416,8 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
         return kDirErrPasswordTooShort;
     }
     if (!record.passwordHash.empty()) {
-        bool repeated = false;
-        rc = PasswordMatches(record, newPassword, newLength, &repeated);
+        bool repeated = proven && proof->repeated;
+        rc = proven ? kDirOk : PasswordMatches(record, newPassword, newLength, &repeated);
         if (rc != kDirOk) {
             return rc;
         }

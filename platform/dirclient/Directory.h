@@ -86,8 +86,22 @@ public:
     // again with it, so that what the store makes anew later (a connection after a restart) is made as that
     // user. hash is the new password's.
     [[nodiscard]] int32_t OwnPasswordSet(int64_t user, const std::string& hash, const char* newPassword);
+    // What a password change found before its request, with the slow hashes that the write request would
+    // otherwise work out while it holds the store's lock: against which of the user's hashes it checked,
+    // whether the old password is right and whether the new one repeats the current. A store on a server
+    // checks passwords itself, so there nothing is checked before (checked stays false).
+    struct PasswordProof {
+        bool checked = false;
+        std::string hash;
+        bool oldRight = false;
+        bool repeated = false;
+        bool stale = false; // SetPassword found another hash: nothing was written; check again
+    };
+    [[nodiscard]] int32_t ProvePasswords(std::string_view name, uint32_t flags, const char* oldPassword,
+                                         const char* newPassword, PasswordProof* proof);
+    // proof (may be nullptr) is ProvePasswords' for the same passwords.
     [[nodiscard]] int32_t SetPassword(int64_t user, const char* oldPassword, const char* newPassword,
-                                      const std::string& newHash);
+                                      const std::string& newHash, PasswordProof* proof);
 
     [[nodiscard]] int32_t Read(int64_t object, bool all, const std::vector<std::string>& names,
                                std::vector<ReplyAttr>* out);

@@ -292,6 +292,8 @@ TEST_P(DirConformance, TheLastSupervisorWhoCanSignInStaysAbleTo) {
     ASSERT_EQ(admin.Grant("[Root]", "Sales.Corp", "[Entry Rights]", kDirEntrySupervisor), kDirOk);
     ASSERT_EQ(admin.Set("Bob.Sales.Corp", "Login Disabled", on), kDirOk);
     EXPECT_EQ(DirRemoveObject(admin.Ctx(), "Admin"), kDirErrLastSupervisor); // Bob cannot sign in
+    EXPECT_EQ(admin.RemoveValue("[Root]", "ACL", Acl("[Entry Rights]", "Admin", kDirEntrySupervisor)),
+              kDirErrLastSupervisor);
     EXPECT_EQ(DirMoveObject(admin.Ctx(), "Help.Corp", "Sales.Corp"), kDirOk);
     ASSERT_EQ(admin.Set("Bob.Sales.Corp", "Login Disabled", Number(0, kDirSyntaxBoolean)), kDirOk);
     ASSERT_EQ(admin.Set("Admin", "Login Disabled", on), kDirOk);

@@ -621,7 +621,8 @@ TEST_F(CvadminProgramTest, TheDirectorysRefusalsSayWhy) {
          "error | 1 | cannot delete Admin: nobody else would hold Supervisor over [Root] (-736)"},
         {{"-c", "dir set Admin 'Login Disabled' true"},
          1,
-         "error | 1 | cannot set Login Disabled of Admin: nobody else would hold Supervisor over [Root] (-736)"},
+         "error | 1 | cannot set Login Disabled of Admin: nobody else would hold Supervisor over [Root] "
+         "(-736)"},
         {{"-c", "dir add 'Bad\\.Corp' Organization; dir add 'X\\' Organization"},
          1,
          "error | 2 | cannot add X\\ of class Organization: malformed name (-707)"},

@@ -634,12 +634,13 @@ int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out)
     }
     if (rc == kDirOk && !readOnly) {
         // A store just made is in rollback mode; the first opener turns it to WAL, which takes the whole
-        // file for a moment and is answered busy (without waiting) while another process opens it too.
+        // file for a moment and is answered busy (without waiting) while another process opens it too: that
+        // is contention as well, waited for however long it lasts.
         int code = SQLITE_BUSY;
-        for (int attempt = 0; attempt < 500 && code == SQLITE_BUSY; ++attempt) {
+        for (int attempt = 0; code == SQLITE_BUSY; ++attempt) {
             code = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
             if (code == SQLITE_BUSY) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                (void)WaitForLock(nullptr, attempt);
             }
         }
         rc = CodeOf(code);

@@ -1721,6 +1721,7 @@ int32_t Directory::SubtreeHolds(int64_t root, bool (*wanted)(const std::string& 
 // sign-in itself decides before it looks at the password: not disabled, not expired, not locked now.
 int32_t Directory::FindSupervisors(Supervisors* found) {
     *found = Supervisors{};
+    m_store->DependsOnOthers(); // two administrators disabling one another at once must not both succeed
     std::vector<StoredValue> acls;
     int32_t rc = m_store->ReadValues(kRootId, std::string(kAttrAcl), &acls);
     if (rc != kDirOk) {

@@ -451,14 +451,11 @@ DirOutcome DirectoryOps::Check(std::vector<std::string>& lines) {
         static_cast<std::vector<std::string>*>(user)->push_back(line);
     };
     lines.clear();
-    int32_t code = DirCheckStore(/*repair=*/1, collect, &lines);
-    if (code == kDirErrNoRight) {
-        lines.clear();
-        code = DirCheckStore(/*repair=*/0, collect, &lines);
-        if (code == 0 && !lines.empty() && lines.back() != "ok")
-            return {kDirErrNoRight, "check: " + lines.back() +
-                                        "; repairing them takes the Supervisor right over [Root]"};
-    }
+    // Its findings name objects and values anywhere in the tree, so the directory answers only a supervisor.
+    const int32_t code = DirCheckStore(/*repair=*/1, collect, &lines);
+    if (code == kDirErrNoRight)
+        return {code, "check: checking the directory takes the Supervisor right over [Root] (" +
+                          std::to_string(code) + ")"};
     if (code != 0)
         return Failed(code, "check");
     return {};

@@ -81,8 +81,7 @@ public:
                             const std::string& protectedAttr, uint32_t rights);
     static DirOutcome SetPassword(const std::string& user, const std::string& password);
     // The store's whole-file check with the repair of one-sided links; each finding goes to `lines` as the
-    // directory words it. Without the Supervisor right over "[Root]" it only finds, and a finding is then
-    // an error that says what repairing takes.
+    // directory words it. Without the Supervisor right over "[Root]" it is refused and finds nothing.
     static DirOutcome Check(std::vector<std::string>& lines);
     static DirOutcome SetOctets(const std::string& object, const std::string& attribute,
                                 const std::vector<uint8_t>& bytes);

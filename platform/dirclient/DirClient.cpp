@@ -255,7 +255,9 @@ int32_t CurrentValue(DirBuffer* reply, uint32_t syntax, const Value** value) {
     return kDirOk;
 }
 
-// The new password's slow hash is made before the request, so that the write lock is not held for it.
+// The slow hashes (the new password's, and the checks of the old and the new one against the current) are
+// worked out before the request, so that the write lock is not held for them; the request then writes only
+// if the user's password is still the one they were checked against.
 int32_t SetPasswordIn(Directory& directory, const Context& context, const std::string& name,
                       const char* oldPassword, const char* newPassword) {
     std::string hash;
@@ -264,10 +266,20 @@ int32_t SetPasswordIn(Directory& directory, const Context& context, const std::s
         return rc;
     }
     int64_t id = 0;
-    rc = directory.Request(true, [&] {
-        const int32_t found = directory.ResolveForRead(name, context.flags, &id);
-        return found != kDirOk ? found : directory.SetPassword(id, oldPassword, newPassword, hash);
-    });
+    Directory::PasswordProof proof;
+    proof.stale = true;
+    for (int attempt = 0; attempt < Directory::kConflictAttempts && rc == kDirOk && proof.stale; ++attempt) {
+        rc = directory.ProvePasswords(name, context.flags, oldPassword, newPassword, &proof);
+        if (rc == kDirOk) {
+            rc = directory.Request(true, [&] {
+                const int32_t found = directory.ResolveForRead(name, context.flags, &id);
+                return found != kDirOk ? found : directory.SetPassword(id, oldPassword, newPassword, hash, &proof);
+            });
+        }
+    }
+    if (rc == kDirOk && proof.stale) {
+        rc = kDirErrConflict;
+    }
     if (rc == kDirOk) {
         rc = directory.OwnPasswordSet(id, hash, newPassword);
     }

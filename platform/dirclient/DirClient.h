@@ -150,10 +150,12 @@ int32_t DirLogin(const char* name, const char* password);
 int32_t DirMoveObject(int32_t ctx, const char* object, const char* newContainer);
 // The whole-store check that an operator runs on purpose (opening a store never runs it): the storage's own
 // check of every page, every object reachable from "[Root]", and links kept on both sides. With repair=1
-// (needs the Supervisor entry right over "[Root]") a one-sided group membership gets its other side and a
-// primary group that is not among the account's groups is removed. line is called once per finding, in
-// the forms "damaged | TEXT", "found | OBJECT | ATTR | WHAT", "repaired | OBJECT | ATTR | WHAT", and last
-// "ok" or "N found". Answers kDirErrStoreDamaged when the store is damaged beyond repair.
+// a one-sided group membership gets its other side and a primary group that is not among the account's
+// groups is removed. Either way it takes the Supervisor entry right over "[Root]" (else kDirErrNoRight, and
+// nothing is reported), since its findings name objects and values anywhere in the tree. line is called
+// once per finding, in the forms "damaged | TEXT", "found | OBJECT | ATTR | WHAT",
+// "repaired | OBJECT | ATTR | WHAT", and last "ok" or "N found". Answers kDirErrStoreDamaged when the store
+// is damaged beyond repair.
 typedef void (*DirCheckLine)(const char* text, void* user);
 int32_t DirCheckStore(int32_t repair, DirCheckLine line, void* user);
 // Copies the store's tree name (NUL-terminated) into out; kDirErrBufferFull when size is too small.

@@ -88,6 +88,8 @@ extern "C" const char* DirErrorText(int32_t code) {
         return "the directory store is open for reading only";
     case kDirErrConflict:
         return "another client changed the directory at the same moment; try again";
+    case kDirErrControlInName:
+        return "a name may not hold a line break, tab or other control character";
     default:
         return "unknown error";
     }

@@ -49,6 +49,7 @@ inline constexpr int32_t kDirErrContainment = -735;    // the class may not live
 inline constexpr int32_t kDirErrLastSupervisor = -736; // would leave nobody with Supervisor over "[Root]"
 inline constexpr int32_t kDirErrReadOnlyStore = -737;  // the store file is open for reading only
 inline constexpr int32_t kDirErrConflict = -738; // another client changed the directory during the request
+inline constexpr int32_t kDirErrControlInName = -739; // a new leaf holding a control character (line break)
 
 extern "C" {
 // A short English text for a code; never NULL ("unknown error" for a code that is not ours).

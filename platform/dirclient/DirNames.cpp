@@ -99,6 +99,22 @@ int32_t CheckLeaf(std::string_view leaf) {
     return danglingEscape ? kDirErrBadName : kDirOk;
 }
 
+int32_t CheckNewLeaf(std::string_view leaf) {
+    const int32_t rc = CheckLeaf(leaf);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    // No trail byte of a double-byte code page lies below 0x40 or is 0x7F, so each such byte is a control
+    // character of its own. Leaves stored before keep working: only new names are refused.
+    for (const char c : leaf) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return kDirErrControlInName;
+        }
+    }
+    return kDirOk;
+}
+
 // Every value of a text attribute and every leaf passes here, so ASCII (the usual case) never asks the
 // code page: only a byte of 0x80 and above can lead a double-byte character. Eight ASCII bytes fold at once
 // (a byte from 'A' to 'Z' gains 0x20), which is most of what a list write of thousands of values spends

@@ -20,6 +20,9 @@ bool IsLeadByte(uint8_t byte);
 // Checks one leaf: not empty, no unescaped dot, not "[Root]" or "[Public]", and whole again when it is
 // followed by a container's name (no trailing backslash, no trailing lead byte).
 [[nodiscard]] int32_t CheckLeaf(std::string_view leaf);
+// CheckLeaf, and for a leaf that an add or rename gives an object: kDirErrControlInName when it holds a
+// control character, which no listing shows as typed and no name typed back reaches.
+[[nodiscard]] int32_t CheckNewLeaf(std::string_view leaf);
 // The comparison key: ASCII letters folded to lower case, other bytes as they are. A trail byte of a
 // double-byte character is never folded, since it is not a letter of its own.
 std::string FoldName(std::string_view name);

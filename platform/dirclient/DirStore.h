@@ -56,6 +56,9 @@ public:
     // Whether the request begun last was decided on state not checked against the store's own: a refusal
     // it met may be a stale one, to be tried again.
     virtual bool Unchecked() const { return false; }
+    // The request's checks read objects beside the one it changes (the supervisors left): a store that
+    // guards a change of one object's own values by that object alone must guard this request as a whole.
+    virtual void DependsOnOthers() {}
 
     [[nodiscard]] virtual int32_t GetObject(int64_t id, ObjectRecord* out) = 0;
     [[nodiscard]] virtual int32_t FindChild(int64_t parent, const std::string& leafKey,

@@ -116,6 +116,12 @@ bool IsUserClass(const std::string& className) {
     return NamesEqual(className, kClassUser);
 }
 
+// The attributes of a user that decide whether sign-in refuses it before it looks at the password.
+bool IsSignInAttribute(std::string_view attr) {
+    return NamesEqual(attr, kAttrLoginDisabled) || NamesEqual(attr, kAttrLoginExpirationTime) ||
+           NamesEqual(attr, kAttrLockedByIntruder) || NamesEqual(attr, kAttrLoginIntruderResetTime);
+}
+
 // The hash that a sign-in checks a password against when there is no hash to check it against, so that a
 // wrong password costs the same whether or not the user exists or has a password.
 const std::string& StandInHash() {
@@ -294,104 +300,111 @@ int32_t Directory::WriteNumber(int64_t object, std::string_view attr, uint32_t n
     return rc;
 }
 
-// The user's own switches first, then intruder detection by the policy of the user's container: after
-// "Login Intruder Limit" failed attempts within "Intruder Attempt Reset Interval" the user is locked for
-// "Intruder Lockout Reset Interval". The count, the end of the counting window (or of the lock) and the
-// lock itself are kept on the user, where an administrator sees them and can clear the lock.
-int32_t Directory::LoginChecks(const ObjectRecord& user, const char* password, size_t length) {
+int32_t Directory::ReadSignInState(int64_t user, SignInState* state) {
+    *state = SignInState{};
     uint32_t number = 0;
     bool present = false;
-    int32_t rc = ReadNumber(user.id, kAttrLoginDisabled, &number, &present);
-    if (rc != kDirOk) {
-        return rc;
+    int32_t rc = ReadNumber(user, kAttrLoginDisabled, &number, &present);
+    state->disabled = number != 0;
+    if (rc == kDirOk) {
+        rc = ReadNumber(user, kAttrLoginExpirationTime, &state->expiration, &present);
     }
-    if (present && number != 0) {
+    if (rc == kDirOk) {
+        rc = ReadNumber(user, kAttrLoginIntruderAttempts, &state->attempts, &present);
+    }
+    if (rc == kDirOk) {
+        rc = ReadNumber(user, kAttrLoginIntruderResetTime, &state->resetTime, &present);
+    }
+    if (rc == kDirOk) {
+        rc = ReadNumber(user, kAttrLockedByIntruder, &number, &present);
+        state->locked = number != 0;
+    }
+    return rc;
+}
+
+// The user's own switches first, then a lock of intruder detection, which lasts until the reset time.
+int32_t Directory::SignInRefusal(const SignInState& state, uint32_t now) {
+    if (state.disabled) {
         return kDirErrLoginDisabled;
     }
-    const uint32_t now = Now();
-    rc = ReadNumber(user.id, kAttrLoginExpirationTime, &number, &present);
-    if (rc != kDirOk) {
-        return rc;
-    }
-    if (present && number != 0 && number <= now) {
+    if (state.expiration != 0 && state.expiration <= now) {
         return kDirErrLoginExpired;
     }
-    uint32_t limit = 0;
-    uint32_t attemptWindow = 0;
-    uint32_t lockout = 0;
-    bool limited = false;
-    rc = ReadNumber(user.parent, kAttrLoginIntruderLimit, &limit, &limited);
-    if (rc == kDirOk) {
-        rc = ReadNumber(user.parent, kAttrIntruderAttemptResetInterval, &attemptWindow, &present);
-    }
-    if (rc == kDirOk) {
-        rc = ReadNumber(user.parent, kAttrIntruderLockoutResetInterval, &lockout, &present);
-    }
-    uint32_t attempts = 0;
-    uint32_t resetTime = 0;
-    uint32_t locked = 0;
-    if (rc == kDirOk) {
-        rc = ReadNumber(user.id, kAttrLoginIntruderAttempts, &attempts, &present);
-    }
-    if (rc == kDirOk) {
-        rc = ReadNumber(user.id, kAttrLoginIntruderResetTime, &resetTime, &present);
-    }
-    if (rc == kDirOk) {
-        rc = ReadNumber(user.id, kAttrLockedByIntruder, &locked, &present);
-    }
-    if (rc != kDirOk) {
-        return rc;
-    }
-    if (locked != 0 && now < resetTime) {
+    if (state.locked && now < state.resetTime) {
         return kDirErrIntruderLocked;
     }
-    const bool canRecord = m_store->KeepsSignInState();
-    bool right = false;
-    if (user.passwordHash.empty()) {
-        right = length == 0;
-        if (!right) {
-            (void)VerifyPassword(StandInHash(), password, length); // as long as a wrong password takes
-        }
-    } else {
-        rc = PasswordMatches(user, password, length, &right);
-        if (rc != kDirOk) {
-            return rc;
-        }
+    return kDirOk;
+}
+
+// Intruder detection by the policy of the user's container: after "Login Intruder Limit" failed attempts
+// within "Intruder Attempt Reset Interval" the user is locked for "Intruder Lockout Reset Interval". The
+// count, the end of the counting window (or of the lock) and the lock itself are kept on the user, where
+// an administrator sees them and can clear the lock. Everything is read again under the write lock, since
+// other sign-ins may have counted since the password was checked.
+int32_t Directory::RecordSignIn(const ObjectRecord& user, bool right) {
+    Scope scope(*this);
+    int32_t rc = scope.Begin(/*write=*/true);
+    ObjectRecord current;
+    if (rc == kDirOk) {
+        rc = m_store->GetObject(user.id, &current);
     }
-    if (right) {
-        if (canRecord && (attempts != 0 || locked != 0)) {
+    if (rc == kDirOk && (current.passwordHash != user.passwordHash || current.className != user.className)) {
+        return kDirErrConflict; // the password was checked against a hash that is no longer the user's
+    }
+    SignInState state;
+    if (rc == kDirOk) {
+        rc = ReadSignInState(user.id, &state);
+    }
+    const uint32_t now = Now();
+    if (rc == kDirOk) {
+        rc = SignInRefusal(state, now);
+    }
+    if (rc == kDirOk && right) {
+        if (state.attempts != 0 || state.locked) {
             rc = WriteNumber(user.id, kAttrLoginIntruderAttempts, 0);
             if (rc == kDirOk) {
                 rc = WriteNumber(user.id, kAttrLockedByIntruder, 0);
             }
         }
+        return rc == kDirOk ? scope.Commit() : rc;
+    }
+    uint32_t limit = 0;
+    uint32_t attemptWindow = 0;
+    uint32_t lockout = 0;
+    bool limited = false;
+    bool present = false;
+    if (rc == kDirOk) {
+        rc = ReadNumber(current.parent, kAttrLoginIntruderLimit, &limit, &limited);
+    }
+    if (rc == kDirOk) {
+        rc = ReadNumber(current.parent, kAttrIntruderAttemptResetInterval, &attemptWindow, &present);
+    }
+    if (rc == kDirOk) {
+        rc = ReadNumber(current.parent, kAttrIntruderLockoutResetInterval, &lockout, &present);
+    }
+    if (rc != kDirOk || !limited || limit == 0) {
         return rc;
     }
-    if (!limited || limit == 0 || !canRecord) {
-        return kDirErrBadPassword;
+    if (state.locked || now >= state.resetTime) {
+        state.attempts = 0; // the last lock or counting window is over
+        state.locked = false;
     }
-    if (locked != 0 || now >= resetTime) {
-        attempts = 0; // the last lock or counting window is over
-        locked = 0;
+    if (state.attempts == 0) {
+        state.resetTime = now + attemptWindow;
     }
-    if (attempts == 0) {
-        resetTime = now + attemptWindow;
+    ++state.attempts;
+    if (state.attempts >= limit) {
+        state.locked = true;
+        state.resetTime = now + lockout;
     }
-    ++attempts;
-    if (attempts >= limit) {
-        locked = 1;
-        resetTime = now + lockout;
-    }
-    rc = WriteNumber(user.id, kAttrLoginIntruderAttempts, attempts);
+    rc = WriteNumber(user.id, kAttrLoginIntruderAttempts, state.attempts);
     if (rc == kDirOk) {
-        rc = WriteNumber(user.id, kAttrLoginIntruderResetTime, resetTime);
+        rc = WriteNumber(user.id, kAttrLoginIntruderResetTime, state.resetTime);
     }
     if (rc == kDirOk) {
-        rc = WriteNumber(user.id, kAttrLockedByIntruder, locked);
+        rc = WriteNumber(user.id, kAttrLockedByIntruder, state.locked ? 1 : 0);
     }
-    // The failed attempt must be kept although the sign-in is refused: the refusal is the answer, the
-    // count is committed.
-    return rc == kDirOk ? kDirErrBadPassword : rc;
+    return rc == kDirOk ? scope.Commit() : rc;
 }
 
 int32_t Directory::PasswordMatches(const ObjectRecord& user, const char* password, size_t length,
@@ -403,50 +416,81 @@ int32_t Directory::PasswordMatches(const ObjectRecord& user, const char* passwor
     return kDirOk;
 }
 
+// The password is checked outside any transaction: its slow hash must not hold the store's write lock,
+// which the requests and sign-ins of every process on the store wait for. The write lock is taken only to
+// record a failed attempt or to clear the count, on the state as it stands then.
 int32_t Directory::Login(std::string_view name, const char* password) {
     Forget();
     size_t length = 0;
     if (!BoundedPassword(password, &length)) {
         return kDirErrBadPassword;
     }
-    Scope scope(*this);
-    int32_t rc = scope.Begin(/*write=*/m_store->KeepsSignInState());
-    int64_t id = 0;
-    if (rc == kDirOk) {
-        rc = Resolve(name, &id);
-    }
-    ObjectRecord user;
-    if (rc == kDirOk) {
-        rc = m_store->GetObject(id, &user);
-    }
-    if (rc == kDirOk && !NamesEqual(user.className, kClassUser)) {
-        rc = kDirErrNotAUser;
-    }
-    if (rc == kDirErrNoSuchObject || rc == kDirErrNotAUser) {
-        (void)VerifyPassword(StandInHash(), password, length); // as long as a wrong password takes
-        return rc;
-    }
-    if (rc == kDirOk) {
-        rc = LoginChecks(user, password, length);
-    }
-    std::string fullName;
-    if (rc == kDirOk) {
-        rc = FullName(id, &fullName);
-    }
-    if (rc == kDirOk || rc == kDirErrBadPassword) {
-        // A refused password still commits the count of failed attempts.
-        const int32_t committed = scope.Commit();
-        if (committed != kDirOk) {
-            return committed;
+    int32_t rc = kDirErrConflict;
+    for (int attempt = 0; attempt < kConflictAttempts && rc == kDirErrConflict; ++attempt) {
+        int64_t id = 0;
+        ObjectRecord user;
+        SignInState state;
+        std::string fullName;
+        {
+            Scope scope(*this);
+            rc = scope.Begin(/*write=*/false);
+            if (rc == kDirOk) {
+                rc = Resolve(name, &id);
+            }
+            if (rc == kDirOk) {
+                rc = m_store->GetObject(id, &user);
+            }
+            if (rc == kDirOk && !NamesEqual(user.className, kClassUser)) {
+                rc = kDirErrNotAUser;
+            }
+            if (rc == kDirOk) {
+                rc = ReadSignInState(id, &state);
+            }
+            if (rc == kDirOk) {
+                rc = FullName(id, &fullName);
+            }
+            if (rc == kDirOk) {
+                rc = scope.Commit();
+            }
         }
-    }
-    if (rc == kDirOk) {
+        if (rc == kDirErrNoSuchObject || rc == kDirErrNotAUser) {
+            (void)VerifyPassword(StandInHash(), password, length); // as long as a wrong password takes
+            return rc;
+        }
+        if (rc == kDirOk) {
+            rc = SignInRefusal(state, Now());
+        }
+        if (rc != kDirOk) {
+            return rc;
+        }
+        bool right = false;
+        if (user.passwordHash.empty()) {
+            right = length == 0;
+            if (!right) {
+                (void)VerifyPassword(StandInHash(), password, length); // as long as a wrong password takes
+            }
+        } else {
+            rc = PasswordMatches(user, password, length, &right);
+            if (rc != kDirOk) {
+                return rc;
+            }
+        }
+        // A right password with nothing counted writes nothing: most sign-ins take no write lock at all.
+        if (m_store->KeepsSignInState() && (!right || state.attempts != 0 || state.locked)) {
+            rc = RecordSignIn(user, right);
+            if (rc != kDirOk) {
+                continue;
+            }
+        }
+        if (!right) {
+            return kDirErrBadPassword;
+        }
         rc = m_store->SignIn(user, password, length);
-    }
-    if (rc == kDirOk) {
-        m_identity = id;
-        m_identityName = fullName;
-        m_identityGone = false;
+        if (rc == kDirOk) {
+            m_identity = id;
+            m_identityName = fullName;
+            m_identityGone = false;
+        }
     }
     return rc;
 }
@@ -886,6 +930,22 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
             return kDirErrNoRight;
         }
     }
+    // A request that may take the Supervisor right over "[Root]" from its last holder, or leave that holder
+    // unable to sign in, is weighed before and after.
+    bool guarded = false;
+    for (const auto& change : changes) {
+        guarded = guarded ||
+                  (object == kRootId && NamesEqual(change.def->name, kAttrAcl) &&
+                   change.change != kDirChangeAddValue) ||
+                  (IsUserClass(record.className) && IsSignInAttribute(change.def->name));
+    }
+    Supervisors before;
+    if (guarded) {
+        rc = FindSupervisors(&before);
+        if (rc != kDirOk) {
+            return rc;
+        }
+    }
     Scope scope(*this);
     rc = scope.Begin(/*write=*/true);
     for (const auto& change : changes) {
@@ -921,13 +981,8 @@ int32_t Directory::Modify(int64_t object, const std::vector<RequestItem>& items)
     if (rc == kDirOk) {
         rc = Touch(object, record.modTime); // read above, in this transaction
     }
-    if (rc == kDirOk && object == kRootId) {
-        for (const auto& change : changes) {
-            if (rc == kDirOk && NamesEqual(change.def->name, kAttrAcl) &&
-                change.change != kDirChangeAddValue) {
-                rc = RequireSupervisorLeft();
-            }
-        }
+    if (rc == kDirOk && guarded) {
+        rc = RequireSupervisorLeft(before);
     }
     if (rc == kDirOk) {
         rc = scope.Commit();
@@ -948,7 +1003,7 @@ int32_t Directory::Add(std::string_view name, const std::vector<RequestItem>& it
     if (leaves.empty()) {
         return kDirErrObjectExists; // "[Root]"
     }
-    rc = CheckLeaf(leaves.front());
+    rc = CheckNewLeaf(leaves.front());
     if (rc != kDirOk) {
         return rc;
     }
@@ -1053,6 +1108,10 @@ int32_t Directory::Remove(int64_t object) {
     }
     ObjectRecord record;
     rc = m_store->GetObject(object, &record);
+    Supervisors before;
+    if (rc == kDirOk) {
+        rc = FindSupervisors(&before);
+    }
     Scope scope(*this);
     if (rc == kDirOk) {
         rc = scope.Begin(/*write=*/true);
@@ -1064,7 +1123,7 @@ int32_t Directory::Remove(int64_t object) {
         rc = Touch(record.parent);
     }
     if (rc == kDirOk) {
-        rc = RequireSupervisorLeft();
+        rc = RequireSupervisorLeft(before);
     }
     if (rc == kDirOk) {
         rc = scope.Commit();
@@ -1125,7 +1184,7 @@ int32_t Directory::Rename(int64_t object, std::string_view newLeaf, bool removeO
     if (m_depth == 0 || !m_writing) {
         return kDirErrStoreFailed;
     }
-    int32_t rc = CheckLeaf(newLeaf);
+    int32_t rc = CheckNewLeaf(newLeaf);
     if (rc != kDirOk) {
         return rc;
     }
@@ -1231,6 +1290,10 @@ int32_t Directory::Move(int64_t object, int64_t container) {
         return rc;
     }
     rc = RequireFreeLeaf(container, record.leaf);
+    Supervisors before;
+    if (rc == kDirOk) {
+        rc = FindSupervisors(&before);
+    }
     if (rc != kDirOk) {
         return rc;
     }
@@ -1249,7 +1312,7 @@ int32_t Directory::Move(int64_t object, int64_t container) {
         rc = Touch(container);
     }
     if (rc == kDirOk) {
-        rc = RequireSupervisorLeft(); // a user moved out of the container that holds the right
+        rc = RequireSupervisorLeft(before); // a user moved out of the container that holds the right
     }
     if (rc == kDirOk) {
         rc = scope.Commit();
@@ -1267,8 +1330,35 @@ int32_t Directory::OwnPasswordSet(int64_t user, const std::string& hash, const c
     return m_store->SignIn(record, newPassword, std::strlen(newPassword));
 }
 
+int32_t Directory::ProvePasswords(std::string_view name, uint32_t flags, const char* oldPassword,
+                                  const char* newPassword, PasswordProof* proof) {
+    *proof = PasswordProof{};
+    size_t oldLength = 0;
+    size_t newLength = 0;
+    if (m_store->ServerChecksPasswords() || newPassword == nullptr || !BoundedPassword(newPassword, &newLength) ||
+        !BoundedPassword(oldPassword, &oldLength)) {
+        return kDirOk; // the request checks, or refuses, them itself
+    }
+    ObjectRecord record;
+    const int32_t rc = Request(/*write=*/false, [&] {
+        int64_t id = 0;
+        const int32_t found = ResolveForRead(name, flags, &id);
+        return found != kDirOk ? found : m_store->GetObject(id, &record);
+    });
+    if (rc != kDirOk || !NamesEqual(record.className, kClassUser)) {
+        return kDirOk; // the request answers what is wrong
+    }
+    proof->checked = true;
+    proof->hash = record.passwordHash;
+    if (oldPassword != nullptr) {
+        proof->oldRight = VerifyPassword(record.passwordHash, oldPassword, oldLength);
+    }
+    proof->repeated = !record.passwordHash.empty() && VerifyPassword(record.passwordHash, newPassword, newLength);
+    return kDirOk;
+}
+
 int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char* newPassword,
-                               const std::string& newHash) {
+                               const std::string& newHash, PasswordProof* proof) {
     // Every check below must run inside the write transaction that commits what it allowed.
     if (m_depth == 0 || !m_writing) {
         return kDirErrStoreFailed;
@@ -1287,6 +1377,11 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
     if (!NamesEqual(record.className, kClassUser)) {
         return kDirErrNotAUser;
     }
+    const bool proven = proof != nullptr && proof->checked;
+    if (proven && record.passwordHash != proof->hash) {
+        proof->stale = true; // changed since the passwords were checked: nothing is written
+        return kDirOk;
+    }
     uint32_t rights = 0;
     rc = Rights(m_identity, user, kEntryRights, &rights);
     if (rc != kDirOk) {
@@ -1297,8 +1392,8 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
         return kDirErrNoRight;
     }
     if (oldPassword != nullptr) {
-        bool right = false;
-        rc = PasswordMatches(record, oldPassword, oldLength, &right);
+        bool right = proven && proof->oldRight;
+        rc = proven ? kDirOk : PasswordMatches(record, oldPassword, oldLength, &right);
         if (rc != kDirOk) {
             return rc;
         }
@@ -1321,8 +1416,8 @@ int32_t Directory::SetPassword(int64_t user, const char* oldPassword, const char
         return kDirErrPasswordTooShort;
     }
     if (!record.passwordHash.empty()) {
-        bool repeated = false;
-        rc = PasswordMatches(record, newPassword, newLength, &repeated);
+        bool repeated = proven && proof->repeated;
+        rc = proven ? kDirOk : PasswordMatches(record, newPassword, newLength, &repeated);
         if (rc != kDirOk) {
             return rc;
         }
@@ -1622,63 +1717,112 @@ int32_t Directory::SubtreeHolds(int64_t root, bool (*wanted)(const std::string& 
 }
 
 // Somebody must be able to sign in and administer the tree: a user named by a Supervisor entry right on
-// "[Root]", a user below a container so named, or everybody through "[Public]".
-int32_t Directory::RequireSupervisorLeft() {
+// "[Root]", a user below a container so named, or everybody through "[Public]". Able to sign in is what
+// sign-in itself decides before it looks at the password: not disabled, not expired, not locked now.
+int32_t Directory::FindSupervisors(Supervisors* found) {
+    *found = Supervisors{};
+    m_store->DependsOnOthers(); // two administrators disabling one another at once must not both succeed
     std::vector<StoredValue> acls;
     int32_t rc = m_store->ReadValues(kRootId, std::string(kAttrAcl), &acls);
     if (rc != kDirOk) {
         return rc;
     }
+    const uint32_t now = Now();
+    auto weigh = [&](int64_t user) -> int32_t {
+        found->user = true;
+        SignInState state;
+        const int32_t status = ReadSignInState(user, &state);
+        found->able = status == kDirOk && SignInRefusal(state, now) == kDirOk;
+        return status;
+    };
+    std::vector<ChildSummary> children;
     for (const auto& value : acls) {
         const AclParts parts = DecodeAcl(value.data);
         if (!NamesEqual(parts.protectedAttr, kEntryRights) || (parts.privileges & kDirEntrySupervisor) == 0) {
             continue;
         }
         if (value.ref == 0) {
-            return kDirOk; // "[Public]"
+            *found = Supervisors{true, true}; // "[Public]"
+            return kDirOk;
         }
         ObjectRecord subject;
         rc = m_store->GetObject(value.ref, &subject);
-        if (rc != kDirOk) {
-            return rc;
+        if (rc == kDirOk && IsUserClass(subject.className)) {
+            rc = weigh(subject.id);
         }
-        if (IsUserClass(subject.className)) {
-            return kDirOk;
+        // Every user below a container so named holds the right; the walk ends at the first who can sign in.
+        std::vector<int64_t> pending;
+        if (rc == kDirOk && IsContainer(subject.className)) {
+            pending.push_back(subject.id);
         }
-        bool found = false;
-        rc = IsContainer(subject.className) ? SubtreeHolds(subject.id, IsUserClass, &found) : kDirOk;
-        if (rc != kDirOk || found) {
+        while (rc == kDirOk && !pending.empty() && !found->able) {
+            const int64_t id = pending.back();
+            pending.pop_back();
+            rc = m_store->ListChildren(id, &children);
+            for (size_t i = 0; rc == kDirOk && i < children.size() && !found->able; ++i) {
+                if (IsUserClass(children[i].record.className)) {
+                    rc = weigh(children[i].record.id);
+                }
+                if (children[i].subordinateCount != 0) {
+                    pending.push_back(children[i].record.id);
+                }
+            }
+        }
+        if (rc != kDirOk || found->able) {
             return rc;
         }
     }
-    return kDirErrLastSupervisor;
+    return kDirOk;
+}
+
+int32_t Directory::RequireSupervisorLeft(const Supervisors& before) {
+    Supervisors after;
+    const int32_t rc = FindSupervisors(&after);
+    if (rc != kDirOk) {
+        return rc;
+    }
+    // A tree in which nobody can sign in now (a lock of intruder detection that ends by itself) still lets
+    // other work go on, but never loses its last supervisor.
+    return !after.user || (before.able && !after.able) ? kDirErrLastSupervisor : kDirOk;
 }
 
 int32_t Directory::Check(bool repair, std::vector<std::string>* report) {
     report->clear();
-    std::string problem;
-    int32_t rc = m_store->CheckFile(&problem);
-    if (rc != kDirOk) {
+    // The check reads every object and link of the tree and repairs write anywhere in it: what it reports
+    // shows names and values that only a supervisor of the whole tree may see. A store too damaged to tell
+    // who that is still has its pages checked, since that report names no object.
+    auto requireSupervisor = [&]() -> int32_t {
+        Grants grants;
+        const int32_t status = CollectGrants(m_identity, kRootId, &grants);
+        if (status != kDirOk) {
+            return status;
+        }
+        return (grants.EntryRights() & kDirEntrySupervisor) == 0 ? kDirErrNoRight : kDirOk;
+    };
+    int32_t rc = Request(/*write=*/false, requireSupervisor);
+    if (rc != kDirOk && rc != kDirErrStoreDamaged) {
         return rc;
+    }
+    std::string problem;
+    const int32_t checked = m_store->CheckFile(&problem);
+    if (checked != kDirOk) {
+        return checked;
     }
     if (!problem.empty()) {
         report->push_back("damaged | " + problem);
         return kDirErrStoreDamaged;
     }
+    if (rc != kDirOk) {
+        return rc;
+    }
     const bool writing = repair && !m_store->ReadOnly();
     return Request(writing, [&]() -> int32_t {
-        if (writing) {
-            Grants grants;
-            int32_t status = CollectGrants(m_identity, kRootId, &grants);
-            if (status != kDirOk) {
-                return status;
-            }
-            if ((grants.EntryRights() & kDirEntrySupervisor) == 0) {
-                return kDirErrNoRight; // repairs write anywhere in the tree
-            }
+        int32_t status = requireSupervisor(); // again, inside the request that repairs
+        if (status != kDirOk) {
+            return status;
         }
         std::vector<ObjectRecord> objects;
-        int32_t status = m_store->ListAllObjects(&objects);
+        status = m_store->ListAllObjects(&objects);
         if (status != kDirOk) {
             return status;
         }

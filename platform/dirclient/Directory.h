@@ -86,8 +86,22 @@ public:
     // again with it, so that what the store makes anew later (a connection after a restart) is made as that
     // user. hash is the new password's.
     [[nodiscard]] int32_t OwnPasswordSet(int64_t user, const std::string& hash, const char* newPassword);
+    // What a password change found before its request, with the slow hashes that the write request would
+    // otherwise work out while it holds the store's lock: against which of the user's hashes it checked,
+    // whether the old password is right and whether the new one repeats the current. A store on a server
+    // checks passwords itself, so there nothing is checked before (checked stays false).
+    struct PasswordProof {
+        bool checked = false;
+        std::string hash;
+        bool oldRight = false;
+        bool repeated = false;
+        bool stale = false; // SetPassword found another hash: nothing was written; check again
+    };
+    [[nodiscard]] int32_t ProvePasswords(std::string_view name, uint32_t flags, const char* oldPassword,
+                                         const char* newPassword, PasswordProof* proof);
+    // proof (may be nullptr) is ProvePasswords' for the same passwords.
     [[nodiscard]] int32_t SetPassword(int64_t user, const char* oldPassword, const char* newPassword,
-                                      const std::string& newHash);
+                                      const std::string& newHash, PasswordProof* proof);
 
     [[nodiscard]] int32_t Read(int64_t object, bool all, const std::vector<std::string>& names,
                                std::vector<ReplyAttr>* out);
@@ -144,12 +158,36 @@ private:
     [[nodiscard]] int32_t CheckContainment(const std::string& className, int64_t container);
     // kDirErrContainment when object (with everything below it) may not move into container.
     [[nodiscard]] int32_t CheckMoveContainment(const ObjectRecord& object, int64_t container);
-    // kDirErrLastSupervisor unless some user still holds the Supervisor entry right over "[Root]".
-    [[nodiscard]] int32_t RequireSupervisorLeft();
+    // Who holds the Supervisor entry right over "[Root]": some user at all, and some user whom sign-in
+    // would not refuse now ("[Public]" is both).
+    struct Supervisors {
+        bool user = false;
+        bool able = false;
+    };
+    [[nodiscard]] int32_t FindSupervisors(Supervisors* found);
+    // kDirErrLastSupervisor when no user holds the Supervisor entry right over "[Root]" any more, or when
+    // before (what FindSupervisors found at the start of the request) had one who could sign in and none
+    // is left: the tree would have nobody to administer it.
+    [[nodiscard]] int32_t RequireSupervisorLeft(const Supervisors& before);
     [[nodiscard]] int32_t SubtreeHolds(int64_t root, bool (*wanted)(const std::string& className),
                                        bool* found);
     [[nodiscard]] int32_t CheckLinks(bool repair, std::vector<std::string>* report, size_t* problems);
-    [[nodiscard]] int32_t LoginChecks(const ObjectRecord& user, const char* password, size_t length);
+    // What sign-in reads of a user itself: its switches and the state of intruder detection.
+    struct SignInState {
+        bool disabled = false;
+        uint32_t expiration = 0; // 0: never
+        uint32_t attempts = 0;
+        uint32_t resetTime = 0;
+        bool locked = false;
+    };
+    [[nodiscard]] int32_t ReadSignInState(int64_t user, SignInState* state);
+    // kDirErrLoginDisabled, kDirErrLoginExpired or kDirErrIntruderLocked when sign-in is refused whatever
+    // the password; else kDirOk.
+    static int32_t SignInRefusal(const SignInState& state, uint32_t now);
+    // Records the outcome of a sign-in whose password was checked against user's hash, in a write request
+    // of its own: the count of failed attempts and the lock by the policy of the user's container. Answers
+    // kDirErrConflict when the user's password changed since, a refusal that holds now, or kDirOk.
+    [[nodiscard]] int32_t RecordSignIn(const ObjectRecord& user, bool right);
     // Whether password is the user's: by the stored hash, or by the server that keeps it.
     [[nodiscard]] int32_t PasswordMatches(const ObjectRecord& user, const char* password, size_t length,
                                           bool* right);

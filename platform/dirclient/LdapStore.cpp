@@ -379,6 +379,7 @@ public:
     int32_t Begin(bool write) override { return BeginRequest(write, /*retryable=*/false); }
     int32_t BeginRetryable(bool write) override { return BeginRequest(write, /*retryable=*/true); }
     bool Unchecked() const override { return m_unchecked; }
+    void DependsOnOthers() override { m_dependsOnOthers = true; }
 
     // A write request that follows one sent as a single guarded step, shortly after the last check, begins
     // on what the store holds without asking the server (the check costs the server more than the write):
@@ -891,6 +892,7 @@ private:
         m_unchecked = false;
         m_metaDirty = false;
         m_lastIdDirty = false;
+        m_dependsOnOthers = false;
     }
     void DropChanged() {
         std::erase_if(m_cache, [](const auto& item) { return item.second.Dirty(); });
@@ -1987,7 +1989,7 @@ private:
             SettleAll({});
             return kDirOk; // a request that changed nothing leaves the server alone
         }
-        if (redo.size() == 1 && !m_metaDirty && !m_lastIdDirty && m_serverReads == 0 &&
+        if (redo.size() == 1 && !m_metaDirty && !m_lastIdDirty && m_serverReads == 0 && !m_dependsOnOthers &&
             OwnValuesOnly(redo[0])) {
             const Outcome outcome = Send(redo[0], /*readBack=*/true);
             if (outcome.rc != LDAP_SUCCESS) {
@@ -2348,6 +2350,7 @@ private:
     bool m_lastFast = false;                           // the last write request was sent as one guarded step
     uint64_t m_request = 0;                            // requests begun
     size_t m_serverReads = 0;                          // searches of this request after its start
+    bool m_dependsOnOthers = false;                    // its checks read objects it does not change
     std::string m_noPasswordHash;
     int64_t m_lastId = 0;
     bool m_open = false;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -573,6 +574,15 @@ std::string FileUri(const std::string& path, const char* query) {
     return uri + query;
 }
 
+// Another process's request holds the store's lock only while it runs, so its end is waited for however
+// long it takes: contention is never answered as a failure of the store. SQLite asks only where waiting
+// cannot deadlock; the pause grows to a tenth of a second, so that a long wait costs next to nothing.
+int WaitForLock(void* /*user*/, int count) {
+    const int pause = count < 7 ? 1 << count : 100;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(pause, 100)));
+    return 1;
+}
+
 int32_t OpenDatabase(const std::string& path, bool readOnly, sqlite3** db, bool immutable = false) {
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX |
                       (immutable ? SQLITE_OPEN_URI : 0);
@@ -580,7 +590,7 @@ int32_t OpenDatabase(const std::string& path, bool readOnly, sqlite3** db, bool 
     int32_t rc = CodeOf(sqlite3_open_v2(name.c_str(), db, flags, nullptr));
     if (*db != nullptr) {
         sqlite3_extended_result_codes(*db, 0);
-        sqlite3_busy_timeout(*db, 10000);
+        sqlite3_busy_handler(*db, WaitForLock, nullptr);
     }
     return rc;
 }
@@ -624,12 +634,13 @@ int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out)
     }
     if (rc == kDirOk && !readOnly) {
         // A store just made is in rollback mode; the first opener turns it to WAL, which takes the whole
-        // file for a moment and is answered busy (without waiting) while another process opens it too.
+        // file for a moment and is answered busy (without waiting) while another process opens it too: that
+        // is contention as well, waited for however long it lasts.
         int code = SQLITE_BUSY;
-        for (int attempt = 0; attempt < 500 && code == SQLITE_BUSY; ++attempt) {
+        for (int attempt = 0; code == SQLITE_BUSY; ++attempt) {
             code = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
             if (code == SQLITE_BUSY) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                (void)WaitForLock(nullptr, attempt);
             }
         }
         rc = CodeOf(code);

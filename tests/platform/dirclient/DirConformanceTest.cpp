@@ -96,6 +96,43 @@ TEST_P(DirConformance, BadNamesAreRefusedWithTheirOwnCode) {
               kDirErrNameTooLong);
 }
 
+// A line break in a leaf splits the line that lists it, and a name typed back never holds it: an object
+// named so could be reached by nobody. Adds and renames refuse every control character; the tree keeps
+// the names it had.
+TEST_P(DirConformance, NewLeavesHoldNoControlCharacter) {
+    BuildTree();
+    Client client;
+    struct Case {
+        std::string leaf;
+        int32_t code;
+    } cases[] = {
+        {"Line\nFeed", kDirErrControlInName}, {"Carriage\rReturn", kDirErrControlInName},
+        {"Tab\tbed", kDirErrControlInName},   {"Trailing\n", kDirErrControlInName},
+        {"\x01Start", kDirErrControlInName},  {"Del\x7f", kDirErrControlInName},
+        {"Esc\x1b[1m", kDirErrControlInName}, {"J\\.Smith \xc3\xa9~", kDirOk},
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.leaf + ".Sales.Corp";
+        const std::string renamed = c.leaf + "B";
+        EXPECT_EQ(client.Add(name, "User"), c.code) << name;
+        EXPECT_EQ(DirRenameObject(client.Ctx(), "Bob.Sales.Corp", renamed.c_str(), 1), c.code) << name;
+        std::vector<Entry> entries;
+        ASSERT_EQ(client.List("Sales.Corp", &entries), kDirOk);
+        if (c.code != kDirOk) {
+            ASSERT_EQ(entries.size(), 1u) << name;
+            EXPECT_EQ(entries[0].name, "Bob.Sales.Corp") << name;
+            continue;
+        }
+        ASSERT_EQ(entries.size(), 2u) << name;
+        EXPECT_EQ(entries[0].name, name);
+        EXPECT_EQ(entries[1].name, renamed + ".Sales.Corp");
+        ASSERT_EQ(DirRemoveObject(client.Ctx(), name.c_str()), kDirOk);
+        ASSERT_EQ(DirRenameObject(client.Ctx(), (renamed + ".Sales.Corp").c_str(), "Bob", 1), kDirOk);
+    }
+    EXPECT_STREQ(DirErrorText(kDirErrControlInName),
+                 "a name may not hold a line break, tab or other control character");
+}
+
 TEST_P(DirConformance, EverySyntaxRoundTripsInClientForm) {
     BuildTree();
     Client client;

@@ -243,6 +243,70 @@ TEST_P(DirConformance, TheLastSupervisorOverRootStays) {
     EXPECT_EQ(DirMoveObject(bob.Ctx(), "Bob.Sales.Corp", "Corp"), kDirOk);
 }
 
+// Disabled, expired or locked, the last supervisor would be there and nobody could sign in to administer the
+// tree: such a change is refused as the deletion is, whoever makes it, and a supervisor who cannot sign in
+// does not count as the one left.
+TEST_P(DirConformance, TheLastSupervisorWhoCanSignInStaysAbleTo) {
+    BuildTree();
+    Client admin;
+    ASSERT_EQ(admin.Add("Help.Corp", "User"), kDirOk);
+    ASSERT_EQ(admin.Grant("[Root]", "Help.Corp", "[All Attributes Rights]", kDirRightRead | kDirRightWrite),
+              kDirOk);
+    const uint32_t now = Now();
+    const TestValue on = Number(1, kDirSyntaxBoolean);
+    const TestValue lockEnds = Number(now + 3600, kDirSyntaxTime);
+    struct Case {
+        const char* who;
+        std::vector<Change> changes;
+        int32_t code;
+    } cases[] = {
+        {"Help.Corp", {{kDirChangeAddValue, "Login Disabled", {on}}}, kDirErrLastSupervisor},
+        {"Admin", {{kDirChangeAddValue, "Login Disabled", {on}}}, kDirErrLastSupervisor},
+        {"Help.Corp",
+         {{kDirChangeAddValue, "Login Expiration Time", {Number(now - 60, kDirSyntaxTime)}}},
+         kDirErrLastSupervisor},
+        {"Help.Corp",
+         {{kDirChangeAddValue, "Login Intruder Reset Time", {lockEnds}},
+          {kDirChangeAddValue, "Locked By Intruder", {on}}},
+         kDirErrLastSupervisor},
+        // A lock that has ended locks nobody.
+        {"Admin",
+         {{kDirChangeAddValue, "Login Intruder Reset Time", {Number(now - 60, kDirSyntaxTime)}},
+          {kDirChangeAddValue, "Locked By Intruder", {on}}},
+         kDirOk},
+        {"Admin",
+         {{kDirChangeAddValue, "Login Expiration Time", {Number(now + 3600, kDirSyntaxTime)}}},
+         kDirOk},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(DirLogin(c.who, nullptr), kDirOk);
+        Client client;
+        EXPECT_EQ(client.Modify("Admin", c.changes), c.code) << c.who << " " << c.changes.back().attr;
+        ASSERT_EQ(DirLogin("Admin", nullptr), kDirOk) << c.changes.back().attr;
+    }
+    EXPECT_EQ(admin.Values("Admin", "Login Disabled"), std::vector<TestValue>{});
+    EXPECT_EQ(admin.Values("Admin", "Login Expiration Time"),
+              std::vector<TestValue>{Number(now + 3600, kDirSyntaxTime)});
+
+    // With a second supervisor who can sign in, Admin may be disabled; the one left then is the last.
+    ASSERT_EQ(admin.Grant("[Root]", "Sales.Corp", "[Entry Rights]", kDirEntrySupervisor), kDirOk);
+    ASSERT_EQ(admin.Set("Bob.Sales.Corp", "Login Disabled", on), kDirOk);
+    EXPECT_EQ(DirRemoveObject(admin.Ctx(), "Admin"), kDirErrLastSupervisor); // Bob cannot sign in
+    EXPECT_EQ(admin.RemoveValue("[Root]", "ACL", Acl("[Entry Rights]", "Admin", kDirEntrySupervisor)),
+              kDirErrLastSupervisor);
+    EXPECT_EQ(DirMoveObject(admin.Ctx(), "Help.Corp", "Sales.Corp"), kDirOk);
+    ASSERT_EQ(admin.Set("Bob.Sales.Corp", "Login Disabled", Number(0, kDirSyntaxBoolean)), kDirOk);
+    ASSERT_EQ(admin.Set("Admin", "Login Disabled", on), kDirOk);
+    EXPECT_EQ(DirLogin("Admin", nullptr), kDirErrLoginDisabled);
+    ASSERT_EQ(DirLogin("Bob.Sales.Corp", nullptr), kDirOk);
+    Client bob;
+    EXPECT_EQ(bob.Set("Help.Sales.Corp", "Login Disabled", on), kDirOk);
+    EXPECT_EQ(bob.Set("Bob.Sales.Corp", "Login Disabled", on), kDirErrLastSupervisor);
+    EXPECT_EQ(DirMoveObject(bob.Ctx(), "Bob.Sales.Corp", "Corp"), kDirErrLastSupervisor);
+    EXPECT_EQ(bob.Set("Admin", "Login Disabled", Number(0, kDirSyntaxBoolean)), kDirOk);
+    EXPECT_EQ(bob.Set("Bob.Sales.Corp", "Login Disabled", on), kDirOk);
+}
+
 TEST_P(DirConformance, ASessionWhoseUserIsGoneCanOnlySignInAgain) {
     BuildTree();
     Client admin;
@@ -329,9 +393,16 @@ TEST_P(DirConformance, CheckMakesOneSidedMembershipsWhole) {
     EXPECT_EQ(admin.Values("ann.NT.Corp", "KEL:Primary Group"), std::vector<TestValue>{});
     EXPECT_EQ(RunCheck(1).lines, std::vector<std::string>{"ok"});
 
-    // Repairs write anywhere: they take the Supervisor right over [Root].
+    // The check names objects and values anywhere in the tree, and repairs write anywhere: either takes the
+    // Supervisor right over [Root].
+    ASSERT_EQ(admin.Modify("jdoe.NT.Corp", {{kDirChangeRemoveAllValues, "KEL:Group Membership", {}}}),
+              kDirOk);
     ASSERT_EQ(DirLogin("Bob.Sales.Corp", nullptr), kDirOk);
-    EXPECT_EQ(RunCheck(1).code, kDirErrNoRight);
+    for (const int32_t repair : {0, 1}) {
+        report = RunCheck(repair);
+        EXPECT_EQ(report.code, kDirErrNoRight) << repair;
+        EXPECT_EQ(report.lines, std::vector<std::string>{}) << repair;
+    }
 }
 
 } // namespace

@@ -444,6 +444,45 @@ TEST_F(TwoClientsTest, AChangeMadeBetweenAnotherRequestsReadAndItsWriteRefusesTh
     EXPECT_EQ(Description(m_corp), "a again");
 }
 
+// Each of two supervisors disables the other at the same moment. Each request alone leaves one supervisor who
+// can sign in; the second to commit must see the first, or nobody could administer the tree.
+TEST_F(TwoClientsTest, SupervisorsDisablingEachOtherAtOnceLeaveOneWhoCanSignIn) {
+    Client admin;
+    ASSERT_EQ(admin.Grant("[Root]", "Bob.Corp", "[Entry Rights]", kDirEntrySupervisor), kDirOk);
+    int64_t adminId = 0;
+    ASSERT_EQ(m_a.directory->Request(false, [&] { return m_a.directory->Resolve("Admin", &adminId); }), kDirOk);
+    // Each client has read the supervisors before: what it holds is checked, not read again.
+    for (auto* side : {&m_a, &m_b}) {
+        std::vector<dirclient::StoredValue> values;
+        ASSERT_EQ(side->store->Begin(false), kDirOk);
+        for (const int64_t id : {dirclient::kRootId, adminId, m_bob}) {
+            ASSERT_EQ(side->store->ReadValues(id, "", &values), kDirOk);
+        }
+        side->store->Rollback();
+    }
+    std::vector<dirclient::RequestItem> disable(2);
+    disable[0].kind = dirclient::RequestItemKind::Change;
+    disable[0].change = kDirChangeAddValue;
+    disable[0].attr = "Login Disabled";
+    disable[1].kind = dirclient::RequestItemKind::Value;
+    disable[1].value.syntax = kDirSyntaxBoolean;
+    disable[1].value.number = 1;
+    int32_t bobDisabled = 1;
+    bool first = true;
+    const int32_t adminDisabled = m_a.directory->Request(true, [&] {
+        const int32_t rc = m_a.directory->Modify(adminId, disable);
+        if (first) {
+            first = false; // the other client commits between this request's checks and its commit
+            bobDisabled = m_b.directory->Request(true, [&] { return m_b.directory->Modify(m_bob, disable); });
+        }
+        return rc;
+    });
+    EXPECT_EQ(bobDisabled, kDirOk);
+    EXPECT_EQ(adminDisabled, kDirErrLastSupervisor);
+    EXPECT_EQ(admin.Values("Admin", "Login Disabled"), std::vector<TestValue>{});
+    EXPECT_EQ(DirLogin("Admin", nullptr), kDirOk);
+}
+
 // Two clients on a directory whose lists of more than one value live in blocks of two.
 class TwoClientsOnBlocksTest : public TwoClientsTest {
 protected:

@@ -14,10 +14,10 @@ namespace {
 constexpr int kDefaultColumns = 80;
 constexpr int kColumnGap = 2;
 
-} // namespace
-
 // The escape sequences terminals send for F1: xterm's and VT100's, and the Linux console's and rxvt's.
 constexpr const char* kF1Sequences[] = {"\033OP", "\033[11~"};
+
+} // namespace
 
 struct TerminalPrompt::State {
     EditLine* editor = nullptr;

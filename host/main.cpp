@@ -184,6 +184,10 @@ int main(int argc, char** argv) {
 
     // The password's line comes first on standard input, before a script read from there (--script -).
     std::string stdinPassword;
+    struct WipeWhenDone {
+        std::string& secret;
+        ~WipeWhenDone() { cvadmin::WipeSecret(secret); }
+    } wipeStdinPassword{stdinPassword};
     if (options.passwordStdin && !cvadmin::ReadPasswordLine(std::cin, stdinPassword))
         return Fail("--password-stdin: standard input holds no password");
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace cvadmin {
@@ -157,9 +158,15 @@ PromptInput TerminalPrompt::ReadLine(const std::string& prompt) {
         s.held.clear();
     }
     int count = 0;
+    errno = 0;
     const char* line = el_gets(s.editor, &count);
     if (s.ending != PromptInput::Kind::Line)
         return {s.ending, {}};
+    // An interrupt sent from outside (kill -INT) breaks the editor's read: it drops the line, as Ctrl-C does.
+    if (line == nullptr && count < 0 && errno == EINTR) {
+        std::fputs("\n", stdout);
+        return {PromptInput::Kind::Cancelled, {}};
+    }
     if (line == nullptr || count <= 0)
         return {PromptInput::Kind::End, {}};
     std::string text(line, static_cast<std::size_t>(count));

@@ -139,6 +139,9 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // An interrupt sent from outside, as `kill -INT` sends it.
+    void Interrupt() { ::kill(m_child, SIGINT); }
+
     [[nodiscard]] const std::string& Shown() const { return m_shown; }
     [[nodiscard]] std::string Since() const { return m_shown.substr(m_seen); }
 
@@ -424,6 +427,11 @@ TEST_F(PromptTest, CtrlCDropsTheLineAndF1PressesF1WhileTheSheetStaysOpen) {
     EXPECT_EQ(run.Shown().find("Description | 3"), std::string::npos)
         << "the dropped line ran: " << run.Shown();
     EXPECT_EQ(run.Shown().find("-> 1337"), std::string::npos) << run.Shown();
+    // An interrupt from outside the terminal drops the line too.
+    run.Type("dump NTDOM.Corp");
+    ASSERT_TRUE(run.WaitFor("dump NTDOM.Corp")) << run.Shown();
+    run.Interrupt();
+    ASSERT_TRUE(run.WaitFor("\r\n" + sheetPrompt)) << run.Shown();
 
     // Asked for, the record is shown as scripts read it.
     run.Type("verbose on\r");

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "host/DirectoryOps.h"
+#include "host/PasswordEntry.h"
 
 namespace cvadmin {
 
@@ -62,11 +63,21 @@ CommandResult Dir(const Args& args) {
 
 } // namespace
 
-void RegisterDirectoryCommands(Interpreter& interpreter) {
-    interpreter.Register("login", [](const Args& args) {
+void RegisterDirectoryCommands(Interpreter& interpreter, PasswordQuestion askPassword) {
+    interpreter.Register("login", [askPassword](const Args& args) {
         if (args.empty() || args.size() > 2)
             return Usage("login NAME [PASSWORD]");
-        return FromOutcome(DirectoryOps::Login(args[0], args.size() == 2 ? args[1] : std::string()));
+        if (args.size() == 2)
+            return FromOutcome(DirectoryOps::Login(args[0], args[1]));
+        if (!askPassword)
+            return FromOutcome(DirectoryOps::Login(args[0], std::string()));
+        std::string why;
+        std::optional<std::string> password = askPassword(args[0], why);
+        if (!password)
+            return CommandResult::Error("login " + args[0] + ": " + why);
+        DirOutcome outcome = DirectoryOps::Login(args[0], *password);
+        WipeSecret(*password);
+        return FromOutcome(outcome);
     });
     interpreter.Register("ls", [&interpreter](const Args& args) {
         if (args.size() > 1)

@@ -8,7 +8,9 @@
 #include <strings.h>
 #include <vector>
 
+#include "host/CommandHelp.h"
 #include "host/DirectoryOps.h"
+#include "host/NearWords.h"
 #include "host/ValueText.h"
 #include "host/services/HostServices.h"
 #include "host/services/HostSheet.h"
@@ -38,7 +40,7 @@ CommandResult Usage(const char* form) {
 }
 
 void PrintAnswer(unsigned short message, long answer) {
-    g_interpreter->Out() << "-> " << message << " | " << answer << "\n";
+    g_interpreter->Record() << "-> " << message << " | " << answer << "\n";
 }
 
 // The object's base class as the directory reports it, without following an alias.
@@ -105,7 +107,8 @@ CommandResult Details(const Args& args) {
     if (!className)
         return CommandResult::Error("details: " + error);
     g_sheet = std::make_unique<HostSheet>();
-    g_sheet->SetObserver([](const std::string& line) { g_interpreter->Out() << line << "\n"; });
+    // The sheet reports only its record: what each message and page answered.
+    g_sheet->SetObserver([](const std::string& line) { g_interpreter->Record() << line << "\n"; });
     std::string opened = g_sheet->Open(*className, args[0]);
     if (!opened.empty()) {
         g_sheet.reset();
@@ -202,13 +205,30 @@ CommandResult Pages(const Args& args) {
     return CommandResult::Ok();
 }
 
+// With a details sheet open, `help` asks its current page (scripts read the help line that follows);
+// without one it lists the script commands, and `help COMMAND` explains one.
 CommandResult Help(const Args& args) {
-    if (!args.empty())
-        return Usage("help");
     HWND page = CurrentSheetPage();
-    if (page == nullptr)
-        return CommandResult::Error("help: no details sheet is open");
-    PrintAnswer(kMsgPageHelp, static_cast<long>(SendMessageA(page, kMsgPageHelp, 0, 0)));
+    if (args.empty() && page != nullptr) {
+        PrintAnswer(kMsgPageHelp, static_cast<long>(SendMessageA(page, kMsgPageHelp, 0, 0)));
+        return CommandResult::Ok();
+    }
+    if (args.empty()) {
+        g_interpreter->Out() << ScriptCommandsHelp() << "help COMMAND explains one command.\n";
+        return CommandResult::Ok();
+    }
+    std::vector<std::string> lines = CommandHelpLines(args);
+    if (lines.empty()) {
+        std::string typed = args[0];
+        for (std::size_t i = 1; i < args.size(); ++i)
+            typed += " " + args[i];
+        std::vector<std::string> near = NearestWords(args[0], g_interpreter->CommandNames());
+        return CommandResult::Error(
+            "help: there is no command " + typed +
+            (near.empty() || args.size() > 1 ? "" : " (did you mean " + near[0] + "?)"));
+    }
+    for (const std::string& line : lines)
+        g_interpreter->Out() << line << "\n";
     return CommandResult::Ok();
 }
 

@@ -29,6 +29,12 @@ Interpreter::Interpreter(std::ostream& out, std::ostream& err) : m_out(out), m_e
     };
     Register("quit", leave);
     Register("exit", leave);
+    Register("verbose", [this](const Args& args) {
+        if (args.size() != 1 || (args[0] != "on" && args[0] != "off"))
+            return CommandResult::Error("usage: verbose on|off");
+        m_showRecord = args[0] == "on";
+        return CommandResult::Ok();
+    });
 }
 
 std::vector<std::string> Interpreter::CommandNames() const {

@@ -30,7 +30,7 @@ public:
     // Fills the next command; false when the source is used up.
     using Source = std::function<bool(ScriptCommand& next)>;
 
-    // `quit` and `exit` belong to the language itself, so every interpreter knows them.
+    // `quit`, `exit` and `verbose` belong to the language itself, so every interpreter knows them.
     Interpreter(std::ostream& out, std::ostream& err);
 
     void Register(const std::string& name, Handler handler) { m_commands[name] = std::move(handler); }
@@ -61,6 +61,10 @@ public:
     void ReportError(int line, const std::string& text);
 
     std::ostream& Out() { return m_out; }
+    // The host's record of what the module answered (`-> MESSAGE | ANSWER`, `changed | PAGE`): scripts and
+    // piped input read it as part of the output; `verbose off` sends it nowhere.
+    std::ostream& Record() { return m_showRecord ? m_out : m_hidden; }
+    void ShowRecord(bool show) { m_showRecord = show; }
 
     // What a person met during the run: message boxes, modal dialogs that took the script's lines, the
     // browser. A command compares the count before and after it, to tell a refusal the person saw (and so
@@ -71,6 +75,8 @@ public:
 private:
     std::ostream& m_out;
     std::ostream& m_err;
+    std::ostream m_hidden{nullptr}; // takes what is written and keeps nothing
+    bool m_showRecord = true;
     std::map<std::string, Handler> m_commands;
     std::function<void()> m_idle;
     std::vector<std::function<std::string()>> m_afterCommand;

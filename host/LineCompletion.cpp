@@ -34,6 +34,7 @@ const std::map<std::string, std::vector<std::string>>& FixedWords() {
         {"dir", {"add", "alias", "del", "grant", "password", "set"}},
         {"answer", {"cancel", "no", "ok", "yes"}},
         {"key", {"enter", "escape", "f1"}},
+        {"verbose", {"off", "on"}},
     };
     return words;
 }

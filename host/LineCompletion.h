@@ -28,10 +28,10 @@ struct CompletionResult {
 };
 
 // Completes `word`: a command word from `commandNames`, a fixed word (the verbs of `dir`, the answers of
-// `answer`, the keys of `key`), or an object name where the command takes one. An object name is matched
-// against the full names of the tree, read breadth-first from the root up to kObjectsWalked objects (names
-// compare without regard to ASCII case, as the directory compares them); a word that names a container
-// exactly lists that container's children.
+// `answer`, the keys of `key`, verbose's on and off), or an object name where the command takes one. An
+// object name is matched against the full names of the tree, read breadth-first from the root up to
+// kObjectsWalked objects (names compare without regard to ASCII case, as the directory compares them); a
+// word that names a container exactly lists that container's children.
 [[nodiscard]] CompletionResult CompleteWord(const WordAtCursor& word,
                                             const std::vector<std::string>& commandNames,
                                             const ChildLister& listChildren);

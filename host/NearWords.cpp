@@ -50,8 +50,10 @@ bool CouldMean(const std::string& typed, const std::string& word) {
 std::vector<std::string> NearestWords(const std::string& typed, const std::vector<std::string>& candidates) {
     std::vector<std::pair<std::size_t, std::string>> near;
     for (const std::string& candidate : candidates) {
+        // A suggestion is held to fewer slips than CouldMean allows: a wrong guess misleads, while keeping a
+        // line out of the history costs nothing.
         const std::size_t slips = SlipsBetween(typed, candidate);
-        if (slips <= AllowedSlips(candidate))
+        if (slips <= std::max<std::size_t>(1, candidate.size() / 4))
             near.emplace_back(slips, candidate);
     }
     std::stable_sort(near.begin(), near.end(),

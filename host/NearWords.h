@@ -13,7 +13,8 @@ namespace cvadmin {
 // with a slip or two (one for words of three letters or fewer, two up to six, three beyond).
 [[nodiscard]] bool CouldMean(const std::string& typed, const std::string& word);
 
-// The words of `candidates` that `typed` could have meant, the nearest first (ties in the given order).
+// The words of `candidates` that `typed` was probably meant as, the nearest first (ties in the given order):
+// one slip, or one for every four letters of a longer word.
 [[nodiscard]] std::vector<std::string> NearestWords(const std::string& typed,
                                                     const std::vector<std::string>& candidates);
 

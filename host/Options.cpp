@@ -1,6 +1,7 @@
 #include "host/Options.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "CvadminUsage.h"
 
@@ -64,7 +65,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         o.helpSection = true;
         for (std::size_t i = 1; i < args.size(); ++i) {
             const std::string& a = args[i];
-            if ((a == "--lang" || a == "--registry") && i + 1 < args.size()) {
+            const std::string name = a.substr(0, a.find('='));
+            if ((name == "--lang" || name == "--registry") && name.size() < a.size()) {
+                (name == "--lang" ? o.language : o.registryFile) = a.substr(name.size() + 1);
+            } else if ((a == "--lang" || a == "--registry") && i + 1 < args.size()) {
                 (a == "--lang" ? o.language : o.registryFile) = args[++i];
             } else if (a == "--lang" || a == "--registry") {
                 result.error = a + " needs a value";
@@ -83,8 +87,21 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         return result;
     }
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
+        // GNU style: --name=VALUE is --name VALUE, and -cCOMMANDS is -c COMMANDS.
+        std::string a = args[i];
+        std::optional<std::string> attached;
+        if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+            attached = a.substr(a.find('=') + 1);
+            a.resize(a.find('='));
+        } else if (a.size() > 2 && a.rfind("-c", 0) == 0) {
+            attached = a.substr(2);
+            a = "-c";
+        }
         auto value = [&](std::string& into) {
+            if (attached) {
+                into = *attached;
+                return true;
+            }
             if (i + 1 >= args.size()) {
                 result.error = a + " needs a value";
                 return false;
@@ -92,9 +109,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             into = args[++i];
             return true;
         };
+        // A switch never takes a value: --memory=no must not quietly mean --memory.
+        auto isSwitch = [&] {
+            if (!attached)
+                return true;
+            result.error = a + " takes no value";
+            return false;
+        };
         std::string text;
-        if (a == "--help" || a == "--version") {
-            o.help = a == "--help";
+        if (a == "--help" || a == "-h" || a == "--version") {
+            if (!isSwitch())
+                return result;
+            o.help = a != "--version";
             o.version = a == "--version";
             return result;
         }
@@ -107,6 +133,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 return result;
             }
         } else if (a == "--memory") {
+            if (!isSwitch())
+                return result;
             o.memory = true;
         } else if (a == "--registry") {
             if (!value(o.registryFile))
@@ -122,21 +150,23 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                 return result;
             o.password = text;
         } else if (a == "--password-stdin") {
+            if (!isSwitch())
+                return result;
             o.passwordStdin = true;
         } else if (a == "--script") {
             if (!value(o.scriptFile))
                 return result;
             // An empty word would otherwise read as no --script and take commands from standard input.
             if (o.scriptFile.empty()) {
-                result.error = "--script needs a file name";
+                result.error = "--script needs a file name (or - for standard input)";
                 return result;
             }
         } else if (a == "-c") {
             if (!value(text))
                 return result;
-            o.commands = text;
+            o.commands.push_back(text);
         } else {
-            result.error = "unknown argument " + a;
+            result.error = "unknown argument " + args[i];
             return result;
         }
     }
@@ -144,7 +174,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         result.error = "--store and --memory exclude each other";
     else if (o.password && o.passwordStdin)
         result.error = "--password and --password-stdin exclude each other";
-    else if (!o.scriptFile.empty() && o.commands)
+    else if (!o.scriptFile.empty() && !o.commands.empty())
         result.error = "--script and -c exclude each other";
     else if (o.language.find('/') != std::string::npos || o.language == "." || o.language == "..")
         result.error = "--lang takes a language name, not a path";

@@ -9,7 +9,7 @@ namespace cvadmin {
 // What the command line asked for. Exactly one of the run forms applies: `sample FILE`, a script
 // file, `-c` commands, or commands from standard input.
 struct Options {
-    // --help and --version answer at once: whatever else the command line holds is not looked at.
+    // --help (-h) and --version answer at once: whatever else the command line holds is not looked at.
     bool help = false;
     bool version = false;
 
@@ -27,8 +27,9 @@ struct Options {
     std::optional<std::string> password;
     bool passwordStdin = false; // the password is the first line of standard input
 
-    std::string scriptFile;
-    std::optional<std::string> commands; // -c
+    std::string scriptFile; // "-": standard input
+    // Each -c, in order; together they run as one script.
+    std::vector<std::string> commands;
 };
 
 struct ParseResult {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -23,6 +24,7 @@ constexpr std::size_t kPasswordRoom = 1024;
 
 struct termios g_savedTerminal;
 volatile sig_atomic_t g_echoIsOff = 0;
+volatile sig_atomic_t g_interrupted = 0;
 
 // Only async-signal-safe calls: put the terminal back, then end the program as the signal would have.
 void RestoreEchoAndEnd(int signalNumber) {
@@ -32,17 +34,29 @@ void RestoreEchoAndEnd(int signalNumber) {
     (void)raise(signalNumber);
 }
 
+// Only notes the interrupt; the read it breaks (no SA_RESTART) sees it.
+void NoteInterrupt(int) {
+    g_interrupted = 1;
+}
+
+// How Ctrl-C acts while the password is typed: before the session has begun it ends the program; at the
+// interactive prompt it cancels only the question.
+enum class Interrupt { Ends, Cancels };
+
 // Echo off for as long as it lives; the signal handlers it installs put echo back before the program ends.
 class EchoOff {
 public:
-    EchoOff() {
+    explicit EchoOff(Interrupt interrupt = Interrupt::Ends) {
         if (tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0)
             return;
-        struct sigaction action {};
-        action.sa_handler = RestoreEchoAndEnd;
-        sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+        g_interrupted = 0;
+        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            struct sigaction action {};
+            const bool cancels = interrupt == Interrupt::Cancels && kEndingSignals[i] == SIGINT;
+            action.sa_handler = cancels ? NoteInterrupt : RestoreEchoAndEnd;
+            sigemptyset(&action.sa_mask);
             (void)sigaction(kEndingSignals[i], &action, &m_previous[i]);
+        }
         struct termios quiet = g_savedTerminal;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
@@ -95,6 +109,36 @@ bool AskPasswordOnTerminal(const std::string& login, std::string& out) {
     if (terminal >= 0)
         (void)close(terminal);
     return read;
+}
+
+PasswordAnswer AskPasswordAtPrompt(const std::string& login, std::string& out) {
+    out.clear();
+    out.reserve(kPasswordRoom);
+    const std::string prompt = "Password for " + login + ": ";
+    std::cout.flush();
+    (void)!write(STDOUT_FILENO, prompt.data(), prompt.size());
+    EchoOff quiet(Interrupt::Cancels);
+    // One byte at a time, straight from the terminal: nothing past the line is taken from the line editor
+    // that reads the next command, and a Ctrl-C breaks the read.
+    for (;;) {
+        char byte = 0;
+        const ssize_t got = read(STDIN_FILENO, &byte, 1);
+        if (got == 1 && byte != '\n') {
+            out += byte;
+            continue;
+        }
+        if (got == 1) {
+            if (!out.empty() && out.back() == '\r')
+                out.pop_back();
+            return PasswordAnswer::Typed;
+        }
+        const bool interrupted = got < 0 && errno == EINTR;
+        if (interrupted && g_interrupted == 0)
+            continue;
+        WipeSecret(out);
+        (void)!write(STDOUT_FILENO, "\n", 1);
+        return interrupted ? PasswordAnswer::Cancelled : PasswordAnswer::Ended;
+    }
 }
 
 std::string PasswordTextProblem(const std::string& password) {

@@ -16,6 +16,14 @@ namespace cvadmin {
 // Precondition: standard input is a terminal.
 [[nodiscard]] bool AskPasswordOnTerminal(const std::string& login, std::string& out);
 
+enum class PasswordAnswer { Typed, Cancelled, Ended };
+
+// Asks for `login`'s password at the interactive prompt, where standard input is the terminal and the line
+// editor is between lines: echo is off while the person types, and Ctrl-C cancels the question (Cancelled)
+// instead of ending the session; Ctrl-D on an empty line answers Ended. `out` holds the password only when
+// Typed. Precondition: standard input is a terminal.
+[[nodiscard]] PasswordAnswer AskPasswordAtPrompt(const std::string& login, std::string& out);
+
 // Why the password cannot be used as it was given (a NUL byte would cut it short, and a byte that is not
 // UTF-8 would be read as another character); empty when it can.
 std::string PasswordTextProblem(const std::string& password);

@@ -1,11 +1,16 @@
 #include "host/PromptSession.h"
 
+#include <signal.h>
+
 #include <clocale>
 #include <deque>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "host/DirectoryOps.h"
 #include "host/LineCompletion.h"
+#include "host/PasswordEntry.h"
 #include "host/PromptHistory.h"
 #include "host/ScriptReader.h"
 #include "host/TerminalPrompt.h"
@@ -34,7 +39,56 @@ bool IsPasswordField(int id) {
     return control != nullptr && (GetControlStyles(control) & kRcStylePassword) != 0;
 }
 
+// Between lines an interrupt must not end the session: what is open stays open. The command that runs goes
+// on to its end (a directory request is done whole or not at all); each system call it makes is resumed.
+void IgnoreInterrupt(int) {}
+
+class InterruptKeepsSession {
+public:
+    InterruptKeepsSession() {
+        struct sigaction action {};
+        action.sa_handler = IgnoreInterrupt;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        (void)sigaction(SIGINT, &action, &m_previous);
+    }
+    ~InterruptKeepsSession() { (void)sigaction(SIGINT, &m_previous, nullptr); }
+    InterruptKeepsSession(const InterruptKeepsSession&) = delete;
+    InterruptKeepsSession& operator=(const InterruptKeepsSession&) = delete;
+
+private:
+    struct sigaction m_previous {};
+};
+
 } // namespace
+
+std::string FirstRunGreeting(const std::string& storeFile) {
+    std::error_code ignored;
+    const std::filesystem::path where = std::filesystem::absolute(storeFile, ignored);
+    return "A new, empty directory was made in " + (where.empty() ? storeFile : where.string()) +
+           ".\nIts supervisor Admin has no password yet; give it one with: dir password Admin NEW-PASSWORD\n"
+           "Type help for the commands, help COMMAND for one of them, quit to leave.\n";
+}
+
+std::optional<std::string> AskLoginPassword(const std::string& name, std::string& why) {
+    std::string password;
+    switch (AskPasswordAtPrompt(name, password)) {
+    case PasswordAnswer::Typed:
+        break;
+    case PasswordAnswer::Cancelled:
+        why = "cancelled; the sign-in is as it was";
+        return std::nullopt;
+    case PasswordAnswer::Ended:
+        why = "no password was typed; the sign-in is as it was";
+        return std::nullopt;
+    }
+    if (std::string problem = PasswordTextProblem(password); !problem.empty()) {
+        WipeSecret(password);
+        why = problem;
+        return std::nullopt;
+    }
+    return password;
+}
 
 std::string PromptText() {
     ModalContext modal = CurrentModal();
@@ -75,6 +129,9 @@ int RunPromptSession(Interpreter& interpreter) {
         return CompleteWord(FindWordAtCursor(before), commandNames, listChildren);
     };
     TerminalPrompt prompt("cvadmin", completer, kept);
+    InterruptKeepsSession keep;
+    // A person reads what a command did; the record of each module answer is shown after `verbose on`.
+    interpreter.ShowRecord(false);
 
     int number = 0;
     bool ended = false;
@@ -88,21 +145,28 @@ int RunPromptSession(Interpreter& interpreter) {
             if (ended)
                 return false;
             std::cout.flush();
-            std::optional<std::string> line = prompt.ReadLine(PromptText());
-            if (!line) {
+            PromptInput input = prompt.ReadLine(PromptText());
+            if (input.kind == PromptInput::Kind::End) {
                 ended = true;
                 return false;
             }
+            if (input.kind == PromptInput::Kind::Cancelled)
+                continue;
             ++number;
-            if (!IsSecretLine(*line, IsPasswordField)) {
-                prompt.Remember(*line);
-                if (!kept.Add(*line) && !historyFailed) {
+            if (input.kind == PromptInput::Kind::KeyF1) {
+                pending.push_back({{"key", "f1"}, number});
+                continue;
+            }
+            const std::string line = std::move(input.text);
+            if (!IsSecretLine(line, IsPasswordField)) {
+                prompt.Remember(line);
+                if (!kept.Add(line) && !historyFailed) {
                     historyFailed = true;
                     std::cerr << "cvadmin: the history file could not take the line; it is kept for this run "
                                  "only\n";
                 }
             }
-            SplitResult split = SplitScript(*line, number);
+            SplitResult split = SplitScript(line, number);
             if (!split.error.empty()) {
                 interpreter.ReportError(number, split.error);
                 continue;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace cvadmin {
@@ -14,6 +15,9 @@ namespace {
 constexpr int kDefaultColumns = 80;
 constexpr int kColumnGap = 2;
 
+// The escape sequences terminals send for F1: xterm's and VT100's, and the Linux console's and rxvt's.
+constexpr const char* kF1Sequences[] = {"\033OP", "\033[11~"};
+
 } // namespace
 
 struct TerminalPrompt::State {
@@ -21,18 +25,40 @@ struct TerminalPrompt::State {
     History* history = nullptr;
     Completer completer;
     std::string prompt;
+    PromptInput::Kind ending = PromptInput::Kind::Line; // what a key other than Enter made of the line
+    std::string held;                                   // the line F1 interrupted, typed again next time
 
-    static char* PromptOf(EditLine* editor) {
+    static State& Of(EditLine* editor) {
         void* data = nullptr;
         el_get(editor, EL_CLIENTDATA, &data);
-        return static_cast<State*>(data)->prompt.data();
+        return *static_cast<State*>(data);
     }
 
-    static unsigned char Complete(EditLine* editor, int /*key*/) {
-        void* data = nullptr;
-        el_get(editor, EL_CLIENTDATA, &data);
-        return static_cast<State*>(data)->CompleteHere();
+    static char* PromptOf(EditLine* editor) { return Of(editor).prompt.data(); }
+
+    // Ends the line as Enter would (the editor moves below it), remembering what ended it.
+    static unsigned char EndLine(EditLine* editor, PromptInput::Kind kind) {
+        State& s = Of(editor);
+        s.ending = kind;
+        if (kind == PromptInput::Kind::KeyF1) {
+            const LineInfo* line = el_line(editor);
+            s.held.assign(line->buffer, line->lastchar);
+        } else {
+            std::fputs("^C", stdout);
+        }
+        el_push(editor, "\r");
+        return CC_NORM;
     }
+
+    static unsigned char Cancel(EditLine* editor, int /*key*/) {
+        return EndLine(editor, PromptInput::Kind::Cancelled);
+    }
+
+    static unsigned char PressF1(EditLine* editor, int /*key*/) {
+        return EndLine(editor, PromptInput::Kind::KeyF1);
+    }
+
+    static unsigned char Complete(EditLine* editor, int /*key*/) { return Of(editor).CompleteHere(); }
 
     unsigned char CompleteHere() {
         const LineInfo* line = el_line(editor);
@@ -106,6 +132,14 @@ TerminalPrompt::TerminalPrompt(const char* programName, Completer completer, con
     el_wset(s.editor, EL_ADDFN, L"cvadmin-complete", L"complete a command word or an object name",
             &State::Complete);
     el_set(s.editor, EL_BIND, "^I", "cvadmin-complete", nullptr);
+    // Ctrl-C reaches the editor as a key while a line is typed, so that it drops the line and never ends
+    // the session (with its open sheet); between lines the terminal sends the interrupt as usual.
+    el_set(s.editor, EL_SETTY, "-d", "-isig", nullptr);
+    el_wset(s.editor, EL_ADDFN, L"cvadmin-cancel", L"drop the line being typed", &State::Cancel);
+    el_set(s.editor, EL_BIND, "^C", "cvadmin-cancel", nullptr);
+    el_wset(s.editor, EL_ADDFN, L"cvadmin-f1", L"press F1 in the current page or dialog", &State::PressF1);
+    for (const char* sequence : kF1Sequences)
+        el_set(s.editor, EL_BIND, sequence, "cvadmin-f1", nullptr);
     // The person's own ~/.editrc may bind other keys, as in every program that uses libedit.
     el_source(s.editor, nullptr);
 }
@@ -115,16 +149,30 @@ TerminalPrompt::~TerminalPrompt() {
     history_end(m_state->history);
 }
 
-std::optional<std::string> TerminalPrompt::ReadLine(const std::string& prompt) {
-    m_state->prompt = prompt;
+PromptInput TerminalPrompt::ReadLine(const std::string& prompt) {
+    State& s = *m_state;
+    s.prompt = prompt;
+    s.ending = PromptInput::Kind::Line;
+    if (!s.held.empty()) {
+        el_push(s.editor, s.held.c_str());
+        s.held.clear();
+    }
     int count = 0;
-    const char* line = el_gets(m_state->editor, &count);
+    errno = 0;
+    const char* line = el_gets(s.editor, &count);
+    if (s.ending != PromptInput::Kind::Line)
+        return {s.ending, {}};
+    // An interrupt sent from outside (kill -INT) breaks the editor's read: it drops the line, as Ctrl-C does.
+    if (line == nullptr && count < 0 && errno == EINTR) {
+        std::fputs("\n", stdout);
+        return {PromptInput::Kind::Cancelled, {}};
+    }
     if (line == nullptr || count <= 0)
-        return std::nullopt;
+        return {PromptInput::Kind::End, {}};
     std::string text(line, static_cast<std::size_t>(count));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-    return text;
+    return {PromptInput::Kind::Line, std::move(text)};
 }
 
 void TerminalPrompt::Remember(const std::string& line) {

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "host/LineCompletion.h"
@@ -10,8 +9,21 @@
 
 namespace cvadmin {
 
+// What the person gave at the prompt.
+struct PromptInput {
+    enum class Kind {
+        Line,      // a line ended with Enter: `text`, without its line end
+        Cancelled, // Ctrl-C: the line being typed is dropped
+        KeyF1,     // the F1 key; the line being typed comes back at the next prompt
+        End,       // Ctrl-D on an empty line: the end of input
+    };
+    Kind kind = Kind::End;
+    std::string text;
+};
+
 // Reads lines from the terminal that standard input is, with libedit's line editing (emacs keys, or what
-// the person's ~/.editrc binds), the history (the up and down arrows), and Tab completion.
+// the person's ~/.editrc binds), the history (the up and down arrows), and Tab completion. Ctrl-C and F1
+// are keys of the editor, not signals: the terminal sends no interrupt while a line is typed.
 // Precondition: standard input is a terminal. Only one may exist at a time (libedit keeps the terminal).
 class TerminalPrompt {
 public:
@@ -24,9 +36,8 @@ public:
     TerminalPrompt(const TerminalPrompt&) = delete;
     TerminalPrompt& operator=(const TerminalPrompt&) = delete;
 
-    // Shows `prompt` and answers the line typed, without its line end; empty at the end of input (Ctrl-D
-    // on an empty line).
-    std::optional<std::string> ReadLine(const std::string& prompt);
+    // Shows `prompt` and answers what the person gave there.
+    PromptInput ReadLine(const std::string& prompt);
 
     // Offers a line to the arrows from now on.
     void Remember(const std::string& line);

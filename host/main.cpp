@@ -72,8 +72,16 @@ int RunInteractive(cvadmin::Interpreter& interpreter) {
     return splitFailed ? 1 : status;
 }
 
-// Reads the whole script file, or says why it cannot.
+// Reads the whole script file ("-": what standard input still holds), or says why it cannot.
 bool ReadScriptFile(const std::string& path, std::string& text, std::string& error) {
+    if (path == "-") {
+        std::stringstream content;
+        content << std::cin.rdbuf();
+        text = content.str();
+        // At a terminal the person ended the script with Ctrl-D; a password may still be asked there.
+        std::cin.clear();
+        return true;
+    }
     std::error_code ignored;
     if (std::filesystem::is_directory(path, ignored)) {
         error = "the script " + path + " is a folder, not a file";
@@ -94,18 +102,18 @@ bool ReadScriptFile(const std::string& path, std::string& text, std::string& err
     return true;
 }
 
-// The password to sign in with: from the command line, from standard input, asked at a terminal, or none.
-// Empty when it could not be had, with the reason in `error`.
-std::optional<std::string> TakePassword(const cvadmin::Options& options, std::string& error) {
+// The password to sign in with: from the command line, the line read from standard input, asked at a
+// terminal, or none. A store this run made has no password to ask for. Empty when it could not be had,
+// with the reason in `error`.
+std::optional<std::string> TakePassword(const cvadmin::Options& options, std::string& stdinPassword,
+                                        bool storeIsNew, std::string& error) {
     std::string password;
     if (options.password) {
         password = *options.password;
     } else if (options.passwordStdin) {
-        if (!cvadmin::ReadPasswordLine(std::cin, password)) {
-            error = "--password-stdin: standard input holds no password";
-            return std::nullopt;
-        }
-    } else if (isatty(STDIN_FILENO) != 0) {
+        password = stdinPassword;
+        cvadmin::WipeSecret(stdinPassword);
+    } else if (isatty(STDIN_FILENO) != 0 && !storeIsNew) {
         if (!cvadmin::AskPasswordOnTerminal(options.loginName, password)) {
             error = "no password was typed for " + options.loginName;
             return std::nullopt;
@@ -174,6 +182,15 @@ int main(int argc, char** argv) {
     if (options.helpSection)
         return cvadmin::RunHelpCommand(options, std::cout, std::cerr);
 
+    // The password's line comes first on standard input, before a script read from there (--script -).
+    std::string stdinPassword;
+    struct WipeWhenDone {
+        std::string& secret;
+        ~WipeWhenDone() { cvadmin::WipeSecret(secret); }
+    } wipeStdinPassword{stdinPassword};
+    if (options.passwordStdin && !cvadmin::ReadPasswordLine(std::cin, stdinPassword))
+        return Fail("--password-stdin: standard input holds no password");
+
     // A script that cannot be read stops the program before it opens or changes anything.
     std::string scriptText;
     if (!options.scriptFile.empty()) {
@@ -186,8 +203,11 @@ int main(int argc, char** argv) {
     if (RegistryResult registry = RegistryUseFile(registryFile); !registry.Ok())
         return Fail("cannot use the registry file: " + registry.message);
 
+    // The interactive prompt: a person types the commands (everything else keeps the script's output).
+    const bool atPrompt = isatty(STDIN_FILENO) != 0 && options.commands.empty() && options.scriptFile.empty();
     int32_t opened = 0;
     std::string storeFile;
+    bool storeIsNew = false;
     if (options.memory) {
         opened = DirOpenMemoryStore();
     } else {
@@ -201,6 +221,8 @@ int main(int argc, char** argv) {
         if (!dirclient::IsLdapUrl(storeFile)) {
             if (std::string problem = MissingFolderProblem(storeFile); !problem.empty())
                 return Fail("cannot open the directory store " + storeFile + ": " + problem);
+            std::error_code ignored;
+            storeIsNew = !std::filesystem::exists(storeFile, ignored);
         }
         opened = DirOpenStore(storeFile.c_str(), 1);
     }
@@ -211,14 +233,15 @@ int main(int argc, char** argv) {
     }
 
     std::string passwordError;
-    std::optional<std::string> password = TakePassword(options, passwordError);
+    std::optional<std::string> password = TakePassword(options, stdinPassword, storeIsNew, passwordError);
     if (!password) {
         (void)DirCloseStore();
         return Fail(passwordError);
     }
     // Without a terminal to ask at, and with no password given, the sign-in is tried without one: a new
     // store's Admin has none.
-    const bool passwordGiven = options.password || options.passwordStdin || isatty(STDIN_FILENO) != 0;
+    const bool passwordGiven =
+        options.password || options.passwordStdin || (isatty(STDIN_FILENO) != 0 && !storeIsNew);
     cvadmin::DirOutcome login = cvadmin::DirectoryOps::Login(options.loginName, *password);
     cvadmin::WipeSecret(*password);
     if (!login.Ok()) {
@@ -228,7 +251,9 @@ int main(int argc, char** argv) {
     }
 
     cvadmin::Interpreter interpreter(std::cout, std::cerr);
-    cvadmin::RegisterDirectoryCommands(interpreter);
+    // A person at the prompt is asked for the password `login NAME` leaves out; a script signs in without.
+    cvadmin::RegisterDirectoryCommands(
+        interpreter, atPrompt ? cvadmin::PasswordQuestion(cvadmin::AskLoginPassword) : nullptr);
     cvadmin::RegisterModuleCommands(interpreter);
     cvadmin::RegisterHostCommands(interpreter);
     cvadmin::RegisterUiCommands(interpreter, cvadmin::CurrentSheetPage, cvadmin::SheetOk,
@@ -255,27 +280,34 @@ int main(int argc, char** argv) {
         status = 1;
     }
 
-    if (options.commands || !options.scriptFile.empty()) {
-        std::string text;
-        bool commandsAsLines = false;
-        if (options.commands) {
-            text = *options.commands;
-            commandsAsLines = true;
-        } else {
-            text = std::move(scriptText);
+    if (!options.commands.empty() || !options.scriptFile.empty()) {
+        std::vector<cvadmin::ScriptCommand> script;
+        cvadmin::SplitResult split;
+        if (options.commands.empty()) {
+            split = cvadmin::SplitScript(scriptText);
+            script = std::move(split.commands);
         }
-        cvadmin::SplitResult split = cvadmin::SplitScript(text, 1, commandsAsLines);
+        // Several -c are one script: their commands are numbered on from one argument to the next.
+        for (const std::string& text : options.commands) {
+            split = cvadmin::SplitScript(text, static_cast<int>(script.size()) + 1, /*commandsAsLines=*/true);
+            if (!split.error.empty())
+                break;
+            script.insert(script.end(), split.commands.begin(), split.commands.end());
+        }
         if (!split.error.empty()) {
             interpreter.ReportError(split.errorLine, split.error);
             status = 1;
         } else {
-            status = std::max(status, interpreter.Run(split.commands, /*stopOnError=*/true));
+            status = std::max(status, interpreter.Run(script, /*stopOnError=*/true));
         }
     } else {
         // A person at the prompt reads the section a help call opens; piped commands keep the script's
         // output, which other programs read.
-        if (isatty(STDIN_FILENO) != 0)
+        if (atPrompt) {
             cvadmin::ShowHelpSections(interpreter);
+            if (storeIsNew)
+                std::cout << cvadmin::FirstRunGreeting(storeFile);
+        }
         status = std::max(status, RunInteractive(interpreter));
     }
     cvadmin::CloseOpenSheet();

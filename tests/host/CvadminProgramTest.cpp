@@ -641,6 +641,13 @@ TEST_F(CvadminProgramTest, ThePasswordComesFromTheCommandLineOrStandardInput) {
         {{"--password-stdin"}, "pw 1\nls\n", 0, "Admin | User\n", ""},
         {{"--password-stdin", "-c", "ls"}, "pw 1\r\nthis is no command\n", 0, "Admin | User\n", ""},
         {{"--password-stdin", "--script", "s.cvs"}, "pw 1", 0, "Admin | User\n", ""},
+        // The script from standard input follows the password's line.
+        {{"--password-stdin", "--script", "-"}, "pw 1\nls\nls\n", 0, "Admin | User\nAdmin | User\n", ""},
+        {{"--password=pw 1", "--script=-"},
+         "ls\nquit now\nls\n",
+         1,
+         "Admin | User\n",
+         "error | 2 | quit and exit take no arguments\n"},
         {{"--password", "pw 1", "-c", "ls"}, std::nullopt, 0, "Admin | User\n", ""},
         {{"--password-stdin", "-c", "ls"}, "pw 2\n", 2, "", refused + "\n"},
         {{"--password-stdin", "-c", "ls"},
@@ -668,6 +675,47 @@ TEST_F(CvadminProgramTest, ThePasswordComesFromTheCommandLineOrStandardInput) {
         EXPECT_EQ(r.out, c.out) << c.args[0];
         EXPECT_EQ(r.err, c.err) << c.args[0];
     }
+}
+
+TEST_F(CvadminProgramTest, GnuStyleCommandLinesRunAsTheLongForms) {
+    RunResult help = Run({"-h"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("cvadmin - ", 0), 0u) << help.out;
+
+    // Several -c are one script, numbered on from one to the next; it stops at its first error.
+    RunResult several = Run(
+        {"--store=s.db", "--registry=r.reg", "-c", "dir add Corp Organization", "-c", "ls; bogus", "-cls"});
+    EXPECT_EQ(several.status, 1);
+    EXPECT_EQ(several.out, "Admin | User\nCorp | Organization\n");
+    EXPECT_EQ(several.err.rfind("error | 3 | unknown command bogus", 0), 0u) << several.err;
+    RunResult again = Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls"});
+    EXPECT_EQ(again.out, "Admin | User\nCorp | Organization\n") << "--store=FILE opened the same store";
+}
+
+TEST_F(CvadminProgramTest, HelpWithoutASheetListsTheCommandsAndExplainsOne) {
+    RunResult r = Run({"--memory", "--registry", "r.reg", "-c", "help; help ls; help next; help dir set"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Script commands:\n  login NAME [PASSWORD]  ", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\n  verbose on|off  "), std::string::npos) << r.out;
+    const std::string explained = "help COMMAND explains one command.\n"
+                                  "ls [CONTAINER]  list the children of CONTAINER with their base class\n"
+                                  "next|back|finish  press a wizard's Next, Back or Finish button\n"
+                                  "dir set OBJECT ATTR VALUE...  set the values of an attribute\n";
+    ASSERT_GE(r.out.size(), explained.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - explained.size()), explained);
+
+    RunResult unknown = Run({"--memory", "--registry", "r.reg", "-c", "help lss"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "error | 1 | help: there is no command lss (did you mean ls?)\n");
+
+    // A script may hide the record lines for a stretch; they are shown unless it does.
+    RunResult quiet = Run({"--memory", "--registry", "r.reg", "-c",
+                           "dir add Corp Organization; dir add NTDOM.Corp 'KEL:NT Domain'; verbose off; "
+                           "details NTDOM.Corp; verbose on; cancel"});
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.out, "-> 273 | 0\n");
 }
 
 TEST_F(CvadminProgramTest, AStoreOrScriptThatCannotBeUsedStopsTheProgram) {

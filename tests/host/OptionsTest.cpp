@@ -16,7 +16,7 @@ TEST(OptionsTest, ReadsEveryForm) {
     EXPECT_EQ(r.options.language, "German");
     EXPECT_EQ(r.options.loginName, "Op.Corp");
     EXPECT_EQ(r.options.password, "pw");
-    EXPECT_EQ(r.options.commands, "ls; ls Corp");
+    EXPECT_EQ(r.options.commands, std::vector<std::string>{"ls; ls Corp"});
 
     cvadmin::ParseResult defaults = ParseCommandLine({"--memory"});
     ASSERT_EQ(defaults.error, "");
@@ -43,6 +43,38 @@ TEST(OptionsTest, ReadsEveryForm) {
     }
 }
 
+// GNU-style forms: what the long form with its value as the next word means, the attached forms mean too.
+TEST(OptionsTest, ReadsGnuStyleForms) {
+    cvadmin::ParseResult r =
+        ParseCommandLine({"--store=d.db", "--registry=r.reg", "--lang=German", "--login=Op.Corp",
+                          "--password=a=b", "-c", "ls", "-cdump Corp", "-c", "check"});
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.options.storeFile, "d.db");
+    EXPECT_EQ(r.options.registryFile, "r.reg");
+    EXPECT_EQ(r.options.language, "German");
+    EXPECT_EQ(r.options.loginName, "Op.Corp");
+    EXPECT_EQ(r.options.password, "a=b"); // only the first = separates
+    // Several -c run in order, as one script.
+    EXPECT_EQ(r.options.commands, (std::vector<std::string>{"ls", "dump Corp", "check"}));
+
+    cvadmin::ParseResult script = ParseCommandLine({"--script=-"});
+    ASSERT_EQ(script.error, "");
+    EXPECT_EQ(script.options.scriptFile, "-"); // standard input
+    EXPECT_EQ(ParseCommandLine({"--script", "-"}).options.scriptFile, "-");
+    EXPECT_EQ(ParseCommandLine({"--password="}).options.password, ""); // an empty password, given
+
+    for (const char* help : {"-h", "--help"}) {
+        cvadmin::ParseResult asked = ParseCommandLine({"--memory", help, "--bogus"});
+        EXPECT_EQ(asked.error, "") << help;
+        EXPECT_TRUE(asked.options.help) << help;
+    }
+    cvadmin::ParseResult helpForm = ParseCommandLine({"help", "--lang=German", "--registry=r.reg", "11"});
+    ASSERT_EQ(helpForm.error, "");
+    EXPECT_EQ(helpForm.options.language, "German");
+    EXPECT_EQ(helpForm.options.registryFile, "r.reg");
+    EXPECT_EQ(helpForm.options.helpContext, "11");
+}
+
 TEST(OptionsTest, RefusesBadCommandLines) {
     struct Case {
         std::vector<std::string> args;
@@ -50,7 +82,14 @@ TEST(OptionsTest, RefusesBadCommandLines) {
     } cases[] = {
         {{"--store"}, "--store needs a value"},
         {{"--store", ""}, "--store needs a file name"},
-        {{"--script", ""}, "--script needs a file name"},
+        {{"--script", ""}, "--script needs a file name (or - for standard input)"},
+        {{"--store="}, "--store needs a file name"},
+        {{"--script="}, "--script needs a file name (or - for standard input)"},
+        {{"--memory=yes"}, "--memory takes no value"},
+        {{"--password-stdin=x"}, "--password-stdin takes no value"},
+        {{"--help=x"}, "--help takes no value"},
+        {{"--bogus=1"}, "unknown argument --bogus=1"},
+        {{"--script", "-", "-c", "ls"}, "--script and -c exclude each other"},
         {{"--store", "a", "--memory"}, "--store and --memory exclude each other"},
         {{"--script", "s", "-c", "ls"}, "--script and -c exclude each other"},
         {{"--password", "pw", "--password-stdin"}, "--password and --password-stdin exclude each other"},

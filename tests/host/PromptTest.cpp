@@ -34,6 +34,10 @@ constexpr auto kGiveUpAfter = std::chrono::seconds(30);
 
 constexpr const char* kUp = "\x1b[A";
 constexpr const char* kCtrlD = "\x04";
+constexpr const char* kCtrlC = "\x03";
+// F1 as xterm and VT100 send it, and as the Linux console and rxvt do.
+constexpr const char* kF1 = "\x1bOP";
+constexpr const char* kF1Console = "\x1b[11~";
 
 using testrun::Quote;
 using testrun::ReadFile;
@@ -93,6 +97,17 @@ public:
         ASSERT_EQ(::write(m_terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
     }
 
+    // Types once the terminal no longer echoes, as while a password is asked.
+    void TypeUnseen(const std::string& keys) {
+        const auto giveUp = std::chrono::steady_clock::now() + kGiveUpAfter;
+        termios mode{};
+        while (::tcgetattr(m_terminal, &mode) == 0 && (mode.c_lflag & ECHO) != 0 &&
+               std::chrono::steady_clock::now() < giveUp)
+            ReadSome();
+        ASSERT_EQ(mode.c_lflag & ECHO, 0u) << "the terminal still echoes";
+        ASSERT_EQ(::write(m_terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+
     // Reads what the terminal shows until `text` appears after what earlier waits consumed.
     bool WaitFor(const std::string& text) {
         const auto giveUp = std::chrono::steady_clock::now() + kGiveUpAfter;
@@ -123,6 +138,9 @@ public:
         m_reaped = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+
+    // An interrupt sent from outside, as `kill -INT` sends it.
+    void Interrupt() { ::kill(m_child, SIGINT); }
 
     [[nodiscard]] const std::string& Shown() const { return m_shown; }
     [[nodiscard]] std::string Since() const { return m_shown.substr(m_seen); }
@@ -325,6 +343,8 @@ TEST_F(PromptTest, QuitExitAndEndOfInputLeaveWithStatusZeroAndCloseTheSheet) {
     for (const char* way : {"quit\r", "exit\r", kCtrlD}) {
         TerminalRun run(m_dir, {"--store", "tree.db", "--registry", "r.reg", "--password", ""});
         ASSERT_TRUE(run.Started());
+        run.Type("verbose on\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
         run.Type("details NTDOM.Corp\r");
         ASSERT_TRUE(run.WaitFor("cvadmin [NTDOM.Corp: Identification]> ")) << run.Shown();
         run.Type(way);
@@ -332,6 +352,140 @@ TEST_F(PromptTest, QuitExitAndEndOfInputLeaveWithStatusZeroAndCloseTheSheet) {
         // The sheet still open closes with Cancel, as at the end of a script.
         EXPECT_NE(run.Since().find("-> 273 | 0\r\n"), std::string::npos) << run.Shown();
     }
+}
+
+TEST_F(PromptTest, TheFirstRunSaysWhereTheNewDirectoryIsAndWhatToTypeNext) {
+    const std::string greeting =
+        "A new, empty directory was made in " + (m_dir / "cvadmin" / "directory.db").string() +
+        ".\r\nIts supervisor Admin has no password yet; give it one with: dir "
+        "password Admin NEW-PASSWORD\r\nType help for the commands, help COMMAND for "
+        "one of them, quit to leave.\r\ncvadmin> ";
+    {
+        // The default store, made by this run: its Admin has no password, so none is asked.
+        TerminalRun run(m_dir, {"--registry", "r.reg"});
+        ASSERT_TRUE(run.Started());
+        ASSERT_TRUE(run.WaitFor(greeting)) << run.Shown();
+        EXPECT_EQ(run.Shown().find("Password for"), std::string::npos) << run.Shown();
+        // With no sheet open, help lists the commands as --help does, and help COMMAND explains one.
+        run.Type("help\r");
+        ASSERT_TRUE(run.WaitFor("help\r\nScript commands:\r\n  login NAME [PASSWORD]  ")) << run.Shown();
+        ASSERT_TRUE(run.WaitFor("\r\n  ls [CONTAINER]  ")) << run.Shown();
+        ASSERT_TRUE(run.WaitFor("\r\nhelp COMMAND explains one command.\r\ncvadmin> ")) << run.Shown();
+        run.Type("help ls\r");
+        ASSERT_TRUE(run.WaitFor("\r\nls [CONTAINER]  list the children of CONTAINER with their base class\r\n"
+                                "cvadmin> "))
+            << run.Shown();
+        run.Type("dir password Admin s3cret\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        run.Type("quit\r");
+        EXPECT_EQ(run.Finish(), 0) << run.Shown();
+    }
+    {
+        // The next run finds the store: no greeting, and the password it was given is asked for.
+        TerminalRun run(m_dir, {"--registry", "r.reg"});
+        ASSERT_TRUE(run.Started());
+        ASSERT_TRUE(run.WaitFor("Password for Admin: ")) << run.Shown();
+        run.TypeUnseen("s3cret\r");
+        ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+        run.Type("quit\r");
+        EXPECT_EQ(run.Finish(), 0) << run.Shown();
+        EXPECT_EQ(run.Shown().find("A new, empty directory"), std::string::npos) << run.Shown();
+    }
+    // Without a terminal a first run prints only what its commands print.
+    const fs::path piped = m_dir / "piped";
+    fs::create_directories(piped);
+    const testrun::RunResult run = testrun::RunIn(piped, Quote(Program()) + " --registry r.reg", "ls\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Admin | User\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(fs::exists(piped / "cvadmin" / "directory.db"));
+}
+
+TEST_F(PromptTest, CtrlCDropsTheLineAndF1PressesF1WhileTheSheetStaysOpen) {
+    MakeTree();
+    TerminalRun run(m_dir, {"--store", "tree.db", "--registry", "r.reg", "--password", ""});
+    ASSERT_TRUE(run.Started());
+    const std::string sheetPrompt = "cvadmin [NTDOM.Corp: Identification]> ";
+    run.Type("details NTDOM.Corp\r");
+    ASSERT_TRUE(run.WaitFor(sheetPrompt)) << run.Shown();
+    // The host's record of the module's answers is not shown to a person unless asked for.
+    EXPECT_EQ(run.Shown().find("-> 259"), std::string::npos) << run.Shown();
+
+    run.Type(std::string("dump NTDOM.Corp") + kCtrlC);
+    ASSERT_TRUE(run.WaitFor("dump NTDOM.Corp^C\r\n" + sheetPrompt)) << run.Shown();
+    // F1 asks the page for help; the line being typed waits at the next prompt.
+    run.Type(std::string("ls") + kF1);
+    ASSERT_TRUE(run.WaitFor("help 14\r\n  NT domain identification\r\n")) << run.Shown();
+    ASSERT_TRUE(run.WaitFor(sheetPrompt + "ls")) << run.Shown();
+    run.Type(std::string(" Corp") + kF1Console);
+    ASSERT_TRUE(run.WaitFor("help 14\r\n  NT domain identification\r\n")) << run.Shown();
+    ASSERT_TRUE(run.WaitFor(sheetPrompt + "ls Corp")) << run.Shown();
+    run.Type("\r");
+    ASSERT_TRUE(
+        run.WaitFor("NTDOM.Corp | KEL:NT Domain\r\nSales.Corp | Organizational Unit\r\n" + sheetPrompt))
+        << run.Shown();
+    EXPECT_EQ(run.Shown().find("Description | 3"), std::string::npos)
+        << "the dropped line ran: " << run.Shown();
+    EXPECT_EQ(run.Shown().find("-> 1337"), std::string::npos) << run.Shown();
+    // An interrupt from outside the terminal drops the line too.
+    run.Type("dump NTDOM.Corp");
+    ASSERT_TRUE(run.WaitFor("dump NTDOM.Corp")) << run.Shown();
+    run.Interrupt();
+    ASSERT_TRUE(run.WaitFor("\r\n" + sheetPrompt)) << run.Shown();
+
+    // Asked for, the record is shown as scripts read it.
+    run.Type("verbose on\r");
+    ASSERT_TRUE(run.WaitFor(sheetPrompt)) << run.Shown();
+    run.Type("help\r");
+    ASSERT_TRUE(run.WaitFor("help 14\r\n  NT domain identification\r\n")) << run.Shown();
+    ASSERT_TRUE(run.WaitFor("-> 1337 | 0\r\n" + sheetPrompt)) << run.Shown();
+    run.Type("verbose off\r");
+    ASSERT_TRUE(run.WaitFor(sheetPrompt)) << run.Shown();
+    run.Type("cancel\r");
+    ASSERT_TRUE(run.WaitFor("cancel\r\ncvadmin> ")) << run.Shown();
+    run.Type("quit\r");
+    EXPECT_EQ(run.Finish(), 0) << run.Shown();
+}
+
+TEST_F(PromptTest, LoginWithoutAPasswordAsksForItUnseenAndCtrlCCancelsTheQuestion) {
+    MakeTree();
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunScript({"--store", "tree.db", "--registry", "r.reg", "-c",
+                         "dir password Admin s3cret; dir add Op.Corp User; dir password Op.Corp op-pw"},
+                        "", out, err),
+              0)
+        << err;
+    TerminalRun run(m_dir, {"--store", "tree.db", "--registry", "r.reg", "--password", "s3cret"});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+    run.Type("login Op.Corp\r");
+    ASSERT_TRUE(run.WaitFor("Password for Op.Corp: ")) << run.Shown();
+    run.TypeUnseen("not-it\r");
+    ASSERT_TRUE(run.WaitFor("error | 1 | cannot sign in as Op.Corp: wrong password")) << run.Shown();
+    run.Type("login Op.Corp\r");
+    ASSERT_TRUE(run.WaitFor("Password for Op.Corp: ")) << run.Shown();
+    run.TypeUnseen(kCtrlC);
+    ASSERT_TRUE(run.WaitFor("error | 2 | login Op.Corp: cancelled; the sign-in is as it was\r\ncvadmin> "))
+        << run.Shown();
+    run.Type("login Op.Corp\r");
+    ASSERT_TRUE(run.WaitFor("Password for Op.Corp: ")) << run.Shown();
+    run.TypeUnseen("op-pw\r");
+    ASSERT_TRUE(run.WaitFor("cvadmin> ")) << run.Shown();
+    // Signed in as Op.Corp, who has no rights on the tree: the session went on after Ctrl-C.
+    run.Type("dir add Other Organization\r");
+    ASSERT_TRUE(run.WaitFor("error | 4 | ")) << run.Shown();
+    run.Type("quit\r");
+    EXPECT_EQ(run.Finish(), 0) << run.Shown();
+    EXPECT_EQ(run.Shown().find("not-it"), std::string::npos) << "a password was echoed: " << run.Shown();
+    EXPECT_EQ(run.Shown().find("op-pw"), std::string::npos) << "a password was echoed: " << run.Shown();
+
+    // In a script `login NAME` signs in without a password and asks nothing.
+    EXPECT_EQ(RunScript({"--store", "tree.db", "--registry", "r.reg", "--password", "s3cret", "-c",
+                         "login Op.Corp"},
+                        "", out, err),
+              1);
+    EXPECT_EQ(err.rfind("error | 1 | cannot sign in as Op.Corp: wrong password", 0), 0u) << err;
 }
 
 TEST_F(PromptTest, QuitInAScriptEndsItThereWithStatusZero) {

@@ -1,5 +1,6 @@
 // cvadmin: the host program. It opens a directory store and a registry, signs in, and runs script
 // commands from a file, from -c, or from standard input.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -215,8 +216,13 @@ int main(int argc, char** argv) {
         if (storeFile.empty()) {
             // The default place is the host's own: make its folder on first use.
             storeFile = cvadmin::DefaultStorePath();
+            const std::filesystem::path folder = std::filesystem::path(storeFile).parent_path();
             std::error_code ignored;
-            std::filesystem::create_directories(std::filesystem::path(storeFile).parent_path(), ignored);
+            std::filesystem::create_directories(folder.parent_path(), ignored);
+            // The store holds password hashes: the host's own folder for it is its owner's alone, whatever
+            // the umask (the folders above it belong to the user's other programs).
+            if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+                return Fail("cannot make the folder " + folder.string() + ": " + std::strerror(errno));
         }
         if (!dirclient::IsLdapUrl(storeFile)) {
             if (std::string problem = MissingFolderProblem(storeFile); !problem.empty())

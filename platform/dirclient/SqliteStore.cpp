@@ -3,6 +3,7 @@
 // the number of values the attribute already holds.
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -652,16 +653,56 @@ int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out)
     return Finish(db, readOnly, out);
 }
 
+namespace {
+
+// A store being made aside holds an exclusive flock on its file until it is done (SQLite's own locks are
+// of another kind and do not meet it); one whose maker was killed holds none, and is removed by the next
+// creation of the same store together with its journal.
+void RemoveAbandonedCreations(const std::string& path) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    const std::string prefix = target.filename().string() + ".new-";
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0 || name.size() != prefix.size() + 6) {
+            continue;
+        }
+        const std::string file = it->path().string();
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(file.c_str());
+            ::unlink((file + "-journal").c_str());
+        }
+        ::close(fd);
+    }
+}
+
+} // namespace
+
 int32_t CreateSqliteStore(const std::string& path, int32_t (*fill)(DirStore& store, void* user), void* user) {
     // Built aside under a name of its own and linked into place only when complete: a crash leaves at most
-    // a stray file beside the store, and of two processes making the same store, one makes it and the other
-    // finds it made.
+    // a stray file beside the store (removed by a later creation), and of two processes making the same
+    // store, one makes it and the other finds it made.
+    RemoveAbandonedCreations(path);
     std::string aside = path + ".new-XXXXXX";
-    const int fd = ::mkstemp(aside.data());
+    const int fd = ::mkostemp(aside.data(), O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT || errno == ENOTDIR ? kDirErrNoSuchObject : kDirErrStoreFailed;
     }
-    ::close(fd); // mkstemp made it owner-only; SQLite gives its side files the same mode
+    // mkstemp made it owner-only; SQLite gives its side files the same mode. The lock says the creation
+    // is alive; it goes with the descriptor, closed when this function returns or the process dies.
+    (void)::flock(fd, LOCK_EX);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } holdsLock{fd};
     sqlite3* db = nullptr;
     int32_t rc = OpenDatabase(aside, /*readOnly=*/false, &db);
     if (rc == kDirOk) {

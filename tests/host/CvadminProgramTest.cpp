@@ -1,8 +1,11 @@
 // Runs the cvadmin program itself: what a person or a script sees, across separate runs.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -585,6 +588,33 @@ TEST_F(CvadminProgramTest, WithoutAStoreTheHostKeepsItsOwnDirectory) {
 } // namespace
 
 namespace {
+
+// The store holds password hashes: the host's own folder for the default store is owner-only whatever the
+// umask, and what a killed creation left beside a store is cleared by the next creation, while a creation
+// still running (it holds its file's lock) is left alone.
+TEST_F(CvadminProgramTest, TheStoresFilesStayTheOwnersAndAKilledCreationLeavesNothingForGood) {
+    RunResult made = testrun::RunIn(m_dir,
+                                    "umask 022 && XDG_DATA_HOME=" + Quote((m_dir / "data").string()) + " " +
+                                        Quote(testrun::Program("cvadmin")) + " --registry r.reg -c ls",
+                                    std::string());
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(fs::status(m_dir / "data" / "cvadmin").permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(m_dir / "data" / "cvadmin" / "directory.db").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    std::ofstream(m_dir / "s.db.new-Abc123") << "half a store";
+    std::ofstream(m_dir / "s.db.new-Abc123-journal") << "its journal";
+    std::ofstream(m_dir / "s.db.new-Live01") << "a creation under way";
+    const int live = ::open((m_dir / "s.db.new-Live01").c_str(), O_RDONLY);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    RunResult opened = Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls"});
+    ::close(live);
+    ASSERT_EQ(opened.status, 0) << opened.err;
+    EXPECT_FALSE(fs::exists(m_dir / "s.db.new-Abc123"));
+    EXPECT_FALSE(fs::exists(m_dir / "s.db.new-Abc123-journal"));
+    EXPECT_TRUE(fs::exists(m_dir / "s.db.new-Live01")) << "a live creation keeps its file";
+}
 
 TEST_F(CvadminProgramTest, ALineWithANulOrBrokenUtf8RunsNothing) {
     using namespace std::string_literals;

@@ -96,12 +96,16 @@ void CDeleteAccountsDialog::OnOK() {
         EndDialog(IDCANCEL);
         return;
     }
+    bool allGone = true;
     for (INT_PTR i = 0; i < accounts.GetSize(); ++i) {
         const int32_t rc = DirRemoveObject(dir.Get(), accounts[i]);
         if (rc != kDirOk && rc != kDirErrNoSuchObject) {
             FormatMessageBox(kFmtAccountDeleteFailed, MB_OK,
                              {static_cast<int64_t>(rc), static_cast<const char*>(accounts[i])});
+            allGone = false;
         }
     }
-    EndDialog(IDOK);
+    // An account that stayed keeps its user: deleting the user now would leave the account naming nobody.
+    // The user keeps listing what is left, and a later delete takes it.
+    EndDialog(allGone ? IDOK : IDCANCEL);
 }

@@ -128,6 +128,30 @@ TEST_F(ForeignAccountRulesTest, AListedAccountOfAnotherUserIsNotRenamed) {
 // Every right the whole delete needs is there before anything is deleted, and an account list that cannot
 // be read is not taken for none: the person is told why, asked nothing, and everything stays. With every
 // right the question comes, and OK deletes the accounts.
+// A delete whose rights were all there can still fail for an account (a server's directory also asks for
+// Write on the lists that name it): the user then stays with what is left, never gone while an account of
+// it remains. Where every account goes, so does the user.
+TEST_F(ForeignAccountRulesTest, AUserIsNeverDeletedWhileOneOfItsAccountsStays) {
+    GiveMaryTwoAccounts();
+    SignIn("Admin");
+    const std::string who = "Deleter.Corp";
+    AddObject(who, kClassUser);
+    Grant(kCorp, who, kAclEntryRights, kDirEntryBrowse);
+    Grant(kMary, who, kAttrApplicationServerList, kDirRightRead);
+    for (const char* object : {kMary, kDomain, kWorkstation}) {
+        Grant(object, who, kAclEntryRights, kDirEntryBrowse | kDirEntryDelete);
+    }
+    m_user->Expect(kIddDeleteAccounts,
+                   [](ModalContext& modal) { EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None); });
+    SignIn(who);
+    Prompter::Instance().Reset();
+    const LONG answer = Send(kMary, SNAP_QUERY_DELETE);
+    SignIn("Admin");
+    const bool left = Exists(kMaryNtd) || Exists(kMaryWs);
+    EXPECT_EQ(answer, left ? -1 : 0) << "the host deletes the user only when no account of it is left";
+    EXPECT_EQ(ShownIds().empty(), !left) << "an account that stayed is shown";
+}
+
 TEST_F(ForeignAccountRulesTest, ADeleteThatCannotBeDoneWholeIsRefusedBeforeAnythingIsDeleted) {
     GiveMaryTwoAccounts();
     struct Case {

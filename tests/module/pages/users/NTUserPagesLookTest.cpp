@@ -64,6 +64,12 @@ TEST_F(NTUserPagesLookTest, ADropDownListIsOneLineHighUntilItIsDropped) {
     EXPECT_EQ(SendMessageA(GetDlgItem(page, kIdcProfileDrive), CB_GETDROPPEDSTATE, 0, 0), FALSE);
     const SheetPicture chosen(page);
     EXPECT_EQ(chosen.At(right, below), kFace) << "the chosen drive closes the list";
+
+    // Dropped again, the list closes when the person turns to another field.
+    ASSERT_EQ(Click(page, kIdcProfileDrive), UiActionError::None);
+    EXPECT_EQ(SheetPicture(page).At(right, below), kWhite);
+    ASSERT_EQ(FocusControl(page, kIdcProfileNetworkPath), UiActionError::None);
+    EXPECT_EQ(SheetPicture(page).At(right, below), kFace);
     m_sheet->Close(kEndPagesCancel);
 }
 

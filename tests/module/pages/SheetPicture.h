@@ -30,3 +30,12 @@ struct SheetPicture {
     int left = 0;
     int top = 0;
 };
+
+// Where control `id` lies on `page`, in the page's client coordinates.
+inline RECT ControlRect(HWND page, int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(page, id), &rect);
+    POINT corner{rect.left, rect.top};
+    ScreenToClient(page, &corner);
+    return {corner.x, corner.y, corner.x + rect.right - rect.left, corner.y + rect.bottom - rect.top};
+}

@@ -14,15 +14,6 @@ constexpr uint32_t kFace = 0xC0C0C0;
 constexpr uint32_t kShadow = 0x808080;
 constexpr uint32_t kBlack = 0x000000;
 
-// Where control `id` lies on the page, in the page's client coordinates.
-RECT ControlRect(HWND page, int id) {
-    RECT rect{};
-    GetWindowRect(GetDlgItem(page, id), &rect);
-    POINT corner{rect.left, rect.top};
-    ScreenToClient(page, &corner);
-    return {corner.x, corner.y, corner.x + rect.right - rect.left, corner.y + rect.bottom - rect.top};
-}
-
 } // namespace
 
 class NTUserPagesLookTest : public UserPagesWorld {};

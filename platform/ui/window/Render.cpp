@@ -113,7 +113,7 @@ void RadioCircle(HDC dc, int top, bool enabled, bool checked) {
 // A drop-down combo box shows one line with its button while closed; the height of its template is that of
 // the list it drops.
 int ComboClosedHeight(const WindowRecord& combo) {
-    return std::min(combo.Height(), TextLineHeight() + 4);
+    return std::min(combo.Height(), TextLineHeight() + 2);
 }
 
 std::string ComboText(const WindowRecord& combo) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build needs on a fresh Debian machine; a no-op when everything is there.
 # cvadmin's pictures need FreeType (libfreetype6, with the -dev package for the build) and the DejaVu Sans
-# font at run time as well.
+# font at run time as well, and fontconfig (libfontconfig1, -dev for the build) to find a font for the
+# characters DejaVu Sans lacks; fonts-wqy-microhei is such a font for Chinese and Japanese, which the
+# picture tests draw.
 set -euo pipefail
 # dpkg-dev and file: cpack's .deb with dpkg-shlibdeps (the package test); groff-base: the man page check.
 packages=(build-essential cmake ninja-build pkg-config
@@ -9,6 +11,7 @@ packages=(build-essential cmake ninja-build pkg-config
           googletest libgtest-dev libgmock-dev libbenchmark-dev
           libgmp-dev clang libclang-rt-14-dev locales
           slapd ldap-utils libldap-dev libedit-dev libfreetype-dev fonts-dejavu-core
+          libfontconfig-dev fonts-wqy-microhei
           dpkg-dev file groff-base
           bsdutils)  # script(1): the tests give cvadmin a terminal
 missing=()

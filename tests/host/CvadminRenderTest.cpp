@@ -362,6 +362,89 @@ TEST_F(CvadminRenderTest, AWizardAndACreationDialogAreDrawnWithTheirCaptionAndBu
     }
 }
 
+TEST_F(CvadminRenderTest, CharactersTheMainFontLacksComeFromAnotherFont) {
+    // DejaVu Sans has no Chinese or Japanese; a font found through fontconfig draws them (scripts/setup.sh
+    // installs fonts-wqy-microhei). Drawn as the main font's "missing" box, two different characters would
+    // look the same.
+    ASSERT_EQ(AsAdmin("details jdoe.NTDOM.Corp; clear 1016; render none.png; type 1016 三三三三; "
+                      "render san.png; type 1016 張張張張; render zhang.png; type 1016 日本語テキスト; "
+                      "render japanese.png"),
+              0)
+        << m_err;
+    Picture none = ReadPng(m_dir / "none.png");
+    auto differing = [&](const Picture& a, const Picture& b) {
+        int count = 0;
+        for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i)
+            count += a.pixels[i] != b.pixels[i] ? 1 : 0;
+        return count;
+    };
+    Picture san = ReadPng(m_dir / "san.png");
+    Picture zhang = ReadPng(m_dir / "zhang.png");
+    Picture japanese = ReadPng(m_dir / "japanese.png");
+    ASSERT_GT(none.width, 0);
+    for (const Picture* typed : {&san, &zhang, &japanese})
+        EXPECT_GT(differing(none, *typed), 40) << "the typed characters show";
+    EXPECT_GT(differing(san, zhang), 40)
+        << "三 and 張 look different: neither is an empty box (is a CJK font "
+           "such as fonts-wqy-microhei installed?)";
+}
+
+TEST_F(CvadminRenderTest, ACaptionLongerThanItsBarEndsInAnEllipsis) {
+    const std::string unit = "Administrators of the northern regional sales office branch.Sales.Corp";
+    ASSERT_EQ(AsAdmin("dir add '" + unit + "' 'Organizational Unit'; dir add 'Kim." + unit +
+                      "' User; details 'Kim." + unit + "'; render out.png"),
+              0)
+        << m_err;
+    Picture picture = ReadPng(m_dir / "out.png");
+    ASSERT_GT(picture.width, 0);
+    auto [first, last] = CaptionRows(picture);
+    ASSERT_GE(first, 0);
+    // The close box at the bar's right end: from the right, the frame, a little of the bar, then the box.
+    int middle = (first + last) / 2;
+    int x = picture.width - 1;
+    while (x > 0 && picture.At(x, middle) != kCaptionBlue)
+        --x;
+    while (x > 0 && picture.At(x, middle) == kCaptionBlue)
+        --x;
+    while (x > 0 && picture.At(x, middle) != kCaptionBlue)
+        --x;
+    const int boxLeft = x + 1;
+    // The caption's ink (white letters on the blue bar) left of the box, as runs of columns: letters and the
+    // three dots that end a cut caption.
+    struct Mark {
+        int left = 0;
+        int right = 0; // exclusive
+        int top = 1 << 30;
+        int bottom = -1; // inclusive
+    };
+    std::vector<Mark> marks;
+    for (int column = 0; column < boxLeft; ++column) {
+        int top = 1 << 30;
+        int bottom = -1;
+        for (int y = first; y <= last; ++y)
+            if ((picture.At(column, y) >> 16) > 0x60) {
+                top = std::min(top, y);
+                bottom = y;
+            }
+        if (bottom < 0)
+            continue;
+        if (marks.empty() || marks.back().right != column)
+            marks.push_back(Mark{column, column, top, bottom});
+        marks.back().right = column + 1;
+        marks.back().top = std::min(marks.back().top, top);
+        marks.back().bottom = std::max(marks.back().bottom, bottom);
+    }
+    ASSERT_GE(marks.size(), 10u) << "the caption shows text";
+    EXPECT_LT(marks.back().right, boxLeft - 2) << "the text ends before the close box, nothing cut";
+    for (size_t i = marks.size() - 3; i < marks.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_LE(marks[i].right - marks[i].left, 3) << "a dot";
+        EXPECT_LE(marks[i].bottom - marks[i].top, 2) << "a dot";
+        EXPECT_EQ(marks[i].bottom, marks.back().bottom) << "on the baseline";
+    }
+    EXPECT_GT(marks[marks.size() - 4].bottom - marks[marks.size() - 4].top, 3) << "a letter before the dots";
+}
+
 TEST_F(CvadminRenderTest, WithoutTheFontNoPictureIsWrittenAndThePersonIsToldWhy) {
     EXPECT_EQ(AsAdmin("details NTDOM.Corp; render out.png", "KELNT_FONT=/nonexistent/font.ttf"), 1);
     EXPECT_NE(m_err.find("error | 2 | render: the font file /nonexistent/font.ttf is missing"),

@@ -2,6 +2,8 @@
 // went wrong in one place, helpcheck on a help file or a module that lost a context. Each bad fixture is a
 // copy of the real sources with one mistake, so a check that passes the real ones and refuses the copy
 // refuses exactly that mistake.
+#include "platform/ui/window/Gdi.h"
+#include "platform/ui/window/TextFace.h"
 #include "resources/ResourceTable.h"
 
 #include <gtest/gtest.h>
@@ -159,20 +161,27 @@ TEST_F(LanguageChecks, AContextTheListDoesNotKnowIsRefusedWhereTheModuleOpensIt)
                            (kSources / "HelpContexts.txt").string() + "\n");
 }
 
-// The window layer draws a dialog's text in its built-in font, one cell a character and no wrapping, so a
-// longer German label must come with a wider control.
-TEST(GermanLayout, EveryTextFitsItsControl) {
-    constexpr int kCellWidth = 6; // platform/ui/window/Gdi.h
-    auto table = kelnt::rc::ResourceTable::Parse(ReadFile(kSources / "German" / "rckelnt.rc"));
+// Every label of every dialog fits its control as the window layer draws it: measured in the real font,
+// a static's text wrapped at its right edge into the lines its height holds, a check box's or radio
+// button's label after its box, a group's title in its frame's top edge, a button's title inside it. A
+// language whose words are longer comes with wider controls.
+class LanguageLayout : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LanguageLayout, EveryTextFitsItsControl) {
+    ASSERT_EQ(uiwin::FontProblem(), "") << "the labels are measured in the font the pictures are drawn in";
+    const int lineHeight = uiwin::TextLineHeight();
+    HDC dc = CreateCompatibleDC(nullptr);
+    auto table = kelnt::rc::ResourceTable::Parse(ReadFile(kSources / GetParam() / "rckelnt.rc"));
     ASSERT_EQ(table->Error(), "");
     for (const RcDialog* dialog : table->Dialogs()) {
         for (uint32_t i = 0; i < dialog->controlCount; ++i) {
             const RcControl& c = dialog->controls[i];
-            std::string text = c.text;
-            int characters = 0;
-            for (unsigned char ch : text)
-                characters += (ch & 0xC0) != 0x80 && ch != '&' ? 1 : 0;
-            int needed = characters * kCellWidth;
+            const std::string text = c.text;
+            // One line, with '&' taken as the mnemonic's mark as the controls draw it.
+            RECT line{0, 0, 0, 0};
+            DrawTextA(dc, text.c_str(), -1, &line, DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
+            int needed = line.right;
+            int lines = 1;
             switch (c.kind) {
             case kRcCheckBox:
             case kRcRadio:
@@ -182,19 +191,32 @@ TEST(GermanLayout, EveryTextFitsItsControl) {
                 needed += 12; // the label sits in the frame's top edge
                 break;
             case kRcButton:
-                needed += 4;
+                needed += 6;
                 break;
-            case kRcStatic:
+            case kRcStatic: {
+                // Wrapped as the control draws it; a word wider than the control widens the measure.
+                RECT wrapped{0, 0, c.width, 0};
+                int height = DrawTextA(dc, text.c_str(), -1, &wrapped, DT_LEFT | DT_WORDBREAK | DT_CALCRECT);
+                needed = wrapped.right;
+                lines = height / lineHeight;
+                EXPECT_LE(lines, std::max(1, c.height / lineHeight))
+                    << GetParam() << " dialog " << dialog->id << " control " << c.id << ": \"" << text
+                    << "\" wraps into " << lines << " lines";
                 break;
+            }
             default:
                 continue;
             }
-            int lines = c.kind == kRcStatic ? std::max(1, c.height / 9) : 1;
-            EXPECT_LE(needed, c.width * lines)
-                << "dialog " << dialog->id << " control " << c.id << ": \"" << text << "\" needs " << needed;
-            EXPECT_LE(c.x + c.width, dialog->width) << "dialog " << dialog->id << " control " << c.id;
+            EXPECT_LE(needed, c.width) << GetParam() << " dialog " << dialog->id << " control " << c.id
+                                       << ": \"" << text << "\" needs " << needed;
+            EXPECT_LE(c.x + c.width, dialog->width)
+                << GetParam() << " dialog " << dialog->id << " control " << c.id;
         }
     }
+    DeleteDC(dc);
 }
+
+INSTANTIATE_TEST_SUITE_P(ShippedLanguages, LanguageLayout, ::testing::Values("English", "German"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return info.param; });
 
 } // namespace

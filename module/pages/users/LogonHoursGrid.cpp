@@ -104,12 +104,22 @@ void CLogonHoursGrid::OnPaint() {
     const CellSize cell = GetCellSize();
     const BOOL enabled = IsWindowEnabled();
 
-    HGDIOBJ oldBrush = ::SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    // A disabled grid stands on the button face, hatched, as a control that takes no input: white there
+    // would read as every hour allowed ("White: logon allowed").
+    HGDIOBJ oldBrush =
+        ::SelectObject(dc, enabled ? GetStockObject(WHITE_BRUSH) : GetSysColorBrush(COLOR_BTNFACE));
     if (!enabled) {
         dc.Rectangle(0, 0, client.right + 1, client.bottom);
     }
-    CPen pen(PS_SOLID, 1, enabled ? RGB(0, 0, 0) : GetSysColor(COLOR_BTNFACE));
+    CPen pen(PS_SOLID, 1, enabled ? RGB(0, 0, 0) : GetSysColor(COLOR_BTNSHADOW));
     HGDIOBJ oldPen = ::SelectObject(dc, pen.GetSafeHandle());
+    if (!enabled) {
+        constexpr int kHatchStep = 6;
+        for (int x = -client.Height(); x < client.Width(); x += kHatchStep) {
+            dc.MoveTo(x, client.bottom);
+            dc.LineTo(x + client.Height(), client.top);
+        }
+    }
     if (cell.width > 0 && cell.height > 0) {
         for (int y = 0; y < client.Height(); y += cell.height) {
             for (int x = 0; x < client.Width(); x += cell.width) {

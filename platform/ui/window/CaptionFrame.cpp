@@ -48,8 +48,9 @@ void DrawFrame(HDC dc, int width, int height, const std::string& caption) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kCaptionTextColour);
     RECT label{bar.left + 4, bar.top, box.left - 4, bar.bottom};
+    // A caption longer than its bar ends in "...", as a screen shows it, rather than cut off mid-letter.
     DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &label,
-              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 } // namespace

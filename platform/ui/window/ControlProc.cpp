@@ -608,6 +608,18 @@ LRESULT ComboMessage(WindowRecord& combo, UINT message, WPARAM wParam, LPARAM lP
     case CB_LIMITTEXT:
         combo.limit = wParam == 0 ? 0x7FFFFFFE : static_cast<int>(wParam);
         return TRUE;
+    case CB_SHOWDROPDOWN: {
+        bool drop = wParam != 0;
+        if (drop == combo.dropped) {
+            return TRUE;
+        }
+        combo.dropped = drop;
+        combo.invalid = true;
+        NotifyParent(combo.handle, drop ? CBN_DROPDOWN : CBN_CLOSEUP);
+        return TRUE;
+    }
+    case CB_GETDROPPEDSTATE:
+        return combo.dropped ? TRUE : FALSE;
     case WM_SETTEXT: {
         std::string text = lParam ? reinterpret_cast<const char*>(lParam) : "";
         if ((combo.styles & kRcStyleDropDownList) != 0) {
@@ -662,9 +674,15 @@ LRESULT ComboMessage(WindowRecord& combo, UINT message, WPARAM wParam, LPARAM lP
     case WM_SETFOCUS:
         NotifyParent(combo.handle, CBN_SETFOCUS);
         return 0;
-    case WM_KILLFOCUS:
-        NotifyParent(combo.handle, CBN_KILLFOCUS);
+    case WM_KILLFOCUS: {
+        // The list closes when the person turns to another control.
+        HWND self = combo.handle;
+        ComboMessage(combo, CB_SHOWDROPDOWN, FALSE, 0);
+        if (WindowRecord* still = FindRecord(self)) {
+            NotifyParent(still->handle, CBN_KILLFOCUS);
+        }
         return 0;
+    }
     default:
         return DefWindowProcA(combo.handle, message, wParam, lParam);
     }

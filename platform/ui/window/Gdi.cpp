@@ -880,6 +880,23 @@ std::vector<std::u32string> LayOutLines(std::u32string_view text, UINT format, i
     return lines;
 }
 
+// A line wider than `width` loses characters at its end until it fits with "..." after them, so that a
+// person sees that it goes on.
+void FitWithEllipsis(std::u32string& line, int width) {
+    uiwin::TextFace& face = uiwin::TextFace::Default();
+    if (face.Measure(line) <= width) {
+        return;
+    }
+    static constexpr std::u32string_view kEllipsis = U"...";
+    while (!line.empty() && face.Measure(line) + face.Measure(kEllipsis) > width) {
+        line.pop_back();
+    }
+    while (!line.empty() && line.back() == U' ') {
+        line.pop_back();
+    }
+    line += kEllipsis;
+}
+
 } // namespace
 
 namespace uiwin {
@@ -954,7 +971,10 @@ int DrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
     TextClip clip;
     clip.on = (format & DT_NOCLIP) == 0;
     clip.rect = *rect;
-    for (const std::u32string& line : lines) {
+    for (std::u32string& line : lines) {
+        if ((format & DT_END_ELLIPSIS) != 0) {
+            FitWithEllipsis(line, rect->right - rect->left);
+        }
         int lineWidth = face.Measure(line);
         int x = rect->left;
         if ((format & DT_CENTER) != 0) {

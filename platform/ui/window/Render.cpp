@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -84,6 +85,37 @@ void PaintListRows(WindowRecord& list, HDC dc) {
     }
 }
 
+// A radio button's round box, 12 pixels across: a sunken ring (shadow above and left, light below and
+// right) around the well, and the dot when it is checked. Check boxes stay square.
+void RadioCircle(HDC dc, int top, bool enabled, bool checked) {
+    constexpr int kSize = 12;
+    const double centre = (kSize - 1) / 2.0;
+    COLORREF well = GetSysColor(enabled ? COLOR_WINDOW : COLOR_BTNFACE);
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            double dx = x - centre;
+            double dy = y - centre;
+            double distance = std::sqrt(dx * dx + dy * dy);
+            if (distance > centre + 0.5) {
+                continue;
+            }
+            COLORREF colour = well;
+            if (distance > centre - 1.0) {
+                colour = GetSysColor(dx + dy < 0 ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT);
+            } else if (checked && distance < 2.6) {
+                colour = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+            }
+            SetPixel(dc, x, top + y, colour);
+        }
+    }
+}
+
+// A drop-down combo box shows one line with its button while closed; the height of its template is that of
+// the list it drops.
+int ComboClosedHeight(const WindowRecord& combo) {
+    return std::min(combo.Height(), TextLineHeight() + 2);
+}
+
 std::string ComboText(const WindowRecord& combo) {
     if (combo.curSel >= 0 && combo.curSel < static_cast<int>(combo.items.size())) {
         return combo.items[static_cast<size_t>(combo.curSel)].text;
@@ -143,20 +175,19 @@ void PaintControl(HWND control, HDC dc) {
     case kRcCheckBox:
     case kRcRadio: {
         FillRect(dc, &all, AskBrush(c, dc, WM_CTLCOLORSTATIC));
-        int top = (c.Height() - 11) / 2;
-        RECT box{0, top, 11, top + 11};
-        FillRect(dc, &box, GetSysColorBrush(c.enabled ? COLOR_WINDOW : COLOR_BTNFACE));
-        Frame(dc, box, shadow, light);
-        if (c.check == BST_CHECKED) {
-            if (c.kind == kRcCheckBox) {
+        if (c.kind == kRcRadio) {
+            RadioCircle(dc, (c.Height() - 12) / 2, c.enabled, c.check == BST_CHECKED);
+        } else {
+            int top = (c.Height() - 11) / 2;
+            RECT box{0, top, 11, top + 11};
+            FillRect(dc, &box, GetSysColorBrush(c.enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+            Frame(dc, box, shadow, light);
+            if (c.check == BST_CHECKED) {
                 HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
                 MoveToEx(dc, 2, top + 5, nullptr);
                 LineTo(dc, 4, top + 8);
                 LineTo(dc, 9, top + 2);
                 SelectObject(dc, old);
-            } else {
-                RECT dot{3, top + 3, 8, top + 8};
-                FillRect(dc, &dot, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
             }
         }
         RECT label{15, 0, c.Width(), c.Height()};
@@ -164,7 +195,9 @@ void PaintControl(HWND control, HDC dc) {
         break;
     }
     case kRcEdit: {
-        FillRect(dc, &all, AskBrush(c, dc, WM_CTLCOLOREDIT));
+        // A read-only or disabled edit asks for the colours of static text, as the platform's does, and so
+        // stands on the button face unless its dialog answers otherwise.
+        FillRect(dc, &all, AskBrush(c, dc, c.readOnly || !c.enabled ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT));
         Frame(dc, all, shadow, light);
         std::string shown = c.text;
         if (c.IsPassword()) {
@@ -185,19 +218,24 @@ void PaintControl(HWND control, HDC dc) {
         break;
     }
     case kRcComboBox: {
-        FillRect(dc, &all, AskBrush(c, dc, WM_CTLCOLOREDIT));
-        Frame(dc, all, shadow, light);
-        RECT button{c.Width() - 14, 1, c.Width() - 1, c.Height() - 1};
+        // Only the closed box: what lies under it stays visible. A dropped list is drawn over the dialog
+        // once everything else is painted (PaintDroppedLists).
+        int height = ComboClosedHeight(c);
+        RECT box{0, 0, c.Width(), height};
+        FillRect(dc, &box, AskBrush(c, dc, c.enabled ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC));
+        Frame(dc, box, shadow, light);
+        RECT button{c.Width() - 14, 1, c.Width() - 1, height - 1};
         FillRect(dc, &button, GetSysColorBrush(COLOR_BTNFACE));
         Frame(dc, button, light, shadow);
-        HGDIOBJ old = SelectObject(dc, GetStockObject(BLACK_PEN));
-        int mid = c.Height() / 2;
+        HGDIOBJ old = SelectObject(
+            dc, CreatePen(PS_SOLID, 1, GetSysColor(c.enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT)));
+        int mid = height / 2;
         for (int i = 0; i < 4; ++i) {
             MoveToEx(dc, c.Width() - 11 + i, mid - 2 + i, nullptr);
             LineTo(dc, c.Width() - 3 - i, mid - 2 + i);
         }
         SelectObject(dc, old);
-        RECT inside{3, 0, c.Width() - 15, c.Height()};
+        RECT inside{3, 0, c.Width() - 15, height};
         Text(dc, ComboText(c), inside, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, c.enabled);
         break;
     }
@@ -320,13 +358,72 @@ void PaintTree(HWND window) {
     }
 }
 
+// The list of a dropped combo box, under its closed box and over whatever the window shows there, as the
+// platform's list is a window of its own that no dialog edge cuts: a black frame around its rows, the
+// chosen row highlighted.
+void PaintDroppedList(WindowRecord& combo) {
+    int closed = ComboClosedHeight(combo);
+    int rowHeight = ListItemHeight(combo);
+    int rows = std::max(1, static_cast<int>(combo.items.size()));
+    int bottom = std::min(combo.Height(), closed + rows * rowHeight + 2);
+    POINT at{0, 0};
+    HWND top = TopLevelOf(combo.handle, &at);
+    if (bottom <= closed || top == nullptr) {
+        return;
+    }
+    HDC dc = MakeWindowDC(top);
+    RECT list{at.x, at.y + closed, at.x + combo.Width(), at.y + bottom};
+    FillRect(dc, &list, GetSysColorBrush(COLOR_WINDOW));
+    Frame(dc, list, RGB(0, 0, 0), RGB(0, 0, 0));
+    for (int i = 0; i < static_cast<int>(combo.items.size()); ++i) {
+        RECT row{at.x + 1, at.y + closed + 1 + i * rowHeight, at.x + combo.Width() - 1,
+                 at.y + closed + 1 + (i + 1) * rowHeight};
+        if (row.bottom > list.bottom - 1) {
+            break;
+        }
+        bool selected = i == combo.curSel;
+        if (selected) {
+            FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
+        }
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+        RECT textRect{row.left + 2, row.top, row.right, row.bottom};
+        DrawTextA(dc, combo.items[static_cast<size_t>(i)].text.c_str(), -1, &textRect,
+                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    DeleteDC(dc);
+}
+
+void PaintDroppedLists(HWND window) {
+    WindowRecord* record = FindRecord(window);
+    if (record == nullptr || !record->visible) {
+        return;
+    }
+    if (record->kind == kRcComboBox && record->dropped) {
+        PaintDroppedList(*record);
+    }
+    std::vector<HWND> children = record->children;
+    for (HWND child : children) {
+        WindowRecord* childRecord = FindRecord(child);
+        if (childRecord != nullptr && !childRecord->popup) {
+            PaintDroppedLists(child);
+        }
+    }
+}
+
+// A top-level window and everything in it, dropped lists last so that no later control covers them.
+void PaintTopLevel(HWND top) {
+    PaintTree(top);
+    PaintDroppedLists(top);
+}
+
 } // namespace
 } // namespace uiwin
 
 void PaintWindow(HWND window) {
     HWND top = uiwin::TopLevelOf(window, nullptr);
     if (top != nullptr) {
-        uiwin::PaintTree(top);
+        uiwin::PaintTopLevel(top);
     }
 }
 
@@ -340,7 +437,7 @@ std::vector<uint32_t> RenderWindowPixels(HWND window, int* width, int* height) {
         *width = *height = 0;
         return out;
     }
-    uiwin::PaintTree(top);
+    uiwin::PaintTopLevel(top);
     topRecord = uiwin::FindRecord(top);
     self = uiwin::FindRecord(window);
     if (topRecord == nullptr || self == nullptr) {

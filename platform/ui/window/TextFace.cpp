@@ -2,6 +2,7 @@
 
 #include "platform/ui/window/Font.h"
 
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -64,6 +65,14 @@ TextFace::TextFace(std::string file) : m_file(std::move(file)) {
 }
 
 TextFace::~TextFace() {
+    for (auto& [file, face] : m_fallbacks) {
+        if (face != nullptr) {
+            FT_Done_Face(AsFace(face));
+        }
+    }
+    if (m_fontconfig != nullptr) {
+        FcConfigDestroy(static_cast<FcConfig*>(m_fontconfig));
+    }
     if (m_face != nullptr) {
         FT_Done_Face(AsFace(m_face));
     }
@@ -92,10 +101,20 @@ int TextFace::Measure(std::u32string_view text) {
 GlyphImage TextFace::Rasterise(char32_t character) {
     FT_Face face = AsFace(m_face);
     GlyphImage image;
-    // A character the font lacks shows the font's own "missing" box (glyph 0), as a person expects.
     FT_UInt index = FT_Get_Char_Index(face, character);
+    // Control characters have no picture in any font; asking the machine's fonts for them would only cost.
+    bool printable = character >= 0x20 && (character < 0x7F || character > 0x9F);
+    if (index == 0 && printable) {
+        if (void* other = FallbackFor(character)) {
+            face = AsFace(other);
+            index = FT_Get_Char_Index(face, character);
+        }
+    }
+    // A character no font on the machine has shows the face's own "missing" box (glyph 0), as a person
+    // expects.
     if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) != 0 ||
-        FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) {
+        FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0 ||
+        face->glyph->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
         return BuiltIn(character);
     }
     const FT_GlyphSlot slot = face->glyph;
@@ -113,6 +132,66 @@ GlyphImage TextFace::Rasterise(char32_t character) {
         }
     }
     return image;
+}
+
+void* TextFace::FallbackFor(char32_t character) {
+    if (!m_fontconfigTried) {
+        m_fontconfigTried = true;
+        m_fontconfig = FcInitLoadConfigAndFonts();
+    }
+    auto* config = static_cast<FcConfig*>(m_fontconfig);
+    if (config == nullptr) {
+        return nullptr;
+    }
+    // The machine's sans-serif fonts first, in fontconfig's order of preference, and of them the first
+    // that has the character and can be drawn at the face's size.
+    FcPattern* pattern = FcPatternCreate();
+    FcCharSet* wanted = FcCharSetCreate();
+    FcCharSetAddChar(wanted, static_cast<FcChar32>(character));
+    FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* fonts = FcFontSort(config, pattern, FcFalse, nullptr, &result);
+    void* found = nullptr;
+    for (int i = 0; fonts != nullptr && i < fonts->nfont && found == nullptr; ++i) {
+        FcPattern* font = fonts->fonts[i];
+        FcCharSet* has = nullptr;
+        FcChar8* file = nullptr;
+        int faceIndex = 0;
+        if (FcPatternGetCharSet(font, FC_CHARSET, 0, &has) != FcResultMatch ||
+            FcCharSetHasChar(has, static_cast<FcChar32>(character)) == FcFalse ||
+            FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) {
+            continue;
+        }
+        if (FcPatternGetInteger(font, FC_INDEX, 0, &faceIndex) != FcResultMatch) {
+            faceIndex = 0;
+        }
+        std::string key = reinterpret_cast<const char*>(file) + ("#" + std::to_string(faceIndex));
+        auto known = m_fallbacks.find(key);
+        if (known == m_fallbacks.end()) {
+            const char* path = reinterpret_cast<const char*>(file);
+            FT_Face other = nullptr;
+            if (FT_New_Face(AsLibrary(m_library), path, faceIndex, &other) != 0) {
+                other = nullptr;
+            } else if (FT_Set_Pixel_Sizes(other, 0, kTextPixelSize) != 0) {
+                FT_Done_Face(other);
+                other = nullptr;
+            }
+            known = m_fallbacks.emplace(key, other).first;
+        }
+        if (known->second != nullptr && FT_Get_Char_Index(AsFace(known->second), character) != 0) {
+            found = known->second;
+        }
+    }
+    if (fonts != nullptr) {
+        FcFontSetDestroy(fonts);
+    }
+    FcCharSetDestroy(wanted);
+    FcPatternDestroy(pattern);
+    return found;
 }
 
 GlyphImage TextFace::BuiltIn(char32_t character) {

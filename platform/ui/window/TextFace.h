@@ -2,7 +2,8 @@
 // FreeType, anti-aliased. Controls are laid out for a font of about 11 pixels, so the face is set to that
 // size. When the font file cannot be read the built-in 5x7 font stands in, so that dialogs still work and
 // measure; `render` refuses to write a picture then (see FontProblem), since a picture in the stand-in font
-// would pass for the real look.
+// would pass for the real look. A character the face lacks (Chinese, Japanese ...) is drawn from another
+// font on the machine that has it, found through fontconfig, at the same size.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,8 @@ private:
     explicit TextFace(std::string file);
     GlyphImage Rasterise(char32_t character);
     static GlyphImage BuiltIn(char32_t character);
+    // A face of another font that has the character, loaded once a file; null when no font has it.
+    void* FallbackFor(char32_t character);
 
     std::string m_file;
     std::string m_problem;
@@ -60,6 +63,9 @@ private:
     int m_lineHeight = 0;
     int m_ascent = 0;
     std::unordered_map<char32_t, GlyphImage> m_glyphs; // node-based: references stay valid
+    void* m_fontconfig = nullptr;                      // FcConfig, made on the first missing character
+    bool m_fontconfigTried = false;
+    std::unordered_map<std::string, void*> m_fallbacks; // "file#index" -> FT_Face (null: unusable)
 };
 
 // UTF-8 to characters; a byte that does not start a valid sequence stands for itself (Latin-1), so that no

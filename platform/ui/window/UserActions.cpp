@@ -161,11 +161,20 @@ UiActionError ClearText(HWND container, int id) {
 
 UiActionError Click(HWND container, int id) {
     HWND control = nullptr;
-    if (UiActionError error = ReachControl(container, id, control, {kRcButton, kRcCheckBox, kRcRadio});
+    if (UiActionError error =
+            ReachControl(container, id, control, {kRcButton, kRcCheckBox, kRcRadio, kRcComboBox});
         error != UiActionError::None) {
         return error;
     }
     GiveFocus(control);
+    if (!IsWindow(control)) {
+        return UiActionError::None;
+    }
+    if (GetControlKind(control) == kRcComboBox) {
+        // A click on a combo box's button drops its list, a second one closes it.
+        SendMessageA(control, CB_SHOWDROPDOWN, SendMessageA(control, CB_GETDROPPEDSTATE, 0, 0) == 0, 0);
+        return UiActionError::None;
+    }
     SendMessageA(control, BM_CLICK, 0, 0);
     return UiActionError::None;
 }
@@ -238,6 +247,10 @@ UiActionError ChooseItem(HWND container, int id, std::string_view item) {
     uiwin::NotifyParent(control, CBN_SELCHANGE);
     if (IsWindow(control)) {
         uiwin::NotifyParent(control, CBN_SELENDOK);
+    }
+    // The chosen row closes a list the person dropped.
+    if (IsWindow(control)) {
+        SendMessageA(control, CB_SHOWDROPDOWN, FALSE, 0);
     }
     return UiActionError::None;
 }

@@ -35,13 +35,14 @@ HWND FindUiControl(HWND container, int id);
 [[nodiscard]] UiActionError TypeText(HWND container, int id, std::string_view text);
 // Selects the whole text and deletes it (one change notification when there was text).
 [[nodiscard]] UiActionError ClearText(HWND container, int id);
-// A click: push buttons notify, check boxes toggle, radio buttons check themselves and clear their group.
+// A click: push buttons notify, check boxes toggle, radio buttons check themselves and clear their group, a
+// combo box drops its list or closes it.
 [[nodiscard]] UiActionError Click(HWND container, int id);
 // A double click on the list row that shows `item`: the row becomes the selection, then LBN_DBLCLK.
 [[nodiscard]] UiActionError DoubleClickItem(HWND container, int id, std::string_view item);
 // Makes exactly these rows selected (a list that takes one row takes exactly one); one LBN_SELCHANGE.
 [[nodiscard]] UiActionError SelectItems(HWND container, int id, const std::vector<std::string>& items);
-// Chooses a combo box item by its text: CBN_SELCHANGE.
+// Chooses a combo box item by its text: CBN_SELCHANGE; a dropped list closes.
 [[nodiscard]] UiActionError ChooseItem(HWND container, int id, std::string_view item);
 [[nodiscard]] UiActionError FocusControl(HWND container, int id);
 // Enter presses the default button (OK, or a sheet's Next / Finish), Escape Cancel, F1 Help.

@@ -66,6 +66,8 @@ struct WindowRecord {
     int topIndex = 0;
     bool redraw = true;
     int itemHeight = 0; // 0 until measured
+    // A combo box shows its list under the closed box only while it is dropped.
+    bool dropped = false;
     // Report-view lists.
     std::vector<ListColumn> columns;
     std::vector<std::vector<std::string>> rows;

@@ -271,17 +271,17 @@ TEST_F(IdentificationPageTest, OnlyTheDomainPageDrawsDisabledFieldsOnLightGrey) 
     }
 }
 
-TEST_F(IdentificationPageTest, TheRenderedDomainPageShowsADisabledDescriptionOnLightGrey) {
+TEST_F(IdentificationPageTest, TheRenderedPagesShowADisabledDescriptionOnLightGrey) {
     SetDescription(kDomain, "Shown");
     SignIn(kReader);
     struct RenderCase {
         const char* className;
         const char* object;
         int descriptionId;
-        bool lightGrey;
+        const char* picture;
     };
-    for (const RenderCase& page : {RenderCase{kClassNtDomain, kDomain, 1030, true},
-                                   RenderCase{kClassNtWorkgroupSystem, kWorkstation, 1044, false}}) {
+    for (const RenderCase& page : {RenderCase{kClassNtDomain, kDomain, 1030, "domain"},
+                                   RenderCase{kClassNtWorkgroupSystem, kWorkstation, 1044, "workstation"}}) {
         SCOPED_TRACE(page.className);
         OpenDetails(page.className, page.object);
         HWND window = m_sheet->Page(0);
@@ -295,9 +295,10 @@ TEST_F(IdentificationPageTest, TheRenderedDomainPageShowsADisabledDescriptionOnL
         ASSERT_LT(corner.x, width);
         ASSERT_LT(corner.y, height);
         uint32_t shown = pixels[static_cast<size_t>(corner.y) * static_cast<size_t>(width) + corner.x];
-        EXPECT_EQ(shown == 0xC0C0C0u, page.lightGrey) << std::hex << shown;
-        std::string png = std::string(KELNT_BINARY_DIR) + "/" + (page.lightGrey ? "domain" : "workstation") +
-                          "-identification.png";
+        // A disabled edit asks for the colours of static text, as the platform's does, so the workstation's
+        // field, which its page leaves to the default, stands on the button face as well.
+        EXPECT_EQ(shown, 0xC0C0C0u) << std::hex << shown;
+        std::string png = std::string(KELNT_BINARY_DIR) + "/" + page.picture + "-identification.png";
         EXPECT_EQ(RenderWindowToPng(window, png), "");
         m_sheet->Close(kEndPagesCancel);
     }

@@ -1,6 +1,7 @@
 // The NT account defaults of a template as an administrator meets them: open the template's details, read
 // what is stored, type, pick groups in the host's browser, apply, and find what the directory holds and
 // which messages were shown.
+#include "SheetPicture.h"
 #include "TemplatePagesWorld.h"
 
 #include <cstdlib>
@@ -188,5 +189,23 @@ TEST_F(TemplatePage_NTAccountTest, TheGlobalAccountBoxShownIsWhatIsStored) {
     EXPECT_FALSE(Flag(kAttrGlobalAccount));
     page = Open();
     EXPECT_FALSE(Checked(page, kIdcTplGlobalAccount)) << "stored as cleared, not taken away";
+    m_sheet->Close(kEndPagesCancel);
+}
+
+TEST_F(TemplatePage_NTAccountTest, TheClosedDriveListLeavesWhatLiesUnderItToBeSeen) {
+    // The drive list's template reaches down over the workstation fields; closed, it covers none of them,
+    // nor the page between them.
+    HWND page = Open();
+    const RECT drive = ControlRect(page, kIdcTplDrive);
+    const RECT first = ControlRect(page, kTplWorkstationIds[0]);
+    const RECT second = ControlRect(page, kTplWorkstationIds[4]);
+    const int x = drive.left + 20;
+    ASSERT_GT(drive.bottom, second.bottom);
+    ASSERT_TRUE(x > first.left && x < first.right && first.bottom < second.top);
+    const SheetPicture picture(page);
+    EXPECT_EQ(picture.At(x, (drive.top + 4)), 0xFFFFFFu) << "the closed box";
+    for (int y = first.bottom; y < second.top; ++y)
+        EXPECT_EQ(picture.At(x, y), 0xC0C0C0u) << "the page between the workstation fields, row " << y;
+    EXPECT_EQ(picture.At(x, first.top), 0x808080u) << "the first workstation field's sunken edge";
     m_sheet->Close(kEndPagesCancel);
 }

@@ -6,6 +6,7 @@
 #   ldap-server.sh stop FOLDER
 #   ldap-server.sh schema          # the schema LDIF on standard output, how to load it on standard error
 #
+# The package installs this script as kelnt-ldap-server, beside kelnt-ldap.
 # `new` writes a configuration (kelnt-ldap config), loads it and a new directory ("[Root]" and "Admin", who
 # has no password yet) with slapadd, starts the server and prints the cvadmin --store line. --pair makes two
 # providers that replicate each other (FOLDER/server1 and FOLDER/server2, on --port and --port2); the second
@@ -15,30 +16,44 @@
 set -euo pipefail
 umask 077
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+name=$(basename "$0")
+# Installed, the line below holds the way from this script's folder to the package's data folder (the
+# install fills it in); in the source tree it stays empty and the script works from the tree and its build.
+installed_data=
+if [ -n "$installed_data" ]; then
+    schema_file=$here/$installed_data/ldap/kelnt-schema.ldif
+    built_tool=$here/kelnt-ldap
+    setup_hint="install the Debian packages slapd and ldap-utils"
+else
+    root=$(cd "$here/.." && pwd)
+    schema_file=$root/resources/ldap/kelnt-schema.ldif
+    built_tool=$root/build/bin/kelnt-ldap
+    setup_hint="bash scripts/setup.sh installs them"
+fi
 slapd=/usr/sbin/slapd
 slapadd=/usr/sbin/slapadd
 
 die() {
-    echo "ldap-server.sh: $*" >&2
+    echo "$name: $*" >&2
     exit 1
 }
 
 usage() {
-    sed -n '4,8p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,7p' "$0" | sed "s/^# \\{0,1\\}//; s/ldap-server\\.sh/$name/" >&2
     exit 2
 }
 
 need_slapd() {
     [ -x "$slapd" ] && [ -x "$slapadd" ] && command -v ldapwhoami >/dev/null ||
-        die "slapd and ldap-utils are not installed (bash scripts/setup.sh installs them)"
+        die "slapd and ldap-utils are not installed ($setup_hint)"
 }
 
 kelnt_ldap() {
     local tool=${KELNT_LDAP:-}
     if [ -z "$tool" ]; then
-        if [ -x "$root/build/bin/kelnt-ldap" ]; then
-            tool=$root/build/bin/kelnt-ldap
+        if [ -x "$built_tool" ]; then
+            tool=$built_tool
         else
             tool=$(command -v kelnt-ldap) || die "kelnt-ldap not found: build the project (bash scripts/build.sh build) or set KELNT_LDAP"
         fi
@@ -184,7 +199,7 @@ cmd_new() {
 }
 
 cmd_schema() {
-    local file=$root/resources/ldap/kelnt-schema.ldif
+    local file=$schema_file
     [ -f "$file" ] || die "$file is missing"
     cat "$file"
     cat >&2 <<EOF

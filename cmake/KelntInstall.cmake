@@ -142,3 +142,8 @@ if(KELNT_BUILD_TESTS AND NOT KELNT_SANITIZE)
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/PackageTest.sh
             ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${KELNT_INSTALL_PRIVATE_DIR} "${languages}")
 endif()
+# The programs build without GoogleTest or Google Benchmark, and the main job's target reaches no test.
+if(KELNT_BUILD_TESTS AND CMAKE_GENERATOR STREQUAL "Ninja")
+  add_test(NAME plain_build_test
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/package/PlainBuildTest.sh ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+endif()

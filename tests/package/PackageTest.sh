@@ -205,6 +205,10 @@ else
     out=$(run "$bin/cvadmin" --store "ldap://127.0.0.1:$port/o=kel" -c 'dir add Corp Organization; ls' 2>&1 </dev/null) ||
         fail "the package's cvadmin cannot work on the server kelnt-ldap-server made: $out"
     grep -q '^Corp' <<<"$out" || fail "the server's directory does not list what was added: $out"
+    # A base the server holds no directory under is met with the installed program that makes one.
+    out=$(run "$bin/cvadmin" --store "ldap://127.0.0.1:$port/o=elsewhere" -c 'ls' 2>&1 </dev/null) &&
+        fail "cvadmin worked on a base that holds no directory"
+    grep -q 'make one with kelnt-ldap-server' <<<"$out" || fail "a base without a directory is not met with kelnt-ldap-server: $out"
     run "$bin/kelnt-ldap-server" stop "$ldap_folder" >/dev/null || fail "kelnt-ldap-server stop failed"
 fi
 

@@ -6,13 +6,13 @@
 #   ldap-server.sh stop FOLDER
 #   ldap-server.sh schema          # the schema LDIF on standard output, how to load it on standard error
 #
-# The package installs this script as kelnt-ldap-server, beside kelnt-ldap.
 # `new` writes a configuration (kelnt-ldap config), loads it and a new directory ("[Root]" and "Admin", who
 # has no password yet) with slapadd, starts the server and prints the cvadmin --store line. --pair makes two
 # providers that replicate each other (FOLDER/server1 and FOLDER/server2, on --port and --port2); the second
 # starts empty and receives everything from the first. The providers' password for each other is generated
 # into FOLDER/replicator.password (0600). Servers listen on ADDR (default 127.0.0.1) and on a unix socket in
 # their folder; start and stop find them by the pid files there, never by process name.
+# The package installs this script as kelnt-ldap-server, beside kelnt-ldap.
 set -euo pipefail
 umask 077
 
@@ -226,5 +226,6 @@ start | stop)
     done
     ;;
 schema) [ $# -eq 0 ] || usage; cmd_schema ;;
+-h | --help) sed -n '2,15p' "$0" | sed "s/^# \{0,1\}//; s/ldap-server\.sh/$name/" ;;
 *) usage ;;
 esac

@@ -185,6 +185,8 @@ password=$(run "$bin/kelnt-agent" unseal --key out/sample-WKS1.private.key --hex
 # kelnt-ldap-server makes a server (on the loopback, stopped again at the end) that the package's cvadmin
 # works on.
 [ -f "$root/usr/share/kelnt/ldap/kelnt-schema.ldif" ] || fail "no usr/share/kelnt/ldap/kelnt-schema.ldif"
+out=$(run "$bin/kelnt-ldap-server" --help) || fail "kelnt-ldap-server --help failed"
+grep -q '^  kelnt-ldap-server new FOLDER' <<<"$out" || fail "kelnt-ldap-server --help does not name itself: $out"
 cmp -s <(run "$bin/kelnt-ldap-server" schema 2>/dev/null) <(run "$bin/kelnt-ldap" schema) ||
     fail "kelnt-ldap-server schema does not print the schema kelnt-ldap makes"
 for attempt in 1 2 3; do

@@ -7,6 +7,7 @@
 #include "platform/winapi/Prompter.h"
 #include "platform/winapi/WinApi.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,23 @@ void PrintSection(std::ostream& out, const HelpSection& section, const std::stri
     std::istringstream lines(section.text);
     for (std::string line; std::getline(lines, line);)
         out << (line.empty() ? std::string() : indent + line) << "\n";
+}
+
+// "1-12, 14, 20-31": the numbers in order, runs of consecutive ones as one range.
+std::string ContextRanges(std::vector<uint32_t> contexts) {
+    std::sort(contexts.begin(), contexts.end());
+    contexts.erase(std::unique(contexts.begin(), contexts.end()), contexts.end());
+    std::string out;
+    for (std::size_t first = 0; first < contexts.size();) {
+        std::size_t last = first;
+        while (last + 1 < contexts.size() && contexts[last + 1] == contexts[last] + 1)
+            ++last;
+        out += (out.empty() ? "" : ", ") + std::to_string(contexts[first]);
+        if (last > first)
+            out += (last == first + 1 ? ", " : "-") + std::to_string(contexts[last]);
+        first = last + 1;
+    }
+    return out;
 }
 
 } // namespace
@@ -66,8 +84,12 @@ int RunHelpCommand(const Options& options, std::ostream& out, std::ostream& err)
     if (!std::ifstream(path).is_open())
         return Refuse(err, "help: there is no help file for the language " + language + " (" + path + ")");
     std::optional<HelpSection> section = ReadHelpSection(path, *context);
-    if (!section)
-        return Refuse(err, "help: " + path + " has no section for help context " + std::to_string(*context));
+    if (!section) {
+        // The person mistyped a number or guessed one: the numbers that would work are the way on.
+        const std::string valid = ContextRanges(ReadHelpContexts(path));
+        return Refuse(err, "help: " + path + " has no section for help context " + std::to_string(*context) +
+                               (valid.empty() ? std::string() : "; its sections are " + valid));
+    }
     PrintSection(out, *section, "");
     return 0;
 }

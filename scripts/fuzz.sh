@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 flags="-fsanitize=address,undefined -fsanitize=fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELNT_FUZZ=ON -DKELNT_BENCH=OFF -DKELNT_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELNT_FUZZ=ON -DKELNT_TESTS=ON -DKELNT_BENCH=OFF -DKELNT_WERROR=ON \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 mapfile -t targets < <(cmake --build "$build" --target help | grep -oE '\bfuzz_[A-Za-z0-9_]+' | sort -u)
 if ((${#targets[@]} == 0)); then

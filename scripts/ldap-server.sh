@@ -12,33 +12,48 @@
 # starts empty and receives everything from the first. The providers' password for each other is generated
 # into FOLDER/replicator.password (0600). Servers listen on ADDR (default 127.0.0.1) and on a unix socket in
 # their folder; start and stop find them by the pid files there, never by process name.
+# The package installs this script as kelnt-ldap-server, beside kelnt-ldap.
 set -euo pipefail
 umask 077
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+name=$(basename "$0")
+# Installed, the line below holds the way from this script's folder to the package's data folder (the
+# install fills it in); in the source tree it stays empty and the script works from the tree and its build.
+installed_data=
+if [ -n "$installed_data" ]; then
+    schema_file=$here/$installed_data/ldap/kelnt-schema.ldif
+    built_tool=$here/kelnt-ldap
+    setup_hint="install the Debian packages slapd and ldap-utils"
+else
+    root=$(cd "$here/.." && pwd)
+    schema_file=$root/resources/ldap/kelnt-schema.ldif
+    built_tool=$root/build/bin/kelnt-ldap
+    setup_hint="bash scripts/setup.sh installs them"
+fi
 slapd=/usr/sbin/slapd
 slapadd=/usr/sbin/slapadd
 
 die() {
-    echo "ldap-server.sh: $*" >&2
+    echo "$name: $*" >&2
     exit 1
 }
 
 usage() {
-    sed -n '4,8p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '4,7p' "$0" | sed "s/^# \\{0,1\\}//; s/ldap-server\\.sh/$name/" >&2
     exit 2
 }
 
 need_slapd() {
     [ -x "$slapd" ] && [ -x "$slapadd" ] && command -v ldapwhoami >/dev/null ||
-        die "slapd and ldap-utils are not installed (bash scripts/setup.sh installs them)"
+        die "slapd and ldap-utils are not installed ($setup_hint)"
 }
 
 kelnt_ldap() {
     local tool=${KELNT_LDAP:-}
     if [ -z "$tool" ]; then
-        if [ -x "$root/build/bin/kelnt-ldap" ]; then
-            tool=$root/build/bin/kelnt-ldap
+        if [ -x "$built_tool" ]; then
+            tool=$built_tool
         else
             tool=$(command -v kelnt-ldap) || die "kelnt-ldap not found: build the project (bash scripts/build.sh build) or set KELNT_LDAP"
         fi
@@ -184,7 +199,7 @@ cmd_new() {
 }
 
 cmd_schema() {
-    local file=$root/resources/ldap/kelnt-schema.ldif
+    local file=$schema_file
     [ -f "$file" ] || die "$file is missing"
     cat "$file"
     cat >&2 <<EOF
@@ -211,5 +226,6 @@ start | stop)
     done
     ;;
 schema) [ $# -eq 0 ] || usage; cmd_schema ;;
+-h | --help) sed -n '2,15p' "$0" | sed "s/^# \{0,1\}//; s/ldap-server\.sh/$name/" ;;
 *) usage ;;
 esac

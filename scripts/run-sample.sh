@@ -1,17 +1,13 @@
 #!/usr/bin/env bash
-# The main job: make a sample directory and walk through it with cvadmin.
+# The main job: make a sample directory and walk through it with cvadmin. It builds only what it runs (the
+# programs, the module and its resources: the target product); scripts/test.sh builds the tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
-bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-mkdir -p out
-rm -f out/sample.db out/sample.reg out/*.key
-build/bin/cvadmin sample out/sample.db
-# The administrator's creation switches: accounts and groups may be made in an NT system before its upload.
-cp examples/sample.reg out/sample.reg
-build/bin/cvadmin --store out/sample.db --registry out/sample.reg --login Admin --password admin-secret \
-    --script examples/tour.cvs
+bash scripts/setup.sh run
+bash scripts/build.sh build --target product -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The tour as the package runs it (examples/run-tour.sh), with this build's cvadmin, into out/.
+CVADMIN=build/bin/cvadmin bash examples/run-tour.sh --again out
 
 # Pictures of the NT domain's details sheet as the host shows it, one for each language.
 sheet_picture() {

@@ -23,6 +23,14 @@ struct Item {
 struct Section {
     std::string title;
     std::vector<Item> items;
+    // A topic is read at length in the man page only; its paragraphs come before its items.
+    bool topic = false;
+    std::vector<std::string> paragraphs;
+};
+
+struct Example {
+    std::string text;                  // what the lines do
+    std::vector<std::string> commands; // as typed, leading spaces kept
 };
 
 struct UsageSource {
@@ -32,6 +40,12 @@ struct UsageSource {
     std::vector<std::string> notes;
     std::vector<std::string> about;
     std::vector<Section> sections;
+    // The man page's closing sections, in its order; --help lists the first three as sections of its own.
+    Section exitStatus{"Exit status", {}, false, {}};
+    Section environment{"Environment", {}, false, {}};
+    Section files{"Files", {}, false, {}};
+    std::vector<Example> examples;
+    std::vector<std::string> seeAlso;
 };
 
 std::string Trim(const std::string& text) {
@@ -39,6 +53,17 @@ std::string Trim(const std::string& text) {
     if (first == std::string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// FORM :: TEXT, or "" with `item` filled in.
+std::string SplitItem(const std::string& rest, Item& item) {
+    std::size_t split = rest.find(kSeparator);
+    if (split == std::string::npos)
+        return "is written FORM :: WHAT IT DOES";
+    item = Item{Trim(rest.substr(0, split)), Trim(rest.substr(split + kSeparator.size()))};
+    if (item.form.empty() || item.text.empty())
+        return "needs both its form and what it does";
+    return {};
 }
 
 // Answers "" when the source is good, otherwise ":LINE: what is wrong", or ": what is wrong" for a
@@ -64,11 +89,12 @@ std::string Parse(std::istream& in, UsageSource& source) {
             continue;
         std::size_t space = line.find(' ');
         std::string keyword = line.substr(0, space);
-        // Synopsis lines keep their own leading spaces: continuation lines line up under the first.
+        // Synopsis and example lines keep their own leading spaces: continuation lines line up under the
+        // first.
         std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
-        if (keyword != "usage")
+        if (keyword != "usage" && keyword != "command")
             rest = Trim(rest);
-        if (rest.empty())
+        if (Trim(rest).empty())
             return failure(keyword + " needs its text");
         if (keyword == "name") {
             source.name = rest;
@@ -80,28 +106,51 @@ std::string Parse(std::istream& in, UsageSource& source) {
             source.notes.push_back(rest);
         } else if (keyword == "about") {
             source.about.push_back(rest);
-        } else if (keyword == "section") {
-            source.sections.push_back({rest, {}});
-        } else if (keyword == "item") {
-            if (source.sections.empty())
+        } else if (keyword == "section" || keyword == "topic") {
+            source.sections.push_back({rest, {}, keyword == "topic", {}});
+        } else if (keyword == "text") {
+            if (source.sections.empty() || !source.sections.back().topic)
+                return failure("text belongs to a topic: write it after its topic line");
+            if (!source.sections.back().items.empty())
+                return failure("a topic's text comes before its items");
+            source.sections.back().paragraphs.push_back(rest);
+        } else if (keyword == "item" || keyword == "exit" || keyword == "environment" || keyword == "file") {
+            Section* section = keyword == "exit"          ? &source.exitStatus
+                               : keyword == "environment" ? &source.environment
+                               : keyword == "file"        ? &source.files
+                               : source.sections.empty()  ? nullptr
+                                                          : &source.sections.back();
+            if (section == nullptr)
                 return failure("an item before the first section");
-            std::size_t split = rest.find(kSeparator);
-            if (split == std::string::npos)
-                return failure("an item is written FORM :: WHAT IT DOES");
-            Item item{Trim(rest.substr(0, split)), Trim(rest.substr(split + kSeparator.size()))};
-            if (item.form.empty() || item.text.empty())
-                return failure("an item needs both its form and what it does");
-            source.sections.back().items.push_back(item);
+            Item item;
+            if (std::string wrong = SplitItem(rest, item); !wrong.empty())
+                return failure((keyword == "item" ? std::string("an item") : "an " + keyword + " line") +
+                               " " + wrong);
+            section->items.push_back(item);
+        } else if (keyword == "example") {
+            source.examples.push_back({rest, {}});
+        } else if (keyword == "command") {
+            if (source.examples.empty())
+                return failure("a command belongs to an example: write it after its example line");
+            source.examples.back().commands.push_back(rest);
+        } else if (keyword == "see") {
+            source.seeAlso.push_back(rest);
         } else {
-            return failure("unknown keyword " + keyword +
-                           " (name, summary, usage, note, about, section or item)");
+            return failure(
+                "unknown keyword " + keyword +
+                " (name, summary, usage, note, about, section, item, topic, text, exit, environment,"
+                " file, example, command or see)");
         }
     }
     if (source.name.empty() || source.summary.empty() || source.usage.empty())
         return ": the source needs a name, a summary and at least one usage line";
     for (const Section& section : source.sections)
-        if (section.items.empty())
-            return ": the section " + section.title + " has no items";
+        if (section.items.empty() && (!section.topic || section.paragraphs.empty()))
+            return ": the " + std::string(section.topic ? "topic " : "section ") + section.title +
+                   (section.topic ? " has neither text nor items" : " has no items");
+    for (const Example& example : source.examples)
+        if (example.commands.empty())
+            return ": the example \"" + example.text + "\" has no command lines";
     return {};
 }
 
@@ -114,20 +163,42 @@ std::string UsageText(const UsageSource& source) {
     return out;
 }
 
+void AppendHelpSection(std::string& out, const Section& section) {
+    std::size_t column = 0;
+    for (const Item& item : section.items)
+        if (item.form.size() <= kWidestColumn && item.form.size() > column)
+            column = item.form.size();
+    out += "\n" + section.title + ":\n";
+    for (const Item& item : section.items) {
+        std::string form = item.form;
+        if (form.size() < column)
+            form.append(column - form.size(), ' ');
+        out += "  " + form + "  " + item.text + "\n";
+    }
+}
+
 std::string HelpText(const UsageSource& source) {
     std::string out = source.name + " - " + source.summary + "\n\n" + UsageText(source);
-    for (const Section& section : source.sections) {
-        std::size_t column = 0;
-        for (const Item& item : section.items)
-            if (item.form.size() <= kWidestColumn && item.form.size() > column)
-                column = item.form.size();
-        out += "\n" + section.title + ":\n";
-        for (const Item& item : section.items) {
-            std::string form = item.form;
-            if (form.size() < column)
-                form.append(column - form.size(), ' ');
-            out += "  " + form + "  " + item.text + "\n";
-        }
+    for (const Section& section : source.sections)
+        if (!section.topic)
+            AppendHelpSection(out, section);
+    for (const Section* section : {&source.exitStatus, &source.environment, &source.files})
+        if (!section->items.empty())
+            AppendHelpSection(out, *section);
+    // What only the man page holds is named, so that a person knows to look there.
+    std::vector<std::string> more;
+    for (const Section& section : source.sections)
+        if (section.topic)
+            more.push_back(section.title);
+    if (!source.examples.empty())
+        more.emplace_back("Examples");
+    if (!source.seeAlso.empty())
+        more.emplace_back("See also");
+    if (!more.empty()) {
+        out += "\nMore in the man page (man " + source.name + "): ";
+        for (std::size_t i = 0; i < more.size(); ++i)
+            out += (i == 0 ? "" : ", ") + more[i];
+        out += ".\n";
     }
     return out;
 }
@@ -194,10 +265,51 @@ std::string ManPage(const UsageSource& source, const std::string& package, const
         for (const std::string& note : source.notes)
             out << Roff(note) << "\n";
     }
-    for (const Section& section : source.sections) {
-        out << ".SH " << Upper(Roff(section.title)) << "\n";
+    auto items = [&out](const Section& section) {
         for (const Item& item : section.items)
             out << ".TP\n\\fB" << Roff(item.form) << "\\fR\n" << Roff(item.text) << "\n";
+    };
+    // The sections of --help, then the topics, then the closing sections in the order man pages keep.
+    for (bool topics : {false, true}) {
+        for (const Section& section : source.sections) {
+            if (section.topic != topics)
+                continue;
+            out << ".SH " << Upper(Roff(section.title)) << "\n";
+            for (std::size_t i = 0; i < section.paragraphs.size(); ++i)
+                out << (i == 0 ? "" : ".PP\n") << Roff(section.paragraphs[i]) << "\n";
+            items(section);
+        }
+    }
+    for (const Section* section : {&source.exitStatus, &source.environment, &source.files}) {
+        if (section->items.empty())
+            continue;
+        out << ".SH " << Upper(Roff(section->title)) << "\n";
+        items(*section);
+    }
+    if (!source.examples.empty()) {
+        out << ".SH EXAMPLES\n";
+        bool firstExample = true;
+        for (const Example& example : source.examples) {
+            out << (firstExample ? "" : ".PP\n") << Roff(example.text) << "\n.PP\n.RS 4\n.nf\n";
+            for (const std::string& command : example.commands)
+                out << Roff(command) << "\n";
+            out << ".fi\n.RE\n";
+            firstExample = false;
+        }
+    }
+    if (!source.seeAlso.empty()) {
+        out << ".SH SEE ALSO\n";
+        for (std::size_t i = 0; i < source.seeAlso.size(); ++i) {
+            const std::string& see = source.seeAlso[i];
+            const std::string comma = i + 1 < source.seeAlso.size() ? "," : "";
+            // NAME(SECTION) is a man page: its name in bold, as man pages name each other.
+            std::size_t open = see.find('(');
+            if (open != std::string::npos && open > 0 && see.back() == ')' &&
+                see.find(' ') == std::string::npos)
+                out << ".BR " << Roff(see.substr(0, open)) << " " << Roff(see.substr(open)) << comma << "\n";
+            else
+                out << Roff(see) << comma << "\n";
+        }
     }
     return out.str();
 }

@@ -39,3 +39,20 @@ std::optional<HelpSection> ReadHelpSection(const std::string& path, uint32_t con
     }
     return found;
 }
+
+std::vector<uint32_t> ReadHelpContexts(const std::string& path) {
+    std::vector<uint32_t> contexts;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] != '@') {
+            continue;
+        }
+        uint32_t number = 0;
+        auto [end, ec] = std::from_chars(line.data() + 1, line.data() + line.size(), number);
+        if (ec == std::errc() && (end == line.data() + line.size() || *end == ' ' || *end == '\r')) {
+            contexts.push_back(number);
+        }
+    }
+    return contexts;
+}

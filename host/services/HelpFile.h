@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct HelpSection {
     std::string title;
@@ -13,3 +14,6 @@ struct HelpSection {
 
 // The section for `context`; empty when the file cannot be read or holds no such section.
 std::optional<HelpSection> ReadHelpSection(const std::string& path, uint32_t context);
+
+// The context numbers of the file's sections in file order; empty when the file cannot be read.
+std::vector<uint32_t> ReadHelpContexts(const std::string& path);

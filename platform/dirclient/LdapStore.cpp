@@ -2414,8 +2414,8 @@ int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, st
         if (rc == kDirOk) {
             store->Rollback();
         } else if (rc == kDirErrNotAStore) {
-            *problem =
-                "the server holds no directory under " + base + ": make one with scripts/ldap-server.sh";
+            *problem = "the server holds no directory under " + base +
+                       ": make one with kelnt-ldap-server (scripts/ldap-server.sh in the source tree)";
         }
     }
     if (rc != kDirOk) {

@@ -80,7 +80,8 @@ TEST_F(LanguageProgramTest, HelpRefusesWhatItCannotShow) {
     const Case cases[] = {
         {{"help", "999"},
          2,
-         "error | 0 | help: " + lib + "English/qor.hlp has no section for help context 999\n"},
+         "error | 0 | help: " + lib +
+             "English/qor.hlp has no section for help context 999; its sections are 1-27, 37, 49, 53, 64\n"},
         {{"help", "4x"}, 2, "error | 0 | help: \"4x\" is not a help context number\n"},
         {{"help", "5", "--lang", "Klingon"},
          2,

@@ -51,9 +51,9 @@ void WriteRegistry(const fs::path& file) {
 TEST(TourOnLdap, TheTourGivesTheSameLinesOnAServerAsOnAFile) {
     const fs::path dir = fs::temp_directory_path() / ("tour-ldap-" + std::to_string(::getpid()));
     fs::remove_all(dir);
-    // The tour draws pictures into out/ of the folder it runs in.
-    fs::create_directories(dir / "file" / "out");
-    fs::create_directories(dir / "ldap" / "out");
+    // The tour draws its pictures into the folder it runs in.
+    fs::create_directories(dir / "file");
+    fs::create_directories(dir / "ldap");
     const std::string tour = std::string(KELNT_SOURCE_DIR) + "/examples/tour.cvs";
 
     WriteRegistry(dir / "file" / "sample.reg");

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -156,6 +157,100 @@ TEST_F(UsageTest, ManPagesHoldWhatHelpListsAndFormatCleanly) {
     }
 }
 
+// The ".SH" titles of a man page, in order.
+std::vector<std::string> ManSections(const std::string& man) {
+    std::vector<std::string> titles;
+    for (const std::string& line : Lines(man))
+        if (line.rfind(".SH ", 0) == 0)
+            titles.push_back(line.substr(4));
+    return titles;
+}
+
+// The text of one man page section, up to the next.
+std::string ManSection(const std::string& man, const std::string& title) {
+    std::size_t start = man.find("\n.SH " + title + "\n");
+    if (start == std::string::npos)
+        return {};
+    start += title.size() + 6;
+    return man.substr(start, man.find("\n.SH ", start) - start);
+}
+
+TEST_F(UsageTest, ManPagesCloseWithExitStatusFilesExamplesAndSeeAlso) {
+    struct Case {
+        std::string program;
+        std::vector<std::string> sections; // in this order, after the program's own
+        std::string seeAlso;               // a page the SEE ALSO section names
+    };
+    const Case cases[] = {
+        {"cvadmin",
+         {"OUTPUT LINES", "EXIT STATUS", "ENVIRONMENT", "FILES", "EXAMPLES", "SEE ALSO"},
+         ".BR kelnt-agent (1),"},
+        {"kelnt-agent", {"EXIT STATUS", "EXAMPLES", "SEE ALSO"}, ".BR cvadmin (1),"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        const std::string man = ManSource(c.program);
+        std::vector<std::string> titles = ManSections(man);
+        ASSERT_GE(titles.size(), c.sections.size());
+        EXPECT_EQ(std::vector<std::string>(titles.end() - static_cast<long>(c.sections.size()), titles.end()),
+                  c.sections);
+        // Each example shows what is typed, set off as typed.
+        const std::string examples = ManSection(man, "EXAMPLES");
+        EXPECT_NE(examples.find(".nf\n" + c.program + " "), std::string::npos) << examples;
+        EXPECT_NE(ManSection(man, "SEE ALSO").find(c.seeAlso), std::string::npos);
+        // --help says where the rest is.
+        RunResult help = Run(kBin + c.program + " --help");
+        EXPECT_NE(help.out.find("\nMore in the man page (man " + c.program + "): "), std::string::npos)
+            << help.out;
+    }
+    // The lines a script reads besides the commands' own output are explained, message by message.
+    const std::string output = ManSection(ManSource("cvadmin"), "OUTPUT LINES");
+    for (const std::string said :
+         {"\\fB-> MESSAGE | ANSWER\\fR", "\\fBchanged | PAGE\\fR", "\\fBmessage ID | TEXT | ANSWER\\fR",
+          "\\fBerror | LINE | TEXT\\fR", "258 create", "259 a sheet opens (ANSWER its page count)",
+          "260 one page made", "262 apply", "263 delete", "273 the sheet closes", "'-> 259 | 3'"})
+        EXPECT_NE(output.find(said), std::string::npos) << said;
+}
+
+// The exit statuses the programs document are those a person gets: each documented status is met, and each
+// status met is documented.
+TEST_F(UsageTest, TheDocumentedExitStatusesAreThoseTheProgramsGive) {
+    struct Case {
+        std::string program;
+        std::string arguments;
+        int status;
+    };
+    const Case cases[] = {
+        {"cvadmin", "--memory -c 'ls'", 0},
+        {"cvadmin", "--memory -c 'ls; dump Nowhere; ls'", 1},
+        {"cvadmin", "--memory --script missing.cvs", 2},
+        {"cvadmin", "--bogus", 2},
+        {"cvadmin", "help 999", 2},
+        {"kelnt-agent", "keygen --bits 424 --public k.pub --private k.key", 0},
+        {"kelnt-agent", "unseal --key k.key --in missing.bin", 1},
+        {"kelnt-agent", "keygen --bits 9", 2},
+    };
+    std::map<std::string, std::set<int>> met;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program + " " + c.arguments);
+        RunResult r = Run("env XDG_CONFIG_HOME=. " + kBin + c.program + " " + c.arguments + " </dev/null");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        met[c.program].insert(r.status);
+    }
+    for (const auto& [program, statuses] : met) {
+        SCOPED_TRACE(program);
+        RunResult help = Run(kBin + program + " --help");
+        std::set<int> documented;
+        for (const auto& [section, form] : HelpItems(help.out))
+            if (section == "Exit status")
+                documented.insert(std::stoi(form));
+        EXPECT_EQ(documented, statuses);
+        const std::string man = ManSection(ManSource(program), "EXIT STATUS");
+        for (int status : documented)
+            EXPECT_NE(man.find(".TP\n\\fB" + std::to_string(status) + "\\fR\n"), std::string::npos) << status;
+    }
+}
+
 TEST_F(UsageTest, ABadCommandLineStillGetsTheShortUsage) {
     RunResult r = Run(kBin + "cvadmin --bogus");
     EXPECT_EQ(r.status, 2);
@@ -184,6 +279,14 @@ TEST_F(UsageTest, TheGeneratorStopsAtAMistakeWithItsLine) {
         {"name tool\nsummary does things\n",
          " the source needs a name, a summary and at least one usage line"},
         {good, " the section Options has no items"},
+        {good + "item --fast :: fast\ntext more about it\n", "6: text belongs to a topic"},
+        {good + "item --fast :: fast\ntopic Output\nitem x :: y\ntext late\n",
+         "8: a topic's text comes before its items"},
+        {good + "item --fast :: fast\nexit 0 done\n", "6: an exit line is written FORM :: WHAT IT DOES"},
+        {good + "item --fast :: fast\ncommand tool a\n", "6: a command belongs to an example"},
+        {good + "item --fast :: fast\nexample Make a thing\n",
+         " the example \"Make a thing\" has no command lines"},
+        {good + "item --fast :: fast\ntopic Output\n", " the topic Output has neither text nor items"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
@@ -197,6 +300,34 @@ TEST_F(UsageTest, TheGeneratorStopsAtAMistakeWithItsLine) {
     EXPECT_EQ(made.status, 0) << made.err;
     EXPECT_NE(ReadFile(m_dir / "tool.h").find("  --fast  makes it fast\\n"), std::string::npos);
     EXPECT_NE(ReadFile(m_dir / "tool.1").find(".TP\n\\fB\\-\\-fast\\fR\nmakes it fast\n"), std::string::npos);
+
+    // The closing sections come in the man page's order whatever the order of their lines; --help lists the
+    // statuses, files and variables and names what only the man page holds.
+    std::ofstream(m_dir / "tool.usage", std::ios::trunc)
+        << good << "item --fast :: makes it fast\n"
+        << "see other(1)\n"
+        << "example Make a thing:\ncommand tool a\ncommand     --fast\n"
+        << "file /etc/tool :: its settings\n"
+        << "exit 0 :: done\n"
+        << "environment TOOL_HOME :: where it works\n"
+        << "topic Output\ntext Lines.\nitem x | y :: a line\n";
+    made = Run(kBin + "kelnt-usagegen tool.usage KELNT 1.0 tool.h tool.1");
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string man = ReadFile(m_dir / "tool.1");
+    EXPECT_EQ(ManSections(man),
+              (std::vector<std::string>{"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "OUTPUT", "EXIT STATUS",
+                                        "ENVIRONMENT", "FILES", "EXAMPLES", "SEE ALSO"}));
+    EXPECT_NE(man.find(".SH EXAMPLES\nMake a thing:\n.PP\n.RS 4\n.nf\ntool a\n    \\-\\-fast\n.fi\n.RE\n"),
+              std::string::npos)
+        << man;
+    EXPECT_NE(man.find(".SH SEE ALSO\n.BR other (1)\n"), std::string::npos) << man;
+    const std::string header = ReadFile(m_dir / "tool.h");
+    for (const std::string shown :
+         {"Exit status:\\n\"\n    \"  0  done", "Environment:\\n\"\n    \"  TOOL_HOME  where",
+          "Files:\\n\"\n    \"  /etc/tool  its settings",
+          "More in the man page (man tool): Output, Examples, See also."})
+        EXPECT_NE(header.find(shown), std::string::npos) << shown << "\n" << header;
+    EXPECT_EQ(header.find("Lines."), std::string::npos) << "a topic is the man page's only";
 }
 
 } // namespace

@@ -309,11 +309,12 @@ int32_t DirOpenStore(const char* path, int32_t create) {
         return rc != kDirOk ? rc : OpenWith(std::move(store), /*initialize=*/false);
     }
     session.problem.clear();
-    int32_t rc = OpenSqliteStore(path, &store);
+    int32_t rc = OpenSqliteStore(path, &store, &session.problem);
     if (rc == kDirErrNoSuchObject && create != 0) {
         rc = CreateSqliteStore(path, FillNewStore, nullptr);
         if (rc == kDirOk || rc == kDirErrObjectExists) {
-            rc = OpenSqliteStore(path, &store); // ours, or the one another process made first
+            // ours, or the one another process made first
+            rc = OpenSqliteStore(path, &store, &session.problem);
         }
     }
     if (rc != kDirOk) {

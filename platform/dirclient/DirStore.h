@@ -138,7 +138,9 @@ public:
 std::unique_ptr<DirStore> MakeMemoryStore();
 // Opens an existing SQLite store file: for reading only when the file cannot be written. Opening costs the
 // same whatever the size of the store (no whole-file check; damage is answered where SQLite meets it).
-[[nodiscard]] int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out);
+// `problem`, when given, says why a store that is there was not opened, where a code alone would not.
+[[nodiscard]] int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out,
+                                      std::string* problem = nullptr);
 // Makes a new, empty SQLite store file (owner-only) at path, which must not exist; fill runs on it before
 // it appears under its name, so that no other process ever sees a half-made store. Answers
 // kDirErrObjectExists when another process made the file first.

@@ -549,15 +549,31 @@ bool HasSqliteHeader(const std::string& path) {
 }
 
 // The store holds password hashes: it and its side files are for their owner's eyes only. A file of
-// ours that an earlier version left readable to others is tightened when it is opened.
-void KeepToOwner(const std::string& path) {
+// ours that an earlier version left readable to others is tightened when it is opened. Answers why the
+// store must not be opened: a side file that another account made beside a store of ours (it opened the
+// store while it was readable) would take what we write into a file that account may read and we may not
+// tighten.
+std::string KeepToOwner(const std::string& path) {
+    struct stat store {};
+    const bool ours = ::stat(path.c_str(), &store) == 0 && store.st_uid == ::geteuid();
     for (const char* suffix : {"", "-wal", "-shm"}) {
         const std::string file = path + suffix;
         struct stat info {};
-        if (::stat(file.c_str(), &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) != 0) {
-            (void)::chmod(file.c_str(), info.st_mode & 0700);
+        if (::stat(file.c_str(), &info) != 0) {
+            continue;
+        }
+        if (info.st_uid == ::geteuid()) {
+            if ((info.st_mode & 077) != 0) {
+                (void)::chmod(file.c_str(), info.st_mode & 0700);
+            }
+        } else if (ours && suffix[0] != '\0') {
+            return "its side file " + file + " belongs to another account (uid " +
+                   std::to_string(info.st_uid) +
+                   "), which could read what is written into it: end that account's programs that use the "
+                   "store, then open it again (once no program uses it, its side files can be removed)";
         }
     }
+    return {};
 }
 
 // A "file:" URI for path, with the characters that a URI gives a meaning escaped.
@@ -608,7 +624,7 @@ int32_t Finish(sqlite3* db, bool readOnly, std::unique_ptr<DirStore>* out) {
 
 } // namespace
 
-int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out) {
+int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out, std::string* problem) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         return kDirErrNoSuchObject;
@@ -616,7 +632,12 @@ int32_t OpenSqliteStore(const std::string& path, std::unique_ptr<DirStore>* out)
     if (!std::filesystem::is_regular_file(path, error) || !HasSqliteHeader(path)) {
         return kDirErrNotAStore;
     }
-    KeepToOwner(path);
+    if (std::string refused = KeepToOwner(path); !refused.empty()) {
+        if (problem != nullptr) {
+            *problem = refused;
+        }
+        return kDirErrStoreFailed;
+    }
     const bool readOnly = ::access(path.c_str(), W_OK) != 0;
     sqlite3* db = nullptr;
     int32_t rc = OpenDatabase(path, readOnly, &db);

@@ -616,6 +616,29 @@ TEST_F(CvadminProgramTest, TheStoresFilesStayTheOwnersAndAKilledCreationLeavesNo
     EXPECT_TRUE(fs::exists(m_dir / "s.db.new-Live01")) << "a live creation keeps its file";
 }
 
+// A side file that another account made beside our store (it opened the store while the store was
+// readable) would receive our writes, password hashes among them, where that account reads them: the store
+// is not opened, and the message says why and what to do.
+TEST_F(CvadminProgramTest, AStoreWhoseSideFileBelongsToAnotherAccountIsNotWrittenThrough) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another account takes root";
+    ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls"}).status, 0);
+    std::ofstream(m_dir / "s.db-wal") << "";
+    const uid_t other = 65534; // nobody
+    ASSERT_EQ(::chown((m_dir / "s.db-wal").c_str(), other, other), 0);
+    RunResult refused = Run({"--store", "s.db", "--registry", "r.reg", "-c", "dir add Corp Organization"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(
+        refused.err.find("cannot open the directory store s.db: its side file s.db-wal belongs to another "
+                         "account (uid 65534)"),
+        std::string::npos)
+        << refused.err;
+    fs::remove(m_dir / "s.db-wal");
+    RunResult again = Run({"--store", "s.db", "--registry", "r.reg", "-c", "ls"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "Admin | User\n") << "nothing was written while the side file was another's";
+}
+
 TEST_F(CvadminProgramTest, ALineWithANulOrBrokenUtf8RunsNothing) {
     using namespace std::string_literals;
     ASSERT_EQ(Run({"--store", "s.db", "--registry", "r.reg", "-c",

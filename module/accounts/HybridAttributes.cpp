@@ -8,6 +8,7 @@
 #include "module/directory/FullName.h"
 #include "module/directory/Schema.h"
 #include "module/pages/users/HybridUserPage_ID.h"
+#include "module/pages/users/MembershipWrite.h"
 #include "module/pages/users/NTUserPage_Groups.h"
 #include "module/pages/users/NTUserPage_ID.h"
 #include "module/pages/users/NTUserPage_Profile.h"
@@ -47,15 +48,6 @@ constexpr int kNtWorkstationName = 15;
 
 bool SameName(const char* a, const char* b) {
     return a != nullptr && b != nullptr && strcasecmp(a, b) == 0;
-}
-
-bool Holds(const CStringArray& names, const char* name) {
-    for (INT_PTR i = 0; i < names.GetSize(); ++i) {
-        if (SameName(names[i], name)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 bool ReadRefused() {
@@ -639,75 +631,13 @@ LONG CHybridPage_Grps::Save(const char* account) {
     const int32_t ctx = dir.Get();
     // Only what the person changed is written, each value against the lists as they stand now: another
     // administrator may have changed them since the sheet was loaded, and that change stays.
-    CStringArray leaving;
-    CStringArray joining;
-    DiffAttrValues(m_read, m_listed, &leaving, &joining);
-    // Joins take the group's side first, so that a group that refuses the member is never named by the
-    // account.
-    CStringArray joined;
-    for (INT_PTR i = 0; i < joining.GetSize(); ++i) {
-        const CString& group = joining[i];
-        if (AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName, account) == 1 ||
-            GetLastAttrError() == kDirErrValueExists) {
-            joined.Add(group);
-        } else {
-            FormatMessageBox(kFmtGroupRefusedMember, MB_OK, {static_cast<const char*>(group), account});
-        }
-    }
-    CStringArray notNamed;
-    static_cast<void>(ChangeAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, nullptr,
-                                       &joined, &notNamed));
-    // The primary group is named only once both sides hold the link, and before any group is left.
-    const bool primaryLinked = Holds(joining, m_primary)
-                                   ? Holds(joined, m_primary) && !Holds(notNamed, m_primary)
-                                   : Holds(m_listed, m_primary);
-    if (m_primaryChosen && primaryLinked) {
-        static_cast<void>(SetAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                       static_cast<const char*>(m_primary)));
-    }
-    // The primary group, as stored now, is never left: another administrator may have chosen a group the
-    // person removed since the sheet was loaded. It stays listed, as the Remove button would have kept it.
-    CString primaryNow;
-    const bool primaryRead =
-        ReadStringAttr(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName, &primaryNow) == 1 ||
-        GetLastAttrError() == kDirErrNoSuchAttribute;
-    CStringArray leaves;
-    for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
-        const CString& group = leaving[i];
-        if (primaryRead && SameName(primaryNow, group)) {
-            AfxMessageBox(kMsgPrimaryGroupNotRemoved);
-            m_listed.Add(group);
-            continue;
-        }
-        // A primary group that could not be read is taken off first when it names the group that goes, as a
-        // leave does: then the account's side, then the group's.
-        if (!primaryRead) {
-            static_cast<void>(RemoveAttrValue(ctx, account, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                              static_cast<const char*>(group)));
-        }
-        leaves.Add(group);
-    }
-    CStringArray stillNamed;
-    static_cast<void>(ChangeAttrValues(ctx, account, kAttrGroupMembership, kSyntaxDistinguishedName, &leaves,
-                                       nullptr, &stillNamed));
-    for (INT_PTR i = 0; i < leaves.GetSize(); ++i) {
-        if (!Holds(stillNamed, leaves[i])) {
-            static_cast<void>(
-                RemoveAttrValue(ctx, leaves[i], kAttrMember, kSyntaxDistinguishedName, account));
-        }
+    MembershipWrite written = WriteMembershipChange(
+        ctx, account, m_read, m_listed, m_primaryChosen ? static_cast<const char*>(m_primary) : nullptr);
+    for (INT_PTR i = 0; i < written.keptPrimary.GetSize(); ++i) {
+        m_listed.Add(written.keptPrimary[i]);
     }
     // What the page stands for from here: the next save writes only what changes after this one.
-    CStringArray now;
-    for (INT_PTR i = 0; i < m_read.GetSize(); ++i) {
-        if (!Holds(leaves, m_read[i]) || Holds(stillNamed, m_read[i])) {
-            now.Add(m_read[i]);
-        }
-    }
-    for (INT_PTR i = 0; i < joined.GetSize(); ++i) {
-        if (!Holds(notNamed, joined[i])) {
-            now.Add(joined[i]);
-        }
-    }
+    const CStringArray& now = written.now;
     m_read.RemoveAll();
     for (INT_PTR i = 0; i < now.GetSize(); ++i) {
         m_read.Add(now[i]);

@@ -1,4 +1,5 @@
 #include "module/pages/users/NTUserPage_Groups.h"
+#include "module/pages/users/MembershipWrite.h"
 
 #include "host/services/Host.h"
 #include "module/core/ListItem.h"
@@ -20,15 +21,6 @@ namespace {
 
 bool SameName(const char* a, const char* b) {
     return a != nullptr && b != nullptr && strcasecmp(a, b) == 0;
-}
-
-bool Holds(const CStringArray& names, const char* name) {
-    for (INT_PTR i = 0; i < names.GetSize(); ++i) {
-        if (SameName(names[i], name)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // A read the directory refused: what it hides must be neither shown as empty nor overwritten.
@@ -331,79 +323,15 @@ LONG CNTUserPage_Groups::WriteChanges(const char* /*objectName*/) {
         for (INT_PTR i = 0; i < m_keptMemberships.GetSize(); ++i) {
             listed.Add(m_keptMemberships[i]);
         }
-        CStringArray leaving;
-        CStringArray joining;
-        DiffAttrValues(m_membershipsRead, listed, &leaving, &joining);
-
-        // Joins first take the group's side: a group that refuses the member is never named by the account,
-        // or the directory's check would add the member the operator was refused.
-        CStringArray joined;
-        for (INT_PTR i = 0; i < joining.GetSize(); ++i) {
-            const CString& group = joining[i];
-            if (AddAttrValue(ctx, group, kAttrMember, kSyntaxDistinguishedName,
-                             static_cast<const char*>(user)) == 1 ||
-                GetLastAttrError() == kDirErrValueExists) {
-                joined.Add(group);
-            } else {
-                FormatMessageBox(kFmtGroupRefusedMember, MB_OK,
-                                 {static_cast<const char*>(group), static_cast<const char*>(user)});
-            }
-        }
-        CStringArray notNamed;
-        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, nullptr,
-                                           &joined, &notNamed));
-        // The primary group is named only once both sides hold the link, and before any group is left.
         const CString primary = MakeFullName(m_primaryGroup, container);
-        const bool primaryLinked = Holds(joining, primary)
-                                       ? Holds(joined, primary) && !Holds(notNamed, primary)
-                                       : Holds(listed, primary);
-        if (m_primaryChosen && primaryLinked) {
-            static_cast<void>(SetAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                           static_cast<const char*>(primary)));
-        }
-        // The primary group, as stored now, is never left: another administrator may have chosen a group
-        // the person removed since the page was loaded. It stays, as the Remove button would have kept it.
-        CString primaryNow;
-        const bool primaryRead =
-            ReadStringAttr(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName, &primaryNow) == 1 ||
-            GetLastAttrError() == kDirErrNoSuchAttribute;
-        CStringArray leaves;
-        for (INT_PTR i = 0; i < leaving.GetSize(); ++i) {
-            const CString& group = leaving[i];
-            if (primaryRead && SameName(primaryNow, group)) {
-                AfxMessageBox(kMsgPrimaryGroupNotRemoved);
-                KeepRow(ctx, group);
-                continue;
-            }
-            // A primary group that could not be read is taken off first when it names the group that goes,
-            // as a leave does: then the account's side, then the group's.
-            if (!primaryRead) {
-                static_cast<void>(RemoveAttrValue(ctx, user, kAttrPrimaryGroup, kSyntaxDistinguishedName,
-                                                  static_cast<const char*>(group)));
-            }
-            leaves.Add(group);
-        }
-        CStringArray stillNamed;
-        static_cast<void>(ChangeAttrValues(ctx, user, kAttrGroupMembership, kSyntaxDistinguishedName, &leaves,
-                                           nullptr, &stillNamed));
-        for (INT_PTR i = 0; i < leaves.GetSize(); ++i) {
-            if (!Holds(stillNamed, leaves[i])) {
-                static_cast<void>(RemoveAttrValue(ctx, leaves[i], kAttrMember, kSyntaxDistinguishedName,
-                                                  static_cast<const char*>(user)));
-            }
+        MembershipWrite written =
+            WriteMembershipChange(ctx, user, m_membershipsRead, listed,
+                                  m_primaryChosen ? static_cast<const char*>(primary) : nullptr);
+        for (INT_PTR i = 0; i < written.keptPrimary.GetSize(); ++i) {
+            KeepRow(ctx, written.keptPrimary[i]);
         }
         // What the page stands for from here: the next apply writes only what changes after this one.
-        CStringArray now;
-        for (INT_PTR i = 0; i < m_membershipsRead.GetSize(); ++i) {
-            if (!Holds(leaves, m_membershipsRead[i]) || Holds(stillNamed, m_membershipsRead[i])) {
-                now.Add(m_membershipsRead[i]);
-            }
-        }
-        for (INT_PTR i = 0; i < joined.GetSize(); ++i) {
-            if (!Holds(notNamed, joined[i])) {
-                now.Add(joined[i]);
-            }
-        }
+        const CStringArray& now = written.now;
         m_membershipsRead.RemoveAll();
         for (INT_PTR i = 0; i < now.GetSize(); ++i) {
             m_membershipsRead.Add(now[i]);

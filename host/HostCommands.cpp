@@ -65,13 +65,29 @@ std::optional<long> SendToObjectClass(const std::string& className, const std::s
     return answer;
 }
 
+// What the person had met by some point of the run (see Interpreter::NoteShown and NoteLeftOpen).
+struct Seen {
+    unsigned long shown = 0;
+    unsigned long leftOpen = 0;
+};
+
+Seen SeenNow() {
+    return {g_interpreter->ShownCount(), g_interpreter->LeftOpenCount()};
+}
+
 // A host message the snap-in answered -1. When the person met something on the way (a message box saying
-// why, a dialog the script cancelled, a question it answered) the refusal is the person's own outcome, as
-// scripts have always read it; when nothing at all was shown, the script would go on as if the action had
-// been done, so the refusal is an error of the line that says what was refused.
-CommandResult Refused(unsigned long shownBefore, const std::string& what) {
-    if (g_interpreter->ShownCount() != shownBefore)
+// why, a dialog the script acted in or cancelled, a question it answered) the refusal is the person's own
+// outcome, as scripts have always read it. When nothing was shown at all, or the only dialog was still open
+// when the script ran out of lines, the script would go on as if the action had been done: the refusal is an
+// error of the line that says what was refused.
+CommandResult Refused(const Seen& before, const std::string& what) {
+    const Seen now = SeenNow();
+    if (now.shown != before.shown)
         return CommandResult::Ok();
+    if (now.leftOpen != before.leftOpen)
+        return CommandResult::Error(what +
+                                    ": its dialog was still open when the script ended, and closed with "
+                                    "Cancel");
     return CommandResult::Error(what + ": the module refused it and showed no reason");
 }
 
@@ -251,13 +267,13 @@ CommandResult Create(const Args& args) {
         return Usage("create CLASS PARENT");
     for (;;) {
         char name[kObjectNameBuffer] = {};
-        const unsigned long shown = g_interpreter->ShownCount();
+        const Seen seen = SeenNow();
         std::optional<long> answer =
             SendToObjectClass(args[0], args[1], 258, reinterpret_cast<unsigned long>(name));
         if (!answer)
             return CommandResult::Error("create: the class " + args[0] + " is not registered");
         if (*answer == -1 || name[0] == '\0')
-            return Refused(shown, "create " + args[0] + " in " + args[1]);
+            return Refused(seen, "create " + args[0] + " in " + args[1]);
         g_interpreter->Out() << "created | " << OutputField(name) << "\n";
         if (*answer == kCreatedShowDetails) {
             // One sheet at a time: with one open already the new object's details wait for the person.
@@ -279,11 +295,11 @@ CommandResult Rename(const Args& args) {
     if (!className)
         return CommandResult::Error("rename: " + error);
     char buffer[kObjectNameBuffer] = {};
-    const unsigned long shown = g_interpreter->ShownCount();
+    const Seen seen = SeenNow();
     std::optional<long> answer =
         SendToObjectClass(*className, object, 261, reinterpret_cast<unsigned long>(buffer));
     if (answer && *answer == -1)
-        return Refused(shown, "rename " + object);
+        return Refused(seen, "rename " + object);
     if (answer && buffer[0] != '\0')
         return CommandResult::Ok(); // the snap-in renamed the object itself
     const std::string newName = Join(args[1], ContainerOf(object));
@@ -302,10 +318,10 @@ CommandResult Move(const Args& args) {
     std::optional<std::string> className = BaseClassOf(object, error);
     if (!className)
         return CommandResult::Error("move: " + error);
-    const unsigned long shown = g_interpreter->ShownCount();
+    const Seen seen = SeenNow();
     std::optional<long> answer = SendToObjectClass(*className, object, 265);
     if (answer && *answer == -1)
-        return Refused(shown, "move " + object);
+        return Refused(seen, "move " + object);
     std::string from = ContainerOf(object);
     std::string to = args[1];
     if (DirOutcome moved = DirectoryOps::Move(object, to); !moved.Ok())
@@ -323,10 +339,10 @@ CommandResult Delete(const Args& args) {
     std::optional<std::string> className = BaseClassOf(args[0], error);
     if (!className)
         return CommandResult::Error("delete: " + error);
-    const unsigned long shown = g_interpreter->ShownCount();
+    const Seen seen = SeenNow();
     std::optional<long> answer = SendToObjectClass(*className, args[0], 263);
     if (answer && *answer == -1)
-        return Refused(shown, "delete " + args[0]);
+        return Refused(seen, "delete " + args[0]);
     DirOutcome removed = DirectoryOps::Remove(args[0]);
     return removed.Ok() ? CommandResult::Ok() : CommandResult::Error(removed.error);
 }
@@ -338,10 +354,10 @@ CommandResult Copy(const Args& args) {
     std::optional<std::string> className = BaseClassOf(args[0], error);
     if (!className)
         return CommandResult::Error("copy: " + error);
-    const unsigned long shown = g_interpreter->ShownCount();
+    const Seen seen = SeenNow();
     std::optional<long> answer = SendToObjectClass(*className, args[0], 264);
     if (answer && *answer == -1)
-        return Refused(shown, "copy " + args[0]);
+        return Refused(seen, "copy " + args[0]);
     if (DirOutcome copied = DirectoryOps::Copy(args[0], args[1], *className); !copied.Ok())
         return CommandResult::Error(copied.error);
     // The copy is made; a group that does not take it is reported, not an error of the copy.

@@ -71,6 +71,10 @@ public:
     // answered or cancelled) from one that showed nothing at all.
     void NoteShown() { ++m_shown; }
     [[nodiscard]] unsigned long ShownCount() const { return m_shown; }
+    // A modal dialog that was still open when the script ran out of lines, and so closed with Cancel
+    // without the script having acted on it.
+    void NoteLeftOpen() { ++m_leftOpen; }
+    [[nodiscard]] unsigned long LeftOpenCount() const { return m_leftOpen; }
 
 private:
     std::ostream& m_out;
@@ -85,6 +89,7 @@ private:
     bool m_stopped = false;
     int m_status = 0;
     unsigned long m_shown = 0;
+    unsigned long m_leftOpen = 0;
 };
 
 // One field of an output line: line breaks are written `\n` so that every record stays on one line.

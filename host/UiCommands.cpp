@@ -23,10 +23,15 @@ public:
     explicit ScriptDriver(Interpreter& interpreter) : m_interpreter(interpreter) {}
 
     bool NextAction(ModalContext& context) override {
-        m_interpreter.NoteShown();
-        if (!m_interpreter.RunNextCommand() || m_interpreter.Stopped()) {
-            // The script has nothing more for this window: a person walking away closes it with Cancel.
+        if (!m_interpreter.RunNextCommand()) {
+            // The script has nothing more for this window: a person walking away closes it with Cancel. The
+            // script never acted on it, which the command that opened it may have to say.
+            m_interpreter.NoteLeftOpen();
             EndDialog(context.window, IDCANCEL);
+        } else if (m_interpreter.Stopped()) {
+            EndDialog(context.window, IDCANCEL);
+        } else {
+            m_interpreter.NoteShown();
         }
         return true;
     }

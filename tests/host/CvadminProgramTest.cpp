@@ -551,6 +551,10 @@ TEST_F(CvadminSheetTest, ARefusalThatShowedNothingIsAnErrorOfItsLine) {
          "reason\n"},
         {"create 'KEL:NT User' NTDOM.Corp; cancel", 0, ""},
         {"delete Mary.Sales.Corp; cancel", 0, ""},
+        // A dialog the script never acted on: the script ran out of lines while it stood open.
+        {"delete Mary.Sales.Corp", 1,
+         "error | 1 | delete Mary.Sales.Corp: its dialog was still open when the script ended, and closed with "
+         "Cancel\n"},
         {"move Mary.Sales.Corp Corp", 0, ""},
     };
     for (const auto& c : cases) {

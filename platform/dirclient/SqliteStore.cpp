@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -678,7 +679,10 @@ namespace {
 
 // A store being made aside holds an exclusive flock on its file until it is done (SQLite's own locks are
 // of another kind and do not meet it); one whose maker was killed holds none, and is removed by the next
-// creation of the same store together with its journal.
+// creation of the same store together with its journal. A file made in the last minute is left alone: its
+// maker may not have locked it yet (it locks it right after making it), and a creation takes seconds.
+constexpr time_t kAbandonedAfterSeconds = 60;
+
 void RemoveAbandonedCreations(const std::string& path) {
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
@@ -697,6 +701,7 @@ void RemoveAbandonedCreations(const std::string& path) {
         }
         struct stat info {};
         if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            ::time(nullptr) - info.st_mtime >= kAbandonedAfterSeconds &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             ::unlink(file.c_str());
             ::unlink((file + "-journal").c_str());

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -609,6 +610,11 @@ TEST_F(CvadminProgramTest, TheStoresFilesStayTheOwnersAndAKilledCreationLeavesNo
     std::ofstream(m_dir / "s.db.new-Abc123") << "half a store";
     std::ofstream(m_dir / "s.db.new-Abc123-journal") << "its journal";
     std::ofstream(m_dir / "s.db.new-Live01") << "a creation under way";
+    std::ofstream(m_dir / "s.db.new-Just01") << "made a moment ago, not locked yet";
+    // A killed creation is old by the time anyone looks; one made this minute may not be locked yet.
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* name : {"s.db.new-Abc123", "s.db.new-Abc123-journal", "s.db.new-Live01"})
+        fs::last_write_time(m_dir / name, hourAgo);
     const int live = ::open((m_dir / "s.db.new-Live01").c_str(), O_RDONLY);
     ASSERT_GE(live, 0);
     ASSERT_EQ(::flock(live, LOCK_EX), 0);
@@ -618,6 +624,7 @@ TEST_F(CvadminProgramTest, TheStoresFilesStayTheOwnersAndAKilledCreationLeavesNo
     EXPECT_FALSE(fs::exists(m_dir / "s.db.new-Abc123"));
     EXPECT_FALSE(fs::exists(m_dir / "s.db.new-Abc123-journal"));
     EXPECT_TRUE(fs::exists(m_dir / "s.db.new-Live01")) << "a live creation keeps its file";
+    EXPECT_TRUE(fs::exists(m_dir / "s.db.new-Just01")) << "so does one just begun";
 }
 
 // A side file that another account made beside our store (it opened the store while the store was

@@ -9,9 +9,10 @@
 # `new` writes a configuration (kelnt-ldap config), loads it and a new directory ("[Root]" and "Admin", who
 # has no password yet) with slapadd, starts the server and prints the cvadmin --store line. --pair makes two
 # providers that replicate each other (FOLDER/server1 and FOLDER/server2, on --port and --port2); the second
-# starts empty and receives everything from the first. The providers' password for each other is generated
-# into FOLDER/replicator.password (0600). Servers listen on ADDR (default 127.0.0.1) and on a unix socket in
-# their folder; start and stop find them by the pid files there, never by process name.
+# starts empty and receives everything from the first; the --store line printed names both, the first
+# first. The providers' password for each other is generated into FOLDER/replicator.password (0600).
+# Servers listen on ADDR (default 127.0.0.1) and on a unix socket in their folder; start and stop find them
+# by the pid files there, never by process name.
 # The package installs this script as kelnt-ldap-server, beside kelnt-ldap.
 set -euo pipefail
 umask 077
@@ -194,8 +195,13 @@ cmd_new() {
     for server in $(servers_of "$folder"); do
         start_one "$server"
     done
-    echo "cvadmin --store ldap://$host:$port/$base"
-    [ "$pair" = 0 ] || echo "cvadmin --store ldap://$host:$port2/$base"
+    # A pair is one address naming both providers: the client writes through the first and goes on through
+    # the second when the first stops answering.
+    if [ "$pair" = 0 ]; then
+        echo "cvadmin --store ldap://$host:$port/$base"
+    else
+        echo "cvadmin --store ldap://$host:$port,$host:$port2/$base"
+    fi
 }
 
 cmd_schema() {

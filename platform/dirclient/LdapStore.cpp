@@ -2378,33 +2378,62 @@ int32_t OpenLdapStore(const std::string& url, std::unique_ptr<DirStore>* out, st
     if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
         signal(SIGPIPE, SIG_IGN);
     }
-    LDAPURLDesc* desc = nullptr;
-    if (!IsLdapUrl(url) || ldap_url_parse(url.c_str(), &desc) != LDAP_SUCCESS) {
+    // ldap://HOST:PORT,HOST:PORT/BASE names replicating providers in the order to try. libldap takes such a
+    // list as separate URLs, and connects (again, after the one in use went away) to the first that answers.
+    const size_t hostStart = url.find("://") + 3;
+    const size_t slash = url.find('/', hostStart);
+    const size_t hostEnd = slash == std::string::npos ? url.size() : slash;
+    const std::string rest = url.substr(hostEnd);
+    std::vector<std::string> servers;
+    if (url.rfind("ldap://", 0) == 0) {
+        std::string_view hosts = std::string_view(url).substr(hostStart, hostEnd - hostStart);
+        for (size_t comma = hosts.find(',');; comma = hosts.find(',')) {
+            servers.push_back("ldap://" + std::string(hosts.substr(0, comma)));
+            if (comma == std::string_view::npos) {
+                break;
+            }
+            hosts = hosts.substr(comma + 1);
+        }
+    } else if (IsLdapUrl(url)) {
+        servers.push_back(url.substr(0, hostEnd));
+    }
+    std::string base;
+    std::string serverUri;
+    for (const std::string& server : servers) {
+        LDAPURLDesc* desc = nullptr;
+        const bool unnamed = servers.size() > 1 && server.size() == hostStart;
+        if (unnamed || ldap_url_parse((server + rest).c_str(), &desc) != LDAP_SUCCESS) {
+            servers.clear();
+            break;
+        }
+        base = desc->lud_dn == nullptr ? "" : desc->lud_dn;
+        ldap_free_urldesc(desc);
+        serverUri += (serverUri.empty() ? "" : " ") + server;
+    }
+    if (servers.empty()) {
         *problem = "not an LDAP address: ldap://HOST:PORT/BASE or ldapi://SOCKET/BASE";
         return kDirErrBadArgument;
     }
-    const std::string base = desc->lud_dn == nullptr ? "" : desc->lud_dn;
-    ldap_free_urldesc(desc);
-    const size_t hostStart = url.find("://") + 3;
-    const size_t slash = url.find('/', hostStart);
     if (base.empty() || slash == std::string::npos) {
         *problem = "the address names no base entry: ldap://HOST:PORT/BASE";
         return kDirErrBadArgument;
     }
-    const std::string serverUri = url.substr(0, slash);
+    // The servers as the address names them, for messages.
+    const std::string named = url.substr(0, hostEnd);
     LDAP* reader = Connect(serverUri);
     LDAP* writer = reader == nullptr ? nullptr : Connect(serverUri);
     if (writer == nullptr) {
         if (reader != nullptr) {
             ldap_unbind_ext_s(reader, nullptr, nullptr);
         }
-        *problem = "cannot use the address " + serverUri;
+        *problem = "cannot use the address " + named;
         return kDirErrBadArgument;
     }
     auto store = std::make_unique<LdapStore>(reader, writer, serverUri, base);
     int32_t rc = store->Bind("", "");
     if (rc != kDirOk) {
-        *problem = "the server at " + serverUri + " does not answer";
+        *problem = (servers.size() == 1 ? "the server at " : "none of the servers at ") + named +
+                   (servers.size() == 1 ? " does not answer" : " answers");
         return kDirErrStoreFailed;
     }
     ReadAhead(reader);

@@ -3,8 +3,7 @@
 // user's list in the directory.
 #include "AccountsWorld.h"
 
-#include "agent/KeyGenerator.h"
-#include "agent/Unsealer.h"
+#include "AgentKeys.h"
 #include "module/accounts/HybridAttributes.h"
 #include "module/password/ChgPswdWizard.h"
 
@@ -13,36 +12,11 @@
 
 namespace {
 
-const agent::KeyPair& AgentKey() {
-    static const agent::KeyPair key = agent::GenerateKeyPair(848);
-    return key;
-}
-
 // The NT systems' agents publish their key.
 void PublishKeys() {
-    ASSERT_EQ(AgentKey().code, agent::kKeygenOk);
-    CDirContext dir;
-    DirOctetString key{static_cast<uint32_t>(AgentKey().publicBlob.size()),
-                       const_cast<uint8_t*>(AgentKey().publicBlob.data())};
     for (const char* system : {kDomain, kWorkstation}) {
-        ASSERT_EQ(SetAttrValue(dir.Get(), system, kAttrKelPublicKey, kSyntaxOctetString, &key), 1);
+        PublishAgentKey(system);
     }
-}
-
-// What the NT side's agent opens from the account's sealed password.
-std::optional<std::string> Unsealed(const char* account) {
-    CDirContext dir;
-    DirValuePtr value = ReadAttrValueOwned(dir.Get(), account, kAttrAuthentication, kSyntaxOctetString);
-    if (!value) {
-        return std::nullopt;
-    }
-    const auto* octets = static_cast<const DirOctetString*>(value.get());
-    agent::UnsealResult result = agent::UnsealPassword(
-        AgentKey().privateBlob.data(), AgentKey().privateBlob.size(), octets->data, octets->length);
-    if (!result.ok) {
-        return std::nullopt;
-    }
-    return std::string(result.password.begin(), result.password.end());
 }
 
 bool GlobalAccount(const std::string& account) {

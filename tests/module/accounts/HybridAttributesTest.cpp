@@ -3,8 +3,7 @@
 // the directory holds and which messages were shown.
 #include "AccountsWorld.h"
 
-#include "agent/KeyGenerator.h"
-#include "agent/Unsealer.h"
+#include "AgentKeys.h"
 #include "module/accounts/HybridAttributes.h"
 #include "module/core/SelectionDialog.h"
 #include "module/pages/users/HybridUserPage_ID.h"
@@ -19,27 +18,6 @@ constexpr char kWorkgroupAccount[] = "hyb.WS1.Corp";
 constexpr char kAnn[] = "Ann.Corp";
 constexpr char kFar[] = "Far.WS1.Corp";
 
-const agent::KeyPair& AgentKey() {
-    static const agent::KeyPair key = agent::GenerateKeyPair(848);
-    return key;
-}
-
-std::optional<std::string> Unsealed(const char* account) {
-    CDirContext dir;
-    DirValuePtr value = ReadAttrValueOwned(dir.Get(), account, kAttrAuthentication, kSyntaxOctetString);
-    if (!value) {
-        return std::nullopt;
-    }
-    const auto* octets = static_cast<const DirOctetString*>(value.get());
-    const agent::KeyPair& key = AgentKey();
-    agent::UnsealResult result =
-        agent::UnsealPassword(key.privateBlob.data(), key.privateBlob.size(), octets->data, octets->length);
-    if (!result.ok) {
-        return std::nullopt;
-    }
-    return std::string(result.password.begin(), result.password.end());
-}
-
 // "true", "false" or "" for a flag of the account without a value.
 std::string Flag(const char* account, const char* attr) {
     CDirContext dir;
@@ -53,12 +31,8 @@ class HybridAttributesTest : public UserPagesWorld {
 protected:
     void SetUp() override {
         UserPagesWorld::SetUp();
-        ASSERT_EQ(AgentKey().code, agent::kKeygenOk);
         for (const char* system : {kDomain, kWorkstation}) {
-            CDirContext dir;
-            DirOctetString key{static_cast<uint32_t>(AgentKey().publicBlob.size()),
-                               const_cast<uint8_t*>(AgentKey().publicBlob.data())};
-            ASSERT_EQ(SetAttrValue(dir.Get(), system, kAttrKelPublicKey, kSyntaxOctetString, &key), 1);
+            PublishAgentKey(system);
         }
         AddObject(kAnn, kClassUser);
         for (const char* account : {kAccount, kWorkgroupAccount}) {
@@ -344,11 +318,7 @@ class HybridAttributesFromTheUserTest : public AccountsWorld {
 protected:
     void SetUp() override {
         AccountsWorld::SetUp();
-        ASSERT_EQ(AgentKey().code, agent::kKeygenOk);
-        CDirContext dir;
-        DirOctetString key{static_cast<uint32_t>(AgentKey().publicBlob.size()),
-                           const_cast<uint8_t*>(AgentKey().publicBlob.data())};
-        ASSERT_EQ(SetAttrValue(dir.Get(), kDomain, kAttrKelPublicKey, kSyntaxOctetString, &key), 1);
+        PublishAgentKey(kDomain);
     }
     void TearDown() override {
         ForgetHybridAttributes();

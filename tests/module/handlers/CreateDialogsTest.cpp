@@ -153,7 +153,7 @@ protected:
     std::optional<std::string> m_oldTmp;
 };
 
-TEST_F(CreateDialogsTest, EachDialogAddsItsObjectOnceANameIsTyped) {
+TEST_F(CreateDialogsTest, EachDialogAddsItsObjectWithItsNameAsCNOnceANameIsTyped) {
     struct Case {
         const char* className;
         UINT templateId;
@@ -163,7 +163,7 @@ TEST_F(CreateDialogsTest, EachDialogAddsItsObjectOnceANameIsTyped) {
     } cases[] = {
         {kClassNtDomain, 129, 1001, kCorp, "NEWDOM"},
         {kClassNtWorkgroupSystem, 130, 1001, kCorp, "WS2"},
-        {kClassNtUser, 131, 100, kDomain, "pat"},
+        {kClassNtUser, 131, 100, kDomain, "pat\\.lee"},
         {kClassNtGlobalGroup, 132, 1004, kDomain, "Staff"},
         {kClassNtLocalGroup, 133, 100, kDomain, "Printers"},
         {kClassHybridUser, 145, 100, kDomain, "Hybrid"},
@@ -185,7 +185,17 @@ TEST_F(CreateDialogsTest, EachDialogAddsItsObjectOnceANameIsTyped) {
         EXPECT_EQ(created.answer, 0);
         EXPECT_EQ(created.name, fullName);
         EXPECT_EQ(ClassOf(fullName), c.className);
+        // Added with its naming attribute: the leaf as typed.
+        EXPECT_THAT(Texts(fullName, kAttrCN), ElementsAre(c.name));
     }
+    // The profile and workstations pages show it as the account's user name.
+    OpenDetails(kClassNtUser, "pat\\.lee.NTD.Corp");
+    for (const auto& [title, id] : {std::pair{"Profile", 1104}, std::pair{"Workstations", 1109}}) {
+        const int page = m_sheet->FindPage(title);
+        ASSERT_GE(page, 0) << title;
+        EXPECT_EQ(TextOf(m_sheet->Page(page), id), "pat\\.lee") << title;
+    }
+    m_sheet->Close(kEndPagesCancel);
     EXPECT_THAT(ShownIds(), IsEmpty());
 }
 
@@ -525,44 +535,6 @@ TEST_F(CreateDialogsTest, AHybridUserItsDirectoryUserCannotListIsReported) {
 }
 
 } // namespace
-
-TEST_F(CreateDialogsTest, EveryObjectIsAddedWithItsNameAsCNWhichTheUserPagesShow) {
-    struct Case {
-        const char* className;
-        UINT templateId;
-        int nameId;
-        const char* parent;
-        const char* name;
-    } cases[] = {
-        {kClassNtDomain, 129, 1001, kCorp, "NEWDOM"},
-        {kClassNtWorkgroupSystem, 130, 1001, kCorp, "WS2"},
-        {kClassNtUser, 131, 100, kDomain, "pat\\.lee"},
-        {kClassNtGlobalGroup, 132, 1004, kDomain, "Staff"},
-        {kClassNtLocalGroup, 133, 100, kDomain, "Printers"},
-        {kClassHybridUser, 145, 100, kDomain, "Hybrid"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.className);
-        m_user->Expect(c.templateId, [&c](ModalContext& modal) {
-            EXPECT_EQ(TypeText(modal.window, c.nameId, c.name), UiActionError::None);
-            if (c.templateId == 145) {
-                EXPECT_EQ(TypeText(modal.window, 1025, kReader), UiActionError::None);
-            }
-            EXPECT_EQ(Click(modal.window, IDOK), UiActionError::None);
-        });
-        ASSERT_EQ(Create(c.className, c.parent).answer, 0);
-        EXPECT_THAT(Texts(std::string(c.name) + "." + c.parent, kAttrCN), ElementsAre(c.name));
-    }
-    // The profile and workstations pages show it as the account's user name.
-    OpenDetails(kClassNtUser, "pat\\.lee.NTD.Corp");
-    for (const auto& [title, id] : {std::pair{"Profile", 1104}, std::pair{"Workstations", 1109}}) {
-        const int page = m_sheet->FindPage(title);
-        ASSERT_GE(page, 0) << title;
-        EXPECT_EQ(TextOf(m_sheet->Page(page), id), "pat\\.lee") << title;
-    }
-    m_sheet->Close(kEndPagesCancel);
-    EXPECT_THAT(ShownIds(), IsEmpty());
-}
 
 TEST_F(CreateDialogsTest, ANameThatIsNoLeafOfTheChosenContainerIsRefusedAndTheDialogStaysOpen) {
     AddObject("Sales.Corp", "Organizational Unit");

@@ -73,18 +73,6 @@ protected:
         Take(group, kAttrMember, kSyntaxDistinguishedName, account);
     }
 
-    HWND OpenOn(const std::string& className, const std::string& object, const std::string& title) {
-        OpenDetails(className, object);
-        if (!m_sheet || !m_sheet->IsOpen()) {
-            ADD_FAILURE() << "no sheet";
-            return nullptr;
-        }
-        const int index = m_sheet->FindPage(title);
-        EXPECT_GE(index, 0) << title;
-        EXPECT_TRUE(m_sheet->SetCurrentPage(index));
-        return m_sheet->Page(index);
-    }
-
     // Clicks `button` and picks `rows` in the member selection dialog.
     void PickInDialog(HWND page, int button, std::vector<std::string> rows) {
         m_user->Expect(kIddSelection, [rows](ModalContext& modal) {
@@ -114,7 +102,7 @@ protected:
                             Join(kUser, group);
                             Join(kBen, group);
                         },
-                        [=, this] { return OpenOn(groupClass, group, "Members"); },
+                        [=, this] { return OpenPageOf(groupClass, group, "Members"); },
                         [=] {
                             Leave(kBen, group);
                             Join(kCat, group);
@@ -152,7 +140,7 @@ protected:
                  Join(kUser, kGlobalGroup);
                  Join(kUser, kStaff);
              },
-             [this] { return OpenOn(kClassNtUser, kUser, "Groups"); },
+             [this] { return OpenPageOf(kClassNtUser, kUser, "Groups"); },
              [] {
                  Leave(kUser, kStaff);
                  Join(kUser, kLocalGroup);
@@ -171,7 +159,7 @@ protected:
             groupMembers("LocalGroupMembers", kClassNtLocalGroup, kLocalGroup),
             {"NtUserWorkstations",
              [=] { storeWorkstations(kUser); },
-             [this] { return OpenOn(kClassNtUser, kUser, "Workstations"); },
+             [this] { return OpenPageOf(kClassNtUser, kUser, "Workstations"); },
              [=] { otherWorkstations(kUser); },
              [=](HWND page) { retypeWorkstations(page, userFields); },
              {{kUser, kAttrEnabledWorkstationList, kSyntaxCaseIgnoreString}},

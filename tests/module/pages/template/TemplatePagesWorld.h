@@ -30,17 +30,7 @@ protected:
         });
     }
 
-    HWND OpenTemplatePage(const std::string& title) {
-        OpenDetails(kClassTemplate, kTemplate);
-        if (!m_sheet || !m_sheet->IsOpen()) {
-            ADD_FAILURE() << "no sheet";
-            return nullptr;
-        }
-        const int index = m_sheet->FindPage(title);
-        EXPECT_GE(index, 0) << title;
-        EXPECT_TRUE(m_sheet->SetCurrentPage(index));
-        return m_sheet->Page(index);
-    }
+    HWND OpenTemplatePage(const std::string& title) { return OpenPageOf(kClassTemplate, kTemplate, title); }
 
     // Clicks button `id` with the browser picking `picks`.
     void PickThrough(HWND page, int id, std::vector<BrowsePick> picks) {

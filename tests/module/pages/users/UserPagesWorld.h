@@ -29,7 +29,12 @@ protected:
 
     // Opens the user's details and makes the page titled `title` current; answers its window.
     HWND OpenPage(const std::string& user, const std::string& title) {
-        OpenDetails(kClassNtUser, user);
+        return OpenPageOf(kClassNtUser, user, title);
+    }
+
+    // Opens the details of `object` (of `className`) and makes the page titled `title` current.
+    HWND OpenPageOf(const std::string& className, const std::string& object, const std::string& title) {
+        OpenDetails(className, object);
         if (!m_sheet || !m_sheet->IsOpen()) {
             ADD_FAILURE() << "no sheet";
             return nullptr;
